@@ -1,0 +1,8 @@
+// The whole library: the routine layer and the object layer.
+#pragma once
+
+#include "routines/Arrays.h"
+#include "routines/DetNN.h"
+#include "routines/Heap.h"
+#include "routines/MtrxNN.h"
+#include "routines/Vect.h"

@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that the build needs and the machine lacks. Calls apt-get only
+# when something is missing, so a second run does nothing.
+#   scripts/install-deps.sh          what `make run` and `make test` need
+#   scripts/install-deps.sh bench    also what `make bench` compares against
+set -euo pipefail
+
+packages=(
+    cmake ninja-build g++ make pkg-config
+    libgtest-dev libgmock-dev
+    qt6-base-dev libncurses-dev
+    fonts-liberation fonts-ipafont-gothic
+)
+for group in "$@"; do
+    case "$group" in
+        bench) packages+=(libbenchmark-dev libeigen3-dev libopenblas-dev liblapacke-dev) ;;
+        fuzz) packages+=(clang libclang-rt-14-dev) ;;
+        *) echo "install-deps: unknown group '$group' (known: bench, fuzz)" >&2; exit 2 ;;
+    esac
+done
+
+missing=()
+for p in "${packages[@]}"; do
+    status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
+    [[ "$status" == "install ok installed" ]] || missing+=("$p")
+done
+[[ ${#missing[@]} -eq 0 ]] && exit 0
+
+echo "install-deps: installing ${missing[*]}"
+if [[ $(id -u) -eq 0 ]]; then
+    sudo=()
+elif command -v sudo >/dev/null 2>&1 && sudo -n true 2>/dev/null; then
+    sudo=(sudo -n)
+else
+    echo "install-deps: missing packages (${missing[*]}) and neither root nor password-less sudo;" >&2
+    echo "install-deps: install them as root: apt-get install ${missing[*]}" >&2
+    exit 1
+fi
+export DEBIAN_FRONTEND=noninteractive
+"${sudo[@]}" apt-get update -qq
+"${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
