@@ -1,0 +1,137 @@
+#include "routines/MtrxNN.h"
+
+#include <cstdlib>
+#include <new>
+
+namespace {
+
+std::uint32_t LowSub(const MtrxNN* m) { return m->Base1 ? 1u : 0u; }
+
+bool Compatible(const MtrxNN* a, const MtrxNN* b) {
+    return a->Base1 == b->Base1 && a->Size == b->Size;
+}
+
+// The n*n elements of m as one run, row after row.
+double* Run(const MtrxNN* m) {
+    const std::uint32_t lo = LowSub(m);
+    return &m->Elem[lo][lo];
+}
+
+std::size_t Count(const MtrxNN* m) { return std::size_t{m->Size} * m->Size; }
+
+}  // namespace
+
+MtrxNN* GetMatrixNN(MtrxNN* old, std::uint32_t n, bool base1) {
+    if (old != nullptr) FreeMatrixNN(old);
+    void* mem = std::calloc(1, sizeof(MtrxNN));
+    if (mem == nullptr) return nullptr;  // no report for the record itself
+    MtrxNN* m = ::new (mem) MtrxNN{};
+    m->Base1 = base1;
+    m->Size = n;
+    const std::uint32_t lo = base1 ? 1u : 0u;
+    const std::uint32_t hi = lo + n - 1u;
+    m->Elem = GetArray2D(ArrDouble, m->Elem, lo, hi, lo, hi);
+    if (m->Elem == nullptr) {  // reported by the heap; the record must not outlive it
+        FreeHeap(m);
+        return nullptr;
+    }
+    return m;
+}
+
+MtrxNN* FreeMatrixNN(MtrxNN* m) {
+    if (m == nullptr) return nullptr;
+    const std::uint32_t lo = LowSub(m);
+    const std::uint32_t hi = lo + m->Size - 1u;
+    m->Elem = FreeArray2D(ArrDouble, m->Elem, lo, hi, lo, hi);
+    FreeHeap(m);
+    return nullptr;
+}
+
+void SetMtrxNNO(MtrxNN* m) {
+    if (m->Elem == nullptr) return;
+    double* e = Run(m);
+    const std::size_t count = Count(m);
+    for (std::size_t k = 0; k < count; ++k) e[k] = 0.0;
+}
+
+bool CopyMtrxNN(MtrxNN* c, const MtrxNN* a) {
+    if (!Compatible(c, a)) return false;
+    if (c == a) return true;
+    const double* src = Run(a);
+    double* dst = Run(c);
+    const std::size_t count = Count(a);
+    for (std::size_t k = 0; k < count; ++k) dst[k] = src[k];
+    return true;
+}
+
+// The element-wise routines walk the three matrices as runs in row order, which is the order
+// rows outer, columns inner. Each element of c is written after the operands at its position
+// have been read, so c may be either operand.
+bool AddMtrxNN(MtrxNN* c, const MtrxNN* a, const MtrxNN* b) {
+    if (!Compatible(a, b)) return false;
+    if (!Compatible(a, c)) return false;
+    const double* pa = Run(a);
+    const double* pb = Run(b);
+    double* pc = Run(c);
+    const std::size_t count = Count(a);
+    for (std::size_t k = 0; k < count; ++k) pc[k] = pa[k] + pb[k];
+    return true;
+}
+
+bool SubMtrxNN(MtrxNN* c, const MtrxNN* a, const MtrxNN* b) {
+    if (!Compatible(a, b)) return false;
+    if (!Compatible(a, c)) return false;
+    const double* pa = Run(a);
+    const double* pb = Run(b);
+    double* pc = Run(c);
+    const std::size_t count = Count(a);
+    for (std::size_t k = 0; k < count; ++k) pc[k] = pa[k] - pb[k];
+    return true;
+}
+
+bool SclMtrxNN(MtrxNN* c, double s, const MtrxNN* a) {
+    if (!Compatible(c, a)) return false;
+    const double* pa = Run(a);
+    double* pc = Run(c);
+    const std::size_t count = Count(a);
+    for (std::size_t k = 0; k < count; ++k) pc[k] = s * pa[k];
+    return true;
+}
+
+// c = a b, the plain triple loop with each element's sum taken over ascending k. The product
+// is formed in a work record, so c may be a, b or both; c is unchanged when the work record
+// cannot be had.
+bool MulMtrxNN(MtrxNN* c, const MtrxNN* a, const MtrxNN* b) {
+    if (a->Base1 != b->Base1 || a->Base1 != c->Base1) return false;
+    if (a->Size != b->Size || a->Size != c->Size) return false;
+    MtrxNN* work = GetMatrixNN(nullptr, c->Size, c->Base1);
+    if (work == nullptr) return false;
+    const std::uint32_t lo = LowSub(a);
+    const std::uint32_t hi = lo + a->Size - 1u;
+    for (std::uint32_t i = lo; i <= hi; ++i) {
+        const double* ai = &a->Elem[i][lo];
+        double* wi = &work->Elem[i][lo];
+        for (std::uint32_t j = lo; j <= hi; ++j) {
+            double sum = 0.0;
+            for (std::uint32_t k = lo; k <= hi; ++k) sum = sum + ai[k - lo] * b->Elem[k][j];
+            wi[j - lo] = sum;
+        }
+    }
+    CopyMtrxNN(c, work);
+    FreeMatrixNN(work);
+    return true;
+}
+
+// c = a transposed, through a work record so that c may be a.
+bool TrnMtrxNN(MtrxNN* c, const MtrxNN* a) {
+    if (!Compatible(c, a)) return false;
+    MtrxNN* work = GetMatrixNN(nullptr, c->Size, c->Base1);
+    if (work == nullptr) return false;
+    const std::uint32_t lo = LowSub(a);
+    const std::uint32_t hi = lo + a->Size - 1u;
+    for (std::uint32_t i = lo; i <= hi; ++i)
+        for (std::uint32_t j = lo; j <= hi; ++j) work->Elem[j][i] = a->Elem[i][j];
+    CopyMtrxNN(c, work);
+    FreeMatrixNN(work);
+    return true;
+}

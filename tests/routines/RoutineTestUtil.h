@@ -1,0 +1,78 @@
+// Helpers for the routine-layer tests: records filled from literal rows, owned so that a
+// failing assertion does not leak, and bit-exact comparison of their elements.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <initializer_list>
+#include <memory>
+#include <vector>
+
+#include "routines/MtrxNN.h"
+#include "routines/Vect.h"
+
+namespace rtest {
+
+struct NNFree {
+    void operator()(MtrxNN* m) const { FreeMatrixNN(m); }
+};
+struct VFree {
+    void operator()(Vect* v) const { FreeVector(v); }
+};
+using NN = std::unique_ptr<MtrxNN, NNFree>;
+using V = std::unique_ptr<Vect, VFree>;
+
+inline std::uint32_t Lo(bool base1) { return base1 ? 1u : 0u; }
+
+// A square matrix whose rows are given in order, with the chosen suffix base.
+inline NN MakeNN(bool base1, std::initializer_list<std::initializer_list<double>> rows) {
+    NN m(GetMatrixNN(nullptr, static_cast<std::uint32_t>(rows.size()), base1));
+    if (!m) return m;
+    std::uint32_t i = Lo(base1);
+    for (const auto& row : rows) {
+        std::uint32_t j = Lo(base1);
+        for (double x : row) m->Elem[i][j++] = x;
+        ++i;
+    }
+    return m;
+}
+
+inline NN Identity(std::uint32_t n, bool base1, double d = 1.0) {
+    NN m(GetMatrixNN(nullptr, n, base1));
+    for (std::uint32_t k = 0; k < n; ++k) m->Elem[Lo(base1) + k][Lo(base1) + k] = d;
+    return m;
+}
+
+inline V MakeV(bool base1, std::initializer_list<double> xs) {
+    V v(GetVector(nullptr, static_cast<std::uint32_t>(xs.size()), base1));
+    if (!v) return v;
+    std::uint32_t i = Lo(base1);
+    for (double x : xs) v->Elem[i++] = x;
+    return v;
+}
+
+// The elements of m in row order.
+inline std::vector<double> Elems(const MtrxNN* m) {
+    std::vector<double> out;
+    const std::uint32_t lo = Lo(m->Base1);
+    for (std::uint32_t i = lo; i < lo + m->Size; ++i)
+        for (std::uint32_t j = lo; j < lo + m->Size; ++j) out.push_back(m->Elem[i][j]);
+    return out;
+}
+
+inline std::vector<double> Elems(const Vect* v) {
+    std::vector<double> out;
+    const std::uint32_t lo = Lo(v->Base1);
+    for (std::uint32_t k = 0; k < v->Size; ++k) out.push_back(v->Elem[lo + k]);
+    return out;
+}
+
+// True when the two lists hold the same bits (so -0.0 differs from 0.0 and NaN equals itself).
+inline bool SameBits(const std::vector<double>& a, const std::vector<double>& b) {
+    return a.size() == b.size() &&
+           (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(double)) == 0);
+}
+
+}  // namespace rtest
