@@ -1,0 +1,157 @@
+#include "objects/SVect.h"
+
+#include <cstddef>
+#include <new>
+
+// Loops below run over a vector's own subscripts, i from b while i - b < Size; the unsigned
+// difference keeps the bound from wrapping.
+
+SVect::OpeErr::OpeErr(unsigned code)
+    : Msg{"The size of SVect objects is different\r\nbetween the operator.",
+          "The suffix base of SVect objects is different\r\nbetween the operator."},
+      Kind(code % 2u) {}
+
+SVect::SVect(unsigned n, bool base1) : Base1(base1), Size(n), Elem(nullptr), Val(this) {
+    Allocate();
+}
+
+SVect::SVect(const SVect& src) : Base1(src.Base1), Size(src.Size), Elem(nullptr), Val(this) {
+    Allocate();
+    CopyElements(src);
+}
+
+SVect::~SVect() { delete[] Elem; }
+
+SVect& SVect::operator=(const SVect& src) {
+    if (&src == this) return *this;
+    delete[] Elem;
+    Elem = nullptr;
+    Size = src.Size;
+    Base1 = src.Base1;
+    Allocate();
+    CopyElements(src);
+    return *this;
+}
+
+// Makes the zero-filled array for Size and Base1, or throws AllocErr with Elem left null.
+void SVect::Allocate() {
+    if (Size <= 1u) throw AllocErr{this, Size};
+    try {
+        Elem = new double[std::size_t{Size} + Base()]();
+    } catch (const std::bad_alloc&) {
+        throw AllocErr{this, Size};
+    }
+}
+
+// Both vectors have the same size and suffix base.
+void SVect::CopyElements(const SVect& src) {
+    const unsigned b = Base();
+    for (unsigned i = b; i - b < Size; ++i) Elem[i] = src.Elem[i];
+}
+
+double& SVect::operator[](unsigned i) {
+    if (!IndexOk(i)) throw RangeErr{this, i};
+    return Elem[i];
+}
+
+const double& SVect::operator[](unsigned i) const {
+    if (!IndexOk(i)) throw RangeErr{this, i};
+    return Elem[i];
+}
+
+double SVect::GetValue(unsigned i) const {
+    if (!IndexOk(i)) throw RangeErr{this, i};
+    return Elem[i];
+}
+
+void SVect::SetValue(unsigned i, double x) {
+    if (!IndexOk(i)) throw RangeErr{this, i};
+    Elem[i] = x;
+}
+
+SVect SVect::operator+() const { return *this; }
+
+SVect SVect::operator-() const {
+    SVect r(Size, Base1);
+    const unsigned b = Base();
+    for (unsigned i = b; i - b < Size; ++i) r.SetValue(i, -Elem[i]);
+    return r;
+}
+
+SVect& SVect::operator+=(const SVect& b) {
+    if (b.Size != Size || b.Base1 != Base1) return *this;
+    const unsigned lo = Base();
+    for (unsigned i = lo; i - lo < Size; ++i) Elem[i] = b.Elem[i] + Elem[i];
+    return *this;
+}
+
+SVect& SVect::operator-=(const SVect& b) {
+    if (b.Size != Size || b.Base1 != Base1) return *this;
+    const unsigned lo = Base();
+    for (unsigned i = lo; i - lo < Size; ++i) Elem[i] = Elem[i] - b.Elem[i];
+    return *this;
+}
+
+SVect& SVect::operator*=(double d) {
+    const unsigned lo = Base();
+    for (unsigned i = lo; i - lo < Size; ++i) Elem[i] = d * Elem[i];
+    return *this;
+}
+
+namespace {
+
+// The result is made first, so a failed allocation is reported before any operand check.
+void CheckOperands(const SVect& a, const SVect& b) {
+    if (a.GetSize() != b.GetSize()) throw SVect::OpeErr(0);
+    if (a.GetBase1() != b.GetBase1()) throw SVect::OpeErr(1);
+}
+
+}  // namespace
+
+SVect operator+(const SVect& a, const SVect& b) {
+    SVect r(a.GetSize(), a.GetBase1());
+    CheckOperands(a, b);
+    r = a;
+    r += b;
+    return r;
+}
+
+SVect operator-(const SVect& a, const SVect& b) {
+    SVect r(a.GetSize(), a.GetBase1());
+    CheckOperands(a, b);
+    r = a;
+    r -= b;
+    return r;
+}
+
+SVect operator*(double d, const SVect& a) {
+    SVect r(a.GetSize(), a.GetBase1());
+    r = a;
+    r *= d;
+    return r;
+}
+
+SVect operator*(const SVect& a, double d) { return d * a; }
+
+double operator|(const SVect& a, const SVect& b) {
+    if (b.Size != a.Size || b.Base1 != a.Base1) return 0.0;
+    double sum = 0.0;
+    const unsigned lo = a.Base();
+    for (unsigned i = lo; i - lo < a.Size; ++i) sum = a.Elem[i] * b.Elem[i] + sum;
+    return sum;
+}
+
+SVect operator*(const SMtrx& m, const SVect& x) {
+    SVect y(m.GetRows(), m.GetBase1());
+    if (x.Size != m.GetCols()) throw SVect::OpeErr(0);
+    if (x.Base1 != m.GetBase1()) throw SVect::OpeErr(1);
+    const unsigned lo = x.Base();
+    for (unsigned i = lo; i - lo < m.GetRows(); ++i) {
+        y.Elem[i] = 0.0;
+        for (unsigned j = lo; j - lo < m.GetCols(); ++j)
+            y.Elem[i] = m.GetValue(i, j) * x.Elem[j] + y.Elem[i];
+    }
+    return y;
+}
+
+SVect operator*(const SMtrxNN& m, const SVect& x) { return static_cast<const SMtrx&>(m) * x; }
