@@ -1,0 +1,137 @@
+// Balancing by powers of 2, and the solver that works through the balanced matrix.
+#include <cmath>
+#include <cstdint>
+
+#include "routines/DetNN.h"
+
+namespace {
+
+std::uint32_t LowSub(bool base1) { return base1 ? 1u : 0u; }
+
+void SetIdentity(MtrxNN* m) {
+    SetMtrxNNO(m);
+    const std::uint32_t lo = LowSub(m->Base1);
+    for (std::uint32_t i = lo; i < lo + m->Size; ++i) m->Elem[i][i] = 1.0;
+}
+
+}  // namespace
+
+// Scales row i of s by a power of 2 and column i by its reciprocal until the off-diagonal row
+// and column sums are within a factor of about 2 of each other. Dr collects the row factors and
+// Dc the column factors, so that s ends as Dr s Dc.
+void BalanceMtrxNN(MtrxNN** dr, MtrxNN** dc, MtrxNN* s) {
+    const std::uint32_t n = s->Size;
+    const bool base1 = s->Base1;
+    *dr = GetMatrixNN(*dr, n, base1);
+    *dc = GetMatrixNN(*dc, n, base1);
+    MtrxNN* t1 = GetMatrixNN(nullptr, n, base1);
+    MtrxNN* t2 = GetMatrixNN(nullptr, n, base1);
+    const auto releaseAll = [&] {
+        *dr = FreeMatrixNN(*dr);
+        *dc = FreeMatrixNN(*dc);
+        FreeMatrixNN(t1);
+        FreeMatrixNN(t2);
+    };
+    if (*dr == nullptr || *dc == nullptr || t1 == nullptr || t2 == nullptr) {
+        releaseAll();
+        return;
+    }
+    SetIdentity(*dr);
+    SetIdentity(*dc);
+
+    const std::uint32_t lo = LowSub(base1);
+    const std::uint32_t hi = lo + n - 1u;
+    bool changed = true;
+    while (changed) {
+        changed = false;
+        SetIdentity(t1);
+        SetIdentity(t2);
+        for (std::uint32_t i = lo; i <= hi; ++i) {
+            double c = 0.0;
+            double r = 0.0;
+            for (std::uint32_t j = lo; j <= hi; ++j) {
+                if (j == i) continue;
+                c = c + std::fabs(s->Elem[j][i]);
+                r = r + std::fabs(s->Elem[i][j]);
+            }
+            // An infinite sum would keep the halving loop below going for ever.
+            if (c == 0.0 || r == 0.0 || !std::isfinite(c) || !std::isfinite(r)) continue;
+            double g = r * 0.5;
+            double f = 1.0;
+            const double total = c + r;
+            while (c < g) {
+                f = f * 2.0;
+                c = c * 4.0;
+            }
+            g = r * 2.0;
+            while (c > g) {
+                f = f * 0.5;
+                c = c / 4.0;
+            }
+            if ((c + r) / f < 0.95 * total) {
+                changed = true;
+                g = 1.0 / f;
+                for (std::uint32_t j = lo; j <= hi; ++j) s->Elem[i][j] = s->Elem[i][j] * g;
+                for (std::uint32_t j = lo; j <= hi; ++j) s->Elem[j][i] = s->Elem[j][i] * f;
+                t1->Elem[i][i] = g;
+                t2->Elem[i][i] = f;
+            }
+        }
+        // Without both products the factors no longer describe s: give neither.
+        if (!MulMtrxNN(*dr, t1, *dr) || !MulMtrxNN(*dc, t2, *dc)) {
+            releaseAll();
+            return;
+        }
+    }
+    FreeMatrixNN(t1);
+    FreeMatrixNN(t2);
+}
+
+// x = a^-1 b through the balanced matrix S = Dr a Dc: S z = Dr b, x = Dc z. Keeps the factors
+// of S in f, the pivots in p and the scaling matrices in dr and dc for further right-hand
+// sides. Refuses order 1 and a b of another shape, touching no slot. Any other failure releases
+// every slot it fills (x, f, p, dr, dc) and leaves them null.
+bool BalSolveMtrxNN(const MtrxNN* a, const Vect* b, Vect** x, MtrxNN** f,
+                    Array1D<std::int32_t>* p, MtrxNN** dr, MtrxNN** dc) {
+    const std::uint32_t n = a->Size;
+    const bool base1 = a->Base1;
+    if (n == 1) return false;
+    if (b->Base1 != base1 || b->Size != n) return false;
+    const std::uint32_t lo = LowSub(base1);
+    const std::uint32_t hi = lo + n - 1u;
+    MtrxNN* s = nullptr;
+    Vect* z = nullptr;
+    const auto fail = [&] {
+        *dr = FreeMatrixNN(*dr);
+        *dc = FreeMatrixNN(*dc);
+        *x = FreeVector(*x);
+        *f = FreeMatrixNN(*f);
+        *p = FreeArray1D(ArrInt32, *p, lo, hi);
+        FreeVector(z);
+        FreeMatrixNN(s);
+        return false;
+    };
+
+    s = GetMatrixNN(nullptr, n, base1);
+    if (s == nullptr) return fail();
+    CopyMtrxNN(s, a);
+    *dr = FreeMatrixNN(*dr);
+    *dc = FreeMatrixNN(*dc);
+    BalanceMtrxNN(dr, dc, s);
+    if (*dr == nullptr || *dc == nullptr) return fail();
+
+    Vect* y = GetVector(nullptr, n, base1);
+    if (y == nullptr) return fail();
+    for (std::uint32_t i = lo; i <= hi; ++i) y->Elem[i] = (*dr)->Elem[i][i] * b->Elem[i];
+    *p = FreeArray1D(ArrInt32, *p, lo, hi);  // the solver wants an empty pivot slot
+    const bool solved = LUSolveMtrxNN(s, y, &z, f, p);
+    FreeVector(y);
+    if (!solved) return fail();
+
+    *x = GetVector(*x, n, base1);
+    if (*x == nullptr) return fail();
+    for (std::uint32_t i = lo; i <= hi; ++i) (*x)->Elem[i] = (*dc)->Elem[i][i] * z->Elem[i];
+    FreeVector(z);
+    FreeMatrixNN(s);
+    return true;
+}

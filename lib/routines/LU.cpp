@@ -1,0 +1,161 @@
+// LU decomposition (Crout, implicit partial pivoting), forward and back substitution, and the
+// solvers built on them.
+#include <cmath>
+#include <cstdint>
+
+#include "routines/DetNN.h"
+
+namespace {
+
+std::uint32_t LowSub(bool base1) { return base1 ? 1u : 0u; }
+
+// x[lo + k] = the k-th element of b, for as many elements as b has, up to x's last.
+void CopyIntoVect(Vect* x, const Vect* b) {
+    const std::uint32_t xlo = LowSub(x->Base1);
+    const std::uint32_t blo = LowSub(b->Base1);
+    for (std::uint32_t k = 0; k < b->Size && k < x->Size; ++k) x->Elem[xlo + k] = b->Elem[blo + k];
+}
+
+}  // namespace
+
+// Crout's method in place: f becomes L (unit diagonal implied, below it) and U (on and above
+// it) of the row-permuted matrix. Each row is scaled by its largest magnitude for the pivot
+// choice; among equal scaled values the last row wins. A pivot of exactly 0.0 becomes 1.0e-20.
+LUDcmpOutcome LUDcmpMtrxNNOutcome(MtrxNN* f, Array1D<std::int32_t> p, int* parity) {
+    if (p == nullptr) return LUDcmpOutcome::NoWork;
+    const std::uint32_t lo = LowSub(f->Base1);
+    const std::uint32_t hi = lo + f->Size - 1u;
+    Array1D<double> vv = GetArray1D<double>(ArrDouble, nullptr, lo, hi);
+    if (vv == nullptr) return LUDcmpOutcome::NoWork;
+
+    *parity = 1;
+    for (std::uint32_t i = lo; i <= hi; ++i) {
+        double big = 0.0;
+        for (std::uint32_t j = lo; j <= hi; ++j) {
+            const double temp = std::fabs(f->Elem[i][j]);
+            if (temp > big) big = temp;
+        }
+        if (big == 0.0) {
+            FreeArray1D(ArrDouble, vv, lo, hi);
+            return LUDcmpOutcome::ZeroRow;
+        }
+        vv[i] = 1.0 / big;
+    }
+
+    for (std::uint32_t j = lo; j <= hi; ++j) {
+        for (std::uint32_t i = lo; i < j; ++i) {
+            double sum = f->Elem[i][j];
+            for (std::uint32_t k = lo; k < i; ++k) sum = sum - f->Elem[i][k] * f->Elem[k][j];
+            f->Elem[i][j] = sum;
+        }
+        double big = 0.0;
+        std::uint32_t imax = j;
+        for (std::uint32_t i = j; i <= hi; ++i) {
+            double sum = f->Elem[i][j];
+            for (std::uint32_t k = lo; k < j; ++k) sum = sum - f->Elem[i][k] * f->Elem[k][j];
+            f->Elem[i][j] = sum;
+            const double dum = vv[i] * std::fabs(sum);
+            if (dum >= big) {
+                big = dum;
+                imax = i;
+            }
+        }
+        if (imax != j) {
+            for (std::uint32_t k = lo; k <= hi; ++k) {
+                const double dum = f->Elem[imax][k];
+                f->Elem[imax][k] = f->Elem[j][k];
+                f->Elem[j][k] = dum;
+            }
+            *parity = -*parity;
+            vv[imax] = vv[j];
+        }
+        p[j] = static_cast<std::int32_t>(imax);
+        if (f->Elem[j][j] == 0.0) f->Elem[j][j] = 1.0e-20;
+        if (j != hi) {
+            const double dum = 1.0 / f->Elem[j][j];
+            for (std::uint32_t i = j + 1; i <= hi; ++i) f->Elem[i][j] = f->Elem[i][j] * dum;
+        }
+    }
+    FreeArray1D(ArrDouble, vv, lo, hi);
+    return LUDcmpOutcome::Done;
+}
+
+bool LUDcmpMtrxNN(MtrxNN* f, Array1D<std::int32_t> p, int* parity) {
+    return LUDcmpMtrxNNOutcome(f, p, parity) == LUDcmpOutcome::Done;
+}
+
+// Solves with the factors of f in place of the right-hand side x: the row exchanges and the
+// forward substitution (skipping the leading zeros of x), then the back substitution.
+bool LUBksbMtrxNN(const MtrxNN* f, Vect* x, Array1D<std::int32_t> p) {
+    if (f->Base1 != x->Base1 || f->Size != x->Size) return false;
+    if (p == nullptr) return false;
+    const std::int64_t lo = LowSub(f->Base1);
+    const std::int64_t hi = lo + f->Size - 1;
+    const auto at = [](std::int64_t s) { return static_cast<std::uint32_t>(s); };
+
+    bool started = false;
+    std::int64_t ii = lo;
+    for (std::int64_t i = lo; i <= hi; ++i) {
+        const std::int64_t ip = p[at(i)];
+        double sum = x->Elem[at(ip)];
+        x->Elem[at(ip)] = x->Elem[at(i)];
+        if (started) {
+            for (std::int64_t j = ii; j <= i - 1; ++j) sum = sum - f->Elem[at(i)][at(j)] * x->Elem[at(j)];
+        } else if (sum != 0.0) {
+            started = true;
+            ii = i;
+        }
+        x->Elem[at(i)] = sum;
+    }
+    for (std::int64_t i = hi; i >= lo; --i) {
+        double sum = x->Elem[at(i)];
+        for (std::int64_t j = i + 1; j <= hi; ++j) sum = sum - f->Elem[at(i)][at(j)] * x->Elem[at(j)];
+        x->Elem[at(i)] = sum / f->Elem[at(i)][at(i)];
+    }
+    return true;
+}
+
+// x = a^-1 b. The pivot vector always goes to the caller; the factors too when the slot f held
+// a record on entry, else they are released here. On failure every slot it filled is null.
+bool LUSolveMtrxNN(const MtrxNN* a, const Vect* b, Vect** x, MtrxNN** f,
+                   Array1D<std::int32_t>* p) {
+    const bool keepFactors = *f != nullptr;
+    *f = GetMatrixNN(*f, a->Size, a->Base1);
+    if (*f == nullptr) return false;
+    *x = GetVector(*x, a->Size, a->Base1);
+    if (*x == nullptr) {
+        *f = FreeMatrixNN(*f);
+        return false;
+    }
+    CopyIntoVect(*x, b);
+    CopyMtrxNN(*f, a);
+
+    const std::uint32_t lo = LowSub(a->Base1);
+    const std::uint32_t hi = lo + a->Size - 1u;
+    const auto fail = [&](bool releasePivots) {
+        if (releasePivots) *p = FreeArray1D(ArrInt32, *p, lo, hi);
+        *x = FreeVector(*x);
+        *f = FreeMatrixNN(*f);
+        return false;
+    };
+    if (*p != nullptr) return fail(false);  // the caller's pivot vector is not ours to drop
+    *p = GetArray1D<std::int32_t>(ArrInt32, nullptr, lo, hi);
+    if (*p == nullptr) return fail(false);
+    int parity;
+    if (!LUDcmpMtrxNN(*f, *p, &parity)) return fail(true);
+    if (!LUBksbMtrxNN(*f, *x, *p)) return fail(true);
+    if (!keepFactors) *f = FreeMatrixNN(*f);
+    return true;
+}
+
+// x = a^-1 b with the factors and pivots kept from LUSolveMtrxNN.
+bool LUReSolveMtrxNN(const MtrxNN* f, const Vect* b, Array1D<std::int32_t> p, Vect** x) {
+    *x = GetVector(*x, f->Size, f->Base1);
+    if (*x == nullptr) return false;
+    CopyIntoVect(*x, b);
+    if (!LUBksbMtrxNN(f, *x, p)) {
+        *x = FreeVector(*x);
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,268 @@
+// Determinants and the singularity test: the worked examples, properties over sizes and both
+// suffix bases, the singular decisions, and exhausted memory.
+#include <gtest/gtest.h>
+
+#include <cfloat>
+#include <cmath>
+#include <cstdio>
+#include <string>
+
+#include "FailingHeap.h"
+#include "ReportCapture.h"
+#include "RoutineTestUtil.h"
+#include "routines/DetNN.h"
+
+namespace {
+
+using rtest::Elems;
+using rtest::Lo;
+using rtest::MakeNN;
+using rtest::NN;
+using rtest::SameBits;
+
+std::string Six(double x) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%lf", x);
+    return buf;
+}
+
+NN Example4(bool base1) {
+    return MakeNN(base1, {{-1, 3, 2, 1}, {2, 1, -3, 2}, {-3, 4, 1, 1}, {3, 4, 2, -1}});
+}
+
+// A reproducible, well-conditioned matrix of order n: small integers plus a strong diagonal.
+NN Sample(std::uint32_t n, bool base1, unsigned seed) {
+    NN m(GetMatrixNN(nullptr, n, base1));
+    unsigned state = seed;
+    for (std::uint32_t i = 0; i < n; ++i)
+        for (std::uint32_t j = 0; j < n; ++j) {
+            state = state * 1103515245u + 12345u;
+            const double v = static_cast<double>((state >> 16) % 9) - 4.0;
+            m->Elem[Lo(base1) + i][Lo(base1) + j] = i == j ? v + 10.0 : v;
+        }
+    return m;
+}
+
+TEST(Determinant, WorkedExampleFromEveryRoutineInBothBases) {
+    for (bool base1 : {false, true}) {
+        NN a = Example4(base1);
+        const std::vector<double> before = Elems(a.get());
+        for (double det : {DetNNbyRef(a.get()), DetNN(a.get()), DetNN2(a.get())}) {
+            EXPECT_NEAR(det, -126.0, 1e-12) << base1;
+            EXPECT_EQ(Six(det), "-126.000000");
+        }
+        int sign = 7;
+        const double lg = DetLog10(a.get(), &sign);
+        EXPECT_EQ(Six(lg), "2.100371");
+        EXPECT_EQ(sign, -1);
+        EXPECT_NEAR(sign * std::pow(10.0, lg), -126.0, 1e-11);
+        double det = 0.0;
+        EXPECT_FALSE(IsSingularMtrxNN(a.get(), &det));
+        EXPECT_EQ(det, DetNN2(a.get()));
+        EXPECT_TRUE(SameBits(Elems(a.get()), before)) << "the input changed";
+    }
+}
+
+TEST(Determinant, ExchangeMatrixGivesMinusOne) {
+    NN a = MakeNN(true, {{0, 1}, {1, 0}});
+    EXPECT_EQ(DetNNbyRef(a.get()), -1.0);
+    EXPECT_EQ(DetNN(a.get()), -1.0);
+    EXPECT_EQ(DetNN2(a.get()), -1.0);
+    // DetNN2 gets there through one row exchange of the decomposition.
+    NN f = MakeNN(true, {{0, 1}, {1, 0}});
+    Array1D<std::int32_t> p = GetArray1D<std::int32_t>(ArrInt32, nullptr, 1, 2);
+    int parity = 0;
+    ASSERT_TRUE(LUDcmpMtrxNN(f.get(), p, &parity));
+    EXPECT_EQ(parity, -1);
+    EXPECT_EQ(p[1], 2);
+    EXPECT_EQ(p[2], 2);
+    FreeArray1D(ArrInt32, p, 1, 2);
+}
+
+TEST(Determinant, SingularWithAZeroPivotCountsItAsOneEMinus20) {
+    for (bool base1 : {false, true}) {
+        NN a = MakeNN(base1, {{1, 2}, {2, 4}});
+        EXPECT_EQ(DetNN2(a.get()), -2e-20);
+        int sign = 0;
+        EXPECT_EQ(Six(DetLog10(a.get(), &sign)), "-19.698970");
+        EXPECT_EQ(sign, -1);
+        double det = 0.0;
+        EXPECT_TRUE(IsSingularMtrxNN(a.get(), &det));
+        EXPECT_EQ(det, -2e-20);
+        EXPECT_EQ(DetNNbyRef(a.get()), 0.0);
+        const double nn = DetNN(a.get());
+        EXPECT_EQ(nn, 0.0);
+        EXPECT_FALSE(std::signbit(nn)) << "prints as -0.000000";
+    }
+}
+
+TEST(Determinant, RowOfZerosIsExactlyZero) {
+    NN a = MakeNN(false, {{1, 2}, {0, 0}});
+    EXPECT_EQ(DetNN2(a.get()), 0.0);
+    int sign = 5;
+    EXPECT_EQ(DetLog10(a.get(), &sign), -DBL_MAX);
+    EXPECT_EQ(sign, 0);
+    double det = 1.0;
+    EXPECT_TRUE(IsSingularMtrxNN(a.get(), &det));
+    EXPECT_EQ(det, 0.0);
+    EXPECT_EQ(DetNN(a.get()), 0.0);
+}
+
+TEST(DetNN, SingularMatricesGiveZeroWithoutDividingByZero) {
+    // An all-zero column (scale 0.0), and rank 1 (no pivot at the second step).
+    NN zeroColumn = MakeNN(true, {{1, 0, 2}, {3, 0, 4}, {5, 0, 6}});
+    NN rankOne = MakeNN(false, {{1, 2, 3}, {2, 4, 6}, {-3, -6, -9}});
+    NN zero(GetMatrixNN(nullptr, 3, true));
+    for (const MtrxNN* a : {zeroColumn.get(), rankOne.get(), zero.get()}) {
+        const double det = DetNN(a);
+        EXPECT_EQ(det, 0.0);
+        EXPECT_FALSE(std::signbit(det));
+        EXPECT_EQ(DetNNbyRef(a), 0.0);
+    }
+}
+
+TEST(DetNN, EachStepInItsOwnFormHitsTheExactIntegerHere) {
+    // These come out exact only with the first largest element as pivot, the pivot's reciprocal,
+    // (r * w[i][k]) * w[k][j] and a division by the column scale; a change to any of them is off
+    // by an ulp for at least one of the two.
+    NN a = MakeNN(true, {{-5, 3, 3}, {-3, -1, 1}, {1, 4, -4}});
+    NN b = MakeNN(false, {{-2, 1, -5}, {-3, -3, -5}, {3, 2, 4}});
+    EXPECT_EQ(DetNN(a.get()), -66.0);
+    EXPECT_EQ(DetNN(b.get()), -14.0);
+    EXPECT_EQ(DetNNbyRef(a.get()), -66.0);
+    EXPECT_EQ(DetNNbyRef(b.get()), -14.0);
+}
+
+TEST(Determinant, DiagonalOfMinusOnesGivesPlusOrMinusOne) {
+    for (std::uint32_t n = 1; n <= 6; ++n) {
+        for (bool base1 : {false, true}) {
+            NN a(GetMatrixNN(nullptr, n, base1));
+            for (std::uint32_t i = 0; i < n; ++i) a->Elem[Lo(base1) + i][Lo(base1) + i] = -1.0;
+            const double expect = n % 2 == 0 ? 1.0 : -1.0;
+            EXPECT_EQ(DetNN(a.get()), expect) << n;
+            EXPECT_EQ(DetNN2(a.get()), expect) << n;
+            if (n <= 5) {
+                EXPECT_EQ(DetNNbyRef(a.get()), expect) << n;
+            }
+            int sign = 0;
+            EXPECT_EQ(DetLog10(a.get(), &sign), 0.0);
+            EXPECT_EQ(sign, static_cast<int>(expect));
+        }
+    }
+}
+
+TEST(Determinant, OrderOneIsTheElement) {
+    NN a = MakeNN(true, {{-2.5}});
+    EXPECT_EQ(DetNNbyRef(a.get()), -2.5);
+    EXPECT_EQ(DetNN(a.get()), -2.5);
+    EXPECT_EQ(DetNN2(a.get()), -2.5);
+    int sign = 0;
+    EXPECT_EQ(DetLog10(a.get(), &sign), std::log10(2.5));
+    EXPECT_EQ(sign, -1);
+}
+
+TEST(IsSingularMtrxNN, ToleranceIsStrict) {
+    double det = 0.0;
+    NN edge = MakeNN(false, {{-1.0e-6}});
+    EXPECT_FALSE(IsSingularMtrxNN(edge.get(), &det));
+    EXPECT_EQ(det, -1.0e-6);
+    NN below = MakeNN(false, {{std::nextafter(1.0e-6, 0.0)}});
+    EXPECT_TRUE(IsSingularMtrxNN(below.get(), &det));
+}
+
+TEST(Determinant, AlgorithmsAgreeAndRowExchangesNegate) {
+    for (std::uint32_t n = 1; n <= 5; ++n) {
+        for (bool base1 : {false, true}) {
+            NN a = Sample(n, base1, 17 * n + base1);
+            const double ref = DetNNbyRef(a.get());
+            const double tol = 1e-12 * std::fabs(ref);
+            EXPECT_NEAR(DetNN(a.get()), ref, tol) << n;
+            EXPECT_NEAR(DetNN2(a.get()), ref, tol) << n;
+            int sign = 0;
+            const double lg = DetLog10(a.get(), &sign);
+            EXPECT_NEAR(sign * std::pow(10.0, lg), ref, tol * 10) << n;
+            if (n < 2) continue;
+            const std::uint32_t lo = Lo(base1);
+            for (std::uint32_t j = lo; j < lo + n; ++j) std::swap(a->Elem[lo][j], a->Elem[lo + n - 1][j]);
+            EXPECT_NEAR(DetNNbyRef(a.get()), -ref, tol) << n;
+            EXPECT_NEAR(DetNN(a.get()), -ref, tol) << n;
+            EXPECT_NEAR(DetNN2(a.get()), -ref, tol) << n;
+        }
+    }
+}
+
+// Makes each heap request of call fail in turn, from the first until one run completes, and
+// hands each outcome to check (failed = a request was refused).
+template <class Call, class Check>
+void EachAllocationFails(Call call, Check check) {
+    ReportCapture report;
+    failheap::Guard guard;
+    for (long n = 1;; ++n) {
+        failheap::FailAt(n);
+        const auto result = call();
+        const bool failed = failheap::Failed();
+        failheap::Disarm();
+        check(result, failed, n);
+        if (!failed) return;
+        ASSERT_LT(n, 100) << "never completed";
+    }
+}
+
+TEST(Determinant, ExhaustedMemoryGivesDblMaxAndLeaksNothing) {
+    for (bool base1 : {false, true}) {
+        NN a = Example4(base1);
+        const std::vector<double> before = Elems(a.get());
+        const auto expect = [](double fallback) {
+            return [fallback](double r, bool failed, long n) {
+                if (failed) {
+                    EXPECT_EQ(r, DBL_MAX) << n;
+                } else {
+                    EXPECT_NEAR(r, fallback, 1e-12);
+                }
+            };
+        };
+        EachAllocationFails([&] { return DetNN2(a.get()); }, expect(-126.0));
+        EachAllocationFails([&] { return DetNN(a.get()); }, expect(-126.0));
+        EachAllocationFails([&] { return DetNNbyRef(a.get()); }, expect(-126.0));
+        EachAllocationFails(
+            [&] {
+                double det = 0.0;
+                const bool s = IsSingularMtrxNN(a.get(), &det);
+                EXPECT_FALSE(s);
+                return det;
+            },
+            expect(-126.0));
+        EachAllocationFails(
+            [&] {
+                int sign = 9;
+                const double lg = DetLog10(a.get(), &sign);
+                return std::make_pair(lg, sign);
+            },
+            [](std::pair<double, int> r, bool failed, long n) {
+                if (failed) {
+                    EXPECT_EQ(r.first, DBL_MAX) << n;
+                    EXPECT_EQ(r.second, 0) << n;
+                } else {
+                    EXPECT_EQ(Six(r.first), "2.100371");
+                    EXPECT_EQ(r.second, -1);
+                }
+            });
+        EXPECT_TRUE(SameBits(Elems(a.get()), before));
+    }
+}
+
+TEST(Determinant, ExhaustedMemoryIsNotMistakenForARowOfZeros) {
+    // The decomposition's row scales failing must not read as the zero row's 0.0 / -DBL_MAX.
+    NN a = MakeNN(true, {{1, 2}, {0, 0}});
+    EachAllocationFails([&] { return DetNN2(a.get()); }, [](double r, bool failed, long n) {
+        EXPECT_EQ(r, failed ? DBL_MAX : 0.0) << n;
+    });
+    EachAllocationFails(
+        [&] {
+            int sign = 0;
+            return DetLog10(a.get(), &sign);
+        },
+        [](double r, bool failed, long n) { EXPECT_EQ(r, failed ? DBL_MAX : -DBL_MAX) << n; });
+}
+
+}  // namespace

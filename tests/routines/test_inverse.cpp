@@ -1,0 +1,292 @@
+// The inverse and the kernels under it: LU solve and re-solve, balancing, the balanced solve,
+// their slot conventions and exhausted memory.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "FailingHeap.h"
+#include "ReportCapture.h"
+#include "RoutineTestUtil.h"
+#include "routines/DetNN.h"
+
+namespace {
+
+using rtest::Elems;
+using rtest::Lo;
+using rtest::MakeNN;
+using rtest::MakeV;
+using rtest::NN;
+using rtest::SameBits;
+using rtest::V;
+
+using Pivots = Array1D<std::int32_t>;
+
+// A regular matrix of order n whose rows differ in scale by powers of 10, so balancing has
+// work to do.
+NN Sample(std::uint32_t n, bool base1) {
+    NN m(GetMatrixNN(nullptr, n, base1));
+    for (std::uint32_t i = 0; i < n; ++i)
+        for (std::uint32_t j = 0; j < n; ++j) {
+            const double v = i == j ? 4.0 + i : std::sin(1.0 + 3.0 * i + 7.0 * j);
+            m->Elem[Lo(base1) + i][Lo(base1) + j] = v * std::pow(10.0, double(i % 3) - double(j % 2) * 2);
+        }
+    return m;
+}
+
+double MaxDistanceFromIdentity(const MtrxNN* p) {
+    double worst = 0.0;
+    const std::uint32_t lo = Lo(p->Base1);
+    for (std::uint32_t i = lo; i < lo + p->Size; ++i)
+        for (std::uint32_t j = lo; j < lo + p->Size; ++j)
+            worst = std::fmax(worst, std::fabs(p->Elem[i][j] - (i == j ? 1.0 : 0.0)));
+    return worst;
+}
+
+TEST(InvMtrxNN, TimesTheMatrixIsTheIdentityInBothBases) {
+    for (std::uint32_t n = 2; n <= 7; ++n) {
+        for (bool base1 : {false, true}) {
+            NN a = Sample(n, base1);
+            const std::vector<double> before = Elems(a.get());
+            MtrxNN* ai = nullptr;
+            ASSERT_TRUE(InvMtrxNN(&ai, a.get())) << n;
+            NN inv(ai);
+            EXPECT_TRUE(SameBits(Elems(a.get()), before)) << "the input changed";
+            NN prod(GetMatrixNN(nullptr, n, base1));
+            ASSERT_TRUE(MulMtrxNN(prod.get(), a.get(), inv.get()));
+            EXPECT_LT(MaxDistanceFromIdentity(prod.get()), 1e-12) << n << " base1 " << base1;
+        }
+    }
+}
+
+TEST(InvMtrxNN, WorkedExampleIsTheKnownInverse) {
+    for (bool base1 : {false, true}) {
+        NN d = MakeNN(base1, {{-1, 3, 2, 1}, {2, 1, -3, 2}, {-3, 4, 1, 1}, {3, 4, 2, -1}});
+        const double times126[4][4] = {
+            {19, 11, -29, 12}, {-24, 6, 30, 18}, {64, -16, -38, -6}, {89, 25, -43, -30}};
+        MtrxNN* ai = GetMatrixNN(nullptr, 2, !base1);  // a held record is replaced
+        ASSERT_TRUE(InvMtrxNN(&ai, d.get()));
+        NN inv(ai);
+        EXPECT_EQ(inv->Size, 4u);
+        EXPECT_EQ(inv->Base1, base1);
+        for (std::uint32_t i = 0; i < 4; ++i)
+            for (std::uint32_t j = 0; j < 4; ++j)
+                EXPECT_NEAR(inv->Elem[Lo(base1) + i][Lo(base1) + j], times126[i][j] / 126.0, 1e-15);
+    }
+}
+
+TEST(InvMtrxNN, ZeroPivotGivesHugeElements) {
+    NN a = MakeNN(false, {{1, 2}, {2, 4}});
+    MtrxNN* ai = nullptr;
+    ASSERT_TRUE(InvMtrxNN(&ai, a.get()));
+    NN inv(ai);
+    EXPECT_EQ(Elems(inv.get()), (std::vector<double>{-2e20, 1e20, 1e20, -5e19}));
+}
+
+TEST(InvMtrxNN, RefusalLeavesNoResult) {
+    NN zeroRow = MakeNN(true, {{1, 2}, {0, 0}});
+    NN one = MakeNN(true, {{4}});
+    for (const MtrxNN* a : {zeroRow.get(), one.get()}) {
+        MtrxNN* ai = GetMatrixNN(nullptr, 3, true);
+        EXPECT_FALSE(InvMtrxNN(&ai, a));
+        EXPECT_EQ(ai, nullptr);
+    }
+}
+
+TEST(InvMtrxNN, EachAllocationFailureGivesFalseAndLeaksNothing) {
+    for (bool base1 : {false, true}) {
+        NN a = Sample(3, base1);
+        const std::vector<double> before = Elems(a.get());
+        ReportCapture report;
+        failheap::Guard guard;
+        for (long n = 1;; ++n) {
+            MtrxNN* ai = GetMatrixNN(nullptr, 3, base1);
+            failheap::FailAt(n);
+            const bool ok = InvMtrxNN(&ai, a.get());
+            const bool failed = failheap::Failed();
+            failheap::Disarm();
+            NN inv(ai);
+            if (!failed) {
+                ASSERT_TRUE(ok);
+                NN prod(GetMatrixNN(nullptr, 3, base1));
+                MulMtrxNN(prod.get(), a.get(), inv.get());
+                EXPECT_LT(MaxDistanceFromIdentity(prod.get()), 1e-12);
+                break;
+            }
+            EXPECT_FALSE(ok) << n;
+            EXPECT_EQ(ai, nullptr) << n;
+            ASSERT_LT(n, 200);
+        }
+        EXPECT_TRUE(SameBits(Elems(a.get()), before));
+    }
+}
+
+TEST(LUSolveMtrxNN, HandsFactorsOverOnlyWhenTheSlotHeldARecord) {
+    NN a = MakeNN(true, {{2, 1}, {1, 3}});
+    V b = MakeV(true, {3, 5});  // solution (0.8, 1.4)
+    for (bool keep : {false, true}) {
+        Vect* x = nullptr;
+        MtrxNN* f = keep ? GetMatrixNN(nullptr, 1, false) : nullptr;
+        Pivots p;
+        ASSERT_TRUE(LUSolveMtrxNN(a.get(), b.get(), &x, &f, &p));
+        EXPECT_NEAR(x->Elem[1], 0.8, 1e-15);
+        EXPECT_NEAR(x->Elem[2], 1.4, 1e-15);
+        EXPECT_TRUE(p != nullptr);
+        EXPECT_EQ(f != nullptr, keep);
+        if (keep) {
+            // The kept factors solve another right-hand side.
+            V b2 = MakeV(true, {1, -2});  // solution (1, -1)
+            ASSERT_TRUE(LUReSolveMtrxNN(f, b2.get(), p, &x));
+            EXPECT_NEAR(x->Elem[1], 1.0, 1e-15);
+            EXPECT_NEAR(x->Elem[2], -1.0, 1e-15);
+            // A pivot slot that is not empty is refused, and the slots it filled are cleared.
+            EXPECT_FALSE(LUSolveMtrxNN(a.get(), b.get(), &x, &f, &p));
+            EXPECT_EQ(x, nullptr);
+            EXPECT_EQ(f, nullptr);
+        }
+        FreeVector(x);
+        FreeMatrixNN(f);
+        FreeArray1D(ArrInt32, p, 1, 2);
+    }
+}
+
+TEST(LUSolveMtrxNN, ReciprocalBelowThePivotDivisionInTheBackSubstitution) {
+    // Solved exactly only when the column below each pivot is multiplied by the pivot's
+    // reciprocal and the back substitution divides; either other form misses by an ulp.
+    for (bool base1 : {false, true}) {
+        NN a = MakeNN(base1, {{2, -5, 1}, {-3, 1, 1}, {-5, 5, -3}});
+        V b = MakeV(base1, {-21, 7, 31});
+        Vect* x = nullptr;
+        MtrxNN* f = nullptr;
+        Pivots p;
+        ASSERT_TRUE(LUSolveMtrxNN(a.get(), b.get(), &x, &f, &p));
+        EXPECT_EQ(Elems(x), (std::vector<double>{-2, 3, -2}));
+        EXPECT_EQ(DetNN2(a.get()), 44.0);
+        FreeVector(x);
+        FreeArray1D(ArrInt32, p, Lo(base1), Lo(base1) + 2);
+    }
+}
+
+TEST(LUBksbMtrxNN, RefusesAVectorOfAnotherShape) {
+    NN f = MakeNN(false, {{2, 0}, {0, 2}});
+    Pivots p = GetArray1D<std::int32_t>(ArrInt32, nullptr, 0, 1);
+    p[0] = 0;
+    p[1] = 1;
+    V x1 = MakeV(true, {1, 2});
+    V x3 = MakeV(false, {1, 2, 3});
+    EXPECT_FALSE(LUBksbMtrxNN(f.get(), x1.get(), p));
+    EXPECT_FALSE(LUBksbMtrxNN(f.get(), x3.get(), p));
+    EXPECT_EQ(Elems(x1.get()), (std::vector<double>{1, 2}));
+    V x = MakeV(false, {1, 2});
+    EXPECT_TRUE(LUBksbMtrxNN(f.get(), x.get(), p));
+    EXPECT_EQ(Elems(x.get()), (std::vector<double>{0.5, 1}));
+    FreeArray1D(ArrInt32, p, 0, 1);
+}
+
+TEST(BalanceMtrxNN, ScalesByPowersOfTwoSoThatDrADcIsS) {
+    for (bool base1 : {false, true}) {
+        NN a = MakeNN(base1, {{1, 1e6, 0}, {1e-6, 1, 1e3}, {3, 1e-3, 2}});
+        NN s = MakeNN(base1, {{1, 1e6, 0}, {1e-6, 1, 1e3}, {3, 1e-3, 2}});
+        MtrxNN* dr = GetMatrixNN(nullptr, 5, true);  // held records are released
+        MtrxNN* dc = nullptr;
+        BalanceMtrxNN(&dr, &dc, s.get());
+        ASSERT_TRUE(dr && dc);
+        NN drn(dr), dcn(dc);
+        const std::uint32_t lo = Lo(base1);
+        bool changed = false;
+        for (std::uint32_t i = lo; i < lo + 3; ++i) {
+            int e = 0;
+            EXPECT_EQ(std::frexp(dr->Elem[i][i], &e), 0.5) << "not a power of 2";
+            EXPECT_EQ(dr->Elem[i][i] * dc->Elem[i][i], 1.0);
+            changed = changed || dr->Elem[i][i] != 1.0;
+            for (std::uint32_t j = lo; j < lo + 3; ++j) {
+                if (i != j) {
+                    EXPECT_EQ(dr->Elem[i][j], 0.0);
+                }
+                // Powers of 2 change no significant bit, so the check is exact.
+                EXPECT_EQ(s->Elem[i][j], dr->Elem[i][i] * a->Elem[i][j] * dc->Elem[j][j]);
+            }
+        }
+        EXPECT_TRUE(changed);
+    }
+}
+
+TEST(BalanceMtrxNN, ExhaustedMemoryLeavesBothSlotsNull) {
+    ReportCapture report;
+    failheap::Guard guard;
+    for (long n = 1;; ++n) {
+        NN s = MakeNN(true, {{1, 1e6}, {1e-6, 1}});
+        MtrxNN* dr = nullptr;
+        MtrxNN* dc = nullptr;
+        failheap::FailAt(n);
+        BalanceMtrxNN(&dr, &dc, s.get());
+        const bool failed = failheap::Failed();
+        failheap::Disarm();
+        NN drn(dr), dcn(dc);
+        if (!failed) {
+            EXPECT_TRUE(dr && dc);
+            break;
+        }
+        EXPECT_EQ(dr, nullptr) << n;
+        EXPECT_EQ(dc, nullptr) << n;
+        ASSERT_LT(n, 100);
+    }
+}
+
+TEST(BalSolveMtrxNN, RefusesOrderOneAndMismatchedRightHandSide) {
+    NN one = MakeNN(false, {{2}});
+    NN two = MakeNN(false, {{2, 1}, {1, 3}});
+    V b1 = MakeV(false, {1});
+    V b2base1 = MakeV(true, {1, 2});
+    Vect* x = GetVector(nullptr, 2, false);
+    MtrxNN* f = nullptr;
+    Pivots p;
+    MtrxNN* dr = GetMatrixNN(nullptr, 2, false);
+    MtrxNN* dc = nullptr;
+    EXPECT_FALSE(BalSolveMtrxNN(one.get(), b1.get(), &x, &f, &p, &dr, &dc));
+    EXPECT_FALSE(BalSolveMtrxNN(two.get(), b2base1.get(), &x, &f, &p, &dr, &dc));
+    EXPECT_NE(x, nullptr);  // refusals touch no slot
+    EXPECT_NE(dr, nullptr);
+    FreeVector(x);
+    FreeMatrixNN(dr);
+}
+
+TEST(BalSolveMtrxNN, EachAllocationFailureClearsEverySlot) {
+    NN a = MakeNN(true, {{1, 1e6, 0}, {1e-6, 1, 1e3}, {3, 1e-3, 2}});
+    V b = MakeV(true, {1, 2, 3});
+    ReportCapture report;
+    failheap::Guard guard;
+    for (long n = 1;; ++n) {
+        Vect* x = GetVector(nullptr, 3, true);
+        MtrxNN* f = GetMatrixNN(nullptr, 3, true);
+        Pivots p = GetArray1D<std::int32_t>(ArrInt32, nullptr, 1, 3);  // released before use
+        MtrxNN* dr = nullptr;
+        MtrxNN* dc = nullptr;
+        failheap::FailAt(n);
+        const bool ok = BalSolveMtrxNN(a.get(), b.get(), &x, &f, &p, &dr, &dc);
+        const bool failed = failheap::Failed();
+        failheap::Disarm();
+        if (!failed) {
+            ASSERT_TRUE(ok);
+            // a x = b
+            for (std::uint32_t i = 1; i <= 3; ++i) {
+                double sum = 0.0;
+                for (std::uint32_t j = 1; j <= 3; ++j) sum += a->Elem[i][j] * x->Elem[j];
+                EXPECT_NEAR(sum, b->Elem[i], 1e-9);
+            }
+        } else {
+            EXPECT_FALSE(ok) << n;
+            EXPECT_TRUE(x == nullptr && f == nullptr && p == nullptr && dr == nullptr &&
+                        dc == nullptr)
+                << n;
+        }
+        FreeVector(x);
+        FreeMatrixNN(f);
+        FreeArray1D(ArrInt32, p, 1, 3);
+        FreeMatrixNN(dr);
+        FreeMatrixNN(dc);
+        if (!failed) break;
+        ASSERT_LT(n, 100);
+    }
+}
+
+}  // namespace
