@@ -1,4 +1,3 @@
-// Replaces the global operator new and delete for the object tests; see FailingNew.h.
 #include "FailingNew.h"
 
 #include <cstdlib>
@@ -6,26 +5,23 @@
 
 namespace {
 bool armed = false;
-long failAt = 0;
-long allocations = 0;
-long releases = 0;
 bool failed = false;
+long failAt = 0, allocations = 0, balance = 0;
 
 void* Allocate(std::size_t n) {
     if (armed) {
-        if (allocations + 1 == failAt && !failed) {
+        if (!failed && ++allocations == failAt) {
             failed = true;
             throw std::bad_alloc();
         }
-        ++allocations;
+        ++balance;
     }
     if (void* p = std::malloc(n == 0 ? 1 : n)) return p;
     throw std::bad_alloc();
 }
 
-void Release(void* p) {
-    if (p == nullptr) return;
-    if (armed) ++releases;
+void Release(void* p) noexcept {
+    if (p != nullptr && armed) --balance;
     std::free(p);
 }
 }  // namespace
@@ -38,18 +34,13 @@ void operator delete(void* p, std::size_t) noexcept { Release(p); }
 void operator delete[](void* p, std::size_t) noexcept { Release(p); }
 
 namespace failnew {
-
 void FailAt(long n) {
     armed = true;
-    failAt = n;
-    allocations = 0;
-    releases = 0;
     failed = false;
+    failAt = n;
+    allocations = balance = 0;
 }
-
 void Disarm() { armed = false; }
-long Allocations() { return allocations; }
-long Releases() { return releases; }
+long Balance() { return balance; }
 bool Failed() { return failed; }
-
 }  // namespace failnew

@@ -1,43 +1,27 @@
-// Makes a chosen runtime allocation (operator new / new[]) of the object layer fail.
-//
-// The test executable replaces the global operator new and delete (FailingNew.cpp); while
-// armed they count allocations and releases, and the n-th allocation throws std::bad_alloc.
+// Makes the n-th runtime allocation (operator new / new[]) fail, for the object tests.
+// FailingNew.cpp replaces the global operator new and delete of the test executable.
 #pragma once
 
 #include <gtest/gtest.h>
 
 namespace failnew {
 
-// From now on the n-th allocation (n >= 1) throws; 0 only counts.
-void FailAt(long n);
+void FailAt(long n);  // from now on the n-th allocation throws std::bad_alloc, once
 void Disarm();
+long Balance();       // allocations minus releases since FailAt
+bool Failed();        // the armed failure was delivered
 
-long Allocations();  // succeeded since FailAt
-long Releases();     // since FailAt
-bool Failed();       // the armed failure was delivered
-
-struct Guard {
-    Guard() = default;
-    Guard(const Guard&) = delete;
-    Guard& operator=(const Guard&) = delete;
-    ~Guard() { Disarm(); }
-};
-
-// Runs op with the 1st, 2nd, ... allocation failing until a run no longer reaches the
-// failure, and expects every run to release as many blocks as it allocated. op must hold all
-// its objects in a scope of its own and must not allocate in order to record what it caught.
-// Returns the number of runs that met the failure.
+// Runs op with the 1st, 2nd, ... allocation failing until a run no longer meets the failure,
+// expecting each run to release all it allocated (op keeps its objects in its own scope and
+// records what it catches without allocating). Returns the number of failing runs.
 template <class Op>
 long ForEachFailure(Op op) {
     for (long n = 1;; ++n) {
-        Guard guard;
         FailAt(n);
         op();
-        const bool hit = Failed();
-        const long allocations = Allocations(), releases = Releases();
         Disarm();
-        EXPECT_EQ(allocations, releases) << "leak when allocation " << n << " fails";
-        if (!hit) return n - 1;
+        EXPECT_EQ(Balance(), 0) << "leak when allocation " << n << " fails";
+        if (!Failed()) return n - 1;
     }
 }
 
