@@ -1,0 +1,116 @@
+// SMtrxNN: transpose, operators, determinant, singularity and inverse.
+#include <gtest/gtest.h>
+
+#include <cfloat>
+#include <cmath>
+
+#include "FailingHeap.h"
+#include "FailingNew.h"
+#include "ObjectTestUtil.h"
+#include "ReportCapture.h"
+
+namespace {
+
+SMtrxNN Make(unsigned n, bool base1, const V& rowMajor) { return Set(SMtrxNN(n, base1), rowMajor); }
+
+const V kRegular = {-1, 3, 2, 1, 2, 1, -3, 2, -3, 4, 1, 1, 3, 4, 2, -1};
+
+TEST(SMtrxNN, OrderAndSuffixBase) {
+    SMtrxNN a(4), b(4, true), one(1);
+    EXPECT_TRUE(!a.GetBase1() && b.GetBase1() && b.GetCols() == 4);
+    EXPECT_EQ(Thrown(&SMtrx::AllocErr::Count, [] { SMtrxNN m(1, true); }), 1);
+}
+
+TEST(SMtrxNN, TransposeAndArithmetic) {
+    for (bool base1 : {false, true}) {
+        SMtrxNN a = Make(2, base1, {1, 2, 3, 4}), b = Make(2, base1, {0.5, -1, 0, 2});
+        EXPECT_EQ(Elems(a.Tran()), V({1, 3, 2, 4}));
+        EXPECT_EQ(Elems(a + b), V({1.5, 1, 3, 6}));
+        EXPECT_EQ(Elems(a - b), V({0.5, 3, 3, 2}));
+        EXPECT_EQ(Elems(a - a), V(4, 0.0));
+        EXPECT_EQ(Elems(2.0 * a), Elems(a * 2.0));
+        EXPECT_EQ(Elems(+b), Elems(b));
+        EXPECT_EQ(Elems(-b), V({-0.5, 1, 0, -2}));
+        EXPECT_TRUE(std::signbit((-b).GetValue(base1 + 1, base1)));
+        EXPECT_EQ(Elems(a * b), V({0.5, 3, 1.5, 5}));
+        EXPECT_EQ((a * b).GetBase1(), base1);
+        EXPECT_EQ(Elems(a), V({1, 2, 3, 4}));  // operands untouched
+    }
+}
+
+TEST(SMtrxNN, MismatchedOperands) {
+    SMtrxNN three(3), four(4), fourBase1(4, true), threeBase1(3, true);
+    const auto kind = &SMtrx::OpeErr::Kind;
+    EXPECT_EQ(Thrown(kind, [&] { three + four; }), 0);
+    EXPECT_EQ(Thrown(kind, [&] { threeBase1 - four; }), 0);  // the size test comes first
+    EXPECT_EQ(Thrown(kind, [&] { four - fourBase1; }), 1);
+    EXPECT_STREQ(SMtrx::OpeErr(2).Msg[0],
+                 "The size of SMtrx objects is different\r\nbetween the operator.");
+    EXPECT_STREQ(SMtrx::OpeErr(3).Msg[SMtrx::OpeErr(3).Kind],
+                 "The suffix base of SMtrx objects is different\r\nbetween the operator.");
+    // An incompatible product throws nothing and gives zeros of the left operand's order.
+    four.SetValues(1.0);
+    SMtrxNN p = four * fourBase1;
+    EXPECT_FALSE(p.GetBase1());
+    EXPECT_EQ(Elems(p), V(16, 0.0));
+}
+
+TEST(SMtrxNN, DeterminantSingularityAndInverse) {
+    for (bool base1 : {false, true}) {
+        SMtrxNN a = Make(4, base1, kRegular);
+        EXPECT_NEAR(a.Det(), -126.0, 1e-12);
+        EXPECT_FALSE(a.IsSingular());
+        V id = Elems(a * a.Inv());
+        for (unsigned k = 0; k < 16; ++k) EXPECT_NEAR(id[k], k % 5 == 0 ? 1.0 : 0.0, 1e-12) << k;
+        EXPECT_EQ(Elems(a), kRegular);
+        // An exactly zero pivot counts as 1e-20, so this singular matrix is not singular here.
+        SMtrxNN nearly = Make(2, base1, {1, 2, 2, 4});
+        EXPECT_EQ(nearly.Det(), -2e-20);
+        EXPECT_FALSE(nearly.IsSingular());
+        SMtrxNN zeroRow = Make(2, base1, {1, 2, 0, 0});
+        EXPECT_EQ(zeroRow.Det(), 0.0);
+        EXPECT_TRUE(zeroRow.IsSingular());
+        EXPECT_EQ(Elems(zeroRow.Inv()), V(4, 0.0));
+    }
+    EXPECT_EQ(Elems(Make(1, false, {5}).Inv()), V({0.0}));
+}
+
+TEST(SMtrxNN, FailuresOfTheWorkRecords) {
+    SMtrxNN a = Make(2, true, {2, 1, 1, 3});
+    ReportCapture report;
+    failheap::Guard guard;
+    int zeroInverses = 0, allocErrs = 0;
+    for (long n = 1;; ++n) {
+        failheap::FailAt(n);
+        const double d = a.Det();
+        if (failheap::Failed()) {
+            EXPECT_TRUE(d == 0.0 || d == DBL_MAX) << d;
+            failheap::FailAt(n);
+            EXPECT_TRUE(a.IsSingular());
+        }
+        failheap::FailAt(n);
+        const long long count = Thrown(&SMtrx::AllocErr::Count, [&] {
+            zeroInverses += Elems(a.Inv()) == V(4, 0.0);
+        });
+        if (!failheap::Failed()) break;
+        allocErrs += count == 0;
+    }
+    EXPECT_GT(zeroInverses, 0);
+    EXPECT_GT(allocErrs, 0);
+}
+
+TEST(SMtrxNN, RuntimeAllocationFailureBecomesAllocErrWithoutLeaks) {
+    SMtrxNN a = Make(2, false, {1, 2, 3, 4});
+    const auto count = &SMtrx::AllocErr::Count;
+    long caught = 0;
+    long fails = failnew::ForEachFailure([&] {
+        caught += Thrown(count, [&] { a + a; }) == 4;
+        caught += Thrown(count, [&] { a * a; }) == 4;
+        caught += Thrown(count, [&] { a.Tran(); }) == 4;
+        caught += Thrown(count, [&] { a.Inv(); }) == 4;
+    });
+    EXPECT_GE(fails, 8);
+    EXPECT_EQ(caught, fails);
+}
+
+}  // namespace
