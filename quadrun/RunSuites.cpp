@@ -1,0 +1,8 @@
+#include "FmMain.h"
+
+const TitleTable ProgramTitles = {"Test of MtrxNN", "Test of MtrxNN"};
+
+void TFmMain::RunSuites() {
+    MtrxNNRoutineSuite();
+    SMtrxNNClassSuite();
+}

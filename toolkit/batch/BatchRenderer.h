@@ -1,0 +1,33 @@
+// The renderer for scripts and pipes: no screen and nobody to click.
+//
+// Run presses the main form's default button once, writes every line its memos receive to the
+// output as it arrives, and returns 0; when an exception escapes the click, its message goes
+// to the error stream and Run returns 1.
+#pragma once
+
+#include <iosfwd>
+#include <map>
+
+#include "widgets/Application.h"
+
+class BatchRenderer final : public TRenderer, private TFormView {
+public:
+    BatchRenderer();
+    BatchRenderer(std::ostream& out, std::ostream& err);
+
+    int Run(TApplication& app, TForm& mainForm) override;
+    void ShowException(const TApplication& app, const std::string& message) override;
+
+private:
+    void LinesChanged(TMemo& memo) override;
+    void FormClosed(TForm&) override {}
+
+    struct Written {
+        unsigned Generation = 0;
+        int Count = 0;
+    };
+
+    std::ostream& out_;
+    std::ostream& err_;
+    std::map<const TMemo*, Written> written_;
+};

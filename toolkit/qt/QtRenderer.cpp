@@ -1,0 +1,371 @@
+#include "qt/QtRenderer.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFrame>
+#include <QIcon>
+#include <QImage>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPixmap>
+#include <QPlainTextEdit>
+#include <QStatusBar>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QToolButton>
+
+#include <algorithm>
+#include <map>
+#include <utility>
+
+namespace {
+
+// Faces with the same metrics as the ones the window asks for, for machines that lack those.
+void RegisterFontSubstitutes() {
+    QFont::insertSubstitutions(QStringLiteral("Courier New"),
+                               {QStringLiteral("Liberation Mono"), QStringLiteral("Cousine")});
+    QFont::insertSubstitutions(QString::fromUtf8("ＭＳ Ｐゴシック"),
+                               {QStringLiteral("MS PGothic"), QStringLiteral("IPAPGothic"),
+                                QStringLiteral("VL PGothic")});
+}
+
+QString Text(const std::string& text) { return QString::fromStdString(text); }
+
+QColor ToQColor(TColor color, const QPalette& palette) {
+    switch (color) {
+    case clBtnFace: return palette.color(QPalette::Button);
+    case clWindow: return palette.color(QPalette::Base);
+    case clWindowText: return palette.color(QPalette::Text);
+    default: return QColor::fromRgb(static_cast<QRgb>(color & 0xFFFFFFu));
+    }
+}
+
+QFont ToQFont(const TFont& font) {
+    QFont qfont = QApplication::font();
+    if (!font.Name.empty()) qfont.setFamilies({Text(font.Name)});
+    if (font.Height > 0) qfont.setPixelSize(font.Height);
+    qfont.setBold(font.Bold);
+    qfont.setItalic(font.Italic);
+    return qfont;
+}
+
+// Part of a bitmap as an image; pixels of the transparent colour, if given, become clear.
+QImage ToQImage(const TBitmap& bitmap, int left, int width, const TColor* transparent) {
+    QImage image(width, bitmap.Height, QImage::Format_ARGB32);
+    for (int y = 0; y < bitmap.Height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const TColor c = bitmap.Pixel(left + x, y);
+            const bool clear = transparent != nullptr && c == *transparent;
+            image.setPixel(x, y, clear ? qRgba(0, 0, 0, 0) : (0xFF000000u | (c & 0xFFFFFFu)));
+        }
+    }
+    return image;
+}
+
+// A speed button's glyph: normal and disabled images side by side, the colour of the
+// bottom-left pixel drawn transparent.
+QIcon GlyphIcon(const TBitmap& glyph, int numGlyphs) {
+    QIcon icon;
+    if (glyph.Empty()) return icon;
+    const int count = std::max(1, numGlyphs);
+    const int width = glyph.Width / count;
+    const TColor transparent = glyph.Pixel(0, glyph.Height - 1);
+    icon.addPixmap(QPixmap::fromImage(ToQImage(glyph, 0, width, &transparent)), QIcon::Normal);
+    if (count > 1)
+        icon.addPixmap(QPixmap::fromImage(ToQImage(glyph, width, width, &transparent)), QIcon::Disabled);
+    return icon;
+}
+
+QIcon FormIcon(const TBitmap& bitmap) {
+    if (bitmap.Empty()) return {};
+    return QIcon(QPixmap::fromImage(ToQImage(bitmap, 0, bitmap.Width, nullptr)));
+}
+
+void SetBackground(QWidget* widget, QPalette::ColorRole role, TColor color) {
+    QPalette palette = widget->palette();
+    palette.setColor(role, ToQColor(color, palette));
+    widget->setPalette(palette);
+    widget->setAutoFillBackground(true);
+}
+
+void SetTextColor(QWidget* widget, QPalette::ColorRole role, TColor color) {
+    if (IsSystemColor(color)) return;
+    QPalette palette = widget->palette();
+    palette.setColor(role, ToQColor(color, palette));
+    widget->setPalette(palette);
+}
+
+Qt::Alignment ToQtAlignment(TAlignment alignment, TTextLayout layout) {
+    Qt::Alignment horizontal = alignment == TAlignment::RightJustify ? Qt::AlignRight
+                               : alignment == TAlignment::Center     ? Qt::AlignHCenter
+                                                                     : Qt::AlignLeft;
+    Qt::Alignment vertical = layout == TTextLayout::Center   ? Qt::AlignVCenter
+                             : layout == TTextLayout::Bottom ? Qt::AlignBottom
+                                                             : Qt::AlignTop;
+    return horizontal | vertical;
+}
+
+int ShowMessageBox(QMessageBox::Icon icon, const QString& caption, const QString& text) {
+    QMessageBox box(icon, caption, text, QMessageBox::Ok, QApplication::activeWindow());
+    box.exec();
+    return IDOK;
+}
+
+int QtMessageBox(void*, const char* text, const char* caption, unsigned style) {
+    // The library's text ends with a line break that a dialog does not need.
+    return ShowMessageBox(style & MB_ICONERROR ? QMessageBox::Critical : QMessageBox::NoIcon,
+                          QString::fromUtf8(caption), QString::fromUtf8(text).trimmed());
+}
+
+}  // namespace
+
+// The window of one form. It owns the widgets that stand for the form's controls and keeps
+// them where the model puts them.
+class QtRenderer::FormWindow final : public QWidget, private TFormView {
+public:
+    FormWindow(TApplication& app, TForm& form) : app_(app), form_(form) {
+        setObjectName(Text(form.Name));
+        setWindowTitle(Text(form.Caption));
+        setWindowIcon(FormIcon(form.Icon));
+        setFont(ToQFont(form.ShownFont()));
+        SetBackground(this, QPalette::Window, form.ShownColor());
+        Build(form, this);
+        SetTabOrder();
+        form_.View = this;
+        ApplyConstraints();
+        resize(form_.ClientWidth(), form_.ClientHeight());
+        Place();
+    }
+
+    ~FormWindow() override {
+        if (form_.View == this) form_.View = nullptr;
+    }
+
+    const TForm& Form() const { return form_; }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override {
+        QWidget::resizeEvent(event);
+        form_.SetClientSize(width(), height());
+        Place();
+    }
+
+    void showEvent(QShowEvent* event) override {
+        QWidget::showEvent(event);
+        closing_ = false;
+        AdoptFrame();
+    }
+
+    // The frame arrives after the window is mapped; it comes with a move.
+    void moveEvent(QMoveEvent* event) override {
+        QWidget::moveEvent(event);
+        AdoptFrame();
+    }
+
+    void closeEvent(QCloseEvent* event) override {
+        if (!closing_) {
+            closing_ = true;
+            form_.Close();
+        }
+        event->accept();
+    }
+
+private:
+    struct MemoView {
+        QPlainTextEdit* Edit = nullptr;
+        unsigned Generation = 0;
+        int Shown = 0;
+    };
+
+    void LinesChanged(TMemo& memo) override {
+        auto found = memos_.find(&memo);
+        if (found != memos_.end()) Mirror(memo, found->second);
+    }
+
+    void FormClosed(TForm&) override {
+        if (closing_) return;
+        closing_ = true;
+        close();
+    }
+
+    // Appends the lines the edit does not show yet, or starts afresh after a Clear. Each line
+    // is its own block, so that empty lines stay lines.
+    static void Mirror(const TMemo& memo, MemoView& view) {
+        const TStrings& lines = *memo.Lines;
+        if (view.Generation != lines.Generation() || view.Shown > lines.Count()) {
+            view.Edit->clear();
+            view.Generation = lines.Generation();
+            view.Shown = 0;
+        }
+        if (view.Shown == lines.Count()) return;
+        QTextCursor cursor(view.Edit->document());
+        cursor.movePosition(QTextCursor::End);
+        cursor.beginEditBlock();
+        for (; view.Shown < lines.Count(); ++view.Shown) {
+            if (view.Shown > 0) cursor.insertBlock();
+            cursor.insertText(Text(lines[view.Shown]));
+        }
+        cursor.endEditBlock();
+        // Like a caret following the added text: the view scrolls to the last line.
+        view.Edit->moveCursor(QTextCursor::End);
+        view.Edit->ensureCursorVisible();
+    }
+
+    void Build(const TWinControl& container, QWidget* parent) {
+        for (int i = 0; i < container.ControlCount(); ++i) {
+            TControl* control = container.Controls(i);
+            QWidget* widget = Make(*control, parent);
+            widget->setObjectName(Text(control->Name));
+            widget->setEnabled(control->Enabled);
+            widget->setAccessibleName(Text(control->Hint));
+            if (control->ShowHint) widget->setToolTip(Text(control->Hint));
+            placed_.emplace_back(control, widget);
+            if (auto* inner = dynamic_cast<TWinControl*>(control)) Build(*inner, widget);
+        }
+    }
+
+    QWidget* Make(TControl& control, QWidget* parent) {
+        if (auto* panel = dynamic_cast<TPanel*>(&control)) {
+            auto* frame = new QFrame(parent);
+            frame->setFrameShape(panel->BevelOuter == TBevelCut::None ? QFrame::NoFrame : QFrame::Panel);
+            frame->setFrameShadow(panel->BevelOuter == TBevelCut::Lowered ? QFrame::Sunken : QFrame::Raised);
+            SetBackground(frame, QPalette::Window, panel->ShownColor());
+            return frame;
+        }
+        if (auto* speed = dynamic_cast<TSpeedButton*>(&control)) {
+            auto* button = new QToolButton(parent);
+            button->setIcon(GlyphIcon(speed->Glyph, speed->NumGlyphs));
+            button->setIconSize(QSize(speed->Glyph.Width / std::max(1, speed->NumGlyphs),
+                                      speed->Glyph.Height));
+            button->setToolButtonStyle(Qt::ToolButtonIconOnly);
+            button->setAutoRaise(speed->Flat);
+            button->setFocusPolicy(Qt::NoFocus);
+            QObject::connect(button, &QToolButton::clicked, button,
+                             [this, speed] { app_.Dispatch([speed] { speed->Click(); }); });
+            return button;
+        }
+        if (auto* label = dynamic_cast<TLabel*>(&control)) {
+            auto* text = new QLabel(Text(label->Caption), parent);
+            text->setTextFormat(Qt::PlainText);
+            text->setAlignment(ToQtAlignment(label->Alignment, label->Layout));
+            text->setFont(ToQFont(label->ShownFont()));
+            SetTextColor(text, QPalette::WindowText, label->ShownFont().Color);
+            return text;
+        }
+        if (auto* memo = dynamic_cast<TMemo*>(&control)) {
+            auto* edit = new QPlainTextEdit(parent);
+            edit->setReadOnly(memo->ReadOnly);
+            if (memo->ReadOnly)
+                edit->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+            edit->setLineWrapMode(memo->WordWrap ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
+            const bool horizontal = memo->ScrollBars == TScrollStyle::Horizontal ||
+                                    memo->ScrollBars == TScrollStyle::Both;
+            const bool vertical = memo->ScrollBars == TScrollStyle::Vertical ||
+                                  memo->ScrollBars == TScrollStyle::Both;
+            edit->setHorizontalScrollBarPolicy(horizontal ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+            edit->setVerticalScrollBarPolicy(vertical ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+            edit->setAttribute(Qt::WA_InputMethodEnabled, memo->ImeMode != TImeMode::Disable);
+            edit->setFont(ToQFont(memo->ShownFont()));
+            SetBackground(edit->viewport(), QPalette::Base, memo->ShownColor());
+            SetTextColor(edit->viewport(), QPalette::Text, memo->ShownFont().Color);
+            edit->setFocusPolicy(memo->TabStop ? Qt::StrongFocus : Qt::ClickFocus);
+            MemoView& view = memos_[memo];
+            view.Edit = edit;
+            view.Generation = memo->Lines->Generation();
+            Mirror(*memo, view);
+            return edit;
+        }
+        if (auto* status = dynamic_cast<TStatusBar*>(&control)) {
+            auto* bar = new QStatusBar(parent);
+            bar->setSizeGripEnabled(status->SizeGrip);
+            SetBackground(bar, QPalette::Window, status->ShownColor());
+            return bar;
+        }
+        auto* widget = new QWidget(parent);
+        SetBackground(widget, QPalette::Window, control.ShownColor());
+        return widget;
+    }
+
+    void SetTabOrder() {
+        std::vector<std::pair<int, QWidget*>> stops;
+        for (const auto& [control, widget] : placed_) {
+            auto* container = dynamic_cast<TWinControl*>(control);
+            if (container != nullptr && container->TabStop) stops.emplace_back(container->TabOrder, widget);
+        }
+        std::stable_sort(stops.begin(), stops.end(),
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
+        for (std::size_t i = 1; i < stops.size(); ++i)
+            QWidget::setTabOrder(stops[i - 1].second, stops[i].second);
+    }
+
+    void Place() {
+        for (const auto& [control, widget] : placed_)
+            widget->setGeometry(control->Left(), control->Top(), control->Width(), control->Height());
+    }
+
+    // The form's outer size includes the frame; Qt sizes the client area. Whenever the frame
+    // the window system draws changes, the client area gives way so that the outer size and
+    // the minimum outer size stay as described.
+    void AdoptFrame() {
+        const QSize frame = frameGeometry().size() - geometry().size();
+        if (frame.width() == form_.FrameWidth() && frame.height() == form_.FrameHeight()) return;
+        form_.SetFrameSize(frame.width(), frame.height());
+        ApplyConstraints();
+        resize(form_.ClientWidth(), form_.ClientHeight());
+    }
+
+    void ApplyConstraints() {
+        const TSizeConstraints& c = form_.Constraints;
+        const int frameWidth = form_.FrameWidth();
+        const int frameHeight = form_.FrameHeight();
+        setMinimumSize(std::max(0, c.MinWidth - frameWidth), std::max(0, c.MinHeight - frameHeight));
+        setMaximumSize(c.MaxWidth > 0 ? c.MaxWidth - frameWidth : QWIDGETSIZE_MAX,
+                       c.MaxHeight > 0 ? c.MaxHeight - frameHeight : QWIDGETSIZE_MAX);
+    }
+
+    TApplication& app_;
+    TForm& form_;
+    std::vector<std::pair<TControl*, QWidget*>> placed_;
+    std::map<const TMemo*, MemoView> memos_;
+    bool closing_ = false;
+};
+
+QtRenderer::QtRenderer(const char* programPath) : programPath_(programPath) {
+    if (QApplication::instance() == nullptr) {
+        argv_[0] = programPath_.data();
+        ownApplication_ = std::make_unique<QApplication>(argc_, argv_);
+    }
+    RegisterFontSubstitutes();
+    previousMessageBox_ = SetMessageBoxHandler(QtMessageBox);
+}
+
+QtRenderer::~QtRenderer() {
+    SetMessageBoxHandler(previousMessageBox_);
+    windows_.clear();
+}
+
+QWidget* QtRenderer::Show(TApplication& app, TForm& form) {
+    QCoreApplication::setApplicationName(Text(app.Title));
+    if (&form == app.MainForm() && !form.Icon.Empty()) QApplication::setWindowIcon(FormIcon(form.Icon));
+    windows_.push_back(std::make_unique<FormWindow>(app, form));
+    FormWindow* window = windows_.back().get();
+    form.Show();
+    // No move(): the window system places a new window.
+    window->show();
+    return window;
+}
+
+QWidget* QtRenderer::WindowOf(const TForm& form) const {
+    for (const auto& window : windows_)
+        if (&window->Form() == &form) return window.get();
+    return nullptr;
+}
+
+int QtRenderer::Run(TApplication& app, TForm& mainForm) {
+    Show(app, mainForm);
+    return QApplication::exec();
+}
+
+void QtRenderer::ShowException(const TApplication& app, const std::string& message) {
+    ShowMessageBox(QMessageBox::Critical, Text(app.Title), Text(message));
+}

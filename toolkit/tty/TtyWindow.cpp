@@ -1,0 +1,283 @@
+#include "tty/TtyWindow.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace {
+
+constexpr int PixelsPerColumn = 8;
+constexpr std::string_view CloseBox = "[x]";
+
+std::string ButtonText(const TSpeedButton& button) {
+    return "[" + (button.Hint.empty() ? std::string("?") : button.Hint) + "]";
+}
+
+std::string Fit(std::string_view text, int width, TAlignment alignment) {
+    if (width <= 0) return {};
+    const auto w = static_cast<std::size_t>(width);
+    if (text.size() >= w) return std::string(text.substr(0, w));
+    const std::size_t spare = w - text.size();
+    const std::size_t before = alignment == TAlignment::RightJustify ? spare
+                               : alignment == TAlignment::Center     ? spare / 2
+                                                                     : 0;
+    return std::string(before, ' ') + std::string(text) + std::string(spare - before, ' ');
+}
+
+}  // namespace
+
+TtyWindow::TtyWindow(TApplication& app, TForm& form) : app_(app), form_(form) {
+    form_.View = this;
+    Layout();
+    if (memo_ != nullptr) {
+        generation_ = memo_->Lines->Generation();
+        shownCount_ = memo_->Lines->Count();
+    }
+}
+
+TtyWindow::~TtyWindow() {
+    if (form_.View == this) form_.View = nullptr;
+}
+
+void TtyWindow::Resize(int rows, int cols) {
+    rows_ = std::max(0, rows);
+    cols_ = std::max(0, cols);
+    Layout();
+    ScrollTo(top_, left_);
+}
+
+void TtyWindow::Layout() {
+    spots_.clear();
+    memo_ = nullptr;
+    int row = 1;
+    for (int i = 0; i < form_.ControlCount(); ++i)
+        if (form_.Controls(i)->Align() == TAlign::Top) PlaceRow(*form_.Controls(i), row++);
+    int bottom = rows_;
+    for (int i = 0; i < form_.ControlCount(); ++i)
+        if (form_.Controls(i)->Align() == TAlign::Bottom) PlaceRow(*form_.Controls(i), --bottom);
+    for (int i = 0; i < form_.ControlCount(); ++i) {
+        auto* memo = dynamic_cast<TMemo*>(form_.Controls(i));
+        if (memo != nullptr && memo->Align() == TAlign::Client && memo_ == nullptr) memo_ = memo;
+    }
+    memoRow_ = row;
+    memoRows_ = std::max(0, bottom - row);
+}
+
+// A strip: the control across the row, its children on it from left to right.
+void TtyWindow::PlaceRow(TControl& control, int row) {
+    spots_.push_back({row, 0, cols_, &control});
+    auto* container = dynamic_cast<TWinControl*>(&control);
+    if (container == nullptr) return;
+    std::vector<TControl*> children;
+    for (int i = 0; i < container->ControlCount(); ++i) children.push_back(container->Controls(i));
+    std::stable_sort(children.begin(), children.end(),
+                     [](const TControl* a, const TControl* b) { return a->Left() < b->Left(); });
+    int col = 0;
+    for (TControl* child : children) {
+        int width = std::max(1, child->Width() / PixelsPerColumn);
+        if (auto* button = dynamic_cast<TSpeedButton*>(child)) width = static_cast<int>(ButtonText(*button).size());
+        if (auto* label = dynamic_cast<TLabel*>(child); label != nullptr && label->AutoSize)
+            width = static_cast<int>(label->Caption.size());
+        col = std::max(col, child->Left() / PixelsPerColumn);
+        spots_.push_back({row, col, width, child});
+        col += width + 1;
+    }
+}
+
+int TtyWindow::TextRows() const { return std::max(0, memoRows_ - 1); }
+
+int TtyWindow::TextCols() const { return std::max(0, cols_ - 1); }
+
+int TtyWindow::MaxTop() const {
+    return memo_ == nullptr ? 0 : std::max(0, memo_->Lines->Count() - TextRows());
+}
+
+int TtyWindow::MaxLeft() const {
+    if (memo_ == nullptr) return 0;
+    std::size_t longest = 0;
+    for (int i = 0; i < memo_->Lines->Count(); ++i) longest = std::max(longest, (*memo_->Lines)[i].size());
+    return std::max(0, static_cast<int>(longest) - TextCols());
+}
+
+void TtyWindow::ScrollTo(int top, int left) {
+    top_ = std::clamp(top, 0, MaxTop());
+    left_ = std::clamp(left, 0, MaxLeft());
+}
+
+void TtyWindow::LinesChanged(TMemo& memo) {
+    if (&memo != memo_) return;
+    // Like a caret following the added text: a view that showed the end keeps showing it.
+    bool following = top_ >= std::max(0, shownCount_ - TextRows());
+    if (generation_ != memo.Lines->Generation()) {
+        generation_ = memo.Lines->Generation();
+        top_ = left_ = 0;
+        following = true;
+    }
+    shownCount_ = memo.Lines->Count();
+    ScrollTo(following ? MaxTop() : top_, left_);
+}
+
+void TtyWindow::Press(TSpeedButton* button) {
+    if (button != nullptr && button->Enabled) app_.Dispatch([button] { button->Click(); });
+}
+
+TSpeedButton* TtyWindow::ButtonForKey(int key) const {
+    for (const Spot& spot : spots_) {
+        auto* button = dynamic_cast<TSpeedButton*>(spot.Control);
+        if (button == nullptr) continue;
+        if (key == TtyKeyEnter && button->Default) return button;
+        if (key == TtyKeyEscape && button->Cancel) return button;
+        if (key > 0 && key < 0x100 && !button->Hint.empty() &&
+            std::tolower(key) == std::tolower(static_cast<unsigned char>(button->Hint[0])))
+            return button;
+    }
+    return nullptr;
+}
+
+void TtyWindow::Key(int key) {
+    const int page = std::max(1, TextRows() - 1);
+    switch (key) {
+    case TtyKeyUp: ScrollTo(top_ - 1, left_); break;
+    case TtyKeyDown: ScrollTo(top_ + 1, left_); break;
+    case TtyKeyLeft: ScrollTo(top_, left_ - 1); break;
+    case TtyKeyRight: ScrollTo(top_, left_ + 1); break;
+    case TtyKeyPageUp: ScrollTo(top_ - page, left_); break;
+    case TtyKeyPageDown: ScrollTo(top_ + page, left_); break;
+    case TtyKeyHome: ScrollTo(0, 0); break;
+    case TtyKeyEnd: ScrollTo(MaxTop(), 0); break;
+    case TtyKeyClose: form_.Close(); break;
+    default: Press(ButtonForKey(key)); break;
+    }
+}
+
+void TtyWindow::Wheel(int lines) { ScrollTo(top_ + lines, left_); }
+
+void TtyWindow::Click(int row, int col) {
+    const int closeCol = cols_ - static_cast<int>(CloseBox.size());
+    if (row == 0 && col >= closeCol) {
+        form_.Close();
+        return;
+    }
+    for (const Spot& spot : spots_)
+        if (row == spot.Row && col >= spot.Col && col < spot.Col + spot.Width)
+            if (auto* button = dynamic_cast<TSpeedButton*>(spot.Control)) return Press(button);
+    const int page = std::max(1, TextRows() - 1);
+    const int textEnd = memoRow_ + TextRows();
+    if (memo_ != nullptr && col == TextCols() && row >= memoRow_ && row < textEnd) {
+        // The vertical bar: arrows scroll a line, the track a page.
+        if (row == memoRow_) ScrollTo(top_ - 1, left_);
+        else if (row == textEnd - 1) ScrollTo(top_ + 1, left_);
+        else ScrollTo(row - memoRow_ < TextRows() / 2 ? top_ - page : top_ + page, left_);
+    } else if (memo_ != nullptr && row == textEnd && col < TextCols()) {
+        if (col == 0) ScrollTo(top_, left_ - 1);
+        else if (col == TextCols() - 1) ScrollTo(top_, left_ + 1);
+        else ScrollTo(top_, col < TextCols() / 2 ? left_ - TextCols() / 2 : left_ + TextCols() / 2);
+    }
+}
+
+void TtyWindow::Draw(TtySurface& surface) const {
+    if (rows_ == 0 || cols_ == 0) return;
+    surface.Put(0, 0, Fit(" " + form_.Caption, cols_, TAlignment::LeftJustify), TtyStyle::Caption);
+    surface.Put(0, std::max(0, cols_ - static_cast<int>(CloseBox.size())), CloseBox, TtyStyle::Caption);
+    for (const Spot& spot : spots_) {
+        if (auto* button = dynamic_cast<TSpeedButton*>(spot.Control)) {
+            const std::string text = ButtonText(*button);
+            surface.Put(spot.Row, spot.Col, text, TtyStyle::Button);
+            if (button->Enabled) surface.Put(spot.Row, spot.Col + 1, text.substr(1, 1), TtyStyle::HotKey);
+        } else if (auto* label = dynamic_cast<TLabel*>(spot.Control)) {
+            surface.Put(spot.Row, spot.Col, Fit(label->Caption, spot.Width, label->Alignment), TtyStyle::Label);
+        } else if (dynamic_cast<TStatusBar*>(spot.Control) != nullptr) {
+            surface.Put(spot.Row, 0, std::string(static_cast<std::size_t>(cols_), ' '), TtyStyle::Status);
+        } else {
+            surface.Put(spot.Row, 0, std::string(static_cast<std::size_t>(cols_), ' '), TtyStyle::Strip);
+        }
+    }
+    DrawMemo(surface);
+}
+
+void TtyWindow::DrawMemo(TtySurface& surface) const {
+    if (memo_ == nullptr || memoRows_ == 0) return;
+    const TStrings& lines = *memo_->Lines;
+    const int rows = TextRows();
+    const int cols = TextCols();
+    for (int r = 0; r < rows; ++r) {
+        const int index = top_ + r;
+        std::string_view line = index < lines.Count() ? std::string_view(lines[index]) : std::string_view();
+        line = static_cast<int>(line.size()) > left_ ? line.substr(static_cast<std::size_t>(left_)) : "";
+        surface.Put(memoRow_ + r, 0, Fit(line, cols, TAlignment::LeftJustify), TtyStyle::Report);
+    }
+    // A bar of length `length` with arrows at both ends and the thumb placed for `first` of
+    // `total` with `shown` visible.
+    auto bar = [](int length, int first, int total, int shown, char back, char forth) {
+        std::string text(static_cast<std::size_t>(std::max(0, length)), '.');
+        if (length < 3) return text;
+        const int track = length - 2;
+        int size = track;
+        int pos = 0;
+        if (total > shown) {
+            size = std::max(1, track * shown / total);
+            pos = (track - size) * first / (total - shown);
+        }
+        std::fill_n(text.begin() + 1 + pos, size, '#');
+        text.front() = back;
+        text.back() = forth;
+        return text;
+    };
+    const std::string vertical = bar(rows, top_, lines.Count(), rows, '^', 'v');
+    for (int r = 0; r < rows; ++r)
+        surface.Put(memoRow_ + r, cols, vertical.substr(static_cast<std::size_t>(r), 1), TtyStyle::ScrollBar);
+    surface.Put(memoRow_ + rows, 0, bar(cols, left_, MaxLeft() + cols, cols, '<', '>'), TtyStyle::ScrollBar);
+    surface.Put(memoRow_ + rows, cols, " ", TtyStyle::ScrollBar);
+}
+
+// --- TtyNotice --------------------------------------------------------------------------------
+
+TtyNotice::TtyNotice(std::string caption, const std::string& text, int rows, int cols)
+    : caption_(std::move(caption)) {
+    const int inner = std::max(1, cols - 4);
+    std::string line;
+    auto flush = [&] {
+        while (static_cast<int>(line.size()) > inner) {
+            lines_.push_back(line.substr(0, static_cast<std::size_t>(inner)));
+            line.erase(0, static_cast<std::size_t>(inner));
+        }
+        lines_.push_back(line);
+        line.clear();
+    };
+    for (char c : text) {
+        if (c == '\n') flush();
+        else if (c != '\r') line += c;
+    }
+    flush();
+    while (lines_.size() > 1 && lines_.back().empty()) lines_.pop_back();
+
+    std::size_t widest = std::max<std::size_t>(caption_.size() + 4, 8);
+    for (const std::string& l : lines_) widest = std::max(widest, l.size());
+    // Never narrower than the OK button and its frame; a smaller screen cuts the box off.
+    width_ = std::max(12, std::min(static_cast<int>(widest) + 4, cols));
+    height_ = static_cast<int>(lines_.size()) + 4;
+    row_ = std::max(0, (rows - height_) / 2);
+    col_ = std::max(0, (cols - width_) / 2);
+}
+
+void TtyNotice::Draw(TtySurface& surface) const {
+    const auto w = static_cast<std::size_t>(width_);
+    std::string top = "+" + std::string(w - 2, '-') + "+";
+    top.replace(2, std::min(caption_.size() + 2, w - 4), (" " + caption_ + " ").substr(0, w - 4));
+    surface.Put(row_, col_, top, TtyStyle::Notice);
+    int r = row_ + 1;
+    for (const std::string& line : lines_)
+        surface.Put(r++, col_, "| " + Fit(line, width_ - 4, TAlignment::LeftJustify) + " |", TtyStyle::Notice);
+    surface.Put(r++, col_, "|" + std::string(w - 2, ' ') + "|", TtyStyle::Notice);
+    const int okCol = col_ + (width_ - 6) / 2;
+    surface.Put(r, col_, "|" + std::string(w - 2, ' ') + "|", TtyStyle::Notice);
+    surface.Put(r++, okCol, "[ OK ]", TtyStyle::NoticeButton);
+    surface.Put(r, col_, "+" + std::string(w - 2, '-') + "+", TtyStyle::Notice);
+}
+
+bool TtyNotice::OkAt(int row, int col) const {
+    const int okRow = row_ + height_ - 2;
+    const int okCol = col_ + (width_ - 6) / 2;
+    return row == okRow && col >= okCol && col < okCol + 6;
+}
+
+bool TtyNotice::Dismisses(int key) { return key == TtyKeyEnter || key == TtyKeyEscape || key == ' '; }
