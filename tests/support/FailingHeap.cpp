@@ -2,7 +2,10 @@
 
 #include <cstddef>
 
+#include "AllocSweep.h"
+
 extern "C" void* __real_calloc(std::size_t count, std::size_t size);
+extern "C" void __real_free(void* p);
 
 namespace {
 bool counting = false;
@@ -19,7 +22,17 @@ extern "C" void* __wrap_calloc(std::size_t count, std::size_t size) {
             return nullptr;
         }
     }
-    return __real_calloc(count, size);
+    if (allocsweep::Take(allocsweep::Kind::Calloc, count, size, __builtin_return_address(0)))
+        return nullptr;
+    void* p = __real_calloc(count, size);
+    allocsweep::Obtained(p);
+    return p;
+}
+
+// Linked with -Wl,--wrap=free too, so that a sweep sees every block come back.
+extern "C" void __wrap_free(void* p) {
+    allocsweep::Released(p);
+    __real_free(p);
 }
 
 namespace failheap {

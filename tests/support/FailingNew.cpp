@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <new>
 
+#include "AllocSweep.h"
+
 namespace {
 bool armed = false;
 bool failed = false;
@@ -27,7 +29,14 @@ void Release(void* p) noexcept {
 }  // namespace
 
 void* operator new(std::size_t n) { return Allocate(n); }
-void* operator new[](std::size_t n) { return Allocate(n); }
+// The object layer's storage comes from array new; a sweep counts it with the heap's calloc.
+void* operator new[](std::size_t n) {
+    if (allocsweep::Take(allocsweep::Kind::NewArray, 1, n, __builtin_return_address(0)))
+        throw std::bad_alloc();
+    void* p = Allocate(n);
+    allocsweep::Obtained(p);
+    return p;
+}
 void operator delete(void* p) noexcept { Release(p); }
 void operator delete[](void* p) noexcept { Release(p); }
 void operator delete(void* p, std::size_t) noexcept { Release(p); }

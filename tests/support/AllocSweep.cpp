@@ -1,0 +1,75 @@
+#include "AllocSweep.h"
+
+#include <cstdlib>
+
+namespace allocsweep {
+
+namespace {
+
+bool armed = false;
+bool failed = false;
+long failAt = 0;
+long requests = 0;
+Request failedRequest{};
+
+// Blocks obtained while armed. An operation of the sweeps holds a few dozen at a time.
+constexpr int TableSize = 4096;
+void* table[TableSize];
+int liveCount = 0;
+
+}  // namespace
+
+void FailAt(long n) {
+    armed = true;
+    failed = false;
+    failAt = n;
+    requests = 0;
+}
+
+void Disarm() { armed = false; }
+
+bool Failed() { return failed; }
+
+const Request& FailedRequest() { return failedRequest; }
+
+long Requests() { return requests; }
+
+long Live() { return liveCount; }
+
+bool Take(Kind kind, std::size_t count, std::size_t size, const void* site) {
+    if (!armed) return false;
+    if (++requests != failAt) return false;
+    failed = true;
+    failedRequest = {kind, count, size, site};
+    return true;
+}
+
+void Obtained(void* p) {
+    if (!armed || p == nullptr) return;
+    for (void*& slot : table) {
+        if (slot == nullptr) {
+            slot = p;
+            ++liveCount;
+            return;
+        }
+    }
+    std::abort();  // more live blocks than any operation of the sweeps holds
+}
+
+void Released(void* p) {
+    if (liveCount == 0 || p == nullptr) return;
+    for (void*& slot : table) {
+        if (slot == p) {
+            slot = nullptr;
+            --liveCount;
+            return;
+        }
+    }
+}
+
+std::ostream& operator<<(std::ostream& os, const Request& r) {
+    if (r.kind == Kind::Calloc) return os << "calloc(" << r.count << ", " << r.size << ")";
+    return os << "new[" << r.size << " bytes]";
+}
+
+}  // namespace allocsweep
