@@ -2,6 +2,8 @@
 // written with where a line cannot be written out whole.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cmath>
 #include <string>
 #include <vector>
@@ -20,5 +22,17 @@ inline std::vector<std::string> ReportLines(const TFmMain& fm) {
 // How an entry whose exact value is 0 prints: "%10lf" keeps the sign of a rounding error or
 // of a signed zero.
 inline std::string ZeroField(double v) { return std::signbit(v) ? " -0.000000" : "  0.000000"; }
+
+inline void Append(std::vector<std::string>& lines, const std::vector<std::string>& more) {
+    lines.insert(lines.end(), more.begin(), more.end());
+}
+
+// Compares two reports line by line, naming the first line of each difference.
+inline void ExpectLines(const std::vector<std::string>& actual,
+                        const std::vector<std::string>& expected) {
+    ASSERT_EQ(actual.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i)
+        EXPECT_EQ(actual[i], expected[i]) << "report line " << i + 1;
+}
 
 }  // namespace reports
