@@ -1,0 +1,221 @@
+// A whole Run of one program with each heap request of the library failing in turn: the
+// routine layer's calloc and the object layer's array new, counted together over both suites.
+//
+// What must come of a failure depends on where it strikes:
+// - in the routine suite (calloc): the suite copes on its own (it says so and ends, or shows
+//   the result the routine gave), nothing escapes the Run, and the class suite that follows
+//   writes its lines exactly as always;
+// - in the object layer's storage (new[]): the AllocErr of the class being built escapes the
+//   Run, after a report that is the normal one cut short;
+// - in the routine-layer work of SMtrxNN's Det, IsSingular and Inv: the lines of those tests
+//   show the documented results (0.0 or DBL_MAX, "is  singular", the zero matrix), or Inv's
+//   AllocErr with Count 0 cuts the report short.
+// Every time, every block comes back and the library's report carries the failed byte count
+// (checked by the sweep), and the same window's next Run gives the normal report again.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cfloat>
+#include <functional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "../reports/ReportLines.h"
+#include "FmMain.h"
+#include "LineFormat.h"
+#include "Sweep.h"
+#include "objects/SMtrx.h"
+#include "objects/SVect.h"
+
+namespace {
+
+using Lines = std::vector<std::string>;
+using reports::ReportLines;
+
+struct Escaped {
+    enum What { Nothing, MtrxAlloc, VectAlloc, SomethingElse } what = Nothing;
+    unsigned count = 0;
+};
+
+Escaped RunOnce(TFmMain& fm) {
+    try {
+        fm.SpBtnRunClick(nullptr);
+    } catch (const SMtrx::AllocErr& e) {
+        return {Escaped::MtrxAlloc, e.Count};
+    } catch (const SVect::AllocErr& e) {
+        return {Escaped::VectAlloc, e.Count};
+    } catch (...) {
+        return {Escaped::SomethingElse, 0};
+    }
+    return {};
+}
+
+bool StartsWith(const Lines& lines, const Lines& head) {
+    return lines.size() >= head.size() && std::equal(head.begin(), head.end(), lines.begin());
+}
+
+bool EndsWith(const Lines& lines, const Lines& tail) {
+    return lines.size() >= tail.size() && std::equal(tail.rbegin(), tail.rend(), lines.rbegin());
+}
+
+// The normal report of the program, the part its routine suite writes, and the number of heap
+// requests that suite makes.
+struct Normal {
+    Lines report;
+    Lines routine;
+    long routineRequests = 0;
+};
+
+template <class RoutineSuite>
+Normal NormalRun(RoutineSuite routineSuite) {
+    Normal normal;
+    {
+        TFmMain fm;
+        allocsweep::FailAt(0);  // count only
+        routineSuite(fm);
+        allocsweep::Disarm();
+        normal.routineRequests = allocsweep::Requests();
+        normal.routine = ReportLines(fm);
+    }
+    TFmMain fm;
+    fm.SpBtnRunClick(nullptr);
+    normal.report = ReportLines(fm);
+    return normal;
+}
+
+// Checks common to both programs; classSuiteHeapFailure judges the class suite's lines when a
+// calloc of the class suite failed.
+// shapes: the element counts of the objects the class suite builds, by class.
+void CheckRun(const sweep::Run& r, const Escaped& escaped, const Lines& lines,
+              const Normal& normal, const std::set<unsigned>& matrixCounts,
+              const std::set<unsigned>& vectorCounts,
+              const std::function<void(const Lines&)>& classSuiteHeapFailure) {
+    const Lines classPart(normal.report.begin() + static_cast<long>(normal.routine.size()),
+                          normal.report.end());
+    EXPECT_NE(escaped.what, Escaped::SomethingElse) << r;
+    if (!r.Failed()) {
+        EXPECT_EQ(escaped.what, Escaped::Nothing) << r;
+        EXPECT_EQ(lines, normal.report) << r;
+        return;
+    }
+    if (r.FailedInNew()) {
+        // The storage of an object: its AllocErr ends the Run, after the lines so far.
+        const std::set<unsigned>& counts =
+            escaped.what == Escaped::MtrxAlloc ? matrixCounts : vectorCounts;
+        EXPECT_TRUE(escaped.what == Escaped::MtrxAlloc || escaped.what == Escaped::VectAlloc)
+            << r;
+        EXPECT_EQ(counts.count(escaped.count), 1u) << escaped.count << ", " << r;
+        EXPECT_TRUE(StartsWith(normal.report, lines) && lines.size() < normal.report.size() &&
+                    lines.size() >= normal.routine.size())
+            << "the normal report cut short in the class suite: " << r;
+        return;
+    }
+    if (r.N() <= normal.routineRequests) {
+        // The routine suite copes; the class suite runs as always.
+        EXPECT_EQ(escaped.what, Escaped::Nothing) << r;
+        EXPECT_TRUE(EndsWith(lines, classPart)) << "the class suite's lines intact: " << r;
+        EXPECT_FALSE(StartsWith(lines, normal.report) && lines.size() == normal.report.size())
+            << "a failed request must show in the routine suite's lines: " << r;
+        return;
+    }
+    EXPECT_TRUE(StartsWith(lines, normal.routine)) << r;
+    classSuiteHeapFailure(Lines(lines.begin() + static_cast<long>(normal.routine.size()),
+                                lines.end()));
+}
+
+template <class Check>
+void SweepRuns(const char* program, const Normal& normal, Check check) {
+    sweep::Tally tally;
+    TFmMain fm;  // one window, Run pressed again and again
+    sweep::Sweep(tally, std::string(program) + " Run", [&](sweep::Run& r) {
+        r.Arm();
+        const Escaped escaped = RunOnce(fm);
+        r.Disarm();
+        check(r, escaped, ReportLines(fm));
+    });
+    RunOnce(fm);
+    EXPECT_EQ(ReportLines(fm), normal.report) << "a Run after the failed ones";
+    sweep::Print(program, tally);
+}
+
+#ifdef SWEEP_QUADRUN
+
+// A 4 x 4 block of zeros under label, as PrintSMtrxNN lays it out.
+Lines ZeroBlock(const std::string& label) {
+    const std::string row = "  0.000000   0.000000   0.000000   0.000000|";
+    Lines out = {label + " |" + row};
+    for (int k = 1; k < 4; ++k) out.push_back(std::string(label.size() + 1, ' ') + "|" + row);
+    return out;
+}
+
+TEST(RunSweep, QuadrunSurvivesEveryFailedRequest) {
+    const Normal normal = NormalRun([](TFmMain& fm) { fm.MtrxNNRoutineSuite(); });
+    ASSERT_EQ(normal.report.size(), 211u);
+    ASSERT_GT(normal.routineRequests, 0);
+
+    const Lines classPart(normal.report.begin() + 108, normal.report.end());
+    // The lines the failures inside Det, IsSingular and Inv may change, with what they may
+    // become: Det gives 0.0 (no work copy) or DBL_MAX (no work for DetNN2); IsSingular then
+    // says true; Inv gives the zero matrix, and so does A times it.
+    std::vector<std::set<std::string>> allowed(classPart.size());
+    const auto at = [&](const std::string& line) {
+        const auto it = std::find(classPart.begin(), classPart.end(), line);
+        EXPECT_NE(it, classPart.end()) << line;
+        return static_cast<std::size_t>(it - classPart.begin());
+    };
+    const std::size_t det = at("Member Det(...)...") + 1;
+    allowed[det] = {"Det(A) = 0.000000", FormatLine("Det(A) = %lf", DBL_MAX)};
+    const std::size_t inv = at("Member Inv(...)...") + 1;
+    const Lines zeroInverse = ZeroBlock("A^-1 ="), zeroProduct = ZeroBlock("A * A^-1 =");
+    for (std::size_t k = 0; k < 4; ++k) {
+        allowed[inv + k] = {zeroInverse[k]};
+        allowed[inv + 4 + k] = {zeroProduct[k]};
+    }
+    allowed[at("IsSingular()...") + 1] = {"A is  singular."};
+
+    SweepRuns("quadrun", normal, [&](const sweep::Run& r, const Escaped& escaped,
+                                     const Lines& lines) {
+        CheckRun(r, escaped, lines, normal, {16, 4}, {}, [&](const Lines& classLines) {
+            if (escaped.what == Escaped::MtrxAlloc) {
+                // Inv's own work copy refused: AllocErr with Count 0, before its lines.
+                EXPECT_EQ(escaped.count, 0u) << r;
+                EXPECT_TRUE(StartsWith(classPart, classLines) &&
+                            classLines.size() <= inv)
+                    << r;
+                return;
+            }
+            EXPECT_EQ(escaped.what, Escaped::Nothing) << r;
+            ASSERT_EQ(classLines.size(), classPart.size()) << r;
+            int changed = 0;
+            for (std::size_t k = 0; k < classPart.size(); ++k) {
+                if (classLines[k] == classPart[k]) continue;
+                ++changed;
+                EXPECT_EQ(allowed[k].count(classLines[k]), 1u)
+                    << "class suite line " << k + 1 << ": " << classLines[k] << ", " << r;
+            }
+            EXPECT_GT(changed, 0) << r;
+        });
+    });
+}
+
+#endif
+
+#ifdef SWEEP_LINRUN
+
+TEST(RunSweep, LinrunSurvivesEveryFailedRequest) {
+    const Normal normal = NormalRun([](TFmMain& fm) { fm.VectRoutineSuite(); });
+    ASSERT_EQ(normal.report.size(), 138u);
+    ASSERT_GT(normal.routineRequests, 0);
+    SweepRuns("linrun", normal, [&](const sweep::Run& r, const Escaped& escaped,
+                                    const Lines& lines) {
+        // SMtrx M is 2 x 4 and SMtrxNN P is 4 x 4; the vectors have 4 elements, L 2.
+        CheckRun(r, escaped, lines, normal, {8, 16}, {4, 2}, [&](const Lines&) {
+            ADD_FAILURE() << "the vector class suite makes no routine-layer request: " << r;
+        });
+    });
+}
+
+#endif
+
+}  // namespace
