@@ -1,0 +1,43 @@
+#include "TestProgram.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <stdexcept>
+#include <string_view>
+
+#include "FmMain.h"
+
+const TitleTable ProgramTitles = {"Test of Platform", "Platform under test"};
+
+const std::vector<std::string> TestReport = [] {
+    std::vector<std::string> lines = {
+        "Platform test...",
+        "x = |  1.000000|",
+        "",
+        "A line longer than an 80-column terminal: 0123456789 0123456789 0123456789 0123456789",
+    };
+    for (int i = 5; i <= 40; ++i) {
+        char line[16];
+        std::snprintf(line, sizeof line, "line %02d", i);
+        lines.push_back(line);
+    }
+    lines.push_back("");
+    return lines;
+}();
+
+TestFailure TestRunFailure = [] {
+    const char* value = std::getenv("QUIL_TEST_FAILURE");
+    const std::string_view failure = value != nullptr ? value : "";
+    return failure == "standard" ? TestFailure::Standard
+           : failure == "plain"  ? TestFailure::Plain
+                                 : TestFailure::None;
+}();
+
+void TFmMain::RunSuites() {
+    for (std::size_t i = 0; i < TestReport.size(); ++i) {
+        if (i == LinesBeforeFailure && TestRunFailure == TestFailure::Standard)
+            throw std::runtime_error("suite failed on purpose");
+        if (i == LinesBeforeFailure && TestRunFailure == TestFailure::Plain) throw TestPlainError{7};
+        PutLine(TestReport[i]);
+    }
+}

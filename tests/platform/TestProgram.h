@@ -1,0 +1,23 @@
+// A program for the window tests: titles of its own and a small fixed report, with a switch
+// that makes the Run fail part-way. Linked instead of quadrun's or linrun's suites.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// The lines one Run writes: a blank one, one too long for an 80-column terminal, and enough
+// of them to scroll.
+extern const std::vector<std::string> TestReport;
+
+// Where a failing Run stops: the lines before it are in the report.
+constexpr int LinesBeforeFailure = 3;
+
+enum class TestFailure { None, Standard, Plain };
+// Starts from QUIL_TEST_FAILURE ("standard" or "plain"), so that the program built from this
+// file can be made to fail too.
+extern TestFailure TestRunFailure;
+
+// What a plain (non-standard) exception escaping the Run looks like, like the object layer's.
+struct TestPlainError {
+    int Code;
+};

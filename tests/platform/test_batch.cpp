@@ -1,0 +1,68 @@
+// The batch renderer: one Run, the report on the output stream, the exit status.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "FmMain.h"
+#include "ProcessRun.h"
+#include "TestProgram.h"
+#include "batch/BatchRenderer.h"
+#include "widgets/Application.h"
+
+namespace {
+
+std::string Joined(std::vector<std::string>::const_iterator first, std::vector<std::string>::const_iterator last) {
+    std::string text;
+    for (; first != last; ++first) text += *first + "\n";
+    return text;
+}
+
+struct BatchRun {
+    std::ostringstream Out;
+    std::ostringstream Err;
+    TApplication App;
+    TFmMain* Form = nullptr;
+
+    int Run() {
+        App.Initialize(std::make_unique<BatchRenderer>(Out, Err));
+        App.Title = ProgramTitles.ApplicationTitle;
+        App.CreateForm(Form);
+        App.Run();
+        return App.ExitCode;
+    }
+};
+
+}  // namespace
+
+TEST(Batch, WritesTheReportTheMemoHoldsAfterOneRun) {
+    BatchRun batch;
+    EXPECT_EQ(batch.Run(), 0);
+    std::string memo;
+    for (int i = 0; i < batch.Form->Memo->Lines->Count(); ++i) memo += (*batch.Form->Memo->Lines)[i] + "\n";
+    EXPECT_EQ(batch.Out.str(), memo);
+    EXPECT_EQ(batch.Out.str(), Joined(TestReport.begin(), TestReport.end()));
+    EXPECT_EQ(batch.Err.str(), "");
+}
+
+TEST(Batch, AFailedRunWritesWhatItHadThenTheMessageAndFails) {
+    TestRunFailure = TestFailure::Standard;
+    BatchRun batch;
+    const int status = batch.Run();
+    TestRunFailure = TestFailure::None;
+    EXPECT_NE(status, 0);
+    EXPECT_EQ(batch.Out.str(), Joined(TestReport.begin(), TestReport.begin() + LinesBeforeFailure));
+    EXPECT_EQ(batch.Err.str(), "Test of Platform: suite failed on purpose\n");
+}
+
+TEST(Batch, TheProgramChoosesBatchWithoutDisplayOrTerminal) {
+    const ProcessResult run = RunProgram(QUIL_TEST_PROGRAM, {"QUIL_RENDERER", "DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}, {});
+    EXPECT_EQ(run.Status, 0);
+    EXPECT_EQ(run.Out, Joined(TestReport.begin(), TestReport.end()));
+}
+
+TEST(Batch, TheProgramExitsNonZeroWhenTheRunFails) {
+    const ProcessResult run = RunProgram(QUIL_TEST_PROGRAM, {}, {{"QUIL_RENDERER", "batch"}, {"QUIL_TEST_FAILURE", "plain"}});
+    EXPECT_NE(run.Status, 0);
+    EXPECT_EQ(run.Out, Joined(TestReport.begin(), TestReport.begin() + LinesBeforeFailure));
+    EXPECT_EQ(run.Err, "Test of Platform: exception of class TestPlainError\n");
+}

@@ -1,0 +1,46 @@
+// One program's own window and report: built once for quadrun and once for linrun, against
+// that program's titles and suites.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLabel>
+#include <QTest>
+
+#include "FmMain.h"
+#include "ProcessRun.h"
+#include "qt/QtRenderer.h"
+#include "widgets/Application.h"
+
+TEST(PROGRAM_SUITE, CaptionApplicationTitleAndLabel) {
+    TApplication app;
+    auto renderer = std::make_unique<QtRenderer>();
+    QtRenderer& qt = *renderer;
+    app.Initialize(std::move(renderer));
+    app.Title = ProgramTitles.ApplicationTitle;
+    TFmMain* form = nullptr;
+    app.CreateForm(form);
+    QWidget* window = qt.Show(app, *form);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+    EXPECT_EQ(window->windowTitle(), "QUIL Library Test Platform");
+    EXPECT_EQ(QCoreApplication::applicationName(), EXPECTED_APPLICATION_TITLE);
+    EXPECT_EQ(window->findChild<QLabel*>("Label")->text(), EXPECTED_LABEL);
+}
+
+TEST(PROGRAM_SUITE, BatchOutputIsTheReportTheMemoHoldsAfterARun) {
+    TFmMain fm;
+    fm.SpBtnRunClick(nullptr);
+    std::string memo;
+    for (int i = 0; i < fm.Memo->Lines->Count(); ++i) memo += (*fm.Memo->Lines)[i] + "\n";
+
+    const ProcessResult run = RunProgram(PROGRAM_PATH, {}, {{"QUIL_RENDERER", "batch"}});
+    EXPECT_EQ(run.Status, 0);
+    EXPECT_EQ(run.Err, "");
+    EXPECT_EQ(run.Out, memo);
+}
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication qapp(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

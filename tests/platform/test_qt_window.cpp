@@ -1,0 +1,236 @@
+// The qt renderer under Qt's offscreen platform: the real window, driven with the mouse.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QFontInfo>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QStatusBar>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+
+#include "FmMain.h"
+#include "TestProgram.h"
+#include "msgbox/MessageBox.h"
+#include "qt/QtRenderer.h"
+#include "widgets/Application.h"
+
+namespace {
+
+QString Joined(const std::vector<std::string>& lines, std::size_t count) {
+    QStringList list;
+    for (std::size_t i = 0; i < count; ++i) list << QString::fromStdString(lines[i]);
+    return list.join('\n');
+}
+
+struct ShownBox {
+    bool Seen = false;
+    QString Title;
+    QString Text;
+    QMessageBox::Icon Icon = QMessageBox::NoIcon;
+    QMessageBox::StandardButtons Buttons;
+};
+
+// Answers the next modal message box with OK and tells what it showed.
+void AnswerNextBox(ShownBox& shown) {
+    QTimer::singleShot(0, [&shown] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box == nullptr) return;
+        shown = {true, box->windowTitle(), box->text(), box->icon(), box->standardButtons()};
+        box->accept();
+    });
+}
+
+class QtWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        auto renderer = std::make_unique<QtRenderer>();
+        qt = renderer.get();
+        app.Initialize(std::move(renderer));
+        app.Title = ProgramTitles.ApplicationTitle;
+        app.CreateForm(form);
+        window = qt->Show(app, *form);
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+        memo = Child<QPlainTextEdit>("Memo");
+        run = Child<QToolButton>("SpBtnRun");
+        exit = Child<QToolButton>("SpBtnExit");
+        ASSERT_TRUE(memo != nullptr && run != nullptr && exit != nullptr);
+    }
+
+    void TearDown() override { TestRunFailure = TestFailure::None; }
+
+    template <class Widget>
+    Widget* Child(const char* name) const {
+        return window->findChild<Widget*>(QString::fromLatin1(name));
+    }
+
+    // Resizes the client area and lets the window settle.
+    void ResizeTo(int width, int height) {
+        window->resize(width, height);
+        QApplication::processEvents();
+    }
+
+    TApplication app;
+    QtRenderer* qt = nullptr;
+    TFmMain* form = nullptr;
+    QWidget* window = nullptr;
+    QPlainTextEdit* memo = nullptr;
+    QToolButton* run = nullptr;
+    QToolButton* exit = nullptr;
+};
+
+}  // namespace
+
+TEST_F(QtWindow, CaptionApplicationTitleAndLabel) {
+    EXPECT_EQ(window->windowTitle(), "QUIL Library Test Platform");
+    EXPECT_EQ(QCoreApplication::applicationName(), "Test of Platform");
+    EXPECT_EQ(Child<QLabel>("Label")->text(), "Platform under test");
+}
+
+TEST_F(QtWindow, OuterSizeAndTheStripsAsDescribed) {
+    EXPECT_EQ(window->frameGeometry().size(), QSize(800, 600));
+    const int w = window->width();
+    const int h = window->height();
+    EXPECT_EQ(Child<QWidget>("Panel")->geometry(), QRect(0, 0, w, 38));
+    EXPECT_EQ(exit->geometry(), QRect(8, 8, 23, 22));
+    EXPECT_EQ(Child<QLabel>("Label")->geometry(), QRect(40, 8, 249, 22));
+    EXPECT_EQ(run->geometry(), QRect(296, 8, 23, 22));
+    EXPECT_EQ(memo->geometry(), QRect(0, 38, w, h - 57));
+    EXPECT_EQ(Child<QStatusBar>("StatusBar")->geometry(), QRect(0, h - 19, w, 19));
+    EXPECT_EQ(Child<QLabel>("Label")->alignment(), Qt::AlignRight | Qt::AlignVCenter);
+}
+
+TEST_F(QtWindow, ResizeBelowTheMinimumIsRefusedAndGrowingMovesOnlyTheMemo) {
+    ResizeTo(300, 200);
+    EXPECT_EQ(window->frameGeometry().size(), QSize(600, 450));
+    EXPECT_EQ(form->Width(), 600);
+    EXPECT_EQ(form->Height(), 450);
+    for (QSize size : {QSize(1000, 800), QSize(1234, 567)}) {
+        ResizeTo(size.width(), size.height());
+        ASSERT_EQ(window->size(), size);
+        EXPECT_EQ(Child<QWidget>("Panel")->geometry(), QRect(0, 0, size.width(), 38));
+        EXPECT_EQ(Child<QStatusBar>("StatusBar")->geometry(), QRect(0, size.height() - 19, size.width(), 19));
+        EXPECT_EQ(memo->geometry(), QRect(0, 38, size.width(), size.height() - 57));
+    }
+}
+
+TEST_F(QtWindow, ControlsBehaveAsDescribed) {
+    for (QToolButton* button : {exit, run}) {
+        EXPECT_FALSE(button->autoRaise()) << "raised, not flat";
+        EXPECT_EQ(button->focusPolicy(), Qt::NoFocus);
+        EXPECT_TRUE(button->text().isEmpty());
+        const QImage glyph = button->icon().pixmap(16, 16).toImage();
+        EXPECT_EQ(qAlpha(glyph.pixel(0, 15)), 0) << "olive is drawn transparent";
+    }
+    EXPECT_TRUE(memo->isReadOnly());
+    EXPECT_EQ(memo->lineWrapMode(), QPlainTextEdit::WidgetWidth);
+    EXPECT_EQ(memo->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+    EXPECT_EQ(memo->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+    EXPECT_FALSE(memo->testAttribute(Qt::WA_InputMethodEnabled));
+    EXPECT_TRUE(memo->toPlainText().isEmpty());
+    EXPECT_EQ(window->palette().color(QPalette::Window), QColor(0xC0, 0xC0, 0xC0));
+    EXPECT_EQ(Child<QWidget>("Panel")->palette().color(QPalette::Window), QColor(0xC0, 0xC0, 0xC0));
+    const QImage icon = window->windowIcon().pixmap(32, 32).toImage();
+    EXPECT_EQ(icon.pixelColor(0, 0), QColor(Qt::black));
+    EXPECT_EQ(icon.pixelColor(15, 4), QColor(Qt::cyan));
+}
+
+TEST_F(QtWindow, FontsFallBackToMetricCompatibleFaces) {
+    const QFontInfo label(Child<QLabel>("Label")->font());
+    EXPECT_EQ(label.family(), "IPAPGothic");
+    EXPECT_EQ(label.pixelSize(), 12);
+    const QFontInfo report(memo->font());
+    EXPECT_EQ(report.family(), "Liberation Mono");
+    EXPECT_EQ(report.pixelSize(), 13);
+    EXPECT_TRUE(report.fixedPitch());
+}
+
+TEST_F(QtWindow, RunByMouseFillsTheReportAndASecondRunReplacesIt) {
+    QTest::mouseClick(run, Qt::LeftButton);
+    const QString report = Joined(TestReport, TestReport.size());
+    EXPECT_EQ(memo->toPlainText(), report);
+    EXPECT_EQ(memo->document()->blockCount(), static_cast<int>(TestReport.size()));
+    QTest::mouseClick(run, Qt::LeftButton);
+    EXPECT_EQ(memo->toPlainText(), report);
+}
+
+TEST_F(QtWindow, PutLineOfTheEmptyStringShowsOneEmptyLine) {
+    form->PutLine("");
+    EXPECT_EQ(memo->document()->blockCount(), 1);
+    form->PutLine("");
+    form->PutLine("x");
+    EXPECT_EQ(memo->toPlainText(), "\n\nx");
+    EXPECT_EQ(memo->document()->blockCount(), 3);
+}
+
+TEST_F(QtWindow, AnExceptionFromAClickIsShownAndTheWindowStaysUsable) {
+    TestRunFailure = TestFailure::Standard;
+    ShownBox shown;
+    AnswerNextBox(shown);
+    QTest::mouseClick(run, Qt::LeftButton);
+    ASSERT_TRUE(shown.Seen);
+    EXPECT_EQ(shown.Title, "Test of Platform");
+    EXPECT_EQ(shown.Text, "suite failed on purpose");
+    EXPECT_EQ(shown.Icon, QMessageBox::Critical);
+    EXPECT_EQ(memo->toPlainText(), Joined(TestReport, LinesBeforeFailure));
+    EXPECT_TRUE(window->isVisible());
+
+    TestRunFailure = TestFailure::None;
+    QTest::mouseClick(run, Qt::LeftButton);
+    EXPECT_EQ(memo->toPlainText(), Joined(TestReport, TestReport.size()));
+}
+
+TEST_F(QtWindow, LibraryMessageBoxIsAModalErrorDialogWithOneOkButton) {
+    ShownBox shown;
+    AnswerNextBox(shown);
+    EXPECT_EQ(MessageBoxA(nullptr, "failed to allocate 0 byte(s) in heap area.\r\n", "QUIL Lib. Error Message",
+                          MB_ICONERROR),
+              IDOK);
+    ASSERT_TRUE(shown.Seen);
+    EXPECT_EQ(shown.Title, "QUIL Lib. Error Message");
+    EXPECT_EQ(shown.Text, "failed to allocate 0 byte(s) in heap area.");
+    EXPECT_EQ(shown.Icon, QMessageBox::Critical);
+    EXPECT_EQ(shown.Buttons, QMessageBox::Ok);
+}
+
+TEST_F(QtWindow, ExitAndTheCloseBoxCloseTheForm) {
+    QTest::mouseClick(exit, Qt::LeftButton);
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_FALSE(form->Visible());
+    window->show();
+    form->Show();
+    window->close();
+    EXPECT_FALSE(form->Visible());
+}
+
+TEST(QtRendererRun, RunReturnsZeroWhenTheWindowIsClosed) {
+    TApplication app;
+    app.Initialize(std::make_unique<QtRenderer>());
+    TFmMain* form = nullptr;
+    app.CreateForm(form);
+    QTimer::singleShot(0, [form] { form->SpBtnExit->Click(); });
+    app.Run();
+    EXPECT_EQ(app.ExitCode, 0);
+    EXPECT_FALSE(form->Visible());
+}
+
+TEST(QtRendererRun, TheLibraryMessageBoxIsRestoredWhenTheRendererEnds) {
+    MessageBoxHandler during = nullptr;
+    {
+        QtRenderer renderer;
+        during = SetMessageBoxHandler(nullptr);
+        SetMessageBoxHandler(during);
+    }
+    MessageBoxHandler after = SetMessageBoxHandler(nullptr);
+    EXPECT_NE(after, during);
+}
+
+int main(int argc, char** argv) {
+    // The window tests need no display.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication qapp(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

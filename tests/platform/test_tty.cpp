@@ -1,0 +1,302 @@
+// The terminal renderer: its core drawn onto a character grid, and the real program in a
+// pseudo-terminal.
+#include <gtest/gtest.h>
+
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <chrono>
+
+#include "FmMain.h"
+#include "TestProgram.h"
+#include "tty/TtyWindow.h"
+#include "widgets/Application.h"
+
+namespace {
+
+class Grid final : public TtySurface {
+public:
+    Grid(int rows, int cols) : rows_(static_cast<std::size_t>(rows), std::string(static_cast<std::size_t>(cols), ' ')) {}
+
+    void Put(int row, int col, std::string_view text, TtyStyle) override {
+        if (row < 0 || row >= static_cast<int>(rows_.size())) return;
+        std::string& line = rows_[static_cast<std::size_t>(row)];
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            const std::size_t at = static_cast<std::size_t>(col) + i;
+            if (at < line.size()) line[at] = text[i];
+        }
+    }
+    const std::string& Row(int row) const { return rows_.at(static_cast<std::size_t>(row)); }
+    // The row with its trailing spaces cut.
+    std::string Text(int row) const {
+        const std::string& line = Row(row);
+        return line.substr(0, line.find_last_not_of(' ') + 1);
+    }
+
+private:
+    std::vector<std::string> rows_;
+};
+
+class TtyCore : public ::testing::Test {
+protected:
+    static constexpr int Rows = 24;
+    static constexpr int Cols = 80;
+    // Caption, strip, report (text and horizontal bar), status line.
+    static constexpr int ReportRow = 2;
+    static constexpr int TextRows = Rows - 4;
+
+    void SetUp() override {
+        app.Title = ProgramTitles.ApplicationTitle;
+        app.CreateForm(form);
+        form->Show();
+        window = std::make_unique<TtyWindow>(app, *form);
+        window->Resize(Rows, Cols);
+    }
+
+    Grid Drawn() const {
+        Grid grid(Rows, Cols);
+        window->Draw(grid);
+        return grid;
+    }
+
+    TApplication app;
+    TFmMain* form = nullptr;
+    std::unique_ptr<TtyWindow> window;
+};
+
+}  // namespace
+
+TEST_F(TtyCore, DrawsCaptionStripEmptyReportAndStatusLine) {
+    const Grid grid = Drawn();
+    EXPECT_EQ(grid.Text(0), " QUIL Library Test Platform" + std::string(80 - 27 - 3, ' ') + "[x]");
+    // Exit at column 1, the label right-justified in its 31 columns, Run after it.
+    EXPECT_EQ(grid.Row(1).substr(1, 6), "[Exit]");
+    EXPECT_EQ(grid.Row(1).substr(8, 31), std::string(31 - 19, ' ') + "Platform under test");
+    EXPECT_EQ(grid.Row(1).substr(40, 5), "[Run]");
+    EXPECT_EQ(grid.Text(ReportRow), std::string(79, ' ') + "^");
+    EXPECT_EQ(grid.Text(Rows - 1), "");
+}
+
+TEST_F(TtyCore, RunByKeyFillsTheReportAndShowsItsEnd) {
+    window->Key('r');
+    ASSERT_EQ(form->Memo->Lines->Count(), static_cast<int>(TestReport.size()));
+    const int top = static_cast<int>(TestReport.size()) - TextRows;
+    EXPECT_EQ(window->TopLine(), top);
+    const Grid grid = Drawn();
+    for (int r = 0; r < TextRows; ++r)
+        EXPECT_EQ(grid.Row(ReportRow + r).substr(0, 79).find_last_not_of(' ') + 1,
+                  std::min<std::size_t>(79, TestReport[static_cast<std::size_t>(top + r)].size()))
+            << "row " << r;
+    EXPECT_EQ(grid.Row(ReportRow + TextRows - 2).substr(0, 7), "line 40");
+
+    window->Key(TtyKeyEnter);   // the default button: Run again
+    EXPECT_EQ(form->Memo->Lines->Count(), static_cast<int>(TestReport.size())) << "not two copies";
+}
+
+TEST_F(TtyCore, ScrollsBothWaysWithinTheReport) {
+    window->Key('R');
+    window->Key(TtyKeyHome);
+    EXPECT_EQ(window->TopLine(), 0);
+    EXPECT_EQ(Drawn().Text(ReportRow).substr(0, 16), "Platform test...");
+    window->Key(TtyKeyUp);
+    EXPECT_EQ(window->TopLine(), 0);
+    window->Key(TtyKeyDown);
+    window->Key(TtyKeyPageDown);
+    EXPECT_EQ(window->TopLine(), 1 + TextRows - 1);
+    window->Key(TtyKeyPageDown);
+    EXPECT_EQ(window->TopLine(), static_cast<int>(TestReport.size()) - TextRows) << "stops at the end";
+    window->Key(TtyKeyHome);
+    const int longest = static_cast<int>(TestReport[3].size());
+    for (int i = 0; i < 100; ++i) window->Key(TtyKeyRight);
+    EXPECT_EQ(window->LeftColumn(), longest - 79);
+    EXPECT_EQ(Drawn().Row(ReportRow + 3).substr(0, 79).substr(79 - 10), "0123456789");
+    window->Wheel(-3);
+    window->Click(ReportRow + TextRows - 1, 79);   // the down arrow of the vertical bar
+    EXPECT_EQ(window->TopLine(), 1);
+}
+
+TEST_F(TtyCore, ButtonsAnswerClicksAndTheCloseBoxCloses) {
+    window->Click(1, 41);
+    EXPECT_EQ(form->Memo->Lines->Count(), static_cast<int>(TestReport.size()));
+    window->Click(1, 2);
+    EXPECT_TRUE(window->Closed());
+    form->Show();
+    window->Click(0, 78);
+    EXPECT_TRUE(window->Closed());
+    form->Show();
+    window->Key(TtyKeyEscape);   // the cancel button: Exit
+    EXPECT_TRUE(window->Closed());
+}
+
+TEST_F(TtyCore, AnExceptionFromTheRunLeavesTheWindowOpen) {
+    TestRunFailure = TestFailure::Standard;
+    testing::internal::CaptureStderr();
+    window->Key('r');
+    const std::string shown = testing::internal::GetCapturedStderr();
+    TestRunFailure = TestFailure::None;
+    EXPECT_EQ(shown, "Test of Platform: suite failed on purpose\n");
+    EXPECT_FALSE(window->Closed());
+    EXPECT_EQ(form->Memo->Lines->Count(), LinesBeforeFailure);
+    window->Key('r');
+    EXPECT_EQ(form->Memo->Lines->Count(), static_cast<int>(TestReport.size()));
+}
+
+TEST(TtyNoticeBox, ShowsCaptionAndTextAndClosesOnOk) {
+    const TtyNotice notice("QUIL Lib. Error Message", "failed to allocate 0 byte(s) in heap area.\r\n", 24, 80);
+    Grid grid(24, 80);
+    notice.Draw(grid);
+    std::string all;
+    int okRow = -1;
+    int okCol = -1;
+    for (int r = 0; r < 24; ++r) {
+        all += grid.Row(r) + "\n";
+        if (auto at = grid.Row(r).find("[ OK ]"); at != std::string::npos) {
+            okRow = r;
+            okCol = static_cast<int>(at);
+        }
+    }
+    EXPECT_NE(all.find("+- QUIL Lib. Error Message -"), std::string::npos);
+    EXPECT_NE(all.find("| failed to allocate 0 byte(s) in heap area. |"), std::string::npos);
+    ASSERT_GE(okRow, 0);
+    EXPECT_TRUE(notice.OkAt(okRow, okCol + 2));
+    EXPECT_FALSE(notice.OkAt(okRow, okCol - 1));
+    EXPECT_TRUE(TtyNotice::Dismisses(TtyKeyEnter));
+    EXPECT_FALSE(TtyNotice::Dismisses('x'));
+}
+
+// --- the program in a pseudo-terminal ---------------------------------------------------------
+
+namespace {
+
+class PtyProgram {
+public:
+    explicit PtyProgram(const char* failure) {
+        winsize size{};
+        size.ws_row = 24;
+        size.ws_col = 80;
+        pid_ = forkpty(&master_, nullptr, nullptr, &size);
+        if (pid_ == 0) {
+            setenv("QUIL_RENDERER", "tty", 1);
+            setenv("TERM", "xterm", 1);
+            setenv("QUIL_TEST_FAILURE", failure, 1);
+            execl(QUIL_TEST_PROGRAM, QUIL_TEST_PROGRAM, static_cast<char*>(nullptr));
+            _exit(127);
+        }
+    }
+
+    ~PtyProgram() {
+        if (pid_ > 0 && !exited_) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+        if (master_ >= 0) close(master_);
+    }
+
+    bool Started() const { return pid_ > 0; }
+
+    // Reads until text has appeared in what the program wrote since the last wait.
+    bool WaitFor(const std::string& text) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (std::chrono::steady_clock::now() < deadline) {
+            if (const auto at = output_.find(text, seen_); at != std::string::npos) {
+                seen_ = at + text.size();
+                return true;
+            }
+            if (!ReadSome()) break;
+        }
+        return false;
+    }
+
+    void Type(const std::string& keys) { (void)!write(master_, keys.data(), keys.size()); }
+
+    // Waits for the program's end and returns its exit status (-1 when it did not exit).
+    int Wait() {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (std::chrono::steady_clock::now() < deadline) {
+            // Once the program has let go of the terminal, there is nothing more to read.
+            if (!ReadSome()) usleep(10000);
+            int status = 0;
+            if (waitpid(pid_, &status, WNOHANG) == pid_) {
+                exited_ = true;
+                return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            }
+        }
+        return -1;
+    }
+
+    pid_t Pid() const { return pid_; }
+    const std::string& Output() const { return output_; }
+    termios Terminal() const {
+        termios t{};
+        tcgetattr(master_, &t);
+        return t;
+    }
+
+private:
+    bool ReadSome() {
+        pollfd fd{master_, POLLIN, 0};
+        if (poll(&fd, 1, 100) <= 0) return true;
+        char buffer[4096];
+        const ssize_t n = read(master_, buffer, sizeof buffer);
+        if (n <= 0) return false;
+        output_.append(buffer, static_cast<std::size_t>(n));
+        return true;
+    }
+
+    int master_ = -1;
+    pid_t pid_ = -1;
+    bool exited_ = false;
+    std::string output_;
+    std::size_t seen_ = 0;
+};
+
+void ExpectRestored(const PtyProgram& program) {
+    const termios t = program.Terminal();
+    EXPECT_TRUE(t.c_lflag & ICANON) << "line editing back on";
+    EXPECT_TRUE(t.c_lflag & ECHO) << "echo back on";
+    const std::string& out = program.Output();
+    const auto entered = out.find("\x1b[?1049h");
+    const auto left = out.rfind("\x1b[?1049l");
+    ASSERT_NE(entered, std::string::npos);
+    ASSERT_NE(left, std::string::npos);
+    EXPECT_LT(entered, left) << "the alternate screen is left at the end";
+}
+
+}  // namespace
+
+TEST(TtyProgram, RunByKeyDrawsTheReportAndExitRestoresTheTerminal) {
+    PtyProgram program("");
+    ASSERT_TRUE(program.Started());
+    ASSERT_TRUE(program.WaitFor("Platform under test"));
+    program.Type("r");
+    ASSERT_TRUE(program.WaitFor("line 40"));
+    program.Type("e");
+    EXPECT_EQ(program.Wait(), 0);
+    ExpectRestored(program);
+}
+
+TEST(TtyProgram, AFailedRunShowsANoticeAndTheWindowGoesOn) {
+    PtyProgram program("standard");
+    ASSERT_TRUE(program.Started());
+    ASSERT_TRUE(program.WaitFor("Platform under test"));
+    program.Type("r");
+    ASSERT_TRUE(program.WaitFor("suite failed on purpose"));
+    ASSERT_TRUE(program.WaitFor("[ OK ]"));
+    program.Type("\r");
+    program.Type("\x11");   // Ctrl-Q closes the window
+    EXPECT_EQ(program.Wait(), 0);
+    ExpectRestored(program);
+}
+
+TEST(TtyProgram, TerminationSignalRestoresTheTerminal) {
+    PtyProgram program("");
+    ASSERT_TRUE(program.Started());
+    ASSERT_TRUE(program.WaitFor("Platform under test"));
+    kill(program.Pid(), SIGTERM);
+    EXPECT_EQ(program.Wait(), 0);
+    ExpectRestored(program);
+}

@@ -1,0 +1,267 @@
+// The window without a renderer: the widget model's rules, TFmMain's description and run
+// cycle, the application object and the renderer choice.
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+#include "FmMain.h"
+#include "Glyphs.h"
+#include "TestProgram.h"
+#include "choice/RendererChoice.h"
+#include "widgets/Application.h"
+
+namespace {
+
+std::vector<std::string> ReportOf(const TFmMain& fm) {
+    std::vector<std::string> lines;
+    for (int i = 0; i < fm.Memo->Lines->Count(); ++i) lines.push_back((*fm.Memo->Lines)[i]);
+    return lines;
+}
+
+std::vector<std::string> FirstLines(int count) {
+    return {TestReport.begin(), TestReport.begin() + count};
+}
+
+// Counts what a renderer would be told.
+struct RecordingView : TFormView {
+    int LinesChanges = 0;
+    int Closings = 0;
+    void LinesChanged(TMemo&) override { ++LinesChanges; }
+    void FormClosed(TForm&) override { ++Closings; }
+};
+
+class FailureGuard {
+public:
+    explicit FailureGuard(TestFailure failure) { TestRunFailure = failure; }
+    ~FailureGuard() { TestRunFailure = TestFailure::None; }
+};
+
+}  // namespace
+
+TEST(Strings, AnnouncesEachChangeOutsideAnUpdateAndOncePerOutermostUpdate) {
+    TStrings lines;
+    int changes = 0;
+    lines.OnChange = [&] { ++changes; };
+    lines.Add("a");
+    lines.Add("b");
+    EXPECT_EQ(changes, 2);
+    lines.BeginUpdate();
+    lines.BeginUpdate();
+    lines.Clear();
+    lines.Add("c");
+    lines.EndUpdate();
+    EXPECT_EQ(changes, 2) << "an inner EndUpdate must not announce";
+    lines.EndUpdate();
+    EXPECT_EQ(changes, 3);
+    lines.BeginUpdate();
+    lines.EndUpdate();
+    lines.EndUpdate();   // unbalanced: ignored
+    EXPECT_EQ(changes, 3) << "an update that changed nothing is not announced";
+    ASSERT_EQ(lines.Count(), 1);
+    EXPECT_EQ(lines[0], "c");
+    EXPECT_THROW(lines[1], std::out_of_range);
+    EXPECT_THROW(lines[-1], std::out_of_range);
+}
+
+TEST(Strings, ClearStartsANewGenerationEvenWhenEmpty) {
+    TStrings lines;
+    const unsigned before = lines.Generation();
+    lines.Clear();
+    EXPECT_EQ(lines.Generation(), before + 1);
+    lines.Add("x");
+    EXPECT_EQ(lines.Generation(), before + 1);
+}
+
+TEST(FormLayout, DescribedWindowAtTheDesignFrameHasTheDesignClientArea) {
+    TFmMain fm;
+    // The frame of the design system: 4-pixel borders and a 23-pixel caption.
+    fm.SetFrameSize(8, 27);
+    EXPECT_EQ(fm.BoundsRect(), (TRect{0, 0, 800, 600}));
+    EXPECT_EQ(fm.Panel->BoundsRect(), (TRect{0, 0, 792, 38}));
+    EXPECT_EQ(fm.Memo->BoundsRect(), (TRect{0, 38, 792, 516}));
+    EXPECT_EQ(fm.StatusBar->BoundsRect(), (TRect{0, 554, 792, 19}));
+    EXPECT_EQ(fm.SpBtnExit->BoundsRect(), (TRect{8, 8, 23, 22}));
+    EXPECT_EQ(fm.Label->BoundsRect(), (TRect{40, 8, 249, 22}));
+    EXPECT_EQ(fm.SpBtnRun->BoundsRect(), (TRect{296, 8, 23, 22}));
+}
+
+TEST(FormLayout, StripsKeepTheirHeightsAndTheMemoFollowsTheWindow) {
+    TFmMain fm;
+    for (auto [w, h] : {std::pair{1000, 800}, std::pair{640, 480}, std::pair{1600, 1200}}) {
+        fm.SetClientSize(w, h);
+        EXPECT_EQ(fm.Panel->BoundsRect(), (TRect{0, 0, w, 38}));
+        EXPECT_EQ(fm.StatusBar->BoundsRect(), (TRect{0, h - 19, w, 19}));
+        EXPECT_EQ(fm.Memo->BoundsRect(), (TRect{0, 38, w, h - 57}));
+    }
+}
+
+TEST(FormLayout, OuterSizeNeverGoesBelowTheMinimum) {
+    TFmMain fm;
+    fm.SetFrameSize(8, 27);
+    fm.SetClientSize(100, 100);
+    EXPECT_EQ(fm.Width(), 600);
+    EXPECT_EQ(fm.Height(), 450);
+    EXPECT_EQ(fm.Memo->BoundsRect(), (TRect{0, 38, 592, 423 - 57}));
+    fm.SetFrameSize(20, 40);
+    EXPECT_EQ(fm.Width(), 600) << "a new frame leaves the outer size alone";
+    EXPECT_EQ(fm.ClientWidth(), 580);
+}
+
+TEST(Components, ADeletedControlLeavesItsParentAndOwner) {
+    TFmMain fm;
+    const int owned = fm.ComponentCount();
+    delete fm.Label;
+    EXPECT_EQ(fm.ComponentCount(), owned - 1);
+    ASSERT_EQ(fm.Panel->ControlCount(), 2);
+    EXPECT_EQ(fm.Panel->Controls(0), fm.SpBtnExit);
+    EXPECT_EQ(fm.Panel->Controls(1), fm.SpBtnRun);
+}
+
+TEST(FmMain, DescribesTheWindow) {
+    TFmMain fm;
+    EXPECT_EQ(fm.Caption, "QUIL Library Test Platform");
+    EXPECT_EQ(fm.Label->Caption, "Platform under test");
+    EXPECT_EQ(fm.Constraints.MinWidth, 600);
+    EXPECT_EQ(fm.Constraints.MinHeight, 450);
+    EXPECT_EQ(fm.Constraints.MaxWidth, 0);
+    EXPECT_EQ(fm.Color, clSilver);
+    EXPECT_EQ(fm.Label->ShownFont().Name, "ＭＳ Ｐゴシック");
+    EXPECT_EQ(fm.Label->ShownFont().Height, 12);
+    EXPECT_EQ(fm.Memo->ShownFont().Name, "Courier New");
+    EXPECT_EQ(fm.Memo->ShownFont().Height, 13);
+    EXPECT_EQ(fm.Panel->ShownColor(), clSilver);
+    EXPECT_TRUE(fm.Memo->ReadOnly);
+    EXPECT_TRUE(fm.Memo->WordWrap);
+    EXPECT_EQ(fm.Memo->ScrollBars, TScrollStyle::Both);
+    EXPECT_FALSE(fm.SpBtnRun->Flat);
+    EXPECT_EQ(fm.Panel->BevelOuter, TBevelCut::None);
+    // Creation order of the strip's children.
+    ASSERT_EQ(fm.Panel->ControlCount(), 3);
+    EXPECT_EQ(fm.Panel->Controls(0), fm.SpBtnExit);
+    EXPECT_EQ(fm.Panel->Controls(1), fm.Label);
+    EXPECT_EQ(fm.Panel->Controls(2), fm.SpBtnRun);
+    EXPECT_LT(fm.Panel->TabOrder, fm.Memo->TabOrder);
+    EXPECT_EQ(fm.Memo->Lines->Count(), 0) << "the report is empty before the first Run";
+}
+
+TEST(FmMain, GlyphsAndIconAreSixteenColourPicturesOfTheDescribedSize) {
+    const TBitmap icon = QuilIcon();
+    EXPECT_EQ(icon.Width, 32);
+    EXPECT_EQ(icon.Height, 32);
+    EXPECT_EQ(icon.Pixel(0, 0), clBlack);
+    EXPECT_NE(std::count(icon.Pixels.begin(), icon.Pixels.end(), clAqua), 0);
+    for (const TBitmap& glyph : {ExitGlyph(), RunGlyph()}) {
+        EXPECT_EQ(glyph.Width, 32);
+        EXPECT_EQ(glyph.Height, 16);
+        EXPECT_EQ(glyph.Pixel(0, 15), clOlive) << "the transparent colour";
+        EXPECT_EQ(glyph.Pixel(16, 15), clOlive);
+        for (int y = 0; y < 16; ++y)
+            for (int x = 16; x < 32; ++x) {
+                const TColor c = glyph.Pixel(x, y);
+                EXPECT_TRUE(c == clOlive || c == clGray || c == clWhite) << "disabled image at " << x << "," << y;
+            }
+    }
+}
+
+TEST(FmMain, RunReplacesTheReportAndEachLineIsItsOwnUpdate) {
+    TFmMain fm;
+    RecordingView view;
+    fm.View = &view;
+    fm.SpBtnRunClick(nullptr);
+    EXPECT_EQ(ReportOf(fm), TestReport);
+    EXPECT_EQ(view.LinesChanges, 1 + static_cast<int>(TestReport.size())) << "one clear, then one per line";
+    fm.SpBtnRun->Click();
+    EXPECT_EQ(ReportOf(fm), TestReport) << "a second Run gives the same report, not two copies";
+    fm.View = nullptr;
+}
+
+TEST(FmMain, PutLineOfTheEmptyStringAddsOneEmptyLine) {
+    TFmMain fm;
+    fm.PutLine("");
+    fm.PutLine("");
+    fm.PutLine("x");
+    EXPECT_EQ(ReportOf(fm), (std::vector<std::string>{"", "", "x"}));
+}
+
+TEST(FmMain, AFailingRunKeepsItsLinesAndTheNextRunStartsClean) {
+    TFmMain fm;
+    {
+        FailureGuard failing(TestFailure::Standard);
+        EXPECT_THROW(fm.SpBtnRunClick(nullptr), std::runtime_error) << "the Run path catches nothing";
+        EXPECT_EQ(ReportOf(fm), FirstLines(LinesBeforeFailure));
+    }
+    fm.SpBtnRunClick(nullptr);
+    EXPECT_EQ(ReportOf(fm), TestReport);
+}
+
+TEST(FmMain, ExitClosesTheForm) {
+    TFmMain fm;
+    RecordingView view;
+    fm.View = &view;
+    fm.Show();
+    fm.SpBtnExit->Click();
+    EXPECT_FALSE(fm.Visible());
+    EXPECT_EQ(view.Closings, 1);
+    fm.View = nullptr;
+}
+
+namespace Objects {
+struct RangeErr {
+    unsigned Index;
+};
+}  // namespace Objects
+
+TEST(Application, ExceptionsAreDescribedByMessageOrByClass) {
+    try {
+        throw std::runtime_error("bad thing");
+    } catch (...) {
+        EXPECT_EQ(DescribeCurrentException(), "bad thing");
+    }
+    try {
+        throw Objects::RangeErr{4};
+    } catch (...) {
+        EXPECT_EQ(DescribeCurrentException(), "exception of class Objects::RangeErr");
+    }
+    EXPECT_EQ(DescribeCurrentException(), "no exception");
+}
+
+TEST(Application, DispatchShowsAnEscapedExceptionAndReportsIt) {
+    struct Recorder : TRenderer {
+        std::vector<std::string> Shown;
+        int Run(TApplication&, TForm&) override { return 0; }
+        void ShowException(const TApplication&, const std::string& message) override { Shown.push_back(message); }
+    };
+    TApplication app;
+    auto recorder = std::make_unique<Recorder>();
+    Recorder& shown = *recorder;
+    app.Initialize(std::move(recorder));
+    EXPECT_TRUE(app.Dispatch([] {}));
+    EXPECT_FALSE(app.Dispatch([] { throw TestPlainError{1}; }));
+    EXPECT_EQ(shown.Shown, (std::vector<std::string>{"exception of class TestPlainError"}));
+}
+
+TEST(Application, FirstCreatedFormIsTheMainForm) {
+    TApplication app;
+    TFmMain* first = nullptr;
+    TFmMain* second = nullptr;
+    app.CreateForm(first);
+    app.CreateForm(second);
+    EXPECT_EQ(app.MainForm(), first);
+    EXPECT_EQ(first->Owner(), &app);
+    app.Run();   // no renderer: returns at once
+    EXPECT_EQ(app.ExitCode, 0);
+}
+
+TEST(RendererChoice, ForcedNamesAndTheAutomaticOrder) {
+    EXPECT_EQ(RendererKindNamed("qt"), RendererKind::Qt);
+    EXPECT_EQ(RendererKindNamed("tty"), RendererKind::Tty);
+    EXPECT_EQ(RendererKindNamed("batch"), RendererKind::Batch);
+    EXPECT_EQ(RendererKindNamed("Qt"), std::nullopt);
+    EXPECT_EQ(RendererKindNamed(""), std::nullopt);
+    EXPECT_EQ(RendererKindNamed(nullptr), std::nullopt);
+    EXPECT_EQ(AutomaticRendererKind(true, false, false), RendererKind::Qt);
+    EXPECT_EQ(AutomaticRendererKind(true, true, true), RendererKind::Qt);
+    EXPECT_EQ(AutomaticRendererKind(false, true, true), RendererKind::Tty);
+    EXPECT_EQ(AutomaticRendererKind(false, true, false), RendererKind::Batch);
+    EXPECT_EQ(AutomaticRendererKind(false, false, true), RendererKind::Batch);
+}
