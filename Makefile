@@ -9,7 +9,7 @@ SAN_ENV = ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:abort_on_error=0 \
           UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
           LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0
 
-.PHONY: all deps build run test test-plain test-asan clean
+.PHONY: all deps build run screenshots test test-plain test-asan clean
 
 all: build
 
@@ -21,7 +21,13 @@ build: deps
 	cmake --build $(BUILD) -j $(JOBS)
 
 run: build
-	@echo "quadrun and linrun do not exist yet; the window comes in a later change."
+	$(BUILD)/quadrun/quadrun
+	$(BUILD)/linrun/linrun
+
+# Pictures of both windows after a Run, drawn offscreen, for the README.
+screenshots: build
+	QT_QPA_PLATFORM=offscreen $(BUILD)/quadrun/quadrun_screenshot docs/quadrun.png
+	QT_QPA_PLATFORM=offscreen $(BUILD)/linrun/linrun_screenshot docs/linrun.png
 
 test: deps test-plain test-asan
 
