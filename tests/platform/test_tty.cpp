@@ -12,6 +12,7 @@
 #include <chrono>
 
 #include "FmMain.h"
+#include "ProcessRun.h"
 #include "TestProgram.h"
 #include "tty/TtyWindow.h"
 #include "widgets/Application.h"
@@ -299,4 +300,13 @@ TEST(TtyProgram, TerminationSignalRestoresTheTerminal) {
     kill(program.Pid(), SIGTERM);
     EXPECT_EQ(program.Wait(), 0);
     ExpectRestored(program);
+}
+
+TEST(TtyProgram, AnUnusableTerminalIsShownAtStartUpAndTheProgramStillReturnsZero) {
+    const ProcessResult run = RunProgram(QUIL_TEST_PROGRAM, {}, {{"QUIL_RENDERER", "tty"}, {"TERM", "no-such-terminal"}});
+    EXPECT_EQ(run.Status, 0);
+    EXPECT_EQ(run.Out, "");
+    // (A sanitizer may add its own report of suppressions after the message.)
+    EXPECT_TRUE(run.Err.starts_with("Test of Platform: tty renderer: cannot drive the terminal TERM=no-such-terminal\n"))
+        << run.Err;
 }

@@ -10,7 +10,6 @@
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <QStatusBar>
-#include <QTextBlock>
 #include <QTextCursor>
 #include <QToolButton>
 

@@ -9,6 +9,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "msgbox/MessageBox.h"
 #include "tty/TtyWindow.h"
 
 namespace {

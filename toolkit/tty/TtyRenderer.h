@@ -6,7 +6,6 @@
 // the library's message box and the application's exception display are modal notices.
 #pragma once
 
-#include "msgbox/MessageBox.h"
 #include "widgets/Application.h"
 
 class TtyWindow;
