@@ -280,6 +280,24 @@ TEST(TtyProgram, RunByKeyDrawsTheReportAndExitRestoresTheTerminal) {
     ExpectRestored(program);
 }
 
+// An xterm mouse report in the SGR form that TERM=xterm announces: left button pressed, then
+// released, at a zero-based cell.
+std::string MouseClick(int row, int col) {
+    const std::string at = std::to_string(col + 1) + ";" + std::to_string(row + 1);
+    return "\x1b[<0;" + at + "M\x1b[<0;" + at + "m";
+}
+
+TEST(TtyProgram, RunAndExitByMouse) {
+    PtyProgram program("");
+    ASSERT_TRUE(program.Started());
+    ASSERT_TRUE(program.WaitFor("Platform under test"));
+    program.Type(MouseClick(1, 42));   // [Run]
+    ASSERT_TRUE(program.WaitFor("line 40"));
+    program.Type(MouseClick(1, 3));    // [Exit]
+    EXPECT_EQ(program.Wait(), 0);
+    ExpectRestored(program);
+}
+
 TEST(TtyProgram, AFailedRunShowsANoticeAndTheWindowGoesOn) {
     PtyProgram program("standard");
     ASSERT_TRUE(program.Started());
