@@ -1,0 +1,65 @@
+// One program's report as its renderers show it: the batch renderer's standard output and the
+// qt window's report after a click on Run, against the expected text. Built once for quadrun
+// and once for linrun (PROGRAM_REPORT names the expected report, PROGRAM_PATH the program).
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QPlainTextEdit>
+#include <QTest>
+#include <QToolButton>
+
+#include "ExpectedReports.h"
+#include "FmMain.h"
+#include "ProcessRun.h"
+#include "qt/QtRenderer.h"
+#include "widgets/Application.h"
+
+namespace {
+
+std::string JoinedLines(const reports::Lines& lines, const char* separator, bool trailing) {
+    std::string text;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        text += lines[i];
+        if (trailing || i + 1 < lines.size()) text += separator;
+    }
+    return text;
+}
+
+}  // namespace
+
+TEST(PROGRAM_SUITE, BatchRendererWritesTheReportLineByLine) {
+    const ProcessResult run = RunProgram(PROGRAM_PATH, {}, {{"QUIL_RENDERER", "batch"}});
+    EXPECT_EQ(run.Status, 0);
+    EXPECT_EQ(run.Err, "");
+    EXPECT_EQ(run.Out, JoinedLines(reports::PROGRAM_REPORT(), "\n", true));
+}
+
+TEST(PROGRAM_SUITE, QtWindowShowsTheReportAfterEachRun) {
+    TApplication app;
+    auto renderer = std::make_unique<QtRenderer>();
+    QtRenderer& qt = *renderer;
+    app.Initialize(std::move(renderer));
+    app.Title = ProgramTitles.ApplicationTitle;
+    TFmMain* form = nullptr;
+    app.CreateForm(form);
+    QWidget* window = qt.Show(app, *form);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+    auto* memo = window->findChild<QPlainTextEdit*>("Memo");
+    auto* run = window->findChild<QToolButton*>("SpBtnRun");
+    ASSERT_TRUE(memo != nullptr && run != nullptr);
+
+    const reports::Lines expected = reports::PROGRAM_REPORT();
+    const QString text = QString::fromStdString(JoinedLines(expected, "\n", false));
+    for (int click = 1; click <= 2; ++click) {
+        QTest::mouseClick(run, Qt::LeftButton);
+        EXPECT_EQ(memo->document()->blockCount(), static_cast<int>(expected.size())) << "Run " << click;
+        EXPECT_EQ(memo->toPlainText(), text) << "Run " << click;
+    }
+}
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication qapp(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
