@@ -11,17 +11,12 @@
 
 namespace {
 
-// Prints n elements as a column of "%10lf|" fields, starting at subscript first. The label
-// stands on the first line; the others are indented by its length ("%*c" writes one space
-// even for an empty label).
+// Prints n elements as a column of "%10lf|" fields, starting at subscript first, with the
+// label on the first line.
 template <class Element>
 void PrintColumn(TFmMain& fm, const char* label, unsigned n, unsigned first, Element element) {
-    const int width = static_cast<int>(std::strlen(label));
-    for (unsigned r = 0; r < n; ++r) {
-        const std::string prefix =
-            r == 0 ? std::string(label) + " |" : FormatLine("%*c |", width, ' ');
-        fm.PutLine(prefix + FormatLine("%10lf|", element(first + r)));
-    }
+    for (unsigned r = 0; r < n; ++r)
+        fm.PutLine(BlockPrefix(label, r == 0) + FormatLine("%10lf|", element(first + r)));
 }
 
 }  // namespace

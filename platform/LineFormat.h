@@ -25,3 +25,11 @@
     va_end(again);
     return text;
 }
+
+// The start of a row of a labelled block, up to and including its bar: the label and " |" on
+// the first row, and on every other row "%*c |" with the label's length, so that the bars
+// line up ("%*c" writes one space even for an empty label).
+inline std::string BlockPrefix(const char* label, bool firstRow) {
+    if (firstRow) return std::string(label) + " |";
+    return FormatLine("%*c |", static_cast<int>(std::char_traits<char>::length(label)), ' ');
+}

@@ -3,7 +3,6 @@
 // The label stands on the first row; every further row starts with as many spaces as the
 // label has characters, so the bars of all rows line up. Each element is "%10lf" followed by
 // a space, or by a bar after the last column.
-#include <cstring>
 #include <string>
 
 #include "FmMain.h"
@@ -17,10 +16,9 @@ namespace {
 template <class Element>
 void PrintSquareBlock(TFmMain& fm, const char* label, unsigned n, unsigned first,
                       Element element) {
-    const int width = static_cast<int>(std::strlen(label));
     for (unsigned r = 0; r < n; ++r) {
         const unsigned i = first + r;
-        std::string line = r == 0 ? std::string(label) + " |" : FormatLine("%*c |", width, ' ');
+        std::string line = BlockPrefix(label, r == 0);
         for (unsigned c = 0; c < n; ++c) {
             const unsigned j = first + c;
             line += FormatLine("%10lf%1c", element(i, j), c + 1 == n ? '|' : ' ');
