@@ -1,6 +1,9 @@
 # The two commands: `make run` and `make test`. Both install what is missing first.
 BUILD ?= build
 ASAN_BUILD ?= build-asan
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 300
+CMP_BUILD ?= build-cmp
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
@@ -9,7 +12,7 @@ SAN_ENV = ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:abort_on_error=0 \
           UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
           LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0
 
-.PHONY: all deps build run screenshots test test-plain test-asan clean
+.PHONY: all deps build run screenshots test test-plain test-asan fuzz compare-reports clean
 
 all: build
 
@@ -41,5 +44,23 @@ test-asan:
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && $(SAN_ENV) ctest --output-on-failure -j $(JOBS)
 
+# Fuzzes both layers and the printers for FUZZ_SECONDS (libFuzzer under clang, with the
+# sanitizers). fuzz/corpus holds the seeds; what the fuzzer finds gathers in $(FUZZ_BUILD)/corpus.
+fuzz:
+	@scripts/install-deps.sh fuzz
+	cmake -G Ninja $(CMAKE_FLAGS) -S . -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++ \
+	    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUIL_SANITIZE=ON -DQUIL_BUILD_FUZZ=ON \
+	    -DQUIL_BUILD_TESTS=OFF
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target quil_fuzz
+	mkdir -p $(FUZZ_BUILD)/corpus
+	$(SAN_ENV) $(FUZZ_BUILD)/fuzz/quil_fuzz -max_total_time=$(FUZZ_SECONDS) -timeout=30 \
+	    -print_final_stats=1 $(FUZZ_BUILD)/corpus fuzz/corpus
+
+# quadrun's and linrun's reports must be byte-identical from g++ and clang++ at -O0, -O2 and
+# -O3 -march=native.
+compare-reports:
+	@scripts/install-deps.sh fuzz
+	CMP_BUILD=$(CMP_BUILD) JOBS=$(JOBS) scripts/compare-reports.sh
+
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(CMP_BUILD)
