@@ -66,8 +66,9 @@ bool LUDcmpMtrxNN(MtrxNN* f, Array1D<std::int32_t> p, int* parity);
 bool LUBksbMtrxNN(const MtrxNN* f, Vect* x, Array1D<std::int32_t> p);
 
 // *x = a^-1 b. *p must be empty on entry and receives the pivot vector; the factors stay in *f
-// when *f held a record on entry and are released otherwise. On failure *x, *f and the pivot
-// vector it made are released and null.
+// when *f held a record on entry and are released otherwise. On failure *f and the pivot
+// vector it made are released and null, and so is *x unless the factors' record was what
+// could not be had (then *x is left as it was).
 bool LUSolveMtrxNN(const MtrxNN* a, const Vect* b, Vect** x, MtrxNN** f,
                    Array1D<std::int32_t>* p);
 
