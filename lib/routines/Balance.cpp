@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "routines/DetNN.h"
+#include "routines/detail/Kernels.h"
 
 namespace {
 
@@ -14,12 +15,32 @@ void SetIdentity(MtrxNN* m) {
     for (std::uint32_t i = lo; i < lo + m->Size; ++i) m->Elem[i][i] = 1.0;
 }
 
+// d = t d for the diagonal scaling records of BalanceMtrxNN, whose elements off the diagonal
+// are all 0.0. While every diagonal element is finite, each product of the full loop other
+// than t(i, i) d(i, i) is 0.0 times a finite value, so the full product leaves 0.0 off the
+// diagonal and 0.0 + t(i, i) d(i, i) on it: that is all there is to compute. False, with
+// nothing changed, when an element is not finite.
+bool MulDiagonals(MtrxNN* d, const MtrxNN* t) {
+    const std::uint32_t lo = LowSub(d->Base1);
+    for (std::uint32_t i = lo; i < lo + d->Size; ++i)
+        if (!std::isfinite(t->Elem[i][i]) || !std::isfinite(d->Elem[i][i])) return false;
+    for (std::uint32_t i = lo; i < lo + d->Size; ++i)
+        d->Elem[i][i] = 0.0 + t->Elem[i][i] * d->Elem[i][i];
+    return true;
+}
+
+// d = t d, on the diagonals alone off the plain path.
+bool MulScales(quil::detail::Path path, MtrxNN* d, const MtrxNN* t) {
+    if (path != quil::detail::Path::Plain && MulDiagonals(d, t)) return true;
+    return quil::detail::MulMtrxNN(path, d, t, d);
+}
+
 }  // namespace
 
 // Scales row i of s by a power of 2 and column i by its reciprocal until the off-diagonal row
 // and column sums are within a factor of about 2 of each other. Dr collects the row factors and
 // Dc the column factors, so that s ends as Dr s Dc.
-void BalanceMtrxNN(MtrxNN** dr, MtrxNN** dc, MtrxNN* s) {
+void quil::detail::BalanceMtrxNN(Path path, MtrxNN** dr, MtrxNN** dc, MtrxNN* s) {
     const std::uint32_t n = s->Size;
     const bool base1 = s->Base1;
     *dr = GetMatrixNN(*dr, n, base1);
@@ -78,7 +99,7 @@ void BalanceMtrxNN(MtrxNN** dr, MtrxNN** dc, MtrxNN* s) {
             }
         }
         // Without both products the factors no longer describe s: give neither.
-        if (!MulMtrxNN(*dr, t1, *dr) || !MulMtrxNN(*dc, t2, *dc)) {
+        if (!MulScales(path, *dr, t1) || !MulScales(path, *dc, t2)) {
             releaseAll();
             return;
         }
@@ -87,12 +108,17 @@ void BalanceMtrxNN(MtrxNN** dr, MtrxNN** dc, MtrxNN* s) {
     FreeMatrixNN(t2);
 }
 
+void BalanceMtrxNN(MtrxNN** dr, MtrxNN** dc, MtrxNN* s) {
+    quil::detail::BalanceMtrxNN(quil::detail::PathFor(s->Size), dr, dc, s);
+}
+
 // x = a^-1 b through the balanced matrix S = Dr a Dc: S z = Dr b, x = Dc z. Keeps the factors
 // of S in f, the pivots in p and the scaling matrices in dr and dc for further right-hand
 // sides. Refuses order 1 and a b of another shape, touching no slot. Any other failure releases
 // every slot it fills (x, f, p, dr, dc) and leaves them null.
-bool BalSolveMtrxNN(const MtrxNN* a, const Vect* b, Vect** x, MtrxNN** f,
-                    Array1D<std::int32_t>* p, MtrxNN** dr, MtrxNN** dc) {
+bool quil::detail::BalSolveMtrxNN(Path path, const MtrxNN* a, const Vect* b, Vect** x,
+                                  MtrxNN** f, Array1D<std::int32_t>* p, MtrxNN** dr,
+                                  MtrxNN** dc) {
     const std::uint32_t n = a->Size;
     const bool base1 = a->Base1;
     if (n == 1) return false;
@@ -117,14 +143,14 @@ bool BalSolveMtrxNN(const MtrxNN* a, const Vect* b, Vect** x, MtrxNN** f,
     CopyMtrxNN(s, a);
     *dr = FreeMatrixNN(*dr);
     *dc = FreeMatrixNN(*dc);
-    BalanceMtrxNN(dr, dc, s);
+    BalanceMtrxNN(path, dr, dc, s);
     if (*dr == nullptr || *dc == nullptr) return fail();
 
     Vect* y = GetVector(nullptr, n, base1);
     if (y == nullptr) return fail();
     for (std::uint32_t i = lo; i <= hi; ++i) y->Elem[i] = (*dr)->Elem[i][i] * b->Elem[i];
     *p = FreeArray1D(ArrInt32, *p, lo, hi);  // the solver wants an empty pivot slot
-    const bool solved = LUSolveMtrxNN(s, y, &z, f, p);
+    const bool solved = LUSolveMtrxNN(path, s, y, &z, f, p);
     FreeVector(y);
     if (!solved) return fail();
 
@@ -134,4 +160,9 @@ bool BalSolveMtrxNN(const MtrxNN* a, const Vect* b, Vect** x, MtrxNN** f,
     FreeVector(z);
     FreeMatrixNN(s);
     return true;
+}
+
+bool BalSolveMtrxNN(const MtrxNN* a, const Vect* b, Vect** x, MtrxNN** f,
+                    Array1D<std::int32_t>* p, MtrxNN** dr, MtrxNN** dc) {
+    return quil::detail::BalSolveMtrxNN(quil::detail::PathFor(a->Size), a, b, x, f, p, dr, dc);
 }

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "routines/DetNN.h"
+#include "routines/detail/Kernels.h"
 
 namespace {
 
@@ -142,11 +143,11 @@ double DetNN(const MtrxNN* a) {
 }
 
 // The parity of the row exchanges times the diagonal of the LU factors.
-double DetNN2(const MtrxNN* a) {
+double quil::detail::DetNN2(Path path, const MtrxNN* a) {
     LUWork work(a);
     if (work.w == nullptr) return DBL_MAX;
     int parity;
-    switch (LUDcmpMtrxNNOutcome(work.w, work.index, &parity)) {
+    switch (LUDcmpMtrxNN(path, work.w, work.index, &parity)) {
     case LUDcmpOutcome::NoWork: return DBL_MAX;
     case LUDcmpOutcome::ZeroRow: return 0.0;
     case LUDcmpOutcome::Done: break;
@@ -156,13 +157,15 @@ double DetNN2(const MtrxNN* a) {
     return det;
 }
 
+double DetNN2(const MtrxNN* a) { return quil::detail::DetNN2(quil::detail::PathFor(a->Size), a); }
+
 // log10 |det| from the LU factors, with the sign apart, so that large orders do not overflow.
-double DetLog10(const MtrxNN* a, int* sign) {
+double quil::detail::DetLog10(Path path, const MtrxNN* a, int* sign) {
     *sign = 0;
     LUWork work(a);
     if (work.w == nullptr) return DBL_MAX;
     int parity;
-    switch (LUDcmpMtrxNNOutcome(work.w, work.index, &parity)) {
+    switch (LUDcmpMtrxNN(path, work.w, work.index, &parity)) {
     case LUDcmpOutcome::NoWork: return DBL_MAX;
     case LUDcmpOutcome::ZeroRow: return -DBL_MAX;  // log10 of 0
     case LUDcmpOutcome::Done: break;
@@ -176,6 +179,10 @@ double DetLog10(const MtrxNN* a, int* sign) {
     }
     *sign = s;
     return sum;
+}
+
+double DetLog10(const MtrxNN* a, int* sign) {
+    return quil::detail::DetLog10(quil::detail::PathFor(a->Size), a, sign);
 }
 
 bool IsSingularMtrxNN(const MtrxNN* a, double* det) {

@@ -2,11 +2,13 @@
 #include <cstdint>
 
 #include "routines/DetNN.h"
+#include "routines/detail/Kernels.h"
 
 // A^-1 = Dc S^-1 Dr with S = Dr A Dc balanced. The first column is solved by BalSolveMtrxNN,
 // which leaves the factors of S, its pivots and Dr, Dc behind; every further column reuses them:
-// S z = Dr e_j, x = Dc z.
-bool InvMtrxNN(MtrxNN** ai, const MtrxNN* a) {
+// S z = Dr e_j, x = Dc z. Off the plain path the further columns are solved together, each
+// with the operations of its own solve.
+bool quil::detail::InvMtrxNN(Path path, MtrxNN** ai, const MtrxNN* a) {
     const std::uint32_t n = a->Size;
     const bool base1 = a->Base1;
     *ai = GetMatrixNN(*ai, n, base1);
@@ -37,11 +39,16 @@ bool InvMtrxNN(MtrxNN** ai, const MtrxNN* a) {
     if (x == nullptr) return fail();
 
     for (std::uint32_t j = lo; j <= hi; ++j) {
+        // The kept factors serve every further column at once, or else one column at a time.
+        if (j == lo + 1 &&
+            SolveUnitColumnsRuns(path, n, static_cast<std::int32_t>(lo), &f->Elem[lo][lo], &p[lo],
+                                 &dr->Elem[lo][lo], &dc->Elem[lo][lo], 1, &(*ai)->Elem[lo][lo]))
+            break;
         SetMtrxO(e);
         e->Elem[j] = 1.0;
         bool solved;
         if (j == lo) {
-            solved = BalSolveMtrxNN(a, e, &x, &f, &p, &dr, &dc);
+            solved = BalSolveMtrxNN(path, a, e, &x, &f, &p, &dr, &dc);
         } else {
             e->Elem[j] = e->Elem[j] * dr->Elem[j][j];
             solved = LUReSolveMtrxNN(f, e, p, &x);
@@ -53,4 +60,8 @@ bool InvMtrxNN(MtrxNN** ai, const MtrxNN* a) {
     }
     releaseWork();
     return true;
+}
+
+bool InvMtrxNN(MtrxNN** ai, const MtrxNN* a) {
+    return quil::detail::InvMtrxNN(quil::detail::PathFor(a->Size), ai, a);
 }

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "routines/DetNN.h"
+#include "routines/detail/Kernels.h"
 
 namespace {
 
@@ -21,7 +22,10 @@ void CopyIntoVect(Vect* x, const Vect* b) {
 // Crout's method in place: f becomes L (unit diagonal implied, below it) and U (on and above
 // it) of the row-permuted matrix. Each row is scaled by its largest magnitude for the pivot
 // choice; among equal scaled values the last row wins. A pivot of exactly 0.0 becomes 1.0e-20.
-LUDcmpOutcome LUDcmpMtrxNNOutcome(MtrxNN* f, Array1D<std::int32_t> p, int* parity) {
+// Off the plain path the columns are eliminated by the blocked kernel, which gives every
+// element the same subtractions in the same order and picks the same pivots.
+LUDcmpOutcome quil::detail::LUDcmpMtrxNN(Path path, MtrxNN* f, Array1D<std::int32_t> p,
+                                         int* parity) {
     if (p == nullptr) return LUDcmpOutcome::NoWork;
     const std::uint32_t lo = LowSub(f->Base1);
     const std::uint32_t hi = lo + f->Size - 1u;
@@ -42,6 +46,11 @@ LUDcmpOutcome LUDcmpMtrxNNOutcome(MtrxNN* f, Array1D<std::int32_t> p, int* parit
         vv[i] = 1.0 / big;
     }
 
+    if (FactorRuns(path, f->Size, static_cast<std::int32_t>(lo), &f->Elem[lo][lo], &vv[lo], &p[lo],
+                   parity)) {
+        FreeArray1D(ArrDouble, vv, lo, hi);
+        return LUDcmpOutcome::Done;
+    }
     for (std::uint32_t j = lo; j <= hi; ++j) {
         for (std::uint32_t i = lo; i < j; ++i) {
             double sum = f->Elem[i][j];
@@ -78,6 +87,10 @@ LUDcmpOutcome LUDcmpMtrxNNOutcome(MtrxNN* f, Array1D<std::int32_t> p, int* parit
     }
     FreeArray1D(ArrDouble, vv, lo, hi);
     return LUDcmpOutcome::Done;
+}
+
+LUDcmpOutcome LUDcmpMtrxNNOutcome(MtrxNN* f, Array1D<std::int32_t> p, int* parity) {
+    return quil::detail::LUDcmpMtrxNN(quil::detail::PathFor(f->Size), f, p, parity);
 }
 
 bool LUDcmpMtrxNN(MtrxNN* f, Array1D<std::int32_t> p, int* parity) {
@@ -117,8 +130,8 @@ bool LUBksbMtrxNN(const MtrxNN* f, Vect* x, Array1D<std::int32_t> p) {
 
 // x = a^-1 b. The pivot vector always goes to the caller; the factors too when the slot f held
 // a record on entry, else they are released here. On failure every slot it filled is null.
-bool LUSolveMtrxNN(const MtrxNN* a, const Vect* b, Vect** x, MtrxNN** f,
-                   Array1D<std::int32_t>* p) {
+bool quil::detail::LUSolveMtrxNN(Path path, const MtrxNN* a, const Vect* b, Vect** x,
+                                 MtrxNN** f, Array1D<std::int32_t>* p) {
     const bool keepFactors = *f != nullptr;
     *f = GetMatrixNN(*f, a->Size, a->Base1);
     if (*f == nullptr) return false;
@@ -142,10 +155,15 @@ bool LUSolveMtrxNN(const MtrxNN* a, const Vect* b, Vect** x, MtrxNN** f,
     *p = GetArray1D<std::int32_t>(ArrInt32, nullptr, lo, hi);
     if (*p == nullptr) return fail(false);
     int parity;
-    if (!LUDcmpMtrxNN(*f, *p, &parity)) return fail(true);
+    if (LUDcmpMtrxNN(path, *f, *p, &parity) != LUDcmpOutcome::Done) return fail(true);
     if (!LUBksbMtrxNN(*f, *x, *p)) return fail(true);
     if (!keepFactors) *f = FreeMatrixNN(*f);
     return true;
+}
+
+bool LUSolveMtrxNN(const MtrxNN* a, const Vect* b, Vect** x, MtrxNN** f,
+                   Array1D<std::int32_t>* p) {
+    return quil::detail::LUSolveMtrxNN(quil::detail::PathFor(a->Size), a, b, x, f, p);
 }
 
 // x = a^-1 b with the factors and pivots kept from LUSolveMtrxNN.

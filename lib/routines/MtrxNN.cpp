@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <new>
 
+#include "routines/detail/Kernels.h"
+
 namespace {
 
 std::uint32_t LowSub(const MtrxNN* m) { return m->Base1 ? 1u : 0u; }
@@ -98,28 +100,22 @@ bool SclMtrxNN(MtrxNN* c, double s, const MtrxNN* a) {
     return true;
 }
 
-// c = a b, the plain triple loop with each element's sum taken over ascending k. The product
-// is formed in a work record, so c may be a, b or both; c is unchanged when the work record
-// cannot be had.
-bool MulMtrxNN(MtrxNN* c, const MtrxNN* a, const MtrxNN* b) {
+// c = a b, each element summed over ascending k (the kernels of every path give the plain
+// loop's bits). The product is formed in a work record, so c may be a, b or both; c is
+// unchanged when the work record cannot be had.
+bool quil::detail::MulMtrxNN(Path path, MtrxNN* c, const MtrxNN* a, const MtrxNN* b) {
     if (a->Base1 != b->Base1 || a->Base1 != c->Base1) return false;
     if (a->Size != b->Size || a->Size != c->Size) return false;
     MtrxNN* work = GetMatrixNN(nullptr, c->Size, c->Base1);
     if (work == nullptr) return false;
-    const std::uint32_t lo = LowSub(a);
-    const std::uint32_t hi = lo + a->Size - 1u;
-    for (std::uint32_t i = lo; i <= hi; ++i) {
-        const double* ai = &a->Elem[i][lo];
-        double* wi = &work->Elem[i][lo];
-        for (std::uint32_t j = lo; j <= hi; ++j) {
-            double sum = 0.0;
-            for (std::uint32_t k = lo; k <= hi; ++k) sum = sum + ai[k - lo] * b->Elem[k][j];
-            wi[j - lo] = sum;
-        }
-    }
+    ProductRuns(path, a->Size, Run(a), Run(b), Run(work));
     CopyMtrxNN(c, work);
     FreeMatrixNN(work);
     return true;
+}
+
+bool MulMtrxNN(MtrxNN* c, const MtrxNN* a, const MtrxNN* b) {
+    return quil::detail::MulMtrxNN(quil::detail::PathFor(a->Size), c, a, b);
 }
 
 // c = a transposed, through a work record so that c may be a.

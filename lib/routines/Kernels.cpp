@@ -1,0 +1,182 @@
+// The fast kernels, built once per vector width, and the choice between them at run time.
+#include "routines/detail/Kernels.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <new>
+#include <utility>
+
+namespace quil::detail {
+namespace {
+
+// An uninitialised, cache-line aligned array that the kernels own for one call; empty when the
+// memory cannot be had, which the kernels answer by leaving the work to the plain loops (so no
+// report is made for it).
+template <class T>
+class Buffer {
+public:
+    explicit Buffer(std::size_t count)
+        : p_(static_cast<T*>(::operator new(count * sizeof(T), kAlign, std::nothrow))) {}
+    ~Buffer() { ::operator delete(p_, kAlign); }
+    Buffer(const Buffer&) = delete;
+    Buffer& operator=(const Buffer&) = delete;
+
+    T* get() const { return p_; }
+    T& operator[](std::size_t i) const { return p_[i]; }
+    explicit operator bool() const { return p_ != nullptr; }
+
+private:
+    static constexpr std::align_val_t kAlign{64};
+    T* p_;
+};
+
+// Loops over the vectors of a tile are unrolled, so that its sums stay in registers.
+#define QUIL_UNROLL _Pragma("GCC unroll 16")
+
+constexpr std::size_t RoundUp(std::size_t x, std::size_t step) { return (x + step - 1) / step * step; }
+
+// Portable: two doubles per vector, which every x86-64 processor (SSE2) and most others hold.
+namespace portable {
+constexpr int kWidth = 2;
+constexpr std::size_t kTileRows = 4;
+constexpr std::size_t kTileVectors = 2;
+constexpr std::size_t kSolveVectors = 4;
+constexpr std::size_t kSolveRows = 2;
+#include "routines/detail/KernelBody.inc"
+}  // namespace portable
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define QUIL_X86_PATHS 1
+
+// Sixteen 256-bit registers: a 6 x 8 tile keeps twelve sums, two rows of b and a multiplier.
+#pragma GCC push_options
+#pragma GCC target("avx2")
+namespace avx2 {
+constexpr int kWidth = 4;
+constexpr std::size_t kTileRows = 6;
+constexpr std::size_t kTileVectors = 2;
+constexpr std::size_t kSolveVectors = 4;
+constexpr std::size_t kSolveRows = 2;
+#include "routines/detail/KernelBody.inc"
+}  // namespace avx2
+#pragma GCC pop_options
+
+// Thirty-two 512-bit registers: a 12 x 16 tile keeps twenty-four sums.
+#pragma GCC push_options
+#pragma GCC target("avx512f")
+namespace avx512 {
+constexpr int kWidth = 8;
+constexpr std::size_t kTileRows = 12;
+constexpr std::size_t kTileVectors = 2;
+constexpr std::size_t kSolveVectors = 4;
+constexpr std::size_t kSolveRows = 4;
+#include "routines/detail/KernelBody.inc"
+}  // namespace avx512
+#pragma GCC pop_options
+#endif
+
+// Below this order the plain loops are at least as fast as the blocked kernels.
+constexpr std::uint32_t kBlockedFrom = 16;
+
+// The plain product, as the method reads: the reference for every other path.
+void PlainProduct(std::size_t n, const double* a, const double* b, double* c) {
+    for (std::size_t i = 0; i < n; ++i)
+        for (std::size_t j = 0; j < n; ++j) {
+            double sum = 0.0;
+            for (std::size_t k = 0; k < n; ++k) sum = sum + a[i * n + k] * b[k * n + j];
+            c[i * n + j] = sum;
+        }
+}
+
+}  // namespace
+
+bool PathRuns(Path path) {
+    switch (path) {
+    case Path::Plain:
+    case Path::Portable: return true;
+#ifdef QUIL_X86_PATHS
+    case Path::Avx2: return __builtin_cpu_supports("avx2");
+    case Path::Avx512: return __builtin_cpu_supports("avx512f");
+#else
+    case Path::Avx2:
+    case Path::Avx512: return false;
+#endif
+    }
+    return false;
+}
+
+Path FastestPath() {
+    static const Path fastest = PathRuns(Path::Avx512) ? Path::Avx512
+                                : PathRuns(Path::Avx2) ? Path::Avx2
+                                                       : Path::Portable;
+    return fastest;
+}
+
+Path PathFor(std::uint32_t n) { return n < kBlockedFrom ? Path::Plain : FastestPath(); }
+
+const char* PathName(Path path) {
+    switch (path) {
+    case Path::Plain: return "plain";
+    case Path::Portable: return "portable";
+    case Path::Avx2: return "avx2";
+    case Path::Avx512: return "avx512";
+    }
+    return "?";
+}
+
+void ProductRuns(Path path, std::uint32_t n, const double* a, const double* b, double* c) {
+    bool done = false;
+    if (!PathRuns(path)) path = Path::Plain;
+    switch (path) {
+    case Path::Plain: break;
+    case Path::Portable: done = portable::Product(n, a, b, c); break;
+#ifdef QUIL_X86_PATHS
+    case Path::Avx2: done = avx2::Product(n, a, b, c); break;
+    case Path::Avx512: done = avx512::Product(n, a, b, c); break;
+#else
+    case Path::Avx2:
+    case Path::Avx512: break;
+#endif
+    }
+    if (!done) PlainProduct(n, a, b, c);
+}
+
+bool FactorRuns(Path path, std::uint32_t n, std::int32_t lo, double* f, double* vv,
+                std::int32_t* piv, int* parity) {
+    if (!PathRuns(path)) return false;
+    switch (path) {
+    case Path::Plain: return false;
+    case Path::Portable: return portable::Factor(n, lo, f, vv, piv, parity);
+#ifdef QUIL_X86_PATHS
+    case Path::Avx2: return avx2::Factor(n, lo, f, vv, piv, parity);
+    case Path::Avx512: return avx512::Factor(n, lo, f, vv, piv, parity);
+#else
+    case Path::Avx2:
+    case Path::Avx512: return false;
+#endif
+    }
+    return false;
+}
+
+bool SolveUnitColumnsRuns(Path path, std::uint32_t n, std::int32_t lo, const double* f,
+                          const std::int32_t* piv, const double* dr, const double* dc,
+                          std::uint32_t first, double* out) {
+    if (!PathRuns(path)) return false;
+    switch (path) {
+    case Path::Plain: return false;
+    case Path::Portable: return portable::SolveUnitColumns(n, lo, f, piv, dr, dc, first, out);
+#ifdef QUIL_X86_PATHS
+    case Path::Avx2: return avx2::SolveUnitColumns(n, lo, f, piv, dr, dc, first, out);
+    case Path::Avx512: return avx512::SolveUnitColumns(n, lo, f, piv, dr, dc, first, out);
+#else
+    case Path::Avx2:
+    case Path::Avx512: return false;
+#endif
+    }
+    return false;
+}
+
+}  // namespace quil::detail

@@ -1,0 +1,73 @@
+// Internal to the library: the fast kernels of the cubic routines and the choice between them.
+//
+// Every result here is defined by the order of its floating-point operations. The kernels do
+// the same operations as the plain loops, each element's own sequence in the same order, and
+// only change the order across elements: tiles of the result held in vector registers, one
+// element per lane, and blocks that keep the operands in cache. So they give the same bits as
+// the plain loops, and no fused multiply-add is used (the library builds with
+// -ffp-contract=off and the kernels write every multiplication and addition out).
+//
+// The vector width is chosen at run time, so one binary runs on every x86-64 processor: AVX-512
+// or AVX2 where the processor has it, portable code (SSE2 on x86-64) otherwise.
+//
+// Matrices reach the kernels as runs: n * n doubles, row after row, from element (lo, lo).
+// Pivot subscripts are stored as the routines store them, with the suffix base added.
+#pragma once
+
+#include <cstdint>
+
+#include "routines/DetNN.h"
+#include "routines/MtrxNN.h"
+#include "routines/Vect.h"
+
+namespace quil::detail {
+
+// How a routine does its cubic work. Plain is the reference: the loops as the method reads.
+enum class Path : std::uint8_t { Plain, Portable, Avx2, Avx512 };
+
+// True when this processor can take the path; Plain and Portable always can.
+bool PathRuns(Path path);
+// The widest path this processor can take.
+Path FastestPath();
+// The path the routines take for order n: the plain loops where a matrix is too small for the
+// blocked kernels to pay for their set-up.
+Path PathFor(std::uint32_t n);
+const char* PathName(Path path);
+
+// c = a b: c(i, j) = 0.0 + a(i, 0) b(0, j) + ... + a(i, n-1) b(n-1, j), summed left to right.
+// c must not overlap a or b. Falls back to the plain loop when the packing buffers cannot be had.
+void ProductRuns(Path path, std::uint32_t n, const double* a, const double* b, double* c);
+
+// Steps 4.1 to 4.6 of the decomposition, for every column, on f in place: vv holds the row
+// scales (1 / largest magnitude of each row), *parity starts at 1, piv receives the pivot rows
+// (subscripts, lo added). False, with nothing touched, when the path is Plain or the work
+// buffers cannot be had; the caller then runs its plain loop.
+bool FactorRuns(Path path, std::uint32_t n, std::int32_t lo, double* f, double* vv,
+                std::int32_t* piv, int* parity);
+
+// The solves of the inverse for columns first..n-1, done together: for column j, the
+// right-hand side 1.0 * dr(j, j) e_j goes through the pivot exchanges of piv, the forward
+// substitution (leading zeros skipped) and the back substitution with the factors f, exactly as
+// LUBksbMtrxNN does it, and out(i, j) = x(i) * dc(i, i). dr and dc are the runs of the diagonal
+// balancing matrices. False, with nothing written, when the path is Plain or the panel buffer
+// cannot be had.
+bool SolveUnitColumnsRuns(Path path, std::uint32_t n, std::int32_t lo, const double* f,
+                          const std::int32_t* piv, const double* dr, const double* dc,
+                          std::uint32_t first, double* out);
+
+// The routines with the path given; the public routines pass PathFor(n). Identical results
+// on every path.
+bool MulMtrxNN(Path path, MtrxNN* c, const MtrxNN* a, const MtrxNN* b);
+LUDcmpOutcome LUDcmpMtrxNN(Path path, MtrxNN* f, Array1D<std::int32_t> p, int* parity);
+double DetNN2(Path path, const MtrxNN* a);
+double DetLog10(Path path, const MtrxNN* a, int* sign);
+bool LUSolveMtrxNN(Path path, const MtrxNN* a, const Vect* b, Vect** x, MtrxNN** f,
+                   Array1D<std::int32_t>* p);
+// Off the plain path, the products of the diagonal scaling matrices are formed on their
+// diagonals alone, which gives the same bits as the full products while every factor is finite.
+void BalanceMtrxNN(Path path, MtrxNN** dr, MtrxNN** dc, MtrxNN* s);
+bool BalSolveMtrxNN(Path path, const MtrxNN* a, const Vect* b, Vect** x, MtrxNN** f,
+                    Array1D<std::int32_t>* p, MtrxNN** dr, MtrxNN** dc);
+bool InvMtrxNN(Path path, MtrxNN** ai, const MtrxNN* a);
+
+}  // namespace quil::detail

@@ -1,0 +1,508 @@
+// The fast paths against the plain loops, bit for bit: the matrix product (routine and object),
+// the LU decomposition and what is built on it (determinants, balancing, the inverse), on every
+// path this processor runs, for every order from 1 to 300 and some larger ones, both suffix
+// bases, wide exponents, signed zeros, ties between pivot candidates, singular matrices and
+// aliased operands.
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "RoutineTestUtil.h"
+#include "objects/SMtrxNN.h"
+#include "routines/DetNN.h"
+#include "routines/detail/Kernels.h"
+
+namespace {
+
+using quil::detail::Path;
+using rtest::Elems;
+using rtest::Lo;
+using rtest::NN;
+using rtest::SameBits;
+
+using Pivots = Array1D<std::int32_t>;
+
+#if defined(__SANITIZE_ADDRESS__)
+// The sanitized build runs unoptimised, where a plain product of order 300 takes seconds: it
+// checks the kernels' memory use on every order up to 100 and on the block edges beyond, while
+// the plain build checks every order.
+constexpr bool kSanitized = true;
+#else
+constexpr bool kSanitized = false;
+#endif
+
+// Every vector path this processor runs.
+std::vector<Path> FastPaths() {
+    std::vector<Path> paths;
+    for (Path p : {Path::Portable, Path::Avx2, Path::Avx512})
+        if (quil::detail::PathRuns(p)) paths.push_back(p);
+    return paths;
+}
+
+// Every order from 1 to 300 (in the sanitized build: to 100, then the edges of the blocks and
+// tiles), and, when large is set, two larger ones.
+std::vector<std::uint32_t> Orders(bool large) {
+    std::vector<std::uint32_t> orders;
+    for (std::uint32_t n = 1; n <= 300; ++n)
+        if (!kSanitized || n <= 100 || n % 64 <= 1 || n % 64 == 63 || n == 300) orders.push_back(n);
+    if (large && !kSanitized) {
+        orders.push_back(383);
+        orders.push_back(512);
+    }
+    return orders;
+}
+
+// What a matrix is filled with.
+enum class Fill {
+    Uniform,    // uniform in (-1, 1)
+    Wide,       // magnitudes from 2^-540 to 2^500, an eighth +0.0 and an eighth -0.0
+    Zeros,      // seven in ten +0.0 or -0.0, the rest small integers
+    Integers,   // integers from -3 to 3, with repeated rows: ties, exact cancellation, zero pivots
+    RowScaled,  // uniform, each row scaled by its own power of 2 from 2^-200 to 2^200
+};
+
+constexpr Fill kFills[] = {Fill::Uniform, Fill::Wide, Fill::Zeros, Fill::Integers,
+                           Fill::RowScaled};
+
+const char* FillName(Fill f) {
+    switch (f) {
+    case Fill::Uniform: return "uniform";
+    case Fill::Wide: return "wide";
+    case Fill::Zeros: return "zeros";
+    case Fill::Integers: return "integers";
+    case Fill::RowScaled: return "row-scaled";
+    }
+    return "?";
+}
+
+// n x n values, row after row.
+std::vector<double> Values(std::uint32_t n, Fill fill, std::uint64_t seed) {
+    std::mt19937_64 rng(seed * 1000003u + n);
+    std::uniform_real_distribution<double> unit(-1.0, 1.0);
+    std::uniform_int_distribution<int> small(-3, 3);
+    std::uniform_int_distribution<int> eighth(0, 7);
+    std::uniform_int_distribution<int> tenth(0, 9);
+    std::vector<double> x(std::size_t{n} * n);
+    switch (fill) {
+    case Fill::Uniform:
+        for (double& v : x) v = unit(rng);
+        break;
+    case Fill::Wide: {
+        std::uniform_int_distribution<int> exponent(-540, 500);
+        for (double& v : x) {
+            const int kind = eighth(rng);
+            v = kind == 0 ? 0.0 : kind == 1 ? -0.0 : std::ldexp(unit(rng), exponent(rng));
+        }
+        break;
+    }
+    case Fill::Zeros:
+        for (double& v : x) {
+            const int kind = tenth(rng);
+            v = kind < 4 ? 0.0 : kind < 7 ? -0.0 : small(rng);
+        }
+        break;
+    case Fill::Integers: {
+        for (double& v : x) v = small(rng);
+        std::uniform_int_distribution<std::uint32_t> row(0, n - 1);
+        for (std::uint32_t copies = n / 8; copies > 0; --copies) {
+            const std::uint32_t from = row(rng), to = row(rng);
+            for (std::uint32_t j = 0; j < n; ++j) x[std::size_t{to} * n + j] = x[std::size_t{from} * n + j];
+        }
+        break;
+    }
+    case Fill::RowScaled: {
+        std::uniform_int_distribution<int> exponent(-200, 200);
+        for (std::uint32_t i = 0; i < n; ++i) {
+            const int e = exponent(rng);
+            for (std::uint32_t j = 0; j < n; ++j) x[std::size_t{i} * n + j] = std::ldexp(unit(rng), e);
+        }
+        break;
+    }
+    }
+    return x;
+}
+
+NN Matrix(const std::vector<double>& values, std::uint32_t n, bool base1) {
+    NN m(GetMatrixNN(nullptr, n, base1));
+    std::memcpy(&m->Elem[Lo(base1)][Lo(base1)], values.data(), values.size() * sizeof(double));
+    return m;
+}
+
+NN Copy(const MtrxNN* a) {
+    NN m(GetMatrixNN(nullptr, a->Size, a->Base1));
+    CopyMtrxNN(m.get(), a);
+    return m;
+}
+
+// Where two runs first differ, for the failure message; -1 when they hold the same bits.
+long FirstDifference(const double* a, const double* b, std::size_t count) {
+    for (std::size_t k = 0; k < count; ++k)
+        if (std::memcmp(a + k, b + k, sizeof(double)) != 0) return static_cast<long>(k);
+    return -1;
+}
+
+long FirstDifference(const MtrxNN* a, const MtrxNN* b) {
+    const std::uint32_t lo = Lo(a->Base1);
+    return FirstDifference(&a->Elem[lo][lo], &b->Elem[lo][lo], std::size_t{a->Size} * a->Size);
+}
+
+std::string Where(Path path, std::uint32_t n, Fill fill, bool base1 = false) {
+    return std::string(quil::detail::PathName(path)) + " n=" + std::to_string(n) + " " +
+           FillName(fill) + (base1 ? " base 1" : " base 0");
+}
+
+TEST(Kernels, TheFastestPathRunsHere) {
+    EXPECT_TRUE(quil::detail::PathRuns(quil::detail::FastestPath()));
+    EXPECT_EQ(quil::detail::PathFor(1), Path::Plain);
+    EXPECT_EQ(quil::detail::PathFor(1000), quil::detail::FastestPath());
+}
+
+// ---- The product ----------------------------------------------------------------------------
+
+TEST(ProductKernel, EveryOrderOnEveryPathGivesThePlainBits) {
+    for (std::uint32_t n : Orders(true)) {
+        const Fill fill = kFills[n % std::size(kFills)];
+        const std::vector<double> a = Values(n, fill, 1), b = Values(n, fill, 2);
+        std::vector<double> plain(a.size()), fast(a.size());
+        quil::detail::ProductRuns(Path::Plain, n, a.data(), b.data(), plain.data());
+        for (Path path : FastPaths()) {
+            std::fill(fast.begin(), fast.end(), 7.0);  // every element must be written
+            quil::detail::ProductRuns(path, n, a.data(), b.data(), fast.data());
+            ASSERT_EQ(FirstDifference(plain.data(), fast.data(), plain.size()), -1)
+                << Where(path, n, fill);
+        }
+    }
+}
+
+TEST(ProductKernel, EveryKindOfDataGivesThePlainBits) {
+    for (std::uint32_t n : {5u, 33u, 70u, 129u}) {
+        for (Fill fill : kFills) {
+            const std::vector<double> a = Values(n, fill, 3), b = Values(n, fill, 4);
+            std::vector<double> plain(a.size()), fast(a.size());
+            quil::detail::ProductRuns(Path::Plain, n, a.data(), b.data(), plain.data());
+            for (Path path : FastPaths()) {
+                quil::detail::ProductRuns(path, n, a.data(), b.data(), fast.data());
+                EXPECT_EQ(FirstDifference(plain.data(), fast.data(), plain.size()), -1)
+                    << Where(path, n, fill);
+            }
+        }
+    }
+}
+
+// Infinities make NaN in some sums and infinities in others; overflowing products make more.
+TEST(ProductKernel, InfinitiesAndOverflowGiveThePlainBits) {
+    const double inf = std::numeric_limits<double>::infinity();
+    for (std::uint32_t n : {3u, 20u, 45u}) {
+        std::vector<double> a = Values(n, Fill::Wide, 5), b = Values(n, Fill::Uniform, 6);
+        a[0] = inf;
+        a[a.size() / 2] = -inf;
+        b[n + 1] = inf;
+        b[b.size() - 1] = 1e300;
+        a[a.size() - 1] = 1e300;
+        std::vector<double> plain(a.size()), fast(a.size());
+        quil::detail::ProductRuns(Path::Plain, n, a.data(), b.data(), plain.data());
+        for (Path path : FastPaths()) {
+            quil::detail::ProductRuns(path, n, a.data(), b.data(), fast.data());
+            EXPECT_EQ(FirstDifference(plain.data(), fast.data(), plain.size()), -1)
+                << quil::detail::PathName(path) << " n=" << n;
+        }
+    }
+}
+
+TEST(MulMtrxNN, GivesThePlainBitsInBothBasesAndWithAliasedOperands) {
+    for (std::uint32_t n : {1u, 2u, 15u, 16u, 17u, 50u, 100u}) {
+        for (bool base1 : {false, true}) {
+            const Fill fill = n % 2 == 0 ? Fill::Wide : Fill::Zeros;
+            NN a = Matrix(Values(n, fill, 7), n, base1), b = Matrix(Values(n, fill, 8), n, base1);
+            NN ab(GetMatrixNN(nullptr, n, base1)), aa(GetMatrixNN(nullptr, n, base1));
+            ASSERT_TRUE(quil::detail::MulMtrxNN(Path::Plain, ab.get(), a.get(), b.get()));
+            ASSERT_TRUE(quil::detail::MulMtrxNN(Path::Plain, aa.get(), a.get(), a.get()));
+
+            NN c(GetMatrixNN(nullptr, n, base1));
+            ASSERT_TRUE(MulMtrxNN(c.get(), a.get(), b.get()));
+            EXPECT_EQ(FirstDifference(c.get(), ab.get()), -1) << n << " base1 " << base1;
+
+            // c = a b with c the first or the second operand, and the square in place.
+            NN a1 = Copy(a.get()), b1 = Copy(b.get()), a2 = Copy(a.get());
+            ASSERT_TRUE(MulMtrxNN(a1.get(), a1.get(), b.get()));
+            EXPECT_EQ(FirstDifference(a1.get(), ab.get()), -1) << n << " base1 " << base1;
+            ASSERT_TRUE(MulMtrxNN(b1.get(), a.get(), b1.get()));
+            EXPECT_EQ(FirstDifference(b1.get(), ab.get()), -1) << n << " base1 " << base1;
+            ASSERT_TRUE(MulMtrxNN(a2.get(), a2.get(), a2.get()));
+            EXPECT_EQ(FirstDifference(a2.get(), aa.get()), -1) << n << " base1 " << base1;
+
+            for (Path path : FastPaths()) {
+                NN sq = Copy(a.get());
+                ASSERT_TRUE(quil::detail::MulMtrxNN(path, sq.get(), sq.get(), sq.get()));
+                EXPECT_EQ(FirstDifference(sq.get(), aa.get()), -1) << Where(path, n, fill, base1);
+            }
+        }
+    }
+}
+
+TEST(SMtrxNNProduct, GivesThePlainBitsInBothBases) {
+    for (unsigned n : {2u, 3u, 16u, 31u, 64u, 130u}) {
+        for (bool base1 : {false, true}) {
+            const std::vector<double> av = Values(n, Fill::Wide, 9), bv = Values(n, Fill::Zeros, 10);
+            SMtrxNN a(n, base1), b(n, base1);
+            const unsigned lo = Lo(base1);
+            for (unsigned i = 0; i < n; ++i)
+                for (unsigned j = 0; j < n; ++j) {
+                    a.SetValue(lo + i, lo + j, av[std::size_t{i} * n + j]);
+                    b.SetValue(lo + i, lo + j, bv[std::size_t{i} * n + j]);
+                }
+            NN ra = Matrix(av, n, base1), rb = Matrix(bv, n, base1);
+            NN plain(GetMatrixNN(nullptr, n, base1)), square(GetMatrixNN(nullptr, n, base1));
+            ASSERT_TRUE(quil::detail::MulMtrxNN(Path::Plain, plain.get(), ra.get(), rb.get()));
+            ASSERT_TRUE(quil::detail::MulMtrxNN(Path::Plain, square.get(), ra.get(), ra.get()));
+
+            const SMtrxNN ab = a * b;
+            const SMtrxNN aa = a * a;
+            for (unsigned i = 0; i < n; ++i)
+                for (unsigned j = 0; j < n; ++j) {
+                    const double want = plain->Elem[lo + i][lo + j];
+                    const double got = ab.GetValue(lo + i, lo + j);
+                    ASSERT_EQ(std::memcmp(&want, &got, sizeof want), 0)
+                        << n << " base1 " << base1 << " (" << i << ", " << j << ")";
+                    const double want2 = square->Elem[lo + i][lo + j];
+                    const double got2 = aa.GetValue(lo + i, lo + j);
+                    ASSERT_EQ(std::memcmp(&want2, &got2, sizeof want2), 0)
+                        << n << " base1 " << base1 << " a*a (" << i << ", " << j << ")";
+                }
+        }
+    }
+}
+
+// ---- The LU decomposition -------------------------------------------------------------------
+
+struct Decomposition {
+    LUDcmpOutcome outcome;
+    int parity = 0;
+    std::vector<std::int32_t> pivots;
+    std::vector<double> factors;
+};
+
+Decomposition Decompose(Path path, const MtrxNN* a) {
+    NN f = Copy(a);
+    const std::uint32_t lo = Lo(a->Base1);
+    const std::uint32_t hi = lo + a->Size - 1u;
+    Pivots p = GetArray1D<std::int32_t>(ArrInt32, nullptr, lo, hi);
+    Decomposition d;
+    d.outcome = quil::detail::LUDcmpMtrxNN(path, f.get(), p, &d.parity);
+    for (std::uint32_t j = lo; j <= hi; ++j) d.pivots.push_back(p[j]);
+    d.factors = Elems(f.get());
+    FreeArray1D(ArrInt32, p, lo, hi);
+    return d;
+}
+
+void ExpectSameDecomposition(const Decomposition& plain, const Decomposition& fast,
+                             const std::string& where) {
+    ASSERT_EQ(plain.outcome, fast.outcome) << where;
+    if (plain.outcome != LUDcmpOutcome::Done) return;
+    EXPECT_EQ(plain.parity, fast.parity) << where;
+    EXPECT_EQ(plain.pivots, fast.pivots) << where;
+    ASSERT_EQ(FirstDifference(plain.factors.data(), fast.factors.data(), plain.factors.size()), -1)
+        << where;
+}
+
+TEST(LUKernel, EveryOrderOnEveryPathGivesThePlainFactorsAndPivots) {
+    for (std::uint32_t n : Orders(true)) {
+        const Fill fill = kFills[n % std::size(kFills)];
+        const bool base1 = n % 3 == 0;
+        NN a = Matrix(Values(n, fill, 11), n, base1);
+        const Decomposition plain = Decompose(Path::Plain, a.get());
+        for (Path path : FastPaths())
+            ExpectSameDecomposition(plain, Decompose(path, a.get()), Where(path, n, fill, base1));
+    }
+}
+
+TEST(LUKernel, EveryKindOfDataInBothBasesGivesThePlainFactors) {
+    for (std::uint32_t n : {3u, 16u, 17u, 40u, 97u}) {
+        for (Fill fill : kFills) {
+            for (bool base1 : {false, true}) {
+                NN a = Matrix(Values(n, fill, 12), n, base1);
+                const Decomposition plain = Decompose(Path::Plain, a.get());
+                for (Path path : FastPaths())
+                    ExpectSameDecomposition(plain, Decompose(path, a.get()),
+                                            Where(path, n, fill, base1));
+            }
+        }
+    }
+}
+
+// Entries of +1 and -1 (the leading block of a Sylvester-Hadamard matrix): every row has the
+// same scale and the candidates of a column tie again and again, so the last of the tied rows
+// must win each time, as in the plain loop.
+TEST(LUKernel, TiesGoToTheLastRowAsInThePlainLoop) {
+    for (std::uint32_t n : {4u, 16u, 24u, 64u, 100u}) {
+        for (bool base1 : {false, true}) {
+            NN a(GetMatrixNN(nullptr, n, base1));
+            const std::uint32_t lo = Lo(base1);
+            for (std::uint32_t i = 0; i < n; ++i)
+                for (std::uint32_t j = 0; j < n; ++j)
+                    a->Elem[lo + i][lo + j] = std::popcount(i & j) % 2 == 0 ? 1.0 : -1.0;
+            const Decomposition plain = Decompose(Path::Plain, a.get());
+            ASSERT_EQ(plain.pivots[0], static_cast<std::int32_t>(lo + n - 1)) << "the first column ties";
+            for (Path path : FastPaths())
+                ExpectSameDecomposition(plain, Decompose(path, a.get()),
+                                        Where(path, n, Fill::Integers, base1));
+        }
+    }
+}
+
+TEST(LUKernel, SingularMatricesGetTheSameTinyPivots) {
+    for (std::uint32_t n : {2u, 18u, 41u, 100u}) {
+        std::vector<double> v = Values(n, Fill::Uniform, 13);
+        // The last row repeats the first, so the last pivot cancels to exactly 0.0 or nearly.
+        for (std::uint32_t j = 0; j < n; ++j) v[std::size_t{n - 1} * n + j] = v[j];
+        NN a = Matrix(v, n, false);
+        const Decomposition plain = Decompose(Path::Plain, a.get());
+        for (Path path : FastPaths())
+            ExpectSameDecomposition(plain, Decompose(path, a.get()), Where(path, n, Fill::Uniform));
+    }
+}
+
+TEST(DetNN2AndDetLog10, GiveThePlainBitsOnEveryPath) {
+    for (std::uint32_t n : {1u, 2u, 5u, 16u, 29u, 64u, 150u}) {
+        for (Fill fill : kFills) {
+            for (bool base1 : {false, true}) {
+                NN a = Matrix(Values(n, fill, 14), n, base1);
+                const double det = quil::detail::DetNN2(Path::Plain, a.get());
+                int sign = 0;
+                const double lg = quil::detail::DetLog10(Path::Plain, a.get(), &sign);
+                for (Path path : FastPaths()) {
+                    const double fastDet = quil::detail::DetNN2(path, a.get());
+                    int fastSign = 0;
+                    const double fastLg = quil::detail::DetLog10(path, a.get(), &fastSign);
+                    EXPECT_EQ(std::memcmp(&det, &fastDet, sizeof det), 0) << Where(path, n, fill, base1);
+                    EXPECT_EQ(std::memcmp(&lg, &fastLg, sizeof lg), 0) << Where(path, n, fill, base1);
+                    EXPECT_EQ(sign, fastSign) << Where(path, n, fill, base1);
+                }
+            }
+        }
+    }
+}
+
+// ---- Balancing and the inverse --------------------------------------------------------------
+
+TEST(BalanceMtrxNN, DiagonalProductsGiveThePlainScalesAndMatrix) {
+    for (std::uint32_t n : {2u, 7u, 20u, 65u}) {
+        for (Fill fill : {Fill::RowScaled, Fill::Wide, Fill::Zeros}) {
+            for (bool base1 : {false, true}) {
+                NN plainS = Matrix(Values(n, fill, 15), n, base1);
+                MtrxNN* plainDr = nullptr;
+                MtrxNN* plainDc = nullptr;
+                quil::detail::BalanceMtrxNN(Path::Plain, &plainDr, &plainDc, plainS.get());
+                NN pdr(plainDr), pdc(plainDc);
+                ASSERT_TRUE(pdr && pdc);
+                for (Path path : FastPaths()) {
+                    NN s = Matrix(Values(n, fill, 15), n, base1);
+                    MtrxNN* dr = nullptr;
+                    MtrxNN* dc = nullptr;
+                    quil::detail::BalanceMtrxNN(path, &dr, &dc, s.get());
+                    NN fdr(dr), fdc(dc);
+                    ASSERT_TRUE(fdr && fdc);
+                    const std::string where = Where(path, n, fill, base1);
+                    EXPECT_EQ(FirstDifference(s.get(), plainS.get()), -1) << where;
+                    EXPECT_EQ(FirstDifference(fdr.get(), pdr.get()), -1) << where;
+                    EXPECT_EQ(FirstDifference(fdc.get(), pdc.get()), -1) << where;
+                }
+            }
+        }
+    }
+}
+
+// The balanced row sums must differ widely for balancing to change anything.
+TEST(BalanceMtrxNN, BadlyScaledMatricesAreBalancedAlike) {
+    for (std::uint32_t n : {3u, 30u}) {
+        std::vector<double> v = Values(n, Fill::Uniform, 16);
+        for (std::uint32_t i = 0; i < n; ++i)
+            for (std::uint32_t j = 0; j < n; ++j) v[std::size_t{i} * n + j] *= std::ldexp(1.0, 3 * int(i) - 2 * int(j));
+        NN plainS = Matrix(v, n, true), s = Matrix(v, n, true);
+        MtrxNN *pdr = nullptr, *pdc = nullptr, *dr = nullptr, *dc = nullptr;
+        quil::detail::BalanceMtrxNN(Path::Plain, &pdr, &pdc, plainS.get());
+        quil::detail::BalanceMtrxNN(quil::detail::FastestPath(), &dr, &dc, s.get());
+        NN a(pdr), b(pdc), c(dr), d(dc);
+        EXPECT_FALSE(SameBits(Elems(plainS.get()), v)) << "balancing should have changed it";
+        EXPECT_EQ(FirstDifference(s.get(), plainS.get()), -1);
+        EXPECT_EQ(FirstDifference(c.get(), a.get()), -1);
+        EXPECT_EQ(FirstDifference(d.get(), b.get()), -1);
+    }
+}
+
+struct Inverse {
+    bool ok;
+    std::vector<double> elems;
+};
+
+Inverse Invert(Path path, const MtrxNN* a) {
+    MtrxNN* ai = nullptr;
+    Inverse r;
+    r.ok = quil::detail::InvMtrxNN(path, &ai, a);
+    NN owner(ai);
+    if (ai != nullptr) r.elems = Elems(ai);
+    return r;
+}
+
+void ExpectSameInverse(const Inverse& plain, const Inverse& fast, const std::string& where) {
+    ASSERT_EQ(plain.ok, fast.ok) << where;
+    ASSERT_EQ(plain.elems.size(), fast.elems.size()) << where;
+    EXPECT_EQ(FirstDifference(plain.elems.data(), fast.elems.data(), plain.elems.size()), -1)
+        << where;
+}
+
+TEST(InvMtrxNN, EveryPathGivesThePlainBits) {
+    std::vector<std::uint32_t> orders;
+    for (std::uint32_t n = 1; n <= 70; ++n) orders.push_back(n);
+    for (std::uint32_t n : {100u, 129u, 200u, 257u, 300u})
+        if (!kSanitized || n <= 129) orders.push_back(n);
+    for (std::uint32_t n : orders) {
+        const Fill fill = kFills[n % std::size(kFills)];
+        const bool base1 = n % 2 == 1;
+        NN a = Matrix(Values(n, fill, 17), n, base1);
+        const Inverse plain = Invert(Path::Plain, a.get());
+        for (Path path : FastPaths())
+            ExpectSameInverse(plain, Invert(path, a.get()), Where(path, n, fill, base1));
+    }
+}
+
+TEST(InvMtrxNN, EveryKindOfDataInBothBasesGivesThePlainBits) {
+    for (std::uint32_t n : {2u, 9u, 33u}) {
+        for (Fill fill : kFills) {
+            for (bool base1 : {false, true}) {
+                NN a = Matrix(Values(n, fill, 18), n, base1);
+                const Inverse plain = Invert(Path::Plain, a.get());
+                for (Path path : FastPaths())
+                    ExpectSameInverse(plain, Invert(path, a.get()), Where(path, n, fill, base1));
+            }
+        }
+    }
+}
+
+// The public routines take the fastest path from order 16 on; the plain loops below it.
+TEST(PublicRoutines, AgreeWithThePlainPathAroundTheSwitchOver) {
+    for (std::uint32_t n : {15u, 16u, 17u, 48u}) {
+        for (bool base1 : {false, true}) {
+            NN a = Matrix(Values(n, Fill::Wide, 19), n, base1);
+            const double det = DetNN2(a.get());
+            const double plainDet = quil::detail::DetNN2(Path::Plain, a.get());
+            EXPECT_EQ(std::memcmp(&det, &plainDet, sizeof det), 0) << n;
+            ExpectSameInverse(Invert(Path::Plain, a.get()), [&] {
+                MtrxNN* ai = nullptr;
+                Inverse r{InvMtrxNN(&ai, a.get()), {}};
+                NN owner(ai);
+                if (ai != nullptr) r.elems = Elems(ai);
+                return r;
+            }(), "public n=" + std::to_string(n));
+        }
+    }
+}
+
+}  // namespace
