@@ -4,6 +4,7 @@
 
 #include "routines/DetNN.h"
 #include "routines/MtrxNN.h"
+#include "routines/detail/Kernels.h"
 
 namespace {
 
@@ -113,6 +114,13 @@ SMtrxNN operator*(const SMtrxNN& a, const SMtrxNN& b) {
     SMtrxNN t(a.GetRows(), a.GetBase1());
     if (a.GetBase1() != b.GetBase1() || a.GetCols() != b.GetRows()) return t;
     const unsigned lo = a.GetBase1() ? 1u : 0u;
+    const unsigned n = t.GetRows();
+    if (a.GetCols() == n && b.GetCols() == n) {
+        // Three blocks of n x n, row after row: the routine layer's kernel sums each element
+        // over ascending k, as the loop below does.
+        quil::detail::ProductRuns(quil::detail::PathFor(n), n, &a[lo][lo], &b[lo][lo], &t[lo][lo]);
+        return t;
+    }
     for (unsigned i = lo; i - lo < t.GetRows(); ++i) {
         for (unsigned j = lo; j - lo < t.GetCols(); ++j) {
             double sum = 0.0;
