@@ -51,9 +51,19 @@ constexpr std::size_t kSolveRows = 2;
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 #define QUIL_X86_PATHS 1
 
+// Every function between QUIL_TARGET_BEGIN(isa) and QUIL_TARGET_END is compiled for isa.
+#define QUIL_PRAGMA(text) _Pragma(#text)
+#if defined(__clang__)
+#define QUIL_TARGET_BEGIN(isa) \
+    QUIL_PRAGMA(clang attribute push(__attribute__((target(isa))), apply_to = function))
+#define QUIL_TARGET_END QUIL_PRAGMA(clang attribute pop)
+#else
+#define QUIL_TARGET_BEGIN(isa) QUIL_PRAGMA(GCC push_options) QUIL_PRAGMA(GCC target(isa))
+#define QUIL_TARGET_END QUIL_PRAGMA(GCC pop_options)
+#endif
+
 // Sixteen 256-bit registers: a 6 x 8 tile keeps twelve sums, two rows of b and a multiplier.
-#pragma GCC push_options
-#pragma GCC target("avx2")
+QUIL_TARGET_BEGIN("avx2")
 namespace avx2 {
 constexpr int kWidth = 4;
 constexpr std::size_t kTileRows = 6;
@@ -62,11 +72,10 @@ constexpr std::size_t kSolveVectors = 4;
 constexpr std::size_t kSolveRows = 2;
 #include "routines/detail/KernelBody.inc"
 }  // namespace avx2
-#pragma GCC pop_options
+QUIL_TARGET_END
 
 // Thirty-two 512-bit registers: a 12 x 16 tile keeps twenty-four sums.
-#pragma GCC push_options
-#pragma GCC target("avx512f")
+QUIL_TARGET_BEGIN("avx512f")
 namespace avx512 {
 constexpr int kWidth = 8;
 constexpr std::size_t kTileRows = 12;
@@ -75,7 +84,7 @@ constexpr std::size_t kSolveVectors = 4;
 constexpr std::size_t kSolveRows = 4;
 #include "routines/detail/KernelBody.inc"
 }  // namespace avx512
-#pragma GCC pop_options
+QUIL_TARGET_END
 #endif
 
 // Below this order the plain loops are at least as fast as the blocked kernels.
