@@ -314,19 +314,24 @@ NN CheckInverse(const Case& c, const MtrxNN* a, const std::vector<double>& befor
     if (!Tame(c.a)) return inv;
     const Reference ref = Analyse(c);
     if (!ref.regular || ref.kappa > 1e6L) return inv;
-    // A times the inverse, in long double from the doubles.
+    // The inverse times A and A times the inverse, in long double from the doubles.
     const unsigned n = c.n;
+    const auto x = [&](unsigned i, unsigned j) -> long double { return ai->Elem[c.lo + i][c.lo + j]; };
+    const auto m = [&](unsigned i, unsigned j) -> long double { return c.a[i * n + j]; };
     long double worst = 0;
     for (unsigned i = 0; i < n; ++i) {
         for (unsigned j = 0; j < n; ++j) {
-            long double sum = 0;
-            for (unsigned k = 0; k < n; ++k)
-                sum += static_cast<long double>(c.a[i * n + k]) * ai->Elem[c.lo + k][c.lo + j];
-            worst = std::fmax(worst, std::fabs(sum - (i == j ? 1.0L : 0.0L)));
+            long double left = 0, right = 0;
+            for (unsigned k = 0; k < n; ++k) {
+                left += x(i, k) * m(k, j);
+                right += m(i, k) * x(k, j);
+            }
+            const long double unit = i == j ? 1.0L : 0.0L;
+            worst = std::fmax(worst, std::fmax(std::fabs(left - unit), std::fabs(right - unit)));
         }
     }
     const long double tol = 16.0L * n * n * std::ldexp(1.0L, static_cast<int>(n)) * DBL_EPSILON * ref.kappa;
-    Check(worst <= tol, "A * InvMtrxNN(A) is not the identity",
+    Check(worst <= tol, "InvMtrxNN(A) * A is not the identity",
           Show(static_cast<double>(worst)) + " kappa " + Show(static_cast<double>(ref.kappa)));
     return inv;
 }
