@@ -170,6 +170,22 @@ bool FactorRuns(Path path, std::uint32_t n, std::int32_t lo, double* f, double* 
     return false;
 }
 
+bool RowScalesRuns(Path path, std::uint32_t n, const double* f, double* vv, bool* zeroRow) {
+    if (!PathRuns(path)) return false;
+    switch (path) {
+    case Path::Plain: return false;
+    case Path::Portable: *zeroRow = !portable::RowScales(n, f, vv); return true;
+#ifdef QUIL_X86_PATHS
+    case Path::Avx2: *zeroRow = !avx2::RowScales(n, f, vv); return true;
+    case Path::Avx512: *zeroRow = !avx512::RowScales(n, f, vv); return true;
+#else
+    case Path::Avx2:
+    case Path::Avx512: return false;
+#endif
+    }
+    return false;
+}
+
 bool SolveUnitColumnsRuns(Path path, std::uint32_t n, std::int32_t lo, const double* f,
                           const std::int32_t* piv, const double* dr, const double* dc,
                           std::uint32_t first, double* out) {

@@ -33,17 +33,21 @@ LUDcmpOutcome quil::detail::LUDcmpMtrxNN(Path path, MtrxNN* f, Array1D<std::int3
     if (vv == nullptr) return LUDcmpOutcome::NoWork;
 
     *parity = 1;
-    for (std::uint32_t i = lo; i <= hi; ++i) {
-        double big = 0.0;
-        for (std::uint32_t j = lo; j <= hi; ++j) {
-            const double temp = std::fabs(f->Elem[i][j]);
-            if (temp > big) big = temp;
+    bool zeroRow = false;
+    if (!RowScalesRuns(path, f->Size, &f->Elem[lo][lo], &vv[lo], &zeroRow)) {
+        for (std::uint32_t i = lo; i <= hi && !zeroRow; ++i) {
+            double big = 0.0;
+            for (std::uint32_t j = lo; j <= hi; ++j) {
+                const double temp = std::fabs(f->Elem[i][j]);
+                if (temp > big) big = temp;
+            }
+            zeroRow = big == 0.0;
+            if (!zeroRow) vv[i] = 1.0 / big;
         }
-        if (big == 0.0) {
-            FreeArray1D(ArrDouble, vv, lo, hi);
-            return LUDcmpOutcome::ZeroRow;
-        }
-        vv[i] = 1.0 / big;
+    }
+    if (zeroRow) {
+        FreeArray1D(ArrDouble, vv, lo, hi);
+        return LUDcmpOutcome::ZeroRow;
     }
 
     if (FactorRuns(path, f->Size, static_cast<std::int32_t>(lo), &f->Elem[lo][lo], &vv[lo], &p[lo],

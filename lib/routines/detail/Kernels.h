@@ -38,6 +38,11 @@ const char* PathName(Path path);
 // c must not overlap a or b. Falls back to the plain loop when the packing buffers cannot be had.
 void ProductRuns(Path path, std::uint32_t n, const double* a, const double* b, double* c);
 
+// Step 3 of the decomposition: vv(i) = 1 / the largest magnitude of row i; *zeroRow is set,
+// and vv is incomplete, when a row holds nothing but zeros. False, with nothing touched, when
+// the path is Plain; the caller then runs its plain loop.
+bool RowScalesRuns(Path path, std::uint32_t n, const double* f, double* vv, bool* zeroRow);
+
 // Steps 4.1 to 4.6 of the decomposition, for every column, on f in place: vv holds the row
 // scales (1 / largest magnitude of each row), *parity starts at 1, piv receives the pivot rows
 // (subscripts, lo added). False, with nothing touched, when the path is Plain or the work
