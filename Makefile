@@ -4,6 +4,7 @@ ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 300
 CMP_BUILD ?= build-cmp
+BENCH_BUILD ?= build-bench
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
@@ -12,7 +13,7 @@ SAN_ENV = ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:abort_on_error=0 \
           UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
           LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0
 
-.PHONY: all deps build run screenshots test test-plain test-asan fuzz compare-reports clean
+.PHONY: all deps build run screenshots test test-plain test-asan fuzz compare-reports bench clean
 
 all: build
 
@@ -62,5 +63,15 @@ compare-reports:
 	@scripts/install-deps.sh fuzz
 	CMP_BUILD=$(CMP_BUILD) JOBS=$(JOBS) scripts/compare-reports.sh
 
+# Times the cubic routines on one thread beside Eigen and OpenBLAS (installed for this only),
+# prints the figures and writes them to docs/PERFORMANCE.md.
+bench:
+	@scripts/install-deps.sh bench
+	$(CONFIGURE) -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUIL_BUILD_BENCH=ON \
+	    -DQUIL_BUILD_PROGRAMS=OFF -DQUIL_BUILD_TESTS=OFF
+	cmake --build $(BENCH_BUILD) -j $(JOBS) --target quil_bench
+	mkdir -p docs
+	OPENBLAS_NUM_THREADS=1 $(BENCH_BUILD)/bench/quil_bench --quil_out=docs/PERFORMANCE.md
+
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(CMP_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(CMP_BUILD) $(BENCH_BUILD)

@@ -1,0 +1,440 @@
+// Times the library's cubic routines on one thread beside Eigen and OpenBLAS (through CBLAS
+// and LAPACKE), at orders 4, 16, 64, 256 and 512, prints the figures and, with
+// --quil_out=FILE, writes them to FILE as the performance document.
+//
+// The peers do the same job on the same data: the product; the determinant and its logarithm
+// from a partially pivoted LU decomposition of a copy; the inverse. LAPACKE is called
+// column-major on the row-major data, which costs it no transposition (the determinant of the
+// transpose is the same, and the inverse of the transpose, read row-major, is the inverse), and
+// row-major, as a caller with row-major data would call it.
+#include <benchmark/benchmark.h>
+#include <cblas.h>
+#include <lapacke.h>
+
+#include <Eigen/Dense>
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <ctime>
+#include <fstream>
+#include <functional>
+#include <immintrin.h>
+#include <iostream>
+#include <memory>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "Report.h"
+#include "quil.h"
+#include "routines/detail/Kernels.h"
+
+extern "C" void openblas_set_num_threads(int);
+extern "C" char* openblas_get_config(void);
+extern "C" char* openblas_get_corename(void);
+
+namespace {
+
+using bench::Entry;
+using bench::Who;
+using quil::detail::Path;
+
+constexpr unsigned kOrders[] = {4, 16, 64, 256, 512};
+
+// Uniform values in (-1, 1), row after row, the same for every run.
+std::vector<double> Values(unsigned n, unsigned seed) {
+    std::mt19937_64 rng(seed * 7919u + n);
+    std::uniform_real_distribution<double> unit(-1.0, 1.0);
+    std::vector<double> v(std::size_t{n} * n);
+    for (double& x : v) x = unit(rng);
+    return v;
+}
+
+struct MtrxNNFree {
+    void operator()(MtrxNN* m) const { FreeMatrixNN(m); }
+};
+using Record = std::unique_ptr<MtrxNN, MtrxNNFree>;
+
+Record MakeRecord(const std::vector<double>& v, unsigned n) {
+    Record m(GetMatrixNN(nullptr, n, false));
+    std::memcpy(&m->Elem[0][0], v.data(), v.size() * sizeof(double));
+    return m;
+}
+
+SMtrxNN MakeObject(const std::vector<double>& v, unsigned n) {
+    SMtrxNN m(n);
+    for (unsigned i = 0; i < n; ++i)
+        for (unsigned j = 0; j < n; ++j) m.SetValue(i, j, v[std::size_t{i} * n + j]);
+    return m;
+}
+
+template <class M>
+M MakeEigen(const std::vector<double>& v, unsigned n) {
+    M m(n, n);
+    for (unsigned i = 0; i < n; ++i)
+        for (unsigned j = 0; j < n; ++j) m(i, j) = v[std::size_t{i} * n + j];
+    return m;
+}
+
+double EigenLogDet(const Eigen::MatrixXd& a, int* sign) {
+    const Eigen::PartialPivLU<Eigen::MatrixXd> lu(a);
+    double sum = 0.0;
+    int s = static_cast<int>(lu.permutationP().determinant());
+    for (Eigen::Index i = 0; i < lu.matrixLU().rows(); ++i) {
+        const double d = lu.matrixLU()(i, i);
+        s = d > 0.0 ? s : -s;
+        sum += std::log10(std::fabs(d));
+    }
+    *sign = s;
+    return sum;
+}
+
+// LAPACKE's LU of a copy of a: column-major (of the transpose) or row-major.
+struct LapackLU {
+    int layout;
+    std::vector<double> w;
+    std::vector<lapack_int> piv;
+    LapackLU(unsigned n, int layout) : layout(layout), w(std::size_t{n} * n), piv(n) {}
+    void Factor(const std::vector<double>& a, unsigned n) {
+        std::copy(a.begin(), a.end(), w.begin());
+        LAPACKE_dgetrf(layout, n, n, w.data(), n, piv.data());
+    }
+    void Invert(unsigned n) { LAPACKE_dgetri(layout, n, w.data(), n, piv.data()); }
+    double Det(unsigned n) const {
+        double d = 1.0;
+        for (unsigned i = 0; i < n; ++i) d *= piv[i] != lapack_int(i + 1) ? -w[i * n + i] : w[i * n + i];
+        return d;
+    }
+    double LogDet(unsigned n, int* sign) const {
+        double sum = 0.0;
+        int s = 1;
+        for (unsigned i = 0; i < n; ++i) {
+            const double d = w[i * n + i];
+            if ((d > 0.0) != (piv[i] == lapack_int(i + 1))) s = -s;
+            sum += std::log10(std::fabs(d));
+        }
+        *sign = s;
+        return sum;
+    }
+};
+
+std::vector<Entry> entries;
+
+void Add(Entry e, std::function<void(benchmark::State&)> body) {
+    const std::string name = e.Name();
+    entries.push_back(std::move(e));
+    benchmark::RegisterBenchmark(name.c_str(), [body](benchmark::State& st) { body(st); })
+        ->Unit(benchmark::kMicrosecond)
+        ->MinTime(0.2)
+        ->Repetitions(3);
+}
+
+void AddProducts(unsigned n) {
+    const double flops = 2.0 * n * n * n;
+    const std::vector<double> av = Values(n, 1), bv = Values(n, 2);
+    for (bool plain : {false, true}) {
+        Add({"Product", "MulMtrxNN", plain ? Who::Plain : Who::Quil, n, flops}, [=](benchmark::State& st) {
+            Record a = MakeRecord(av, n), b = MakeRecord(bv, n), c = MakeRecord(av, n);
+            const Path p = plain ? Path::Plain : quil::detail::PathFor(n);
+            for (auto _ : st) {
+                quil::detail::MulMtrxNN(p, c.get(), a.get(), b.get());
+                benchmark::ClobberMemory();
+            }
+        });
+    }
+    Add({"Product", "SMtrxNN a * b", Who::Quil, n, flops}, [=](benchmark::State& st) {
+        const SMtrxNN a = MakeObject(av, n), b = MakeObject(bv, n);
+        for (auto _ : st) {
+            const SMtrxNN c = a * b;
+            benchmark::DoNotOptimize(c.GetValue(0, 0));
+        }
+    });
+    Add({"Product", "", Who::Eigen, n, flops}, [=](benchmark::State& st) {
+        const Eigen::MatrixXd a = MakeEigen<Eigen::MatrixXd>(av, n), b = MakeEigen<Eigen::MatrixXd>(bv, n);
+        Eigen::MatrixXd c(n, n);
+        for (auto _ : st) {
+            c.noalias() = a * b;
+            benchmark::DoNotOptimize(c.data());
+            benchmark::ClobberMemory();
+        }
+    });
+    if (n == 4)
+        Add({"Product", "", Who::EigenFixed, n, flops}, [=](benchmark::State& st) {
+            const Eigen::Matrix4d a = MakeEigen<Eigen::Matrix4d>(av, n), b = MakeEigen<Eigen::Matrix4d>(bv, n);
+            Eigen::Matrix4d c;
+            for (auto _ : st) {
+                benchmark::DoNotOptimize(a.data());
+                c.noalias() = a * b;
+                benchmark::DoNotOptimize(c.data());
+            }
+        });
+    Add({"Product", "", Who::OpenBLAS, n, flops}, [=](benchmark::State& st) {
+        std::vector<double> c(av.size());
+        for (auto _ : st) {
+            cblas_dgemm(CblasRowMajor, CblasNoTrans, CblasNoTrans, n, n, n, 1.0, av.data(), n,
+                        bv.data(), n, 0.0, c.data(), n);
+            benchmark::ClobberMemory();
+        }
+    });
+}
+
+void AddDeterminants(unsigned n) {
+    const double flops = 2.0 * n * n * n / 3.0;
+    const std::vector<double> av = Values(n, 3);
+    if (n <= 8)
+        Add({"Determinant", "DetNNbyRef", Who::Quil, n, 0.0}, [=](benchmark::State& st) {
+            Record a = MakeRecord(av, n);
+            for (auto _ : st) benchmark::DoNotOptimize(DetNNbyRef(a.get()));
+        });
+    Add({"Determinant", "DetNN", Who::Quil, n, flops}, [=](benchmark::State& st) {
+        Record a = MakeRecord(av, n);
+        for (auto _ : st) benchmark::DoNotOptimize(DetNN(a.get()));
+    });
+    for (bool plain : {false, true}) {
+        Add({"Determinant", "DetNN2", plain ? Who::Plain : Who::Quil, n, flops}, [=](benchmark::State& st) {
+            Record a = MakeRecord(av, n);
+            const Path p = plain ? Path::Plain : quil::detail::PathFor(n);
+            for (auto _ : st) benchmark::DoNotOptimize(quil::detail::DetNN2(p, a.get()));
+        });
+    }
+    Add({"Determinant", "", Who::Eigen, n, flops}, [=](benchmark::State& st) {
+        const Eigen::MatrixXd a = MakeEigen<Eigen::MatrixXd>(av, n);
+        for (auto _ : st) benchmark::DoNotOptimize(a.partialPivLu().determinant());
+    });
+    if (n == 4)
+        Add({"Determinant", "", Who::EigenFixed, n, flops}, [=](benchmark::State& st) {
+            const Eigen::Matrix4d a = MakeEigen<Eigen::Matrix4d>(av, n);
+            for (auto _ : st) {
+                benchmark::DoNotOptimize(a.data());
+                benchmark::DoNotOptimize(a.determinant());
+            }
+        });
+    for (Who who : {Who::OpenBLAS, Who::OpenBLASRowMajor})
+        Add({"Determinant", "", who, n, flops}, [=](benchmark::State& st) {
+            LapackLU lu(n, who == Who::OpenBLAS ? LAPACK_COL_MAJOR : LAPACK_ROW_MAJOR);
+            for (auto _ : st) {
+                lu.Factor(av, n);
+                benchmark::DoNotOptimize(lu.Det(n));
+            }
+        });
+
+    Add({"Log-determinant", "DetLog10", Who::Quil, n, flops}, [=](benchmark::State& st) {
+        Record a = MakeRecord(av, n);
+        int sign = 0;
+        for (auto _ : st) benchmark::DoNotOptimize(DetLog10(a.get(), &sign));
+    });
+    Add({"Log-determinant", "", Who::Eigen, n, flops}, [=](benchmark::State& st) {
+        const Eigen::MatrixXd a = MakeEigen<Eigen::MatrixXd>(av, n);
+        int sign = 0;
+        for (auto _ : st) benchmark::DoNotOptimize(EigenLogDet(a, &sign));
+    });
+    for (Who who : {Who::OpenBLAS, Who::OpenBLASRowMajor})
+        Add({"Log-determinant", "", who, n, flops}, [=](benchmark::State& st) {
+            LapackLU lu(n, who == Who::OpenBLAS ? LAPACK_COL_MAJOR : LAPACK_ROW_MAJOR);
+            int sign = 0;
+            for (auto _ : st) {
+                lu.Factor(av, n);
+                benchmark::DoNotOptimize(lu.LogDet(n, &sign));
+            }
+        });
+}
+
+void AddInverses(unsigned n) {
+    const double flops = 2.0 * n * n * n;
+    const std::vector<double> av = Values(n, 4);
+    for (bool plain : {false, true}) {
+        Add({"Inverse", "InvMtrxNN", plain ? Who::Plain : Who::Quil, n, flops}, [=](benchmark::State& st) {
+            Record a = MakeRecord(av, n);
+            const Path p = plain ? Path::Plain : quil::detail::PathFor(n);
+            MtrxNN* ai = nullptr;
+            for (auto _ : st) benchmark::DoNotOptimize(quil::detail::InvMtrxNN(p, &ai, a.get()));
+            FreeMatrixNN(ai);
+        });
+    }
+    Add({"Inverse", "", Who::Eigen, n, flops}, [=](benchmark::State& st) {
+        const Eigen::MatrixXd a = MakeEigen<Eigen::MatrixXd>(av, n);
+        Eigen::MatrixXd ai(n, n);
+        for (auto _ : st) {
+            ai = a.inverse();
+            benchmark::DoNotOptimize(ai.data());
+            benchmark::ClobberMemory();
+        }
+    });
+    if (n == 4)
+        Add({"Inverse", "", Who::EigenFixed, n, flops}, [=](benchmark::State& st) {
+            const Eigen::Matrix4d a = MakeEigen<Eigen::Matrix4d>(av, n);
+            Eigen::Matrix4d ai;
+            for (auto _ : st) {
+                benchmark::DoNotOptimize(a.data());
+                ai = a.inverse();
+                benchmark::DoNotOptimize(ai.data());
+            }
+        });
+    for (Who who : {Who::OpenBLAS, Who::OpenBLASRowMajor})
+        Add({"Inverse", "", who, n, flops}, [=](benchmark::State& st) {
+            LapackLU lu(n, who == Who::OpenBLAS ? LAPACK_COL_MAJOR : LAPACK_ROW_MAJOR);
+            for (auto _ : st) {
+                lu.Factor(av, n);
+                lu.Invert(n);
+                benchmark::ClobberMemory();
+            }
+        });
+}
+
+// The most a core does per second with separate multiplications and additions, which results
+// defined by their order need, and with fused multiply-adds, which a BLAS may use: twelve
+// independent chains in registers. The empty asm makes every multiplication a new one.
+template <class F>
+void AddCeiling(const char* what, double flopsPerRound, F rounds) {
+    constexpr long kRounds = 1'000'000;
+    Add({"Ceiling", what, Who::Ceiling, 0, flopsPerRound * kRounds}, [=](benchmark::State& st) {
+        for (auto _ : st) benchmark::DoNotOptimize(rounds(kRounds));
+    });
+}
+
+#define QUIL_CHAINS(step) step(0) step(1) step(2) step(3) step(4) step(5) step(6) step(7) \
+    step(8) step(9) step(10) step(11)
+
+__attribute__((target("avx512f"))) double Sum(const __m512d (&acc)[12]) {
+    double lanes[8], sum = 0.0;
+    for (const __m512d& a : acc) {
+        _mm512_storeu_pd(lanes, a);
+        for (double x : lanes) sum += x;
+    }
+    return sum;
+}
+
+__attribute__((target("avx512f"))) double MulAdd512(long rounds) {
+    __m512d acc[12];
+    for (int i = 0; i < 12; ++i) acc[i] = _mm512_set1_pd(i);
+    __m512d b = _mm512_set1_pd(1.0 + 1e-9), c = _mm512_set1_pd(1e-12);
+    for (long r = 0; r < rounds; ++r) {
+#define QUIL_STEP(i) \
+    acc[i] = _mm512_add_pd(acc[i], _mm512_mul_pd(b, c)); \
+    __asm__ volatile("" : "+v"(c));
+        QUIL_CHAINS(QUIL_STEP)
+#undef QUIL_STEP
+        __asm__ volatile("" : "+v"(b), "+v"(c));
+    }
+    return Sum(acc);
+}
+
+__attribute__((target("avx512f,fma"))) double Fma512(long rounds) {
+    __m512d acc[12];
+    for (int i = 0; i < 12; ++i) acc[i] = _mm512_set1_pd(i);
+    __m512d b = _mm512_set1_pd(1.0 + 1e-9), c = _mm512_set1_pd(1e-12);
+    for (long r = 0; r < rounds; ++r) {
+#define QUIL_STEP(i) acc[i] = _mm512_fmadd_pd(b, c, acc[i]);
+        QUIL_CHAINS(QUIL_STEP)
+#undef QUIL_STEP
+        __asm__ volatile("" : "+v"(b), "+v"(c));
+    }
+    return Sum(acc);
+}
+
+__attribute__((target("avx2"))) double MulAdd256(long rounds) {
+    __m256d acc[12];
+    for (int i = 0; i < 12; ++i) acc[i] = _mm256_set1_pd(i);
+    __m256d b = _mm256_set1_pd(1.0 + 1e-9), c = _mm256_set1_pd(1e-12);
+    for (long r = 0; r < rounds; ++r) {
+#define QUIL_STEP(i) \
+    acc[i] = _mm256_add_pd(acc[i], _mm256_mul_pd(b, c)); \
+    __asm__ volatile("" : "+v"(c));
+        QUIL_CHAINS(QUIL_STEP)
+#undef QUIL_STEP
+        __asm__ volatile("" : "+v"(b), "+v"(c));
+    }
+    double out[4];
+    __m256d s = acc[0];
+    for (int i = 1; i < 12; ++i) s = _mm256_add_pd(s, acc[i]);
+    _mm256_storeu_pd(out, s);
+    return out[0] + out[1] + out[2] + out[3];
+}
+
+std::string ProcessorModel() {
+    std::ifstream cpuinfo("/proc/cpuinfo");
+    std::string line, model = "unknown processor";
+    unsigned cores = 0;
+    while (std::getline(cpuinfo, line)) {
+        if (line.rfind("model name", 0) == 0) {
+            model = line.substr(line.find(':') + 2);
+            ++cores;
+        }
+    }
+    std::ostringstream out;
+    out << model << ", " << cores << " logical cores";
+    if (__builtin_cpu_supports("avx512f")) out << ", AVX-512";
+    else if (__builtin_cpu_supports("avx2")) out << ", AVX2";
+    return out.str();
+}
+
+std::string LoadAverage() {
+    std::ifstream in("/proc/loadavg");
+    std::string one, five, fifteen;
+    in >> one >> five >> fifteen;
+    return one + " " + five + " " + fifteen;
+}
+
+std::string UtcNow() {
+    const std::time_t t = std::time(nullptr);
+    char buf[64];
+    std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M UTC", std::gmtime(&t));
+    return buf;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string out;
+    std::vector<char*> args;
+    for (int i = 0; i < argc; ++i) {
+        if (std::strncmp(argv[i], "--quil_out=", 11) == 0)
+            out = argv[i] + 11;
+        else
+            args.push_back(argv[i]);
+    }
+    int count = static_cast<int>(args.size());
+    benchmark::Initialize(&count, args.data());
+    openblas_set_num_threads(1);
+    Eigen::setNbThreads(1);
+
+    for (unsigned n : kOrders) AddProducts(n);
+    for (unsigned n : kOrders) AddDeterminants(n);
+    for (unsigned n : kOrders) AddInverses(n);
+    if (__builtin_cpu_supports("avx512f")) {
+        AddCeiling("512-bit multiply, then add", 12 * 16, MulAdd512);
+        AddCeiling("512-bit fused multiply-add", 12 * 16, Fma512);
+    }
+    if (__builtin_cpu_supports("avx2")) AddCeiling("256-bit multiply, then add", 12 * 8, MulAdd256);
+
+    bench::Setting setting;
+    setting.processor = ProcessorModel();
+    setting.path = quil::detail::PathName(quil::detail::FastestPath());
+#if defined(__clang__)
+    setting.compiler = std::string("clang++ ") + __clang_version__;
+#else
+    setting.compiler = std::string("g++ ") + __VERSION__;
+#endif
+    setting.blas = std::string(openblas_get_config()) + ", kernels " + openblas_get_corename();
+    setting.started = UtcNow();
+    setting.loadBefore = LoadAverage();
+
+    bench::Collector collector;
+    benchmark::RunSpecifiedBenchmarks(&collector);
+    benchmark::Shutdown();
+    setting.loadAfter = LoadAverage();
+
+    const std::string doc = bench::Document(entries, collector, setting);
+    std::cout << '\n' << doc;
+    if (!out.empty()) {
+        std::ofstream file(out);
+        file << doc;
+        if (!file) {
+            std::cerr << "quil_bench: cannot write " << out << '\n';
+            return 1;
+        }
+        std::cout << "\nwritten to " << out << '\n';
+    }
+    return 0;
+}

@@ -1,0 +1,257 @@
+#include "Report.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <sstream>
+
+#include <unistd.h>
+
+namespace bench {
+namespace {
+
+const char* WhoName(Who who) {
+    switch (who) {
+    case Who::Quil: return "quil";
+    case Who::Plain: return "plain";
+    case Who::Eigen: return "eigen";
+    case Who::EigenFixed: return "eigen-4x4";
+    case Who::OpenBLAS: return "openblas";
+    case Who::OpenBLASRowMajor: return "lapacke-row-major";
+    case Who::Ceiling: return "ceiling";
+    }
+    return "?";
+}
+
+bool IsPeer(Who who) {
+    return who == Who::Eigen || who == Who::EigenFixed || who == Who::OpenBLAS ||
+           who == Who::OpenBLASRowMajor;
+}
+
+// Three significant digits in a unit that suits.
+std::string Time(double s) {
+    if (s < 0.0) return "—";
+    char buf[32];
+    const double scaled = s < 1e-6 ? s * 1e9 : s < 1e-3 ? s * 1e6 : s < 1.0 ? s * 1e3 : s;
+    const char* unit = s < 1e-6 ? "ns" : s < 1e-3 ? "µs" : s < 1.0 ? "ms" : "s";
+    const int decimals = scaled < 10.0 ? 2 : scaled < 100.0 ? 1 : 0;
+    std::snprintf(buf, sizeof buf, "%.*f %s", decimals, scaled, unit);
+    return buf;
+}
+
+std::string Number(double x, int decimals) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.*f", decimals, x);
+    return buf;
+}
+
+// How fast the library ran against a peer: 2.00× is twice the peer's speed.
+std::string Ratio(double peer, double quil) {
+    if (peer <= 0.0 || quil <= 0.0) return "—";
+    return Number(peer / quil, 2) + "×";
+}
+
+class Figures {
+public:
+    Figures(const std::vector<Entry>& entries, const Collector& results)
+        : entries_(entries), results_(results) {}
+
+    double Seconds(const std::string& table, const std::string& routine, Who who, unsigned n) const {
+        for (const Entry& e : entries_)
+            if (e.table == table && e.who == who && e.n == n && (IsPeer(who) || e.routine == routine))
+                return results_.Seconds(e.Name());
+        return -1.0;
+    }
+    // The fastest of the peers beside a table's routines at order n.
+    double FastestPeer(const std::string& table, unsigned n) const {
+        double best = -1.0;
+        for (Who who : {Who::Eigen, Who::EigenFixed, Who::OpenBLAS, Who::OpenBLASRowMajor}) {
+            const double s = Seconds(table, "", who, n);
+            if (s > 0.0 && (best < 0.0 || s < best)) best = s;
+        }
+        return best;
+    }
+    double Flops(const std::string& table, const std::string& routine, unsigned n) const {
+        for (const Entry& e : entries_)
+            if (e.table == table && e.routine == routine && e.n == n) return e.flops;
+        return 0.0;
+    }
+    double Gflops(const std::string& table, const std::string& routine, Who who, unsigned n) const {
+        const double s = Seconds(table, routine, who, n);
+        const double f = IsPeer(who) ? FlopsOfTable(table, n) : Flops(table, routine, n);
+        return s > 0.0 && f > 0.0 ? f / s / 1e9 : -1.0;
+    }
+
+    const std::vector<Entry>& Entries() const { return entries_; }
+
+private:
+    double FlopsOfTable(const std::string& table, unsigned n) const {
+        for (const Entry& e : entries_)
+            if (e.table == table && e.n == n && IsPeer(e.who)) return e.flops;
+        return 0.0;
+    }
+
+    const std::vector<Entry>& entries_;
+    const Collector& results_;
+};
+
+std::string Gf(double g) { return g < 0.0 ? "—" : Number(g, g < 10.0 ? 2 : 1); }
+
+void Table(std::ostringstream& out, const Figures& f, const std::string& table, const char* about) {
+    out << "## " << table << "\n\n" << about << "\n\n";
+    out << "| Routine | n | QUIL | GFLOP/s | plain loops | Eigen | Eigen 4×4 | OpenBLAS | LAPACKE row-major "
+           "| QUIL's speed ÷ fastest peer's |\n";
+    out << "|---|--:|--:|--:|--:|--:|--:|--:|--:|--:|\n";
+    std::vector<std::string> routines;
+    for (const Entry& e : f.Entries())
+        if (e.table == table && e.who == Who::Quil &&
+            std::find(routines.begin(), routines.end(), e.routine) == routines.end())
+            routines.push_back(e.routine);
+    for (const std::string& routine : routines) {
+        for (const Entry& e : f.Entries()) {
+            if (e.table != table || e.routine != routine || e.who != Who::Quil) continue;
+            const unsigned n = e.n;
+            const double quil = f.Seconds(table, routine, Who::Quil, n);
+            out << "| `" << routine << "` | " << n << " | " << Time(quil) << " | "
+                << Gf(f.Gflops(table, routine, Who::Quil, n)) << " | "
+                << Time(f.Seconds(table, routine, Who::Plain, n)) << " | "
+                << Time(f.Seconds(table, "", Who::Eigen, n)) << " | "
+                << Time(f.Seconds(table, "", Who::EigenFixed, n)) << " | "
+                << Time(f.Seconds(table, "", Who::OpenBLAS, n)) << " | "
+                << Time(f.Seconds(table, "", Who::OpenBLASRowMajor, n)) << " | "
+                << Ratio(f.FastestPeer(table, n), quil) << " |\n";
+        }
+    }
+    out << "\n";
+}
+
+struct Target {
+    std::string what;
+    std::string figure;
+    bool measured;
+    bool met;
+};
+
+}  // namespace
+
+std::string Entry::Name() const {
+    return table + "/" + (routine.empty() ? std::string(WhoName(who)) : routine + (who == Who::Plain ? " (plain)" : "")) +
+           "/" + std::to_string(n);
+}
+
+// In colour only on a terminal.
+Collector::Collector() : ConsoleReporter(isatty(STDOUT_FILENO) ? OO_Defaults : OO_Tabular) {}
+
+void Collector::ReportRuns(const std::vector<Run>& runs) {
+    ConsoleReporter::ReportRuns(runs);
+    for (const Run& run : runs) {
+        if (run.run_type != Run::RT_Iteration || run.error_occurred || run.iterations == 0) continue;
+        const double seconds = run.real_accumulated_time / static_cast<double>(run.iterations);
+        const std::string name = run.run_name.function_name;
+        auto it = best_.find(name);
+        if (it == best_.end() || seconds < it->second) best_[name] = seconds;
+    }
+}
+
+double Collector::Seconds(const std::string& name) const {
+    const auto it = best_.find(name);
+    return it == best_.end() ? -1.0 : it->second;
+}
+
+std::string Document(const std::vector<Entry>& entries, const Collector& results,
+                     const Setting& setting) {
+    const Figures f(entries, results);
+    std::ostringstream out;
+    out << "# Performance\n\n"
+        << "Written by `make bench` (the program in `bench/`). Every routine runs on one thread, "
+           "beside Eigen 3.4 and OpenBLAS (through CBLAS and LAPACKE, on one thread too); each "
+           "figure is the time per call of the fastest of three repetitions.\n\n"
+        << "**These figures come from a shared 2-core machine** on which other developers were "
+           "compiling and testing at the same time. The absolute times are noisy; the ratios "
+           "within one run are what count.\n\n"
+        << "Every QUIL figure is for results identical, bit for bit, to the plain loops (the "
+           "\"plain loops\" column), which the tests check on every path.\n\n"
+        << "- Processor: " << setting.processor << "\n"
+        << "- QUIL's kernels: the " << setting.path << " path, chosen at run time; the plain "
+           "loops below order 16\n"
+        << "- Compiler: " << setting.compiler << ", -O2, no -march (QUIL, Eigen and this program alike)\n"
+        << "- OpenBLAS: " << setting.blas << "\n"
+        << "- Run: " << setting.started << "; load average before " << setting.loadBefore
+        << ", after " << setting.loadAfter << "\n\n";
+
+    // The targets, decided by the figures of this run.
+    std::vector<Target> targets;
+    for (unsigned n : {256u, 512u}) {
+        const double blas = f.Seconds("Product", "", Who::OpenBLAS, n);
+        const double mul = f.Seconds("Product", "MulMtrxNN", Who::Quil, n);
+        const double obj = f.Seconds("Product", "SMtrxNN a * b", Who::Quil, n);
+        targets.push_back({"The product at n = " + std::to_string(n) +
+                               " at least 90 % of OpenBLAS dgemm's speed",
+                           "`MulMtrxNN` " + Ratio(blas, mul) + ", `SMtrxNN` " + Ratio(blas, obj),
+                           blas > 0 && mul > 0 && obj > 0, blas / mul >= 0.9 && blas / obj >= 0.9});
+    }
+    // LAPACK's routines are judged by their faster, column-major call; the row-major call that
+    // a caller with row-major data would make through LAPACKE is shown beside it.
+    const auto lapack = [&](const std::string& what, const std::string& table,
+                            const std::string& routine, unsigned n, double allowance) {
+        const double quil = f.Seconds(table, routine, Who::Quil, n);
+        const double col = f.Seconds(table, "", Who::OpenBLAS, n);
+        const double row = f.Seconds(table, "", Who::OpenBLASRowMajor, n);
+        targets.push_back({what, Ratio(col, quil) + " (row-major: " + Ratio(row, quil) + ")",
+                           quil > 0 && col > 0, quil <= allowance * col});
+    };
+    lapack("`DetNN2` at n = 512 no slower than dgetrf", "Determinant", "DetNN2", 512, 1.0);
+    lapack("`InvMtrxNN` at n = 512 within 2× of dgetrf + dgetri", "Inverse", "InvMtrxNN", 512, 2.0);
+    lapack("`DetNN2` at n = 4 no slower than LAPACKE's dgetrf", "Determinant", "DetNN2", 4, 1.0);
+    lapack("`InvMtrxNN` at n = 4 no slower than LAPACKE's dgetrf + dgetri", "Inverse", "InvMtrxNN", 4,
+           1.0);
+    out << "## Targets\n\nQUIL's speed as a multiple of the peer's, in this run. LAPACK's routines "
+           "are judged by their column-major call, which needs no transposition; the row-major "
+           "call through LAPACKE is shown in brackets.\n\n"
+        << "| Target | QUIL's speed ÷ the peer's | Met |\n|---|--:|---|\n";
+    for (const Target& t : targets)
+        out << "| " << t.what << " | " << t.figure << " | "
+            << (!t.measured ? "not measured" : t.met ? "yes" : "**no**") << " |\n";
+    out << "\n";
+
+    // What separate multiplications and additions allow, against fused multiply-adds.
+    const double mulAdd = f.Gflops("Ceiling", "512-bit multiply, then add", Who::Ceiling, 0);
+    const double fma = f.Gflops("Ceiling", "512-bit fused multiply-add", Who::Ceiling, 0);
+    const double mulAdd256 = f.Gflops("Ceiling", "256-bit multiply, then add", Who::Ceiling, 0);
+    const double dgemm = f.Gflops("Product", "", Who::OpenBLAS, 512);
+    const double ours = f.Gflops("Product", "MulMtrxNN", Who::Quil, 512);
+    if (mulAdd > 0.0 && fma > 0.0 && dgemm > 0.0 && ours > 0.0) {
+        out << "## What keeping the bits allows\n\n"
+            << "A result that must equal the plain loop's bits cannot use fused multiply-adds: "
+               "each product is rounded before it is added. Measured on this core, with "
+               "independent chains held in registers:\n\n"
+            << "| Operations | GFLOP/s |\n|---|--:|\n"
+            << "| 512-bit multiply, then add (what QUIL may use) | " << Gf(mulAdd) << " |\n";
+        if (mulAdd256 > 0.0) out << "| 256-bit multiply, then add | " << Gf(mulAdd256) << " |\n";
+        out << "| 512-bit fused multiply-add (what OpenBLAS uses) | " << Gf(fma) << " |\n\n"
+            << "OpenBLAS's dgemm reached " << Gf(dgemm) << " GFLOP/s at n = 512, "
+            << Number(100.0 * dgemm / fma, 0) << " % of the fused ceiling; a bit-identical product "
+            << "can reach at most " << Gf(mulAdd) << " GFLOP/s, that is " << Number(mulAdd / dgemm, 2)
+            << "× dgemm's speed on this processor. `MulMtrxNN` reached " << Gf(ours) << " GFLOP/s, "
+            << Number(100.0 * ours / mulAdd, 0) << " % of that ceiling.\n\n";
+    }
+
+    Table(out, f, "Product",
+          "`MulMtrxNN` (into its work record, then copied) and the `SMtrxNN` product (a new "
+          "object) beside Eigen's `c.noalias() = a * b` and `cblas_dgemm`. 2n³ operations.");
+    Table(out, f, "Determinant",
+          "`DetNNbyRef` (cofactors, n ≤ 8), `DetNN` (full pivoting, plain loops) and `DetNN2` "
+          "(LU of a copy) beside Eigen's `partialPivLu().determinant()` (`determinant()` for "
+          "the fixed 4×4) and LAPACKE's `dgetrf` on a copy with the product of the diagonal. "
+          "2n³/3 operations.");
+    Table(out, f, "Log-determinant",
+          "`DetLog10` beside the sum of log10 |u(i,i)| after Eigen's `partialPivLu()` and after "
+          "`dgetrf`. 2n³/3 operations.");
+    Table(out, f, "Inverse",
+          "`InvMtrxNN` (balancing, LU, one solve per column) beside Eigen's `inverse()` and "
+          "LAPACKE's `dgetrf` + `dgetri` on a copy. 2n³ operations.");
+    return out.str();
+}
+
+}  // namespace bench
