@@ -136,7 +136,7 @@ void AddProducts(unsigned n) {
     for (bool plain : {false, true}) {
         Add({"Product", "MulMtrxNN", plain ? Who::Plain : Who::Quil, n, flops}, [=](benchmark::State& st) {
             Record a = MakeRecord(av, n), b = MakeRecord(bv, n), c = MakeRecord(av, n);
-            const Path p = plain ? Path::Plain : quil::detail::PathFor(n);
+            const Path p = plain ? Path::Plain : quil::detail::FastestPath();
             for (auto _ : st) {
                 quil::detail::MulMtrxNN(p, c.get(), a.get(), b.get());
                 benchmark::ClobberMemory();
@@ -194,7 +194,7 @@ void AddDeterminants(unsigned n) {
     for (bool plain : {false, true}) {
         Add({"Determinant", "DetNN2", plain ? Who::Plain : Who::Quil, n, flops}, [=](benchmark::State& st) {
             Record a = MakeRecord(av, n);
-            const Path p = plain ? Path::Plain : quil::detail::PathFor(n);
+            const Path p = plain ? Path::Plain : quil::detail::FastestPath();
             for (auto _ : st) benchmark::DoNotOptimize(quil::detail::DetNN2(p, a.get()));
         });
     }
@@ -246,7 +246,7 @@ void AddInverses(unsigned n) {
     for (bool plain : {false, true}) {
         Add({"Inverse", "InvMtrxNN", plain ? Who::Plain : Who::Quil, n, flops}, [=](benchmark::State& st) {
             Record a = MakeRecord(av, n);
-            const Path p = plain ? Path::Plain : quil::detail::PathFor(n);
+            const Path p = plain ? Path::Plain : quil::detail::FastestPath();
             MtrxNN* ai = nullptr;
             for (auto _ : st) benchmark::DoNotOptimize(quil::detail::InvMtrxNN(p, &ai, a.get()));
             FreeMatrixNN(ai);

@@ -118,7 +118,7 @@ SMtrxNN operator*(const SMtrxNN& a, const SMtrxNN& b) {
     if (a.GetCols() == n && b.GetCols() == n) {
         // Three blocks of n x n, row after row: the routine layer's kernel sums each element
         // over ascending k, as the loop below does.
-        quil::detail::ProductRuns(quil::detail::PathFor(n), n, &a[lo][lo], &b[lo][lo], &t[lo][lo]);
+        quil::detail::ProductRuns(quil::detail::FastestPath(), n, &a[lo][lo], &b[lo][lo], &t[lo][lo]);
         return t;
     }
     for (unsigned i = lo; i - lo < t.GetRows(); ++i) {

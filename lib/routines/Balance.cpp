@@ -109,7 +109,7 @@ void quil::detail::BalanceMtrxNN(Path path, MtrxNN** dr, MtrxNN** dc, MtrxNN* s)
 }
 
 void BalanceMtrxNN(MtrxNN** dr, MtrxNN** dc, MtrxNN* s) {
-    quil::detail::BalanceMtrxNN(quil::detail::PathFor(s->Size), dr, dc, s);
+    quil::detail::BalanceMtrxNN(quil::detail::FastestPath(), dr, dc, s);
 }
 
 // x = a^-1 b through the balanced matrix S = Dr a Dc: S z = Dr b, x = Dc z. Keeps the factors
@@ -164,5 +164,5 @@ bool quil::detail::BalSolveMtrxNN(Path path, const MtrxNN* a, const Vect* b, Vec
 
 bool BalSolveMtrxNN(const MtrxNN* a, const Vect* b, Vect** x, MtrxNN** f,
                     Array1D<std::int32_t>* p, MtrxNN** dr, MtrxNN** dc) {
-    return quil::detail::BalSolveMtrxNN(quil::detail::PathFor(a->Size), a, b, x, f, p, dr, dc);
+    return quil::detail::BalSolveMtrxNN(quil::detail::FastestPath(), a, b, x, f, p, dr, dc);
 }

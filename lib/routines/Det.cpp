@@ -157,7 +157,7 @@ double quil::detail::DetNN2(Path path, const MtrxNN* a) {
     return det;
 }
 
-double DetNN2(const MtrxNN* a) { return quil::detail::DetNN2(quil::detail::PathFor(a->Size), a); }
+double DetNN2(const MtrxNN* a) { return quil::detail::DetNN2(quil::detail::FastestPath(), a); }
 
 // log10 |det| from the LU factors, with the sign apart, so that large orders do not overflow.
 double quil::detail::DetLog10(Path path, const MtrxNN* a, int* sign) {
@@ -182,7 +182,7 @@ double quil::detail::DetLog10(Path path, const MtrxNN* a, int* sign) {
 }
 
 double DetLog10(const MtrxNN* a, int* sign) {
-    return quil::detail::DetLog10(quil::detail::PathFor(a->Size), a, sign);
+    return quil::detail::DetLog10(quil::detail::FastestPath(), a, sign);
 }
 
 bool IsSingularMtrxNN(const MtrxNN* a, double* det) {

@@ -63,5 +63,5 @@ bool quil::detail::InvMtrxNN(Path path, MtrxNN** ai, const MtrxNN* a) {
 }
 
 bool InvMtrxNN(MtrxNN** ai, const MtrxNN* a) {
-    return quil::detail::InvMtrxNN(quil::detail::PathFor(a->Size), ai, a);
+    return quil::detail::InvMtrxNN(quil::detail::FastestPath(), ai, a);
 }

@@ -87,8 +87,11 @@ constexpr std::size_t kSolveRows = 4;
 QUIL_TARGET_END
 #endif
 
-// Below this order the plain loops are at least as fast as the blocked kernels.
-constexpr std::uint32_t kBlockedFrom = 16;
+// Below these orders the plain loops are at least as fast as the blocked kernels, whose set-up
+// (packing, work buffers) does not pay for itself.
+constexpr std::uint32_t kProductFrom = 12;
+constexpr std::uint32_t kFactorFrom = 16;
+constexpr std::uint32_t kSolveFrom = 8;
 
 // The plain product, as the method reads: the reference for every other path.
 void PlainProduct(std::size_t n, const double* a, const double* b, double* c) {
@@ -124,8 +127,6 @@ Path FastestPath() {
     return fastest;
 }
 
-Path PathFor(std::uint32_t n) { return n < kBlockedFrom ? Path::Plain : FastestPath(); }
-
 const char* PathName(Path path) {
     switch (path) {
     case Path::Plain: return "plain";
@@ -138,7 +139,7 @@ const char* PathName(Path path) {
 
 void ProductRuns(Path path, std::uint32_t n, const double* a, const double* b, double* c) {
     bool done = false;
-    if (!PathRuns(path)) path = Path::Plain;
+    if (!PathRuns(path) || n < kProductFrom) path = Path::Plain;
     switch (path) {
     case Path::Plain: break;
     case Path::Portable: done = portable::Product(n, a, b, c); break;
@@ -155,7 +156,7 @@ void ProductRuns(Path path, std::uint32_t n, const double* a, const double* b, d
 
 bool FactorRuns(Path path, std::uint32_t n, std::int32_t lo, double* f, double* vv,
                 std::int32_t* piv, int* parity) {
-    if (!PathRuns(path)) return false;
+    if (!PathRuns(path) || n < kFactorFrom) return false;
     switch (path) {
     case Path::Plain: return false;
     case Path::Portable: return portable::Factor(n, lo, f, vv, piv, parity);
@@ -189,7 +190,7 @@ bool RowScalesRuns(Path path, std::uint32_t n, const double* f, double* vv, bool
 bool SolveUnitColumnsRuns(Path path, std::uint32_t n, std::int32_t lo, const double* f,
                           const std::int32_t* piv, const double* dr, const double* dc,
                           std::uint32_t first, double* out) {
-    if (!PathRuns(path)) return false;
+    if (!PathRuns(path) || n < kSolveFrom) return false;
     switch (path) {
     case Path::Plain: return false;
     case Path::Portable: return portable::SolveUnitColumns(n, lo, f, piv, dr, dc, first, out);

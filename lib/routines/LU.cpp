@@ -94,7 +94,7 @@ LUDcmpOutcome quil::detail::LUDcmpMtrxNN(Path path, MtrxNN* f, Array1D<std::int3
 }
 
 LUDcmpOutcome LUDcmpMtrxNNOutcome(MtrxNN* f, Array1D<std::int32_t> p, int* parity) {
-    return quil::detail::LUDcmpMtrxNN(quil::detail::PathFor(f->Size), f, p, parity);
+    return quil::detail::LUDcmpMtrxNN(quil::detail::FastestPath(), f, p, parity);
 }
 
 bool LUDcmpMtrxNN(MtrxNN* f, Array1D<std::int32_t> p, int* parity) {
@@ -167,7 +167,7 @@ bool quil::detail::LUSolveMtrxNN(Path path, const MtrxNN* a, const Vect* b, Vect
 
 bool LUSolveMtrxNN(const MtrxNN* a, const Vect* b, Vect** x, MtrxNN** f,
                    Array1D<std::int32_t>* p) {
-    return quil::detail::LUSolveMtrxNN(quil::detail::PathFor(a->Size), a, b, x, f, p);
+    return quil::detail::LUSolveMtrxNN(quil::detail::FastestPath(), a, b, x, f, p);
 }
 
 // x = a^-1 b with the factors and pivots kept from LUSolveMtrxNN.

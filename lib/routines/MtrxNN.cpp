@@ -115,7 +115,7 @@ bool quil::detail::MulMtrxNN(Path path, MtrxNN* c, const MtrxNN* a, const MtrxNN
 }
 
 bool MulMtrxNN(MtrxNN* c, const MtrxNN* a, const MtrxNN* b) {
-    return quil::detail::MulMtrxNN(quil::detail::PathFor(a->Size), c, a, b);
+    return quil::detail::MulMtrxNN(quil::detail::FastestPath(), c, a, b);
 }
 
 // c = a transposed, through a work record so that c may be a.

@@ -27,12 +27,12 @@ enum class Path : std::uint8_t { Plain, Portable, Avx2, Avx512 };
 
 // True when this processor can take the path; Plain and Portable always can.
 bool PathRuns(Path path);
-// The widest path this processor can take.
+// The widest path this processor can take: the one the routines take.
 Path FastestPath();
-// The path the routines take for order n: the plain loops where a matrix is too small for the
-// blocked kernels to pay for their set-up.
-Path PathFor(std::uint32_t n);
 const char* PathName(Path path);
+
+// The kernels below leave small matrices to the plain loops, where blocking costs more than it
+// saves.
 
 // c = a b: c(i, j) = 0.0 + a(i, 0) b(0, j) + ... + a(i, n-1) b(n-1, j), summed left to right.
 // c must not overlap a or b. Falls back to the plain loop when the packing buffers cannot be had.
@@ -60,7 +60,7 @@ bool SolveUnitColumnsRuns(Path path, std::uint32_t n, std::int32_t lo, const dou
                           const std::int32_t* piv, const double* dr, const double* dc,
                           std::uint32_t first, double* out);
 
-// The routines with the path given; the public routines pass PathFor(n). Identical results
+// The routines with the path given; the public routines pass FastestPath(). Identical results
 // on every path.
 bool MulMtrxNN(Path path, MtrxNN* c, const MtrxNN* a, const MtrxNN* b);
 LUDcmpOutcome LUDcmpMtrxNN(Path path, MtrxNN* f, Array1D<std::int32_t> p, int* parity);
