@@ -370,6 +370,17 @@ void CheckObjects(const Case& c, const MtrxNN* a, const MtrxNN* inv) {
         Check(Identical(Elems(mi), std::vector<double>(n * n, 0.0)), "SMtrxNN::Inv without inverse");
 
     NN r(GetMatrixNN(nullptr, n, c.base1));
+    // The product, whatever kernel computes it, has the bits of the plain triple loop that sums
+    // each element over ascending k.
+    MulMtrxNN(r.get(), a, a);
+    std::vector<double> square(n * n);
+    for (unsigned i = 0; i < n; ++i)
+        for (unsigned j = 0; j < n; ++j) {
+            double sum = 0.0;
+            for (unsigned k = 0; k < n; ++k) sum = sum + c.a[i * n + k] * c.a[k * n + j];
+            square[i * n + j] = sum;
+        }
+    Check(SameAll(Elems(r.get()), square), "MulMtrxNN against the plain triple loop");
     TrnMtrxNN(r.get(), a);
     Check(SameAll(Elems(m.Tran()), Elems(r.get())), "SMtrxNN::Tran against TrnMtrxNN");
     MulMtrxNN(r.get(), a, a);
