@@ -110,8 +110,9 @@ bool PathRuns(Path path) {
     case Path::Plain:
     case Path::Portable: return true;
 #ifdef QUIL_X86_PATHS
-    case Path::Avx2: return __builtin_cpu_supports("avx2");
-    case Path::Avx512: return __builtin_cpu_supports("avx512f");
+    // The processor's features are read once; reading them again costs nothing.
+    case Path::Avx2: __builtin_cpu_init(); return __builtin_cpu_supports("avx2");
+    case Path::Avx512: __builtin_cpu_init(); return __builtin_cpu_supports("avx512f");
 #else
     case Path::Avx2:
     case Path::Avx512: return false;
