@@ -33,8 +33,10 @@ private:
     T* p_;
 };
 
-// Loops over the vectors of a tile are unrolled, so that its sums stay in registers.
+// Loops over the vectors of a tile are unrolled, so that its sums stay in registers; the steps
+// of a tile a few at a time, to spend less on the loop.
 #define QUIL_UNROLL _Pragma("GCC unroll 16")
+#define QUIL_UNROLL_STEPS _Pragma("GCC unroll 4")
 
 constexpr std::size_t RoundUp(std::size_t x, std::size_t step) { return (x + step - 1) / step * step; }
 
