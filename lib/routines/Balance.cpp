@@ -9,8 +9,11 @@ namespace {
 
 std::uint32_t LowSub(bool base1) { return base1 ? 1u : 0u; }
 
-void SetIdentity(MtrxNN* m) {
-    SetMtrxNNO(m);
+// m = the identity. The four records of BalanceMtrxNN are born 0.0 and nothing writes them off
+// the diagonal (the products take their shortcut), so off the plain path only the diagonal is
+// written: the rest is 0.0 already, and writing it again would cost a pass over n x n elements.
+void SetIdentity(quil::detail::Path path, MtrxNN* m) {
+    if (path == quil::detail::Path::Plain) SetMtrxNNO(m);
     const std::uint32_t lo = LowSub(m->Base1);
     for (std::uint32_t i = lo; i < lo + m->Size; ++i) m->Elem[i][i] = 1.0;
 }
@@ -29,7 +32,9 @@ bool MulDiagonals(MtrxNN* d, const MtrxNN* t) {
     return true;
 }
 
-// d = t d, on the diagonals alone off the plain path.
+// d = t d, on the diagonals alone off the plain path. A diagonal element that is not finite
+// stays so (the factors are finite and not 0.0), so once the full product is taken it is taken
+// at every pass after, as on the plain path.
 bool MulScales(quil::detail::Path path, MtrxNN* d, const MtrxNN* t) {
     if (path != quil::detail::Path::Plain && MulDiagonals(d, t)) return true;
     return quil::detail::MulMtrxNN(path, d, t, d);
@@ -57,16 +62,16 @@ void quil::detail::BalanceMtrxNN(Path path, MtrxNN** dr, MtrxNN** dc, MtrxNN* s)
         releaseAll();
         return;
     }
-    SetIdentity(*dr);
-    SetIdentity(*dc);
+    SetIdentity(path, *dr);
+    SetIdentity(path, *dc);
 
     const std::uint32_t lo = LowSub(base1);
     const std::uint32_t hi = lo + n - 1u;
     bool changed = true;
     while (changed) {
         changed = false;
-        SetIdentity(t1);
-        SetIdentity(t2);
+        SetIdentity(path, t1);
+        SetIdentity(path, t2);
         for (std::uint32_t i = lo; i <= hi; ++i) {
             double c = 0.0;
             double r = 0.0;

@@ -175,7 +175,7 @@ bool FactorRuns(Path path, std::uint32_t n, std::int32_t lo, double* f, double* 
 }
 
 bool RowScalesRuns(Path path, std::uint32_t n, const double* f, double* vv, bool* zeroRow) {
-    if (!PathRuns(path)) return false;
+    if (!PathRuns(path) || n < kFactorFrom) return false;
     switch (path) {
     case Path::Plain: return false;
     case Path::Portable: *zeroRow = !portable::RowScales(n, f, vv); return true;
