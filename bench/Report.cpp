@@ -174,7 +174,7 @@ std::string Document(const std::vector<Entry>& entries, const Collector& results
            "\"plain loops\" column), which the tests check on every path.\n\n"
         << "- Processor: " << setting.processor << "\n"
         << "- QUIL's kernels: the " << setting.path << " path, chosen at run time; the plain "
-           "loops below order 16\n"
+           "loops at orders too small for blocking to pay\n"
         << "- Compiler: " << setting.compiler << ", -O2, no -march (QUIL, Eigen and this program alike)\n"
         << "- OpenBLAS: " << setting.blas << "\n"
         << "- Run: " << setting.started << "; load average before " << setting.loadBefore
@@ -236,6 +236,18 @@ std::string Document(const std::vector<Entry>& entries, const Collector& results
             << "× dgemm's speed on this processor. `MulMtrxNN` reached " << Gf(ours) << " GFLOP/s, "
             << Number(100.0 * ours / mulAdd, 0) << " % of that ceiling.\n\n";
     }
+
+    out << "## Notes\n\n"
+        << "- At n = 4 the figures are those of the routines' own work storage more than of "
+           "their arithmetic: `DetNN2` and `DetLog10` make five zero-filled heap requests per "
+           "call (the pivot index vector, the work record's record, row table and elements, the "
+           "row scales) and `InvMtrxNN` about forty (its result, the factors, the balanced copy, "
+           "the four balancing records, the vectors of each solve), as the routines are "
+           "specified; LAPACKE's `dgetrf` works in place.\n"
+        << "- `DetNN` (full pivoting) and `DetNNbyRef` (cofactors) have no fast path; their "
+           "figures are the plain loops'.\n"
+        << "- Each time is the fastest of three repetitions; the ratios move by a few per cent "
+           "from run to run on this machine.\n\n";
 
     Table(out, f, "Product",
           "`MulMtrxNN` (into its work record, then copied) and the `SMtrxNN` product (a new "
