@@ -9,9 +9,9 @@ namespace {
 
 std::uint32_t LowSub(bool base1) { return base1 ? 1u : 0u; }
 
-// m = the identity. The four records of BalanceMtrxNN are born 0.0 and nothing writes them off
-// the diagonal (the products take their shortcut), so off the plain path only the diagonal is
-// written: the rest is 0.0 already, and writing it again would cost a pass over n x n elements.
+// m = the identity. Dr and Dc are set once, at birth, when they are 0.0 throughout; T1 and T2
+// are born 0.0 and only their diagonals are ever written. So off the plain path only the
+// diagonal is set: the rest is 0.0 already, and writing it again costs a pass over n x n.
 void SetIdentity(quil::detail::Path path, MtrxNN* m) {
     if (path == quil::detail::Path::Plain) SetMtrxNNO(m);
     const std::uint32_t lo = LowSub(m->Base1);
