@@ -1,14 +1,26 @@
-// A program outside the project that uses the installed library.
+// A program outside the project that uses the installed library: both layers.
 #include <quil.h>
 
 #include <cstdio>
 
 int main() {
-    Array1D<double> p = GetArray1D<double>(ArrDouble, nullptr, 1, 4);
-    if (!p) return 1;
-    p[4] = 2.5;
-    const bool ok = p[1] == 0.0 && p[4] == 2.5;
-    p = FreeArray1D(ArrDouble, p, 1, 4);
+    MtrxNN* a = GetMatrixNN(nullptr, 2, true);
+    if (a == nullptr) return 1;
+    a->Elem[1][1] = 0.0;
+    a->Elem[1][2] = 1.0;
+    a->Elem[2][1] = 1.0;
+    a->Elem[2][2] = 0.0;
+    const double routineDet = DetNN2(a);
+    a = FreeMatrixNN(a);
+
+    SMtrxNN b(2);
+    b[0][0] = 1.0;
+    b[0][1] = 2.0;
+    b[1][0] = 3.0;
+    b[1][1] = 4.0;
+    const double objectDet = b.Det();
+
+    const bool ok = routineDet == -1.0 && objectDet > -2.0000001 && objectDet < -1.9999999;
     std::printf("consumer: %s\n", ok ? "ok" : "wrong");
     return ok ? 0 : 1;
 }
