@@ -304,7 +304,7 @@ private:
 
     // The form's outer size includes the frame; Qt sizes the client area. Whenever the frame
     // the window system draws changes, the client area gives way so that the outer size and
-    // the minimum outer size stay as described.
+    // the minimum outer size stay what TFmMain sets.
     void AdoptFrame() {
         const QSize frame = frameGeometry().size() - geometry().size();
         if (frame.width() == form_.FrameWidth() && frame.height() == form_.FrameHeight()) return;
