@@ -6,8 +6,7 @@
 
 #include <cstdio>
 
-#include "FmMain.h"
-#include "qt/QtRenderer.h"
+#include "QtWindow.h"
 #include "widgets/Application.h"
 
 int main(int argc, char* argv[]) {
@@ -16,13 +15,7 @@ int main(int argc, char* argv[]) {
         return 2;
     }
     TApplication app;
-    auto renderer = std::make_unique<QtRenderer>(argv[0]);
-    QtRenderer& qt = *renderer;
-    app.Initialize(std::move(renderer));
-    app.Title = ProgramTitles.ApplicationTitle;
-    TFmMain* form = nullptr;
-    app.CreateForm(form);
-    QWidget* window = qt.Show(app, *form);
+    QWidget* window = ShowMainWindowWithQt(app, argv[0]);
     window->findChild<QToolButton*>(QStringLiteral("SpBtnRun"))->click();
     QApplication::processEvents();
     if (!window->grab().save(QString::fromLocal8Bit(argv[1]))) {

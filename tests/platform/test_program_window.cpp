@@ -8,18 +8,12 @@
 
 #include "FmMain.h"
 #include "ProcessRun.h"
-#include "qt/QtRenderer.h"
+#include "QtWindow.h"
 #include "widgets/Application.h"
 
 TEST(PROGRAM_SUITE, CaptionApplicationTitleAndLabel) {
     TApplication app;
-    auto renderer = std::make_unique<QtRenderer>();
-    QtRenderer& qt = *renderer;
-    app.Initialize(std::move(renderer));
-    app.Title = ProgramTitles.ApplicationTitle;
-    TFmMain* form = nullptr;
-    app.CreateForm(form);
-    QWidget* window = qt.Show(app, *form);
+    QWidget* window = ShowMainWindowWithQt(app);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
     EXPECT_EQ(window->windowTitle(), "QUIL Library Test Platform");
     EXPECT_EQ(QCoreApplication::applicationName(), EXPECTED_APPLICATION_TITLE);

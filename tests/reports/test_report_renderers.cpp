@@ -9,9 +9,8 @@
 #include <QToolButton>
 
 #include "ExpectedReports.h"
-#include "FmMain.h"
 #include "ProcessRun.h"
-#include "qt/QtRenderer.h"
+#include "QtWindow.h"
 #include "widgets/Application.h"
 
 namespace {
@@ -36,13 +35,7 @@ TEST(PROGRAM_SUITE, BatchRendererWritesTheReportLineByLine) {
 
 TEST(PROGRAM_SUITE, QtWindowShowsTheReportAfterEachRun) {
     TApplication app;
-    auto renderer = std::make_unique<QtRenderer>();
-    QtRenderer& qt = *renderer;
-    app.Initialize(std::move(renderer));
-    app.Title = ProgramTitles.ApplicationTitle;
-    TFmMain* form = nullptr;
-    app.CreateForm(form);
-    QWidget* window = qt.Show(app, *form);
+    QWidget* window = ShowMainWindowWithQt(app);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
     auto* memo = window->findChild<QPlainTextEdit*>("Memo");
     auto* run = window->findChild<QToolButton*>("SpBtnRun");
