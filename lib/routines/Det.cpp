@@ -2,6 +2,7 @@
 #include <cfloat>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 
 #include "routines/DetNN.h"
 #include "routines/detail/Kernels.h"
@@ -9,6 +10,22 @@
 namespace {
 
 std::uint32_t LowSub(bool base1) { return base1 ? 1u : 0u; }
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+// True when rows and columns lo..hi of m hold a NaN. Magnitude comparisons pass a NaN over, so
+// a routine that finds no scale or no pivot asks this before it calls the matrix singular.
+bool HoldsNaN(Array2D<double> m, std::uint32_t lo, std::uint32_t hi) {
+    for (std::uint32_t i = lo; i <= hi; ++i)
+        for (std::uint32_t j = lo; j <= hi; ++j)
+            if (std::isnan(m[i][j])) return true;
+    return false;
+}
+
+// The determinant of a matrix found singular: 0.0, unless the block lo..hi of m holds a NaN.
+double ZeroUnlessNaN(Array2D<double> m, std::uint32_t lo, std::uint32_t hi) {
+    return HoldsNaN(m, lo, hi) ? kNaN : 0.0;
+}
 
 // Cofactor expansion along the first column; false when a minor cannot be had.
 bool CofactorDet(const MtrxNN* a, double* det) {
@@ -89,9 +106,9 @@ double DetNN(const MtrxNN* a) {
             const double m = std::fabs(a->Elem[lo + i - 1u][lo + j - 1u]);
             if (m > scale) scale = m;
         }
-        if (scale == 0.0) {  // a zero column: singular
+        if (scale == 0.0) {  // a zero column (or zeros and NaN): singular
             FreeMatrixNN(wm);
-            return 0.0;
+            return ZeroUnlessNaN(a->Elem, lo, lo + n - 1u);
         }
         for (std::uint32_t i = 1; i <= n; ++i) w[i][j] = a->Elem[lo + i - 1u][lo + j - 1u] / scale;
         product = product * scale;
@@ -111,9 +128,10 @@ double DetNN(const MtrxNN* a) {
                 }
             }
         }
-        if (big == 0.0) {  // nothing left to pivot on: singular
+        if (big == 0.0) {  // nothing left to pivot on (but zeros or NaN): singular
+            const double det = ZeroUnlessNaN(w, k, n);
             FreeMatrixNN(wm);
-            return 0.0;
+            return det;
         }
         product = product * w[p][q];
         if (q != k) {
@@ -149,7 +167,7 @@ double quil::detail::DetNN2(Path path, const MtrxNN* a) {
     int parity;
     switch (LUDcmpMtrxNN(path, work.w, work.index, &parity)) {
     case LUDcmpOutcome::NoWork: return DBL_MAX;
-    case LUDcmpOutcome::ZeroRow: return 0.0;
+    case LUDcmpOutcome::ZeroRow: return ZeroUnlessNaN(a->Elem, work.lo, work.hi);
     case LUDcmpOutcome::Done: break;
     }
     double det = parity;
@@ -167,7 +185,7 @@ double quil::detail::DetLog10(Path path, const MtrxNN* a, int* sign) {
     int parity;
     switch (LUDcmpMtrxNN(path, work.w, work.index, &parity)) {
     case LUDcmpOutcome::NoWork: return DBL_MAX;
-    case LUDcmpOutcome::ZeroRow: return -DBL_MAX;  // log10 of 0
+    case LUDcmpOutcome::ZeroRow: return HoldsNaN(a->Elem, work.lo, work.hi) ? kNaN : -DBL_MAX;
     case LUDcmpOutcome::Done: break;
     }
     int s = parity;

@@ -2,6 +2,10 @@
 //
 // No routine here changes its input matrix: each works on copies, and releases all of its work
 // storage before it returns, on success and on failure alike.
+//
+// A NaN anywhere in the input gives a NaN determinant from every determinant routine (and from
+// DetLog10 a NaN logarithm), never the 0.0 of a singular matrix: a column or row of zeros and
+// NaN is not a zero one.
 #pragma once
 
 #include <cstdint>
@@ -30,8 +34,8 @@ double DetNN(const MtrxNN* a);
 double DetNN2(const MtrxNN* a);
 
 // log10 |det| from the LU decomposition; *sign receives +1 or -1, so det = *sign * 10^result.
-// \returns -DBL_MAX with *sign 0 when a has a row of zeros; DBL_MAX with *sign 0 when work
-// storage cannot be allocated.
+// \returns -DBL_MAX with *sign 0 when a has a row of zeros (NaN when a also holds a NaN);
+// DBL_MAX with *sign 0 when work storage cannot be allocated.
 double DetLog10(const MtrxNN* a, int* sign);
 
 // *det = DetNN2(a); true when |*det| < SingularTol. When work storage cannot be allocated,

@@ -11,8 +11,11 @@
 #include "ReportCapture.h"
 #include "RoutineTestUtil.h"
 #include "routines/DetNN.h"
+#include "routines/detail/Kernels.h"
 
 namespace {
+
+using quil::detail::Path;
 
 using rtest::Elems;
 using rtest::Lo;
@@ -147,6 +150,48 @@ TEST(Determinant, DiagonalOfMinusOnesGivesPlusOrMinusOne) {
             int sign = 0;
             EXPECT_EQ(DetLog10(a.get(), &sign), 0.0);
             EXPECT_EQ(sign, static_cast<int>(expect));
+        }
+    }
+}
+
+// Every path this processor runs, the plain loops first.
+std::vector<Path> Paths() {
+    std::vector<Path> paths;
+    for (Path p : {Path::Plain, Path::Portable, Path::Avx2, Path::Avx512})
+        if (quil::detail::PathRuns(p)) paths.push_back(p);
+    return paths;
+}
+
+TEST(Determinant, NaNInGivesNaNOut) {
+    const double nan = std::nan("");
+    for (bool base1 : {false, true}) {
+        // A column, a row, of zeros and NaN; a zero column beside a NaN; a block that is all
+        // NaN once the first pivot is taken.
+        const NN cases[] = {MakeNN(base1, {{nan, 1}, {0, 1}}), MakeNN(base1, {{nan, 0}, {0, 1}}),
+                            MakeNN(base1, {{0, nan}, {0, 1}}),
+                            MakeNN(base1, {{2, 1, 1}, {1, nan, nan}, {1, nan, nan}})};
+        for (const NN& a : cases) {
+            int sign = 0;
+            double det = 0.0;
+            IsSingularMtrxNN(a.get(), &det);
+            for (double d : {DetNNbyRef(a.get()), DetNN(a.get()), DetNN2(a.get()),
+                             DetLog10(a.get(), &sign), det})
+                EXPECT_TRUE(std::isnan(d)) << d;
+        }
+        // At the kernels' orders: one NaN, and a row of zeros but for a NaN.
+        for (std::uint32_t n : {16u, 17u}) {
+            const std::uint32_t lo = Lo(base1);
+            NN one = Sample(n, base1, n), row = Sample(n, base1, n);
+            one->Elem[lo + 3][lo + 5] = nan;
+            for (std::uint32_t j = lo; j < lo + n; ++j) row->Elem[lo + 7][j] = j == lo ? nan : 0.0;
+            for (const MtrxNN* a : {one.get(), row.get()}) {
+                EXPECT_TRUE(std::isnan(DetNN(a))) << n;
+                for (Path path : Paths()) {
+                    int sign = 0;
+                    EXPECT_TRUE(std::isnan(quil::detail::DetNN2(path, a))) << n;
+                    EXPECT_TRUE(std::isnan(quil::detail::DetLog10(path, a, &sign))) << n;
+                }
+            }
         }
     }
 }
