@@ -10,6 +10,7 @@ packages=(
     libgtest-dev libgmock-dev
     qt6-base-dev libncurses-dev
     fonts-liberation fonts-ipafont-gothic
+    locales  # the sources of the German locale that the report tests make
 )
 for group in "$@"; do
     case "$group" in
