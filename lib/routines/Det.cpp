@@ -185,7 +185,8 @@ double quil::detail::DetLog10(Path path, const MtrxNN* a, int* sign) {
     int parity;
     switch (LUDcmpMtrxNN(path, work.w, work.index, &parity)) {
     case LUDcmpOutcome::NoWork: return DBL_MAX;
-    case LUDcmpOutcome::ZeroRow: return HoldsNaN(a->Elem, work.lo, work.hi) ? kNaN : -DBL_MAX;
+    case LUDcmpOutcome::ZeroRow:  // log10 of 0, unless a zero row was made of zeros and NaN
+        return HoldsNaN(a->Elem, work.lo, work.hi) ? kNaN : -DBL_MAX;
     case LUDcmpOutcome::Done: break;
     }
     int s = parity;
