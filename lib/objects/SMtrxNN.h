@@ -20,7 +20,8 @@ public:
 
     SMtrxNN Tran() const;
 
-    // \returns the determinant by LU decomposition (DetNN2): DBL_MAX when the routine has no
+    // \returns the determinant by LU decomposition (DetNN2), whose product of the diagonal never
+    // overflows or underflows on the way (routines/DetNN.h): DBL_MAX when the routine has no
     // work storage, 0.0 for a row of zeros or when this object's work copy cannot be made.
     // Throws OpeErr Kind 0 when this object is not square.
     // \warning an exactly zero pivot counts as 1.0e-20, so a singular matrix may give a tiny

@@ -196,6 +196,57 @@ TEST(Determinant, NaNInGivesNaNOut) {
     }
 }
 
+// b with row (or column) k scaled by 2^e[k].
+NN ScaledBy(const MtrxNN* b, const std::vector<int>& e, bool rows) {
+    NN m(GetMatrixNN(nullptr, b->Size, b->Base1));
+    const std::uint32_t lo = Lo(b->Base1);
+    for (std::uint32_t i = 0; i < b->Size; ++i)
+        for (std::uint32_t j = 0; j < b->Size; ++j)
+            m->Elem[lo + i][lo + j] = std::ldexp(b->Elem[lo + i][lo + j], e[rows ? i : j]);
+    return m;
+}
+
+TEST(Determinant, OutOfRangeOnTheWayButNotAtTheEnd) {
+    // Powers of 2 scale each determinant exactly: rows for the LU, whose pivots ignore row
+    // scales, columns for DetNN, whose column scaling undoes them, either for the cofactors.
+    // The plain running product would overflow (or underflow) with the first half of the
+    // exponents, before the rest bring it back.
+    for (std::uint32_t n : {4u, 16u, 17u}) {
+        for (bool base1 : {false, true}) {
+            for (int sign : {1, -1}) {
+                NN b = Sample(n, base1, 3 * n);
+                std::vector<int> e(n);
+                int total = 0;
+                for (std::uint32_t k = 0; k < n; ++k) {
+                    e[k] = sign * (k < n / 2 ? (n == 4 ? 550 : 140) : (n == 4 ? -100 : -40));
+                    total += e[k];
+                    b->Elem[Lo(base1) + k][Lo(base1) + k] += 4.0 * n;  // no row exchanges
+                }
+                NN rows = ScaledBy(b.get(), e, true), cols = ScaledBy(b.get(), e, false);
+                for (Path path : Paths()) {
+                    EXPECT_EQ(quil::detail::DetNN2(path, rows.get()),
+                              std::ldexp(quil::detail::DetNN2(path, b.get()), total)) << n;
+                }
+                double det = 0.0;
+                IsSingularMtrxNN(rows.get(), &det);
+                EXPECT_EQ(det, std::ldexp(DetNN2(b.get()), total)) << n;
+                EXPECT_EQ(DetNN(cols.get()), std::ldexp(DetNN(b.get()), total)) << n;
+                if (n == 4) {
+                    EXPECT_EQ(DetNNbyRef(rows.get()), std::ldexp(DetNNbyRef(b.get()), total));
+                }
+            }
+        }
+    }
+    // In decimal: diag(1e200, 1e200, 1e-200, 1e-200) is 1, in either order.
+    for (bool base1 : {false, true}) {
+        for (double big : {1e200, 1e-200}) {
+            NN d = MakeNN(base1, {{big, 0, 0, 0}, {0, big, 0, 0}, {0, 0, 1 / big, 0}, {0, 0, 0, 1 / big}});
+            for (double det : {DetNNbyRef(d.get()), DetNN(d.get()), DetNN2(d.get())})
+                EXPECT_NEAR(det, 1.0, 4 * DBL_EPSILON) << big;
+        }
+    }
+}
+
 TEST(Determinant, OrderOneIsTheElement) {
     NN a = MakeNN(true, {{-2.5}});
     EXPECT_EQ(DetNNbyRef(a.get()), -2.5);
