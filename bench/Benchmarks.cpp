@@ -28,7 +28,7 @@
 
 #include "Report.h"
 #include "quil.h"
-#include "routines/detail/Kernels.h"
+#include "routines/detail/Paths.h"
 
 extern "C" void openblas_set_num_threads(int);
 extern "C" char* openblas_get_config(void);

@@ -5,7 +5,7 @@
 #include <limits>
 
 #include "routines/DetNN.h"
-#include "routines/detail/Kernels.h"
+#include "routines/detail/Paths.h"
 
 namespace {
 

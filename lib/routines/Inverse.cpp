@@ -2,7 +2,7 @@
 #include <cstdint>
 
 #include "routines/DetNN.h"
-#include "routines/detail/Kernels.h"
+#include "routines/detail/Paths.h"
 
 // A^-1 = Dc S^-1 Dr with S = Dr A Dc balanced. The first column is solved by BalSolveMtrxNN,
 // which leaves the factors of S, its pivots and Dr, Dc behind; every further column reuses them:

@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "routines/DetNN.h"
-#include "routines/detail/Kernels.h"
+#include "routines/detail/Paths.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <new>
 
-#include "routines/detail/Kernels.h"
+#include "routines/detail/Paths.h"
 
 namespace {
 

@@ -10,15 +10,13 @@
 // The vector width is chosen at run time, so one binary runs on every x86-64 processor: AVX-512
 // or AVX2 where the processor has it, portable code (SSE2 on x86-64) otherwise.
 //
-// Matrices reach the kernels as runs: n * n doubles, row after row, from element (lo, lo).
-// Pivot subscripts are stored as the routines store them, with the suffix base added.
+// The kernels know nothing of the records: matrices reach them as runs, n * n doubles row after
+// row from element (lo, lo), and vectors as plain arrays. Pivot subscripts are stored as the
+// routines store them, with the suffix base added. The routines that take a path are declared
+// in routines/detail/Paths.h.
 #pragma once
 
 #include <cstdint>
-
-#include "routines/DetNN.h"
-#include "routines/MtrxNN.h"
-#include "routines/Vect.h"
 
 namespace quil::detail {
 
@@ -59,20 +57,5 @@ bool FactorRuns(Path path, std::uint32_t n, std::int32_t lo, double* f, double* 
 bool SolveUnitColumnsRuns(Path path, std::uint32_t n, std::int32_t lo, const double* f,
                           const std::int32_t* piv, const double* dr, const double* dc,
                           std::uint32_t first, double* out);
-
-// The routines with the path given; the public routines pass FastestPath(). Identical results
-// on every path.
-bool MulMtrxNN(Path path, MtrxNN* c, const MtrxNN* a, const MtrxNN* b);
-LUDcmpOutcome LUDcmpMtrxNN(Path path, MtrxNN* f, Array1D<std::int32_t> p, int* parity);
-double DetNN2(Path path, const MtrxNN* a);
-double DetLog10(Path path, const MtrxNN* a, int* sign);
-bool LUSolveMtrxNN(Path path, const MtrxNN* a, const Vect* b, Vect** x, MtrxNN** f,
-                   Array1D<std::int32_t>* p);
-// Off the plain path, the products of the diagonal scaling matrices are formed on their
-// diagonals alone, which gives the same bits as the full products while every factor is finite.
-void BalanceMtrxNN(Path path, MtrxNN** dr, MtrxNN** dc, MtrxNN* s);
-bool BalSolveMtrxNN(Path path, const MtrxNN* a, const Vect* b, Vect** x, MtrxNN** f,
-                    Array1D<std::int32_t>* p, MtrxNN** dr, MtrxNN** dc);
-bool InvMtrxNN(Path path, MtrxNN** ai, const MtrxNN* a);
 
 }  // namespace quil::detail
