@@ -8,7 +8,7 @@
 #include "ReportCapture.h"
 #include "RoutineTestUtil.h"
 #include "routines/DetNN.h"
-#include "routines/detail/Kernels.h"
+#include "routines/detail/Paths.h"
 
 namespace {
 
