@@ -23,8 +23,9 @@ struct BatchRun {
     TApplication App;
     TFmMain* Form = nullptr;
 
-    int Run() {
-        App.Initialize(std::make_unique<BatchRenderer>(Out, Err));
+    int Run() { return Run(Out); }
+    int Run(std::ostream& out) {
+        App.Initialize(std::make_unique<BatchRenderer>(out, Err));
         App.Title = ProgramTitles.ApplicationTitle;
         App.CreateForm(Form);
         App.Run();
@@ -65,4 +66,11 @@ TEST(Batch, TheProgramExitsNonZeroWhenTheRunFails) {
     EXPECT_NE(run.Status, 0);
     EXPECT_EQ(run.Out, Joined(TestReport.begin(), TestReport.begin() + LinesBeforeFailure));
     EXPECT_EQ(run.Err, "Test of Platform: exception of class TestPlainError\n");
+}
+
+TEST(Batch, AReportThatCannotBeWrittenIsAFailure) {
+    BatchRun batch;
+    std::ostream nowhere(nullptr);
+    EXPECT_EQ(batch.Run(nowhere), 1);
+    EXPECT_EQ(batch.Err.str(), "Test of Platform: cannot write the report\n");
 }

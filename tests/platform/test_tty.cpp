@@ -133,6 +133,21 @@ TEST_F(TtyCore, ButtonsAnswerClicksAndTheCloseBoxCloses) {
     EXPECT_TRUE(window->Closed());
 }
 
+TEST_F(TtyCore, NarrowTerminalsKeepBothButtons) {
+    for (int cols : {44, 30, 13}) {
+        window->Resize(Rows, cols);
+        Grid grid(Rows, cols);
+        window->Draw(grid);
+        const std::string strip = grid.Row(1);
+        const auto run = strip.find("[Run]");
+        ASSERT_NE(strip.find("[Exit]"), std::string::npos) << cols;
+        ASSERT_NE(run, std::string::npos) << cols;
+        form->Memo->Lines->Clear();
+        window->Click(1, static_cast<int>(run) + 1);
+        EXPECT_EQ(form->Memo->Lines->Count(), static_cast<int>(TestReport.size())) << cols;
+    }
+}
+
 TEST_F(TtyCore, AnExceptionFromTheRunLeavesTheWindowOpen) {
     TestRunFailure = TestFailure::Standard;
     testing::internal::CaptureStderr();
