@@ -208,16 +208,14 @@ TEST(Application, DispatchShowsAnEscapedExceptionAndReportsIt) {
     EXPECT_EQ(shown.Shown, (std::vector<std::string>{"exception of class TestPlainError"}));
 }
 
-TEST(RendererChoice, ForcedNamesAndTheAutomaticOrder) {
+TEST(RendererChoice, ForcedNamesInAnyLetterCase) {
     EXPECT_EQ(RendererKindNamed("qt"), RendererKind::Qt);
     EXPECT_EQ(RendererKindNamed("tty"), RendererKind::Tty);
     EXPECT_EQ(RendererKindNamed("batch"), RendererKind::Batch);
-    EXPECT_EQ(RendererKindNamed("Qt"), std::nullopt);
+    EXPECT_EQ(RendererKindNamed("Qt"), RendererKind::Qt);
+    EXPECT_EQ(RendererKindNamed("TTY"), RendererKind::Tty);
+    EXPECT_EQ(RendererKindNamed("bAtCh"), RendererKind::Batch);
     EXPECT_EQ(RendererKindNamed(""), std::nullopt);
-    EXPECT_EQ(RendererKindNamed(nullptr), std::nullopt);
-    EXPECT_EQ(AutomaticRendererKind(true, false, false), RendererKind::Qt);
-    EXPECT_EQ(AutomaticRendererKind(true, true, true), RendererKind::Qt);
-    EXPECT_EQ(AutomaticRendererKind(false, true, true), RendererKind::Tty);
-    EXPECT_EQ(AutomaticRendererKind(false, true, false), RendererKind::Batch);
-    EXPECT_EQ(AutomaticRendererKind(false, false, true), RendererKind::Batch);
+    EXPECT_EQ(RendererKindNamed("batc"), std::nullopt);
+    EXPECT_EQ(RendererKindNamed("batches"), std::nullopt);
 }

@@ -14,8 +14,12 @@
 #include <QToolButton>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <utility>
+
+#include "qt/QtDisplay.h"
 
 namespace {
 
@@ -329,10 +333,38 @@ private:
     bool closing_ = false;
 };
 
-QtRenderer::QtRenderer(const char* programPath) : programPath_(programPath) {
+namespace {
+
+std::string startingProgram;
+QtMessageHandler previousHandler = nullptr;
+
+// Qt ends the process (abort, core dump) when it cannot start at all. While it starts, such an
+// end is turned into a message and an exit status.
+void FailStartingQt(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (type != QtFatalMsg) {
+        if (previousHandler != nullptr) previousHandler(type, context, message);
+        return;
+    }
+    std::fprintf(stderr, "%s: the qt renderer cannot start: %s\n", startingProgram.c_str(),
+                 message.toLocal8Bit().constData());
+    std::fflush(stderr);
+    std::_Exit(1);
+}
+
+}  // namespace
+
+QtRenderer::QtRenderer(const char* programPath, bool automatic) : programPath_(programPath) {
     if (QApplication::instance() == nullptr) {
+        const QtDisplay display = ProbeQtDisplay();
+        if (display.State == QtDisplay::NoneNamed || display.State == QtDisplay::Unreachable ||
+            (display.State == QtDisplay::ShowsNothing && automatic))
+            throw RendererUnavailable("the qt renderer cannot start: " + display.Why,
+                                      display.State != QtDisplay::Unreachable);
         argv_[0] = programPath_.data();
+        startingProgram = ProgramNameOf(programPath_);
+        previousHandler = qInstallMessageHandler(FailStartingQt);
         ownApplication_ = std::make_unique<QApplication>(argc_, argv_);
+        qInstallMessageHandler(previousHandler);
     }
     RegisterFontSubstitutes();
     previousMessageBox_ = SetMessageBoxHandler(QtMessageBox);

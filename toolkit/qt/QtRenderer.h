@@ -19,8 +19,11 @@ class QWidget;
 
 class QtRenderer final : public TRenderer {
 public:
-    // Uses the running QApplication, or makes one for programPath (no other arguments).
-    explicit QtRenderer(const char* programPath = "quil");
+    // Uses the running QApplication, or makes one for programPath (no other arguments). Before
+    // making one it throws RendererUnavailable where no display can be opened, and where the
+    // only one is a platform nobody sees when the choice is automatic. Should Qt fail to start
+    // all the same, the program ends with a message and status 1.
+    explicit QtRenderer(const char* programPath = "quil", bool automatic = false);
     ~QtRenderer() override;
 
     int Run(TApplication& app, TForm& mainForm) override;
