@@ -107,6 +107,17 @@ TEST(FormLayout, OuterSizeNeverGoesBelowTheMinimum) {
     EXPECT_EQ(fm.ClientWidth(), 580);
 }
 
+TEST(FormLayout, FittedToAScreenWithinTheDesignAndTheMinimum) {
+    for (auto [screen, fitted] : {std::pair{TRect{0, 0, 1920, 1080}, TRect{0, 0, 800, 600}},
+                                  std::pair{TRect{0, 0, 640, 480}, TRect{0, 0, 640, 480}},
+                                  std::pair{TRect{0, 0, 700, 400}, TRect{0, 0, 700, 450}},
+                                  std::pair{TRect{0, 0, 320, 240}, TRect{0, 0, 600, 450}}}) {
+        TFmMain fm;
+        fm.FitTo(screen.Width, screen.Height);
+        EXPECT_EQ(fm.BoundsRect(), fitted) << screen.Width << "x" << screen.Height;
+    }
+}
+
 TEST(Components, ADeletedControlLeavesItsParentAndOwner) {
     TFmMain fm;
     const int owned = fm.ComponentCount();

@@ -4,7 +4,8 @@
 // the aligned controls out whenever the window's size changes, the memos' lines are mirrored
 // as they change, and clicks reach the model through the application's Dispatch, so that an
 // escaping exception is shown in a message box and the window stays open. While the renderer
-// lives, the library's message box is a real modal dialog.
+// lives, the library's message box is a real modal dialog. The window's first size is the
+// form's, fitted to the screen; keys press the buttons as in the terminal renderer.
 #pragma once
 
 #include <memory>
