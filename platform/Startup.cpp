@@ -76,6 +76,12 @@ int RunTestPlatform(int argc, char* argv[]) {
         return Refuse(name, "unexpected argument '" + std::string(arg) + "'");
     }
 
+    try {
+        ForcedRendererKind();
+    } catch (const std::invalid_argument& wrong) {
+        return Refuse(name, wrong.what());
+    }
+
     TApplication Application;
     Application.ExeName = path;
     try {
@@ -84,8 +90,6 @@ int RunTestPlatform(int argc, char* argv[]) {
         TFmMain* FmMain = nullptr;
         Application.CreateForm(FmMain);
         Application.Run();
-    } catch (const std::invalid_argument& wrong) {
-        return Refuse(name, wrong.what());
     } catch (const RendererUnavailable& unavailable) {
         std::fprintf(stderr, "%s: %s\n", name.c_str(), unavailable.what());
         return Failed;

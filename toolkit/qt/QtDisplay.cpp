@@ -1,12 +1,12 @@
 #include "qt/QtDisplay.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QLibraryInfo>
 #include <QStringList>
 
 #include <cstdlib>
 #include <string_view>
-#include <vector>
 
 #ifdef QUIL_HAVE_XCB
 #include <xcb/xcb.h>
@@ -22,17 +22,13 @@ std::string Env(const char* name) {
     return value != nullptr ? value : "";
 }
 
-// The platform names Qt tries in turn, without their arguments ("xcb:..." is xcb).
-std::vector<std::string> PlatformsQtTries() {
-    std::vector<std::string> names;
+// The platforms Qt tries in turn, each a name with its arguments ("linuxfb:fb=/dev/fb1").
+QStringList PlatformsQtTries() {
     const std::string forced = Env("QT_QPA_PLATFORM");
-    if (!forced.empty()) {
-        for (const QString& entry : QString::fromStdString(forced).split(u';', Qt::SkipEmptyParts))
-            names.push_back(entry.section(u':', 0, 0).toStdString());
-        return names;
-    }
-    if (!Env("WAYLAND_DISPLAY").empty() || Env("XDG_SESSION_TYPE") == "wayland") names.push_back("wayland");
-    names.push_back("xcb");
+    if (!forced.empty()) return QString::fromStdString(forced).split(u';', Qt::SkipEmptyParts);
+    QStringList names;
+    if (!Env("WAYLAND_DISPLAY").empty() || Env("XDG_SESSION_TYPE") == "wayland") names.push_back(QStringLiteral("wayland"));
+    names.push_back(QStringLiteral("xcb"));
     return names;
 }
 
@@ -50,7 +46,15 @@ bool PluginInstalled(const std::string& name) {
 }
 
 // Empty when the platform's display server answers, otherwise why not.
-std::string Connect(const std::string& name) {
+std::string Connect(const std::string& name, const QString& arguments) {
+    // Qt's framebuffer platform crashes where it finds no framebuffer.
+    if (name == "linuxfb") {
+        QString device = QStringLiteral("/dev/fb0");
+        for (const QString& argument : arguments.split(u':'))
+            if (argument.startsWith(QStringLiteral("fb="))) device = argument.mid(3);
+        if (QFileInfo(device).isWritable()) return {};
+        return "cannot open the framebuffer " + device.toStdString();
+    }
 #ifdef QUIL_HAVE_XCB
     if (name == "xcb") {
         xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
@@ -72,7 +76,6 @@ std::string Connect(const std::string& name) {
         return "cannot connect to the Wayland display \"" + (socket.empty() ? std::string("wayland-0") : socket) + "\"";
     }
 #endif
-    (void)name;
     return {};
 }
 
@@ -82,8 +85,10 @@ QtDisplay ProbeQtDisplay() {
     if (Env("DISPLAY").empty() && Env("WAYLAND_DISPLAY").empty() && Env("QT_QPA_PLATFORM").empty())
         return {QtDisplay::NoneNamed, "no display: DISPLAY, WAYLAND_DISPLAY and QT_QPA_PLATFORM are not set"};
     std::string failures;
-    for (const std::string& name : PlatformsQtTries()) {
-        std::string why = PluginInstalled(name) ? Connect(name) : "Qt has no platform plugin \"" + name + "\"";
+    for (const QString& platform : PlatformsQtTries()) {
+        const std::string name = platform.section(u':', 0, 0).toStdString();
+        std::string why = PluginInstalled(name) ? Connect(name, platform.section(u':', 1))
+                                                : "Qt has no platform plugin \"" + name + "\"";
         if (why.empty()) {
             if (name == "offscreen" || name == "minimal")
                 return {QtDisplay::ShowsNothing, "QT_QPA_PLATFORM=" + name + " shows the window to nobody"};
