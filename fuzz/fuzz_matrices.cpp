@@ -35,7 +35,7 @@
 #include "routines/Vect.h"
 
 // The window's program hooks, which the printers do not need.
-const TitleTable ProgramTitles = {"fuzz", "fuzz"};
+const TitleTable ProgramTitles = {"fuzz", "fuzz", "fuzz"};
 void TFmMain::RunSuites() {}
 
 namespace {

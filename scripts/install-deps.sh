@@ -9,6 +9,7 @@ packages=(
     cmake ninja-build g++ make pkg-config
     libgtest-dev libgmock-dev
     qt6-base-dev libncurses-dev
+    libxcb1-dev libwayland-dev
     fonts-liberation fonts-ipafont-gothic
     locales  # the sources of the German locale that the report tests make
 )
