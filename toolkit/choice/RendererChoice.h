@@ -2,7 +2,8 @@
 //
 // QUIL_RENDERER=qt|tty|batch forces one. Otherwise: qt when a display is there (DISPLAY or
 // WAYLAND_DISPLAY set, or QT_QPA_PLATFORM naming a Qt platform), tty when standard input and
-// standard output are both terminals, batch for everything else.
+// standard output are both terminals, batch for everything else. A program built without qt or
+// tty (Qt 6 or ncurses not installed for its target) never chooses it.
 #pragma once
 
 #include <memory>
