@@ -9,8 +9,19 @@
 
 #include "batch/BatchRenderer.h"
 #include "choice/StandardStreams.h"
+// Qt 6 and ncurses are not installed for every target: a program may have batch alone.
+#ifndef QUIL_RENDERER_QT
+#define QUIL_RENDERER_QT 0
+#endif
+#ifndef QUIL_RENDERER_TTY
+#define QUIL_RENDERER_TTY 0
+#endif
+#if QUIL_RENDERER_QT
 #include "qt/QtRenderer.h"
+#endif
+#if QUIL_RENDERER_TTY
 #include "tty/TtyRenderer.h"
+#endif
 
 namespace {
 
@@ -32,6 +43,12 @@ const char* Instead(RendererKind kind) {
     return "writing the report to standard output instead";
 }
 
+constexpr bool Built(RendererKind kind) {
+    if (kind == RendererKind::Qt) return QUIL_RENDERER_QT;
+    if (kind == RendererKind::Tty) return QUIL_RENDERER_TTY;
+    return true;
+}
+
 }  // namespace
 
 std::optional<RendererKind> RendererKindNamed(std::string_view name) {
@@ -49,11 +66,23 @@ std::optional<RendererKind> ForcedRendererKind() {
 }
 
 std::unique_ptr<TRenderer> MakeRenderer(RendererKind kind, const char* programPath, bool automatic) {
-    switch (kind) {
-    case RendererKind::Qt: return std::make_unique<QtRenderer>(programPath, automatic);
-    case RendererKind::Tty: return std::make_unique<TtyRenderer>();
-    case RendererKind::Batch: break;
+    if (!Built(kind)) {
+        // Nobody asked for it when the choice is automatic, so there is nothing to say.
+        throw RendererUnavailable(std::string("the ") + (kind == RendererKind::Qt ? "qt" : "tty") +
+                                      " renderer is not built into this program",
+                                  automatic);
     }
+    switch (kind) {
+#if QUIL_RENDERER_QT
+    case RendererKind::Qt: return std::make_unique<QtRenderer>(programPath, automatic);
+#endif
+#if QUIL_RENDERER_TTY
+    case RendererKind::Tty: return std::make_unique<TtyRenderer>();
+#endif
+    default: break;
+    }
+    (void)programPath;
+    (void)automatic;
     if (StandardOutputWasClosed()) throw RendererUnavailable("standard output is closed: the report would be lost");
     return std::make_unique<BatchRenderer>();
 }

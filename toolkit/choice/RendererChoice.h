@@ -6,6 +6,8 @@
 // terminal that can place the cursor, batch for everything else. Where one is passed over for a
 // reason the user would want to know (a display named but not there, an unknown terminal type),
 // one line on standard error says why.
+// A program built without qt or tty (Qt 6 or ncurses not installed for its target) never
+// chooses it, and forcing it is an error.
 #pragma once
 
 #include <memory>

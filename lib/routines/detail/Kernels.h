@@ -8,7 +8,8 @@
 // -ffp-contract=off and the kernels write every multiplication and addition out).
 //
 // The vector width is chosen at run time, so one binary runs on every x86-64 processor: AVX-512
-// or AVX2 where the processor has it, portable code (SSE2 on x86-64) otherwise.
+// or AVX2 where the processor has it, portable code (SSE2 on x86-64) otherwise. Other processors
+// take the portable code, whose two-double vectors are SSE2 on 32-bit x86 and NEON on 64-bit ARM.
 //
 // The kernels know nothing of the records: matrices reach them as runs, n * n doubles row after
 // row from element (lo, lo), and vectors as plain arrays. Pivot subscripts are stored as the
@@ -17,6 +18,8 @@
 #pragma once
 
 #include <cstdint>
+
+#include "routines/detail/Arithmetic.h"
 
 namespace quil::detail {
 
