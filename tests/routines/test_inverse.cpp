@@ -8,6 +8,7 @@
 #include "ReportCapture.h"
 #include "RoutineTestUtil.h"
 #include "routines/DetNN.h"
+#include "routines/detail/DetNNKernels.h"
 #include "routines/detail/Paths.h"
 
 namespace {
@@ -315,6 +316,75 @@ TEST(BalSolveMtrxNN, EachAllocationFailureClearsEverySlot) {
         FreeMatrixNN(dc);
         if (!failed) break;
         ASSERT_LT(n, 100);
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// The solve's bits against the inverse's first column, for every order the kernels treat
+// apart (plain loops up to the blocking threshold, blocked above), and a general b by its
+// residual, solved in place (x = b).
+TEST(SolveMtrxNN, FirstUnitVectorGivesTheInversesFirstColumnBits) {
+    for (std::uint32_t n : {2u, 3u, 5u, 8u, 33u, 80u}) {
+        for (bool base1 : {false, true}) {
+            NN a = Sample(n, base1);
+            MtrxNN* ai = nullptr;
+            ASSERT_TRUE(InvMtrxNN(&ai, a.get()));
+            NN inv(ai);
+            V x(GetVector(nullptr, n, base1));
+            V e(GetVector(nullptr, n, base1));
+            e->Elem[Lo(base1)] = 1.0;
+            ASSERT_TRUE(SolveMtrxNN(x.get(), a.get(), e.get()));
+            std::vector<double> column;
+            for (std::uint32_t i = Lo(base1); i < Lo(base1) + n; ++i) column.push_back(inv->Elem[i][Lo(base1)]);
+            EXPECT_TRUE(SameBits(Elems(x.get()), column)) << n << " base1 " << base1;
+
+            V b(GetVector(nullptr, n, base1));
+            for (std::uint32_t i = 0; i < n; ++i) b->Elem[Lo(base1) + i] = std::cos(1.0 + i);
+            const std::vector<double> rhs = Elems(b.get());
+            ASSERT_TRUE(SolveMtrxNN(b.get(), a.get(), b.get()));
+            for (std::uint32_t i = 0; i < n; ++i) {
+                double sum = 0.0;
+                for (std::uint32_t j = 0; j < n; ++j) sum += a->Elem[Lo(base1) + i][Lo(base1) + j] * b->Elem[Lo(base1) + j];
+                EXPECT_NEAR(sum, rhs[i], 1e-12) << n << " row " << i;
+            }
+        }
+    }
+}
+
+TEST(SolveMtrxNN, RefusesEveryMismatchAndLeavesTheResultUntouched) {
+    for (bool base1 : {false, true}) {
+        NN a = MakeNN(base1, {{-1, 3, 2, 1}, {2, 1, -3, 2}, {-3, 4, 1, 1}, {3, 4, 2, -1}});
+        NN zeroRow = MakeNN(base1, {{-1, 3, 2, 1}, {0, 0, 0, 0}, {-3, 4, 1, 1}, {3, 4, 2, -1}});
+        V x = MakeV(base1, {7, 7, 7, 7});
+        V b = MakeV(base1, {1, 2, 3, 4});
+        V short3 = MakeV(base1, {1, 2, 3});
+        V otherBase = MakeV(!base1, {1, 2, 3, 4});
+        EXPECT_FALSE(SolveMtrxNN(x.get(), a.get(), short3.get()));
+        EXPECT_FALSE(SolveMtrxNN(x.get(), a.get(), otherBase.get()));
+        EXPECT_FALSE(SolveMtrxNN(short3.get(), a.get(), b.get()));
+        EXPECT_FALSE(SolveMtrxNN(otherBase.get(), a.get(), b.get()));
+        EXPECT_FALSE(SolveMtrxNN(x.get(), zeroRow.get(), b.get()));
+        EXPECT_EQ(Elems(x.get()), (std::vector<double>{7, 7, 7, 7}));
+        EXPECT_EQ(Elems(short3.get()), (std::vector<double>{1, 2, 3}));
+        EXPECT_EQ(Elems(otherBase.get()), (std::vector<double>{1, 2, 3, 4}));
+    }
+}
+
+// The inverse refuses order 1; the solve gives b / a, which is what its balanced path computes
+// with the identity as both scalings.
+TEST(SolveMtrxNN, OrderOneIsTheQuotient) {
+    for (bool base1 : {false, true}) {
+        NN a = MakeNN(base1, {{3}});
+        NN zero = MakeNN(base1, {{0}});
+        V b = MakeV(base1, {1});
+        V x = MakeV(base1, {9});
+        ASSERT_TRUE(SolveMtrxNN(x.get(), a.get(), b.get()));
+        EXPECT_EQ(x->Elem[Lo(base1)], 1.0 / 3.0);
+        EXPECT_FALSE(SolveMtrxNN(x.get(), zero.get(), b.get()));
+        EXPECT_EQ(x->Elem[Lo(base1)], 1.0 / 3.0);
     }
 }
 
