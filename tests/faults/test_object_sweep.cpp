@@ -1,11 +1,11 @@
-// Every heap request of every object-layer operation that the two class suites use, failing in
-// turn.
+// Every heap request of every object-layer operation that the two class suites use, and of
+// SMtrxNN::Solve, failing in turn.
 //
 // A failure of the object layer's own storage must come out as the AllocErr of the class that
 // was being built, with its element count, and never as anything else; a failure inside the
-// routine layer that Det, IsSingular and Inv call must give their documented results. Either
-// way nothing leaks (checked by the sweep), the operands are unchanged, and the target of a
-// failed assignment can be destroyed and assigned again.
+// routine layer that Det, IsSingular, Inv and Solve call must give their documented results.
+// Either way nothing leaks (checked by the sweep), the operands are unchanged, and the target of
+// a failed assignment can be destroyed and assigned again.
 #include <gtest/gtest.h>
 
 #include <cfloat>
@@ -190,6 +190,28 @@ void SweepMatrixSuite(sweep::Tally& tally) {
             // Inside InvMtrxNN: no inverse, so the zero matrix.
             EXPECT_EQ(inv.what, Outcome::Nothing) << r;
             EXPECT_EQ(Elems(d), V(16, 0.0)) << r;
+        }
+    });
+
+    sweep::Sweep(tally, "X = A.Solve(B)", [](sweep::Run& r) {
+        const SMtrxNN x = MatA();
+        const SVect b = Set(SVect(4), {1, 2, 3, 4});
+        SVect s = Set(SVect(4), {9, 9, 9, 9});
+        r.Arm();
+        const Outcome got = Try([&] { s = x.Solve(b); });
+        r.Disarm();
+        EXPECT_EQ(Elems(x), DataA) << r;
+        if (!r.Failed()) {
+            for (unsigned k = 0; k < 4; ++k) EXPECT_NEAR(Elems(x * s)[k], k + 1.0, 1e-14);
+        } else if (r.FailedInNew()) {
+            EXPECT_EQ(got.what, Outcome::MtrxAlloc) << "the result, " << r;
+            EXPECT_EQ(got.count, 4u) << r;
+        } else if (got.what == Outcome::MtrxAlloc) {
+            EXPECT_EQ(got.count, 0u) << "the work copies of Solve, " << r;
+        } else {
+            // Inside SolveMtrxNN: no solution, so the zero vector.
+            EXPECT_EQ(got.what, Outcome::Nothing) << r;
+            EXPECT_EQ(Elems(s), V(4, 0.0)) << r;
         }
     });
 }
