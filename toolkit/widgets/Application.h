@@ -55,6 +55,7 @@ private:
     TForm* mainForm_ = nullptr;
 };
 
-// The message of the exception being handled: what() for a standard exception, the type's name
-// for anything else.
+// The message of the exception being handled: what() for a standard exception (the library's
+// exceptions among them, whose what() names their class and fault), the type's name for
+// anything else.
 std::string DescribeCurrentException();
