@@ -386,7 +386,8 @@ void SweepInverse(sweep::Tally& tally) {
                 const std::uint32_t n = a->Size;
                 V b(GetVector(nullptr, n, base1));
                 V x(GetVector(nullptr, n, base1));
-                for (std::uint32_t i = Lo(base1); i < Lo(base1) + n; ++i) b->Elem[i] = x->Elem[i] = i + 1.0;
+                for (std::uint32_t i = Lo(base1); i < Lo(base1) + n; ++i)
+                    b->Elem[i] = x->Elem[i] = i + 1.0;
                 r.Arm();
                 const bool ok = SolveMtrxNN(x.get(), a.get(), b.get());
                 r.Disarm();

@@ -329,26 +329,27 @@ namespace {
 TEST(SolveMtrxNN, FirstUnitVectorGivesTheInversesFirstColumnBits) {
     for (std::uint32_t n : {2u, 3u, 5u, 8u, 33u, 80u}) {
         for (bool base1 : {false, true}) {
+            const std::uint32_t lo = Lo(base1);
             NN a = Sample(n, base1);
             MtrxNN* ai = nullptr;
             ASSERT_TRUE(InvMtrxNN(&ai, a.get()));
             NN inv(ai);
             V x(GetVector(nullptr, n, base1));
             V e(GetVector(nullptr, n, base1));
-            e->Elem[Lo(base1)] = 1.0;
+            e->Elem[lo] = 1.0;
             ASSERT_TRUE(SolveMtrxNN(x.get(), a.get(), e.get()));
             std::vector<double> column;
-            for (std::uint32_t i = Lo(base1); i < Lo(base1) + n; ++i) column.push_back(inv->Elem[i][Lo(base1)]);
+            for (std::uint32_t i = lo; i < lo + n; ++i) column.push_back(inv->Elem[i][lo]);
             EXPECT_TRUE(SameBits(Elems(x.get()), column)) << n << " base1 " << base1;
 
             V b(GetVector(nullptr, n, base1));
-            for (std::uint32_t i = 0; i < n; ++i) b->Elem[Lo(base1) + i] = std::cos(1.0 + i);
+            for (std::uint32_t i = lo; i < lo + n; ++i) b->Elem[i] = std::cos(1.0 + i);
             const std::vector<double> rhs = Elems(b.get());
             ASSERT_TRUE(SolveMtrxNN(b.get(), a.get(), b.get()));
-            for (std::uint32_t i = 0; i < n; ++i) {
+            for (std::uint32_t i = lo; i < lo + n; ++i) {
                 double sum = 0.0;
-                for (std::uint32_t j = 0; j < n; ++j) sum += a->Elem[Lo(base1) + i][Lo(base1) + j] * b->Elem[Lo(base1) + j];
-                EXPECT_NEAR(sum, rhs[i], 1e-12) << n << " row " << i;
+                for (std::uint32_t j = lo; j < lo + n; ++j) sum += a->Elem[i][j] * b->Elem[j];
+                EXPECT_NEAR(sum, rhs[i - lo], 1e-12) << n << " row " << i;
             }
         }
     }
