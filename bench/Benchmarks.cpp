@@ -282,6 +282,30 @@ void AddInverses(unsigned n) {
         });
 }
 
+// The object layer's A + B - A into an existing object beside Eigen's: what its temporaries
+// cost. 2n² operations.
+void AddExpressions(unsigned n) {
+    const std::vector<double> av = Values(n, 5), bv = Values(n, 6);
+    const double flops = 2.0 * n * n;
+    Add({"Expression", "SMtrxNN c = a + b - a", Who::Quil, n, flops}, [=](benchmark::State& st) {
+        const SMtrxNN a = MakeObject(av, n), b = MakeObject(bv, n);
+        SMtrxNN c(n);
+        for (auto _ : st) {
+            c = a + b - a;
+            benchmark::DoNotOptimize(c.GetValue(0, 0));
+        }
+    });
+    Add({"Expression", "", Who::Eigen, n, flops}, [=](benchmark::State& st) {
+        const Eigen::MatrixXd a = MakeEigen<Eigen::MatrixXd>(av, n), b = MakeEigen<Eigen::MatrixXd>(bv, n);
+        Eigen::MatrixXd c(n, n);
+        for (auto _ : st) {
+            c = a + b - a;
+            benchmark::DoNotOptimize(c.data());
+            benchmark::ClobberMemory();
+        }
+    });
+}
+
 // The most a core does per second with separate multiplications and additions, which results
 // defined by their order need, and with fused multiply-adds, which a BLAS may use: twelve
 // independent chains in registers. The empty asm makes every multiplication a new one.
@@ -402,6 +426,7 @@ int main(int argc, char** argv) {
     for (unsigned n : kOrders) AddProducts(n);
     for (unsigned n : kOrders) AddDeterminants(n);
     for (unsigned n : kOrders) AddInverses(n);
+    for (unsigned n : {64u, 512u}) AddExpressions(n);
     if (__builtin_cpu_supports("avx512f")) {
         AddCeiling("512-bit multiply, then add", 12 * 16, MulAdd512);
         AddCeiling("512-bit fused multiply-add", 12 * 16, Fma512);

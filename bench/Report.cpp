@@ -265,6 +265,10 @@ std::string Document(const std::vector<Entry>& entries, const Collector& results
     Table(out, f, "Inverse",
           "`InvMtrxNN` (balancing, LU, one solve per column) beside Eigen's `inverse()` and "
           "LAPACKE's `dgetrf` + `dgetri` on a copy. 2n³ operations.");
+    Table(out, f, "Expression",
+          "The object layer's `c = a + b - a` into an existing `SMtrxNN` (each operator makes "
+          "its result, which is moved out) beside Eigen's `c = a + b - a`, which forms no "
+          "temporary. 2n² operations.");
     return out.str();
 }
 

@@ -1,6 +1,7 @@
 // The whole library: the routine layer and the object layer.
 #pragma once
 
+#include "objects/SError.h"
 #include "objects/SMtrx.h"
 #include "objects/SMtrxNN.h"
 #include "objects/SVect.h"

@@ -4,16 +4,51 @@
 #include <cstdint>
 #include <memory>
 #include <new>
+#include <utility>
 
 #include "routines/detail/Arithmetic.h"
 
 // Loops below run over a matrix's own subscripts, i from b while i - b < Rows; the unsigned
 // difference keeps the bound from wrapping.
 
-SMtrx::OpeErr::OpeErr(unsigned code)
-    : Msg{"The size of SMtrx objects is different\r\nbetween the operator.",
+SMtrx::RangeErr::RangeErr(const SMtrx* obj, unsigned index, bool column) noexcept
+    : SError("SMtrx::RangeErr"), Obj(obj), Index(index) {
+    PutOutOfRange(column ? "column " : "row ", index);
+    if (obj != nullptr) PutValid(obj->Base(), column ? obj->Cols : obj->Rows);
+}
+
+// Without a named storage the cause follows from the shape being made, as Allocate finds it.
+SMtrx::AllocErr::AllocErr(const SMtrx* obj, unsigned count, const char* storage) noexcept
+    : SError("SMtrx::AllocErr"), Obj(obj), Count(count) {
+    if (storage != nullptr) {
+        Put("no memory for ");
+        Put(storage);
+        return;
+    }
+    if (obj == nullptr) {
+        Put(count);
+        Put(" elements refused");
+        return;
+    }
+    if (std::uint64_t{obj->Rows} * obj->Cols > UINT32_MAX)
+        Put("more elements than 32 bits can count: ");
+    else if (obj->Base1 ? count <= 1u : count == 0u)
+        Put(obj->Base1 ? "a matrix with suffix base 1 needs 2 elements at least, not "
+                       : "a matrix with suffix base 0 needs 1 element at least, not ");
+    else
+        Put("no memory for ");
+    Put(obj->Rows);
+    Put(" x ");
+    Put(obj->Cols);
+}
+
+SMtrx::OpeErr::OpeErr(unsigned code, const char* operation, const char* problem) noexcept
+    : SError("SMtrx::OpeErr", operation),
+      Msg{"The size of SMtrx objects is different\r\nbetween the operator.",
           "The suffix base of SMtrx objects is different\r\nbetween the operator."},
-      Kind(code % 2u) {}
+      Kind(code % 2u) {
+    Put(problem != nullptr ? problem : Msg[Kind]);
+}
 
 SMtrx::SMtrx(unsigned rows, unsigned cols, bool base1)
     : Base1(base1), Rows(rows), Cols(cols), Elem(nullptr), Val(this) {
@@ -26,6 +61,13 @@ SMtrx::SMtrx(const SMtrx& other)
     CopyElements(other);
 }
 
+SMtrx::SMtrx(SMtrx&& other) noexcept
+    : Base1(other.Base1),
+      Rows(std::exchange(other.Rows, 0u)),
+      Cols(std::exchange(other.Cols, 0u)),
+      Elem(std::exchange(other.Elem, nullptr)),
+      Val(this) {}
+
 SMtrx::~SMtrx() { Release(); }
 
 SMtrx& SMtrx::operator=(const SMtrx& other) {
@@ -36,6 +78,16 @@ SMtrx& SMtrx::operator=(const SMtrx& other) {
     Cols = other.Cols;
     Allocate();
     CopyElements(other);
+    return *this;
+}
+
+SMtrx& SMtrx::operator=(SMtrx&& other) noexcept {
+    if (&other == this) return *this;
+    Release();
+    Base1 = other.Base1;
+    Rows = std::exchange(other.Rows, 0u);
+    Cols = std::exchange(other.Cols, 0u);
+    Elem = std::exchange(other.Elem, nullptr);
     return *this;
 }
 
@@ -93,13 +145,13 @@ const double* SMtrx::operator[](unsigned i) const {
 
 double SMtrx::GetValue(unsigned i, unsigned j) const {
     if (!RowOk(i)) throw RangeErr{this, i};
-    if (!ColOk(j)) throw RangeErr{this, j};
+    if (!ColOk(j)) throw RangeErr{this, j, true};
     return Elem[i][j];
 }
 
 void SMtrx::SetValue(unsigned i, unsigned j, double v) {
     if (!RowOk(i)) throw RangeErr{this, i};
-    if (!ColOk(j)) throw RangeErr{this, j};
+    if (!ColOk(j)) throw RangeErr{this, j, true};
     Elem[i][j] = v;
 }
 

@@ -6,33 +6,47 @@
 // itself and no row pointer ever lies outside the block. Fresh storage holds 0.0.
 //
 // Misuse throws one of the nested exception classes by value; nothing here catches them.
+//
+// Moves hand the storage over without a heap request. A moved-from matrix is 0 x 0 with no
+// storage and its suffix base kept: every subscript throws RangeErr, an operation that makes a
+// matrix of its shape throws AllocErr with Count 0 (as SMtrx(0, 0, b) does), and it may be
+// assigned again or destroyed. Its Val stays bound to it.
 #pragma once
 
 #include <climits>
+
+#include "objects/SError.h"
 
 static_assert(sizeof(unsigned) * CHAR_BIT == 32, "counts and subscripts are 32-bit");
 
 class SMtrx {
 public:
-    // A row or column subscript outside the valid range.
-    struct RangeErr {
+    // A row or column subscript outside the valid range. what() says which subscript, row or
+    // column, and the valid range.
+    struct RangeErr : SError {
         const SMtrx* Obj;
         unsigned Index;
+        RangeErr(const SMtrx* obj, unsigned index, bool column = false) noexcept;
     };
 
     // Too few elements (base 1 needs 2, base 0 needs 1), an element count Rows x Cols that
     // does not fit in 32 bits, or no memory. Count is the 32-bit element count asked for.
-    struct AllocErr {
+    // what() tells the cause from Obj's shape, or names the storage that an operation could
+    // not have (SMtrxNN::Inv's work copy: Count 0) when it is given.
+    struct AllocErr : SError {
         const SMtrx* Obj;
         unsigned Count;
+        AllocErr(const SMtrx* obj, unsigned count, const char* storage = nullptr) noexcept;
     };
 
     // Operands of a two-operand operator that differ in size (Kind 0) or suffix base
-    // (Kind 1). Both texts are always present; Msg[Kind] is the one that applies.
-    struct OpeErr {
+    // (Kind 1). Both texts are always present; Msg[Kind] is the one that applies. what() names
+    // the operation when it is given, and the problem when it is not the one Msg[Kind] states.
+    struct OpeErr : SError {
         const char* Msg[2];
         unsigned Kind;
-        explicit OpeErr(unsigned code);
+        explicit OpeErr(unsigned code, const char* operation = nullptr,
+                        const char* problem = nullptr) noexcept;
     };
 
     // Element (i, j) seen through Val: reading calls GetValue, writing calls SetValue.
@@ -89,12 +103,15 @@ public:
 
     SMtrx(unsigned rows, unsigned cols, bool base1);
     SMtrx(const SMtrx& other);
+    SMtrx(SMtrx&& other) noexcept;
     ~SMtrx();
 
     // The target takes the shape and suffix base of other. When the new storage cannot be
     // had, AllocErr is thrown after the old storage was released: the target then holds the
     // new shape and no storage, and may only be destroyed or assigned again.
     SMtrx& operator=(const SMtrx& other);
+    // The target takes other's shape, suffix base and storage; its own storage is released.
+    SMtrx& operator=(SMtrx&& other) noexcept;
 
     // Row i (checked); the column subscript of m[i][j] is not checked.
     double* operator[](unsigned i);

@@ -2,28 +2,33 @@
 
 #include <cfloat>
 
+#include "objects/SVect.h"
 #include "routines/DetNN.h"
 #include "routines/MtrxNN.h"
+#include "routines/Vect.h"
 #include "routines/detail/Kernels.h"
 
 namespace {
 
 // Releases a routine-layer record when the scope ends.
-struct WorkRecord {
-    MtrxNN* M = nullptr;
-    WorkRecord() = default;
-    explicit WorkRecord(MtrxNN* m) : M(m) {}
-    WorkRecord(const WorkRecord&) = delete;
-    WorkRecord& operator=(const WorkRecord&) = delete;
-    ~WorkRecord() { M = FreeMatrixNN(M); }
+template <class Record, Record* (*Free)(Record*)>
+struct Work {
+    Record* R = nullptr;
+    Work() = default;
+    explicit Work(Record* r) : R(r) {}
+    Work(const Work&) = delete;
+    Work& operator=(const Work&) = delete;
+    ~Work() { R = Free(R); }
 };
+using WorkRecord = Work<MtrxNN, FreeMatrixNN>;
+using WorkVector = Work<Vect, FreeVector>;
 
 }  // namespace
 
 SMtrxNN::SMtrxNN(unsigned n, bool base1) : SMtrx(n, n, base1) {}
 
-void SMtrxNN::RequireSquare() const {
-    if (Rows != Cols) throw OpeErr(0);
+void SMtrxNN::RequireSquare(const char* operation) const {
+    if (Rows != Cols || Rows == 0u) throw OpeErr(0, operation, "the matrix is not square");
 }
 
 MtrxNN* SMtrxNN::WorkCopy() const {
@@ -47,31 +52,55 @@ SMtrxNN SMtrxNN::Tran() const {
 }
 
 double SMtrxNN::Det() const {
-    RequireSquare();
+    RequireSquare("SMtrxNN::Det");
     WorkRecord w(WorkCopy());
-    if (w.M == nullptr) return 0.0;
-    return DetNN2(w.M);
+    if (w.R == nullptr) return 0.0;
+    return DetNN2(w.R);
 }
 
 bool SMtrxNN::IsSingular() const {
+    RequireSquare("SMtrxNN::IsSingular");
     const double d = Det();
     return d == 0.0 || d == DBL_MAX;
 }
 
 SMtrxNN SMtrxNN::Inv() const {
-    RequireSquare();
+    RequireSquare("SMtrxNN::Inv");
     SMtrxNN t(*this);
     WorkRecord w(WorkCopy());
-    if (w.M == nullptr) throw AllocErr{this, 0};
+    if (w.R == nullptr) throw AllocErr{this, 0, "the work copy of SMtrxNN::Inv"};
     WorkRecord ai;
-    if (!InvMtrxNN(&ai.M, w.M)) {
+    if (!InvMtrxNN(&ai.R, w.R)) {
         t.SetValues(0.0);
         return t;
     }
     const unsigned b = Base();
     for (unsigned i = b; i - b < Rows; ++i)
-        for (unsigned j = b; j - b < Cols; ++j) t.SetValue(i, j, ai.M->Elem[i][j]);
+        for (unsigned j = b; j - b < Cols; ++j) t.SetValue(i, j, ai.R->Elem[i][j]);
     return t;
+}
+
+// The operands are checked before anything is made, so that order 1 meets its size mismatch
+// rather than SVect's minimum size. x starts as a copy of b, of the shape it must have.
+SVect SMtrxNN::Solve(const SVect& b) const {
+    RequireSquare("SMtrxNN::Solve");
+    if (b.GetSize() != Rows) throw OpeErr(0, "SMtrxNN::Solve");
+    if (b.GetBase1() != Base1) throw OpeErr(1, "SMtrxNN::Solve");
+    SVect x = [&] {
+        try {
+            return SVect(b);
+        } catch (const SVect::AllocErr&) {
+            throw AllocErr{this, Rows, "the result of SMtrxNN::Solve"};
+        }
+    }();
+    WorkRecord w(WorkCopy());
+    WorkVector v(w.R != nullptr ? GetVector(nullptr, Rows, Base1) : nullptr);
+    if (v.R == nullptr) throw AllocErr{this, 0, "the work copies of SMtrxNN::Solve"};
+    const unsigned lo = Base();
+    for (unsigned i = lo; i - lo < Rows; ++i) v.R->Elem[i] = x[i];
+    const bool solved = SolveMtrxNN(v.R, w.R, v.R);
+    for (unsigned i = lo; i - lo < Rows; ++i) x[i] = solved ? v.R->Elem[i] : 0.0;
+    return x;
 }
 
 SMtrxNN operator+(const SMtrxNN& a) { return a; }
@@ -88,16 +117,16 @@ SMtrxNN operator-(const SMtrxNN& a) {
 namespace {
 
 // The result is made first, so a failed allocation is reported before any operand check.
-void CheckOperands(const SMtrxNN& a, const SMtrxNN& b) {
-    if (a.GetRows() != b.GetRows() || a.GetCols() != b.GetCols()) throw SMtrx::OpeErr(0);
-    if (a.GetBase1() != b.GetBase1()) throw SMtrx::OpeErr(1);
+void CheckOperands(const SMtrxNN& a, const SMtrxNN& b, const char* operation) {
+    if (a.GetRows() != b.GetRows() || a.GetCols() != b.GetCols()) throw SMtrx::OpeErr(0, operation);
+    if (a.GetBase1() != b.GetBase1()) throw SMtrx::OpeErr(1, operation);
 }
 
 }  // namespace
 
 SMtrxNN operator+(const SMtrxNN& a, const SMtrxNN& b) {
     SMtrxNN t(a.GetRows(), a.GetBase1());
-    CheckOperands(a, b);
+    CheckOperands(a, b, "SMtrxNN a + b");
     t = a;
     t += b;
     return t;
@@ -105,7 +134,7 @@ SMtrxNN operator+(const SMtrxNN& a, const SMtrxNN& b) {
 
 SMtrxNN operator-(const SMtrxNN& a, const SMtrxNN& b) {
     SMtrxNN t(a.GetRows(), a.GetBase1());
-    CheckOperands(a, b);
+    CheckOperands(a, b, "SMtrxNN a - b");
     t = a;
     t -= b;
     return t;

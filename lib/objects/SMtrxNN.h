@@ -5,7 +5,8 @@
 // (SMtrx& r = a; r = SMtrx(2, 3, false)). Nothing here then reads or writes past its storage:
 // - unary + and -, two-operand + and -, scaling and Tran work on the Rows x Cols matrix it
 //   holds, and give the shape the operation gives (Tran: Cols x Rows);
-// - Det, IsSingular and Inv, which need a square matrix, throw OpeErr Kind 0;
+// - Det, IsSingular, Inv and Solve, which need a square matrix, throw OpeErr Kind 0 (and so
+//   does a moved-from object, which is 0 x 0, see objects/SMtrx.h);
 // - the product a * b is formed when a's columns match b's rows and a's rows match b's
 //   columns (so that it is square); any other pair is an incompatible product.
 #pragma once
@@ -13,10 +14,16 @@
 #include "objects/SMtrx.h"
 
 struct MtrxNN;
+class SVect;
 
 class SMtrxNN : public SMtrx {
 public:
     explicit SMtrxNN(unsigned n, bool base1 = false);
+    SMtrxNN(const SMtrxNN&) = default;
+    SMtrxNN& operator=(const SMtrxNN&) = default;
+    // Hand the storage over without a heap request, as SMtrx's moves do.
+    SMtrxNN(SMtrxNN&&) noexcept = default;
+    SMtrxNN& operator=(SMtrxNN&&) noexcept = default;
 
     SMtrxNN Tran() const;
 
@@ -38,9 +45,20 @@ public:
     // is not square.
     SMtrxNN Inv() const;
 
+    // \returns x with A x = b, A this matrix, solved as Inv() solves its first column
+    // (SolveMtrxNN): as accurate as the inverse, and for b the first unit vector the same bits
+    // as that column. x has b's size and suffix base. When there is no solution (a row of
+    // zeros, or no work storage inside the routine) the result is the zero vector, as Inv()
+    // gives the zero matrix.
+    // Throws OpeErr Kind 0 when this object is not square or b's size differs from its order,
+    // else Kind 1 when the suffix bases differ; AllocErr when the result cannot be made (Count
+    // the order) or this call's work storage cannot (Count 0). A matrix of order 1 has no
+    // SVect of its size, so it meets OpeErr Kind 0.
+    SVect Solve(const SVect& b) const;
+
 private:
-    // Throws OpeErr Kind 0 unless Rows = Cols.
-    void RequireSquare() const;
+    // Throws OpeErr Kind 0, naming the operation, unless Rows = Cols and there are elements.
+    void RequireSquare(const char* operation) const;
 
     // A routine-layer copy of this matrix, or null when it cannot be made.
     MtrxNN* WorkCopy() const;

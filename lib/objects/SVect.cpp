@@ -2,16 +2,33 @@
 
 #include <cstddef>
 #include <new>
+#include <utility>
 
 #include "routines/detail/Arithmetic.h"
 
 // Loops below run over a vector's own subscripts, i from b while i - b < Size; the unsigned
 // difference keeps the bound from wrapping.
 
-SVect::OpeErr::OpeErr(unsigned code)
-    : Msg{"The size of SVect objects is different\r\nbetween the operator.",
+SVect::RangeErr::RangeErr(const SVect* obj, unsigned index) noexcept
+    : SError("SVect::RangeErr"), Obj(obj), Index(index) {
+    PutOutOfRange("", index);
+    if (obj != nullptr) PutValid(obj->Base(), obj->Size);
+}
+
+SVect::AllocErr::AllocErr(const SVect* obj, unsigned count) noexcept
+    : SError("SVect::AllocErr"), Obj(obj), Count(count) {
+    Put(count <= 1u ? "a vector needs 2 elements at least, not " : "no memory for ");
+    Put(count);
+    if (count > 1u) Put(" elements");
+}
+
+SVect::OpeErr::OpeErr(unsigned code, const char* operation) noexcept
+    : SError("SVect::OpeErr", operation),
+      Msg{"The size of SVect objects is different\r\nbetween the operator.",
           "The suffix base of SVect objects is different\r\nbetween the operator."},
-      Kind(code % 2u) {}
+      Kind(code % 2u) {
+    Put(Msg[Kind]);
+}
 
 SVect::SVect(unsigned n, bool base1) : Base1(base1), Size(n), Elem(nullptr), Val(this) {
     Allocate();
@@ -21,6 +38,12 @@ SVect::SVect(const SVect& src) : Base1(src.Base1), Size(src.Size), Elem(nullptr)
     Allocate();
     CopyElements(src);
 }
+
+SVect::SVect(SVect&& src) noexcept
+    : Base1(src.Base1),
+      Size(std::exchange(src.Size, 0u)),
+      Elem(std::exchange(src.Elem, nullptr)),
+      Val(this) {}
 
 SVect::~SVect() { delete[] Elem; }
 
@@ -32,6 +55,15 @@ SVect& SVect::operator=(const SVect& src) {
     Base1 = src.Base1;
     Allocate();
     CopyElements(src);
+    return *this;
+}
+
+SVect& SVect::operator=(SVect&& src) noexcept {
+    if (&src == this) return *this;
+    delete[] Elem;
+    Base1 = src.Base1;
+    Size = std::exchange(src.Size, 0u);
+    Elem = std::exchange(src.Elem, nullptr);
     return *this;
 }
 
@@ -106,16 +138,16 @@ SVect& SVect::operator*=(double d) {
 namespace {
 
 // The result is made first, so a failed allocation is reported before any operand check.
-void CheckOperands(const SVect& a, const SVect& b) {
-    if (a.GetSize() != b.GetSize()) throw SVect::OpeErr(0);
-    if (a.GetBase1() != b.GetBase1()) throw SVect::OpeErr(1);
+void CheckOperands(const SVect& a, const SVect& b, const char* operation) {
+    if (a.GetSize() != b.GetSize()) throw SVect::OpeErr(0, operation);
+    if (a.GetBase1() != b.GetBase1()) throw SVect::OpeErr(1, operation);
 }
 
 }  // namespace
 
 SVect operator+(const SVect& a, const SVect& b) {
     SVect r(a.GetSize(), a.GetBase1());
-    CheckOperands(a, b);
+    CheckOperands(a, b, "SVect a + b");
     r = a;
     r += b;
     return r;
@@ -123,7 +155,7 @@ SVect operator+(const SVect& a, const SVect& b) {
 
 SVect operator-(const SVect& a, const SVect& b) {
     SVect r(a.GetSize(), a.GetBase1());
-    CheckOperands(a, b);
+    CheckOperands(a, b, "SVect a - b");
     r = a;
     r -= b;
     return r;
@@ -148,8 +180,8 @@ double operator|(const SVect& a, const SVect& b) {
 
 SVect operator*(const SMtrx& m, const SVect& x) {
     SVect y(m.GetRows(), m.GetBase1());
-    if (x.Size != m.GetCols()) throw SVect::OpeErr(0);
-    if (x.Base1 != m.GetBase1()) throw SVect::OpeErr(1);
+    if (x.Size != m.GetCols()) throw SVect::OpeErr(0, "matrix * SVect");
+    if (x.Base1 != m.GetBase1()) throw SVect::OpeErr(1, "matrix * SVect");
     const unsigned lo = x.Base();
     for (unsigned i = lo; i - lo < m.GetRows(); ++i) {
         y.Elem[i] = 0.0;

@@ -3,31 +3,40 @@
 // Elem holds Size doubles for suffix base 0 and Size + 1 for suffix base 1 (element 0 unused),
 // so subscripts index the array directly. Fresh elements hold 0.0. Misuse throws one of the
 // nested exception classes by value; nothing here catches them.
+//
+// Moves hand the array over without a heap request. A moved-from vector has Size 0 and no
+// array, its suffix base kept: every subscript throws RangeErr, an operation that makes a
+// vector of its size throws AllocErr with Count 0 (as SVect(0) does), and it may be assigned
+// again or destroyed. Its Val stays bound to it.
 #pragma once
 
+#include "objects/SError.h"
 #include "objects/SMtrx.h"
 #include "objects/SMtrxNN.h"
 
 class SVect {
 public:
-    // A subscript outside the valid range.
-    struct RangeErr {
+    // A subscript outside the valid range. what() says which subscript and the valid range.
+    struct RangeErr : SError {
         const SVect* Obj;
         unsigned Index;
+        RangeErr(const SVect* obj, unsigned index) noexcept;
     };
 
-    // Fewer than 2 elements asked for, or no memory. Count is the element count asked for.
-    struct AllocErr {
+    // Fewer than 2 elements asked for, or no memory. Count is the element count asked for;
+    // what() tells which of the two.
+    struct AllocErr : SError {
         const SVect* Obj;
         unsigned Count;
+        AllocErr(const SVect* obj, unsigned count) noexcept;
     };
 
     // Operands that differ in size (Kind 0) or suffix base (Kind 1). Both texts are always
-    // present; Msg[Kind] is the one that applies.
-    struct OpeErr {
+    // present; Msg[Kind] is the one that applies. what() names the operation when it is given.
+    struct OpeErr : SError {
         const char* Msg[2];
         unsigned Kind;
-        explicit OpeErr(unsigned code);
+        explicit OpeErr(unsigned code, const char* operation = nullptr) noexcept;
     };
 
     // Element i seen through Val: reading calls GetValue, writing calls SetValue.
@@ -64,12 +73,15 @@ public:
 
     explicit SVect(unsigned n, bool base1 = false);
     SVect(const SVect& src);
+    SVect(SVect&& src) noexcept;
     ~SVect();
 
     // The target takes the size and suffix base of src. When the new array cannot be had,
     // AllocErr is thrown after the old array was released: the target then holds the new
     // size and no array, and may only be destroyed or assigned again.
     SVect& operator=(const SVect& src);
+    // The target takes src's size, suffix base and array; its own array is released.
+    SVect& operator=(SVect&& src) noexcept;
 
     double& operator[](unsigned i);
     const double& operator[](unsigned i) const;

@@ -2,7 +2,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "routines/DetNN.h"
+#include "routines/detail/DetNNKernels.h"
 #include "routines/detail/Paths.h"
 
 namespace {

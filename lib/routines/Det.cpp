@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "routines/DetNN.h"
+#include "routines/detail/DetNNKernels.h"
 #include "routines/detail/Paths.h"
 
 namespace {

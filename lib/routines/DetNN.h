@@ -17,8 +17,6 @@
 // NaN is not a zero one.
 #pragma once
 
-#include <cstdint>
-
 #include "routines/MtrxNN.h"
 #include "routines/Vect.h"
 
@@ -62,45 +60,11 @@ bool IsSingularMtrxNN(const MtrxNN* a, double* det);
 // elements.
 bool InvMtrxNN(MtrxNN** ai, const MtrxNN* a);
 
-// Kernels. A slot is the caller's pointer passed by address: a kernel that fills it releases
-// what it held first; one that releases it on failure leaves it null. Pivot index vectors are
-// 4-byte integer arrays over the matrix's subscripts.
-
-// How an LU decomposition ended: DetNN2 and DetLog10 tell a singular matrix from exhausted
-// memory by it.
-enum class LUDcmpOutcome { Done, ZeroRow, NoWork };
-
-// Crout's method with implicit partial pivoting, in place: f receives the unit lower factor below
-// its diagonal and the upper factor on and above it; p[j] the row exchanged with row j at step
-// j; *parity +1 or -1. A pivot of exactly 0.0 is replaced by 1.0e-20.
-// ZeroRow (f has a row of zeros) and NoWork (p is null or the row scales cannot be allocated)
-// are failures.
-LUDcmpOutcome LUDcmpMtrxNNOutcome(MtrxNN* f, Array1D<std::int32_t> p, int* parity);
-// The same, true for Done.
-bool LUDcmpMtrxNN(MtrxNN* f, Array1D<std::int32_t> p, int* parity);
-
-// Solves in place with the factors of f: x holds the right-hand side on entry and the solution
-// after. False when f and x differ in Size or Base1, or p is null.
-bool LUBksbMtrxNN(const MtrxNN* f, Vect* x, Array1D<std::int32_t> p);
-
-// *x = a^-1 b. *p must be empty on entry and receives the pivot vector; the factors stay in *f
-// when *f held a record on entry and are released otherwise. On failure *f and the pivot
-// vector it made are released and null, and so is *x unless the factors' record was what
-// could not be had (then *x is left as it was).
-bool LUSolveMtrxNN(const MtrxNN* a, const Vect* b, Vect** x, MtrxNN** f,
-                   Array1D<std::int32_t>* p);
-
-// *x = solution for b with the factors f and pivots p kept from LUSolveMtrxNN; on failure *x is
-// released and null.
-bool LUReSolveMtrxNN(const MtrxNN* f, const Vect* b, Array1D<std::int32_t> p, Vect** x);
-
-// Balances s (order 2 or more) in place by powers of 2: s becomes Dr s Dc, with the diagonal
-// scaling matrices in *dr and *dc (Dr = Dc^-1). When storage runs out, s may be partly balanced
-// and both slots are left null.
-void BalanceMtrxNN(MtrxNN** dr, MtrxNN** dc, MtrxNN* s);
-
-// *x = a^-1 b through the balanced matrix, keeping the factors in *f, the pivots in *p and the
-// scaling matrices in *dr, *dc for further right-hand sides. Refuses order 1 and a b of another
-// Size or Base1 without touching a slot; any other failure leaves all five slots null.
-bool BalSolveMtrxNN(const MtrxNN* a, const Vect* b, Vect** x, MtrxNN** f,
-                    Array1D<std::int32_t>* p, MtrxNN** dr, MtrxNN** dc);
+// x = a^-1 b, through the balanced matrix and its LU decomposition as InvMtrxNN computes its
+// first column: as accurate as the inverse, and for b the first unit vector the same bits as
+// that column. x may be b. Order 1 is solved too, to b / a (balancing leaves a 1 x 1 matrix as
+// it is).
+// False, with x untouched, when x or b differs from a in Size or Base1, when a has a row of
+// zeros and when storage runs out. A singular matrix whose pivot becomes 1.0e-20 gives true
+// with very large elements, as InvMtrxNN does.
+bool SolveMtrxNN(Vect* x, const MtrxNN* a, const Vect* b);

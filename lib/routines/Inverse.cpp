@@ -2,6 +2,7 @@
 #include <cstdint>
 
 #include "routines/DetNN.h"
+#include "routines/detail/DetNNKernels.h"
 #include "routines/detail/Paths.h"
 
 // A^-1 = Dc S^-1 Dr with S = Dr A Dc balanced. The first column is solved by BalSolveMtrxNN,

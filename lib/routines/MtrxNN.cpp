@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <new>
 
+#include "routines/detail/DetNNKernels.h"
 #include "routines/detail/Paths.h"
 
 namespace {

@@ -19,8 +19,6 @@ MtrxNN* GetMatrixNN(MtrxNN* old, std::uint32_t n, bool base1);
 MtrxNN* FreeMatrixNN(MtrxNN* m);
 // Sets every element to 0.0; does nothing while m has no element storage.
 void SetMtrxNNO(MtrxNN* m);
-// c = a, element by element. False, with c untouched, unless c and a agree in Size and Base1.
-bool CopyMtrxNN(MtrxNN* c, const MtrxNN* a);
 
 // The arithmetic below returns false, with c untouched, unless every record agrees in Size and
 // Base1. c may be any operand.

@@ -1,11 +1,11 @@
-// Every heap request of every object-layer operation that the two class suites use, failing in
-// turn.
+// Every heap request of every object-layer operation that the two class suites use, and of
+// SMtrxNN::Solve, failing in turn.
 //
 // A failure of the object layer's own storage must come out as the AllocErr of the class that
 // was being built, with its element count, and never as anything else; a failure inside the
-// routine layer that Det, IsSingular and Inv call must give their documented results. Either
-// way nothing leaks (checked by the sweep), the operands are unchanged, and the target of a
-// failed assignment can be destroyed and assigned again.
+// routine layer that Det, IsSingular, Inv and Solve call must give their documented results.
+// Either way nothing leaks (checked by the sweep), the operands are unchanged, and the target of
+// a failed assignment can be destroyed and assigned again.
 #include <gtest/gtest.h>
 
 #include <cfloat>
@@ -190,6 +190,23 @@ void SweepMatrixSuite(sweep::Tally& tally) {
             // Inside InvMtrxNN: no inverse, so the zero matrix.
             EXPECT_EQ(inv.what, Outcome::Nothing) << r;
             EXPECT_EQ(Elems(d), V(16, 0.0)) << r;
+        }
+    });
+
+    sweep::Sweep(tally, "S = A.Solve(B)", [](sweep::Run& r) {
+        const SMtrxNN x = MatA();
+        SVect s = Set(SVect(4), {1, 2, 3, 4});
+        r.Arm();
+        const Outcome got = Try([&] { s = x.Solve(s); });
+        r.Disarm();
+        if (!r.Failed()) {
+            EXPECT_EQ(Elems(x * s), V({1, 2, 3, 4}));
+        } else if (r.FailedInNew() || got.what != Outcome::Nothing) {
+            // Its result (Count 4), or its work copies (Count 0).
+            EXPECT_EQ(got.what, Outcome::MtrxAlloc) << r;
+            EXPECT_EQ(got.count, r.FailedInNew() ? 4u : 0u) << r;
+        } else {
+            EXPECT_EQ(Elems(s), V(4, 0.0)) << "no solution inside SolveMtrxNN, " << r;
         }
     });
 }

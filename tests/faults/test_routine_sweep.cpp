@@ -16,6 +16,7 @@
 #include "routines/Arrays.h"
 #include "routines/DetNN.h"
 #include "routines/Heap.h"
+#include "routines/detail/DetNNKernels.h"
 
 namespace {
 
@@ -377,6 +378,26 @@ void SweepInverse(sweep::Tally& tally) {
                          EXPECT_FALSE(ok) << r;
                          EXPECT_EQ(ai, nullptr) << r;
                      });
+
+        // Orders 4 and 1: the balanced solve and, for order 1, the LU solve alone.
+        for (NN (*make)(bool) : {SuiteD, +[](bool b) { return MakeNN(b, {{4}}); }}) {
+            sweep::Sweep(tally, "SolveMtrxNN" + base, [&](sweep::Run& r) {
+                NN a = make(base1);
+                const std::uint32_t n = a->Size;
+                V b(GetVector(nullptr, n, base1));
+                V x(GetVector(nullptr, n, base1));
+                for (std::uint32_t i = Lo(base1); i < Lo(base1) + n; ++i)
+                    b->Elem[i] = x->Elem[i] = i + 1.0;
+                r.Arm();
+                const bool ok = SolveMtrxNN(x.get(), a.get(), b.get());
+                r.Disarm();
+                EXPECT_EQ(ok, !r.Failed()) << r;
+                if (r.Failed())
+                    EXPECT_TRUE(SameBits(Elems(x.get()), Elems(b.get()))) << "x untouched, " << r;
+                else
+                    EXPECT_LT(Residual(a.get(), x.get(), b.get()), 1e-13);
+            });
+        }
 
         sweep::Sweep(tally, "LUDcmpMtrxNN" + base, [&](sweep::Run& r) {
             NN f = SuiteD(base1);

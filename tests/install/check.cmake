@@ -12,6 +12,16 @@ function(run)
 endfunction()
 
 run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix} --component Unspecified)
+
+# The installed headers hold the public interface only: none declares the internal kernels.
+file(GLOB_RECURSE headers ${prefix}/include/*.h)
+foreach(header ${headers})
+    file(STRINGS ${header} internal REGEX
+        "LUDcmp|LUBksb|LUSolve|LUReSolve|BalanceMtrxNN|BalSolve|CopyMtrxNN|quil::detail")
+    if(internal)
+        message(FATAL_ERROR "${header} declares internals: ${internal}")
+    endif()
+endforeach()
 run(${CMAKE_COMMAND} -S ${SOURCE_DIR}/consumer -B ${WORK_DIR}/consumer -G ${GENERATOR}
     -DCMAKE_PREFIX_PATH=${prefix})
 run(${CMAKE_COMMAND} --build ${WORK_DIR}/consumer)

@@ -1,6 +1,11 @@
 // SMtrx: storage, subscript checks, copies and the compound operators.
 #include <gtest/gtest.h>
 
+#include <exception>
+#include <string>
+#include <type_traits>
+#include <utility>
+
 #include "FailingNew.h"
 #include "ObjectTestUtil.h"
 
@@ -98,6 +103,57 @@ TEST(SMtrx, RuntimeAllocationFailureBecomesAllocErrWithoutLeaks) {
     failnew::Disarm();
     target = src;
     EXPECT_EQ(Elems(target), Elems(src));
+}
+
+static_assert(std::is_nothrow_move_constructible_v<SMtrx> && std::is_nothrow_move_assignable_v<SMtrx>);
+static_assert(std::is_nothrow_move_constructible_v<SMtrxNN> && std::is_nothrow_move_assignable_v<SMtrxNN>);
+
+TEST(SMtrx, MovesHandTheStorageOverAndLeaveAnEmptyMatrix) {
+    SMtrx a = Set(SMtrx(2, 3, true), {1, 2, 3, 4, 5, 6}), c(4, 4, false);
+    const double* storage = a[1];
+    failnew::FailAt(1);  // a heap request would throw
+    SMtrx b(std::move(a));
+    c = std::move(b);
+    failnew::Disarm();
+    EXPECT_EQ(c[1], storage);
+    c.Val[2][1] = 9.0;  // Val stays with its own object
+    EXPECT_EQ(Elems(c), V({1, 2, 3, 9, 5, 6}));
+    for (SMtrx* m : {&a, &b}) {
+        EXPECT_EQ(m->GetRows() + m->GetCols(), 0u);
+        EXPECT_EQ(Thrown(&Range::Index, [&] { m->Val[1][1] = 1.0; }), 1);
+        EXPECT_EQ(Thrown(&Alloc::Count, [&] { SMtrx copy(*m); }), 0);
+        *m = c;
+        EXPECT_EQ(Elems(*m), Elems(c));
+    }
+}
+
+// Each a std::exception whose what() names the class and the fault.
+TEST(ObjectErrors, WhatNamesTheClassAndTheFault) {
+    const auto what = [](auto f) -> std::string {
+        try {
+            f();
+        } catch (const std::exception& e) {
+            return e.what();
+        }
+        return "nothing thrown";
+    };
+    SVect v(4), moved(2), taker(std::move(moved));
+    SMtrx m(2, 3, true);
+    SMtrxNN wide(2);
+    static_cast<SMtrx&>(wide) = SMtrx(2, 3, false);
+    EXPECT_EQ(what([&] { return double(moved.Val[0]); }),
+              "SVect::RangeErr: subscript 0 is out of range (valid: none)");
+    EXPECT_EQ(what([&] { m.GetValue(2, 4); }),
+              "SMtrx::RangeErr: column subscript 4 is out of range (valid: 1..3)");
+    EXPECT_EQ(what([] { SMtrx(0x10000u, 0x10000u, false); }),
+              "SMtrx::AllocErr: more elements than 32 bits can count: 65536 x 65536");
+    failnew::FailAt(2);
+    EXPECT_EQ(what([] { SMtrx(40, 50, false); }), "SMtrx::AllocErr: no memory for 40 x 50");
+    failnew::Disarm();
+    EXPECT_EQ(what([&] { v - SVect(4, true); }),
+              "SVect::OpeErr in SVect a - b: The suffix base of SVect objects is different between "
+              "the operator.");
+    EXPECT_EQ(what([&] { wide.Inv(); }), "SMtrx::OpeErr in SMtrxNN::Inv: the matrix is not square");
 }
 
 }  // namespace

@@ -72,6 +72,7 @@ TEST(SMtrxNN, MadeNonSquareThroughTheBaseClass) {
             EXPECT_EQ(Thrown(kind, [&] { m->Det(); }), 0);
             EXPECT_EQ(Thrown(kind, [&] { m->IsSingular(); }), 0);
             EXPECT_EQ(Thrown(kind, [&] { m->Inv(); }), 0);
+            EXPECT_EQ(Thrown(kind, [&] { m->Solve(SVect(2, base1)); }), 0);
         }
         const SMtrxNN t = wide.Tran(), neg = -wide;
         EXPECT_EQ(t.GetRows() * 10 + t.GetCols(), 32u);
@@ -106,6 +107,25 @@ TEST(SMtrxNN, DeterminantSingularityAndInverse) {
     EXPECT_EQ(Elems(Make(1, false, {5}).Inv()), V({0.0}));
 }
 
+TEST(SMtrxNN, SolveIsTheInversesFirstColumnAndRefusesMismatches) {
+    const auto kind = &SMtrx::OpeErr::Kind;
+    for (bool base1 : {false, true}) {
+        const SMtrxNN a = Make(4, base1, kRegular), inv = a.Inv();
+        SVect e(4, base1);
+        e[base1] = 1.0;
+        const SVect x = a.Solve(e);
+        V column;
+        for (unsigned i = base1; i < base1 + 4u; ++i) column.push_back(inv.GetValue(i, base1));
+        EXPECT_EQ(Elems(x), column);
+        EXPECT_EQ(x.GetBase1(), base1);
+        EXPECT_EQ(Thrown(kind, [&] { a.Solve(SVect(3, base1)); }), 0);
+        EXPECT_EQ(Thrown(kind, [&] { a.Solve(SVect(4, !base1)); }), 1);
+        EXPECT_EQ(Elems(Make(2, base1, {1, 2, 0, 0}).Solve(SVect(2, base1))), V(2, 0.0));
+    }
+    // No SVect has one element, so order 1 meets a size mismatch.
+    EXPECT_EQ(Thrown(kind, [] { Make(1, false, {5}).Solve(SVect(2)); }), 0);
+}
+
 TEST(SMtrxNN, FailuresOfTheWorkRecords) {
     SMtrxNN a = Make(2, true, {2, 1, 1, 3});
     ReportCapture report;
@@ -132,15 +152,17 @@ TEST(SMtrxNN, FailuresOfTheWorkRecords) {
 
 TEST(SMtrxNN, RuntimeAllocationFailureBecomesAllocErrWithoutLeaks) {
     SMtrxNN a = Make(2, false, {1, 2, 3, 4});
+    const SVect b(2);
     const auto count = &SMtrx::AllocErr::Count;
     long caught = 0;
     long fails = failnew::ForEachFailure([&] {
+        caught += Thrown(count, [&] { a.Solve(b); }) == 2;
         caught += Thrown(count, [&] { a + a; }) == 4;
         caught += Thrown(count, [&] { a * a; }) == 4;
         caught += Thrown(count, [&] { a.Tran(); }) == 4;
         caught += Thrown(count, [&] { a.Inv(); }) == 4;
     });
-    EXPECT_GE(fails, 8);
+    EXPECT_GE(fails, 9);
     EXPECT_EQ(caught, fails);
 }
 

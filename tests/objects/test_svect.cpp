@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <type_traits>
+#include <utility>
 
 #include "FailingNew.h"
 #include "ObjectTestUtil.h"
@@ -100,6 +102,23 @@ TEST(SVect, RuntimeAllocationFailureBecomesAllocErrWithoutLeaks) {
     failnew::Disarm();
     target = a;  // assignable again after the failure
     EXPECT_EQ(Elems(target), V({1, 2, 3}));
+}
+
+static_assert(std::is_nothrow_move_constructible_v<SVect> && std::is_nothrow_move_assignable_v<SVect>);
+
+TEST(SVect, MovesHandTheArrayOverAndLeaveAnEmptyVector) {
+    SVect a = Make({1, 2, 3}, true), c(5);
+    const double* array = &a[1];
+    failnew::FailAt(1);  // a heap request would throw
+    SVect b(std::move(a));
+    c = std::move(b);
+    failnew::Disarm();
+    EXPECT_EQ(&c[1], array);
+    c.Val[3] = 7.0;  // Val stays with its own vector
+    EXPECT_EQ(Thrown(&Range::Index, [&] { b.Val[1] = 1.0; }), 1);
+    EXPECT_EQ(Thrown(&Alloc::Count, [&] { -a; }), 0);
+    a = c;
+    EXPECT_EQ(Elems(a), V({1, 2, 7}));
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "Glyphs.h"
 #include "TestProgram.h"
 #include "choice/RendererChoice.h"
+#include "objects/SVect.h"
 #include "widgets/Application.h"
 
 namespace {
@@ -216,7 +217,11 @@ TEST(Application, DispatchShowsAnEscapedExceptionAndReportsIt) {
     app.Initialize(std::move(recorder));
     EXPECT_TRUE(app.Dispatch([] {}));
     EXPECT_FALSE(app.Dispatch([] { throw TestPlainError{1}; }));
-    EXPECT_EQ(shown.Shown, (std::vector<std::string>{"exception of class TestPlainError"}));
+    // The library's exceptions are shown by their own text.
+    EXPECT_FALSE(app.Dispatch([] { SVect(2)[2]; }));
+    EXPECT_EQ(shown.Shown, (std::vector<std::string>{"exception of class TestPlainError",
+                                                     "SVect::RangeErr: subscript 2 is out of "
+                                                     "range (valid: 0..1)"}));
 }
 
 TEST(RendererChoice, ForcedNamesInAnyLetterCase) {

@@ -11,6 +11,7 @@
 #include "ReportCapture.h"
 #include "RoutineTestUtil.h"
 #include "routines/DetNN.h"
+#include "routines/detail/DetNNKernels.h"
 #include "routines/detail/Paths.h"
 
 namespace {

@@ -8,6 +8,7 @@
 #include "ReportCapture.h"
 #include "RoutineTestUtil.h"
 #include "routines/DetNN.h"
+#include "routines/detail/DetNNKernels.h"
 #include "routines/detail/Paths.h"
 
 namespace {
@@ -315,6 +316,52 @@ TEST(BalSolveMtrxNN, EachAllocationFailureClearsEverySlot) {
         FreeMatrixNN(dc);
         if (!failed) break;
         ASSERT_LT(n, 100);
+    }
+}
+
+// Bit for bit the inverse's first column, at orders on both sides of the kernels' blocking;
+// solved in place, the same bits again.
+TEST(SolveMtrxNN, FirstUnitVectorGivesTheInversesFirstColumnBits) {
+    for (std::uint32_t n : {2u, 5u, 80u}) {
+        for (bool base1 : {false, true}) {
+            const std::uint32_t lo = Lo(base1);
+            NN a = Sample(n, base1);
+            MtrxNN* ai = nullptr;
+            ASSERT_TRUE(InvMtrxNN(&ai, a.get()));
+            NN inv(ai);
+            V x(GetVector(nullptr, n, base1)), e(GetVector(nullptr, n, base1));
+            e->Elem[lo] = 1.0;
+            ASSERT_TRUE(SolveMtrxNN(x.get(), a.get(), e.get()));
+            std::vector<double> column;
+            for (std::uint32_t i = lo; i < lo + n; ++i) column.push_back(inv->Elem[i][lo]);
+            EXPECT_TRUE(SameBits(Elems(x.get()), column)) << n << " base1 " << base1;
+            ASSERT_TRUE(SolveMtrxNN(e.get(), a.get(), e.get()));
+            EXPECT_TRUE(SameBits(Elems(e.get()), column));
+        }
+    }
+}
+
+// Any x or b of another size or suffix base is refused, and so is a row of zeros, with x as it
+// was. Order 1, which the inverse refuses, gives the quotient.
+TEST(SolveMtrxNN, RefusesMismatchesAndSolvesOrderOne) {
+    for (bool base1 : {false, true}) {
+        NN a = MakeNN(base1, {{2, 1}, {1, 3}}), zeroRow = MakeNN(base1, {{2, 1}, {0, 0}});
+        V x = MakeV(base1, {7, 7}), b = MakeV(base1, {3, 5});
+        V three = MakeV(base1, {3, 5, 1}), other = MakeV(!base1, {3, 5});
+        EXPECT_FALSE(SolveMtrxNN(x.get(), a.get(), three.get()));
+        EXPECT_FALSE(SolveMtrxNN(x.get(), a.get(), other.get()));
+        EXPECT_FALSE(SolveMtrxNN(three.get(), a.get(), b.get()));
+        EXPECT_FALSE(SolveMtrxNN(other.get(), a.get(), b.get()));
+        EXPECT_FALSE(SolveMtrxNN(x.get(), zeroRow.get(), b.get()));
+        EXPECT_EQ(Elems(x.get()), (std::vector<double>{7, 7}));
+        EXPECT_EQ(Elems(three.get()), (std::vector<double>{3, 5, 1}));
+        ASSERT_TRUE(SolveMtrxNN(x.get(), a.get(), b.get()));
+        EXPECT_NEAR(x->Elem[Lo(base1)], 0.8, 1e-15);
+        EXPECT_NEAR(x->Elem[Lo(base1) + 1], 1.4, 1e-15);
+        NN one = MakeNN(base1, {{3}});
+        V q = MakeV(base1, {1});
+        ASSERT_TRUE(SolveMtrxNN(q.get(), one.get(), q.get()));
+        EXPECT_EQ(q->Elem[Lo(base1)], 1.0 / 3.0);
     }
 }
 

@@ -17,6 +17,7 @@
 #include "RoutineTestUtil.h"
 #include "objects/SMtrxNN.h"
 #include "routines/DetNN.h"
+#include "routines/detail/DetNNKernels.h"
 #include "routines/detail/Paths.h"
 
 namespace {

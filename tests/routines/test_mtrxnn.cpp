@@ -7,6 +7,7 @@
 #include "ReportCapture.h"
 #include "RoutineTestUtil.h"
 #include "routines/MtrxNN.h"
+#include "routines/detail/DetNNKernels.h"
 
 namespace {
 

@@ -50,7 +50,7 @@ std::string DescribeCurrentException() {
     } catch (const std::exception& e) {
         return e.what();
     } catch (...) {
-        // The object layer throws plain classes with no message: name the class instead.
+        // No message to show: name the class instead.
         const std::type_info* type = abi::__cxa_current_exception_type();
         if (type == nullptr) return "unknown exception";
         int status = 0;

@@ -73,6 +73,7 @@ private:
 // The name a program's messages begin with: the last part of its path.
 std::string ProgramNameOf(const std::string& path);
 
-// The message of the exception being handled: what() for a standard exception, the type's name
-// for anything else.
+// The message of the exception being handled: what() for a standard exception (the library's
+// exceptions among them, whose what() names their class and fault), the type's name for
+// anything else.
 std::string DescribeCurrentException();

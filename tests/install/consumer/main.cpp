@@ -2,6 +2,8 @@
 #include <quil.h>
 
 #include <cstdio>
+#include <cstring>
+#include <exception>
 
 int main() {
     MtrxNN* a = GetMatrixNN(nullptr, 2, true);
@@ -11,6 +13,9 @@ int main() {
     a->Elem[2][1] = 1.0;
     a->Elem[2][2] = 0.0;
     const double routineDet = DetNN2(a);
+    Vect* x = GetVector(nullptr, 2, true);
+    const bool routineSolved = x != nullptr && SolveMtrxNN(x, a, x);
+    x = FreeVector(x);
     a = FreeMatrixNN(a);
 
     SMtrxNN b(2);
@@ -19,8 +24,16 @@ int main() {
     b[1][0] = 3.0;
     b[1][1] = 4.0;
     const double objectDet = b.Det();
+    SVect rhs(2);
+    bool caught = false;
+    try {
+        b.Solve(rhs)[2];
+    } catch (const std::exception& e) {
+        caught = std::strstr(e.what(), "SVect::RangeErr") != nullptr;
+    }
 
-    const bool ok = routineDet == -1.0 && objectDet > -2.0000001 && objectDet < -1.9999999;
+    const bool ok = routineDet == -1.0 && objectDet > -2.0000001 && objectDet < -1.9999999 &&
+                    routineSolved && caught;
     std::printf("consumer: %s\n", ok ? "ok" : "wrong");
     return ok ? 0 : 1;
 }
