@@ -3,6 +3,7 @@
 # when something is missing, so a second run does nothing.
 #   scripts/install-deps.sh          what `make run` and `make test` need
 #   scripts/install-deps.sh bench    also what `make bench` compares against
+#   scripts/install-deps.sh windows  also the Windows cross compiler, Wine and Xvfb (make windows)
 set -euo pipefail
 
 packages=(
@@ -15,7 +16,12 @@ for group in "$@"; do
     case "$group" in
         bench) packages+=(libbenchmark-dev libeigen3-dev libopenblas-dev liblapacke-dev) ;;
         fuzz) packages+=(clang libclang-rt-14-dev) ;;
-        *) echo "install-deps: unknown group '$group' (known: bench, fuzz)" >&2; exit 2 ;;
+        # The posix-threads flavour of MinGW-w64 (std::thread), googletest's sources to build
+        # for the target, Wine with the fonts it draws frames and dialogs with, Xvfb for the
+        # window, and xdotool, xwd and netpbm for its picture.
+        windows) packages+=(g++-mingw-w64-x86-64-posix googletest wine64 fonts-wine xvfb xauth
+                            xdotool x11-apps netpbm) ;;
+        *) echo "install-deps: unknown group '$group' (known: bench, fuzz, windows)" >&2; exit 2 ;;
     esac
 done
 

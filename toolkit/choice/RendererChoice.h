@@ -2,7 +2,8 @@
 //
 // QUIL_RENDERER=qt|tty|batch forces one. Otherwise: qt when a display is there (DISPLAY or
 // WAYLAND_DISPLAY set, or QT_QPA_PLATFORM naming a Qt platform), tty when standard input and
-// standard output are both terminals, batch for everything else.
+// standard output are both terminals, batch for everything else. On Windows the choice is
+// between win32, the automatic one, and batch.
 #pragma once
 
 #include <memory>
@@ -10,7 +11,7 @@
 
 #include "widgets/Application.h"
 
-enum class RendererKind { Qt, Tty, Batch };
+enum class RendererKind { Qt, Tty, Batch, Win32 };
 
 // The kind a QUIL_RENDERER value names; nothing for an unknown value.
 std::optional<RendererKind> RendererKindNamed(const char* name);
