@@ -209,8 +209,14 @@ TEST(Application, DispatchShowsAnEscapedExceptionAndReportsIt) {
 }
 
 TEST(RendererChoice, ForcedNamesAndTheAutomaticOrder) {
+#ifdef _WIN32
+    EXPECT_EQ(RendererKindNamed("win32"), RendererKind::Win32);
+    EXPECT_EQ(RendererKindNamed("qt"), std::nullopt);
+#else
     EXPECT_EQ(RendererKindNamed("qt"), RendererKind::Qt);
     EXPECT_EQ(RendererKindNamed("tty"), RendererKind::Tty);
+    EXPECT_EQ(RendererKindNamed("win32"), std::nullopt);
+#endif
     EXPECT_EQ(RendererKindNamed("batch"), RendererKind::Batch);
     EXPECT_EQ(RendererKindNamed("Qt"), std::nullopt);
     EXPECT_EQ(RendererKindNamed(""), std::nullopt);
