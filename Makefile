@@ -37,7 +37,7 @@ screenshots: build
 	QT_QPA_PLATFORM=offscreen $(BUILD)/linrun/linrun_screenshot docs/linrun.png
 	@scripts/install-deps.sh windows
 	$(WIN_CONFIGURE)
-	cmake --build $(WIN_BUILD) -j $(JOBS) --target quadrun
+	cmake --build $(WIN_BUILD) -j $(JOBS) --target quadrun quil_wineprefix
 	scripts/windows-screenshot.sh $(WIN_BUILD) quadrun docs/quadrun-windows.png
 
 test: deps test-plain test-asan

@@ -15,7 +15,8 @@ if [[ -z ${QUIL_SCREENSHOT_DISPLAY:-} ]]; then
         env QUIL_SCREENSHOT_DISPLAY=1 "$0" "$@"
 fi
 
-export WINEPREFIX=$build/wineprefix-screenshot WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# The prefix the build set up for its window test, which these settings do not disturb.
+export WINEPREFIX=$build/wineprefix-display WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 wine64=/usr/lib/wine/wine64
 # Wine draws the frame itself, as Windows would, since no window manager runs here, with
 # its own fonts (Marlett for the caption buttons), which Debian's Wine does not find by itself.
