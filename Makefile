@@ -7,6 +7,7 @@ CMP_BUILD ?= build-cmp
 BENCH_BUILD ?= build-bench
 CROSS_BUILD ?= build-cross
 CROSS_TARGETS ?= i686-linux-gnu aarch64-linux-gnu
+WIN_BUILD ?= build-windows
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
@@ -16,7 +17,7 @@ SAN_ENV = ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:abort_on_error=0 \
           LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0
 
 .PHONY: all deps build run screenshots test test-plain test-asan fuzz compare-reports cross-check \
-        bench clean
+        bench clean windows windows-check
 
 all: build
 
@@ -31,10 +32,15 @@ run: build
 	$(BUILD)/quadrun/quadrun
 	$(BUILD)/linrun/linrun
 
-# Pictures of both windows after a Run, drawn offscreen, for the README.
+# Pictures of both windows after a Run, drawn offscreen, for the README; and quadrun's native
+# Windows window, under Wine and Xvfb.
 screenshots: build
 	QT_QPA_PLATFORM=offscreen $(BUILD)/quadrun/quadrun_screenshot docs/quadrun.png
 	QT_QPA_PLATFORM=offscreen $(BUILD)/linrun/linrun_screenshot docs/linrun.png
+	@scripts/install-deps.sh windows
+	$(WIN_CONFIGURE)
+	cmake --build $(WIN_BUILD) -j $(JOBS) --target quadrun quil_wineprefix
+	scripts/windows-screenshot.sh $(WIN_BUILD) quadrun docs/quadrun-windows.png
 
 test: deps test-plain test-asan
 
@@ -85,5 +91,26 @@ bench:
 	mkdir -p docs
 	OPENBLAS_NUM_THREADS=1 $(BENCH_BUILD)/bench/quil_bench --quil_out=docs/PERFORMANCE.md
 
+# 64-bit Windows, cross-built with MinGW-w64: `make windows` writes the zip a Windows user
+# downloads (quadrun.exe, linrun.exe and a readme) to dist/; `make windows-check` runs the
+# library's and the window's tests under Wine (the window's under Xvfb) and compares both
+# programs' batch reports with the Linux build's.
+WIN_CONFIGURE = $(CONFIGURE) -S . -B $(WIN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+                -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/x86_64-w64-mingw32.cmake
+
+windows:
+	@scripts/install-deps.sh windows
+	$(WIN_CONFIGURE)
+	cmake --build $(WIN_BUILD) -j $(JOBS) --target windows_zip
+
+windows-check: deps
+	@scripts/install-deps.sh windows
+	$(CONFIGURE) -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(BUILD) -j $(JOBS) --target quadrun linrun
+	$(WIN_CONFIGURE)
+	cmake --build $(WIN_BUILD) -j $(JOBS)
+	cd $(WIN_BUILD) && ctest --output-on-failure -j $(JOBS)
+	scripts/windows-reports.sh $(WIN_BUILD) $(BUILD)
+
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(CMP_BUILD) $(BENCH_BUILD) $(CROSS_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(CMP_BUILD) $(BENCH_BUILD) $(CROSS_BUILD) $(WIN_BUILD) dist

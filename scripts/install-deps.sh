@@ -6,6 +6,7 @@
 #   scripts/install-deps.sh fuzz     also clang and its sanitizer runtime (make fuzz, compare-reports)
 #   scripts/install-deps.sh TRIPLE   also the cross compiler and emulator of a target of
 #                                    cmake/toolchains/TRIPLE.cmake (make cross-check)
+#   scripts/install-deps.sh windows  also the Windows cross compiler, Wine and Xvfb (make windows)
 set -euo pipefail
 
 packages=(
@@ -24,8 +25,13 @@ for group in "$@"; do
         # emulator, and GoogleTest's sources to build for the target.
         i686-linux-gnu) packages+=(g++-i686-linux-gnu qemu-user googletest) ;;
         aarch64-linux-gnu) packages+=(g++-aarch64-linux-gnu qemu-user googletest) ;;
+        # The posix-threads flavour of MinGW-w64 (std::thread), googletest's sources to build
+        # for the target, Wine with the fonts it draws frames and dialogs with, Xvfb for the
+        # window, and xdotool, xwd and netpbm for its picture.
+        windows) packages+=(g++-mingw-w64-x86-64-posix googletest wine64 fonts-wine xvfb xauth
+                            xdotool x11-apps netpbm) ;;
         *) echo "install-deps: unknown group '$group'" \
-                "(known: bench, fuzz, i686-linux-gnu, aarch64-linux-gnu)" >&2; exit 2 ;;
+                "(known: bench, fuzz, windows, i686-linux-gnu, aarch64-linux-gnu)" >&2; exit 2 ;;
     esac
 done
 

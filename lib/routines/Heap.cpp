@@ -14,7 +14,7 @@ void AllocErrMsg(std::uint32_t bytes) {
     if (IsWinEnv()) {
         char text[128];
         std::snprintf(text, sizeof text, Format, static_cast<unsigned>(bytes));
-        MessageBoxA(nullptr, text, "QUIL Lib. Error Message", MB_ICONERROR);
+        ShowMessageBox(nullptr, text, "QUIL Lib. Error Message", MB_ICONERROR);
     } else {
         std::fprintf(stderr, Format, static_cast<unsigned>(bytes));
     }

@@ -231,6 +231,7 @@ TEST(RendererChoice, ForcedNamesInAnyLetterCase) {
     EXPECT_EQ(RendererKindNamed("Qt"), RendererKind::Qt);
     EXPECT_EQ(RendererKindNamed("TTY"), RendererKind::Tty);
     EXPECT_EQ(RendererKindNamed("bAtCh"), RendererKind::Batch);
+    EXPECT_EQ(RendererKindNamed("Win32"), RendererKind::Win32);
     EXPECT_EQ(RendererKindNamed(""), std::nullopt);
     EXPECT_EQ(RendererKindNamed("batc"), std::nullopt);
     EXPECT_EQ(RendererKindNamed("batches"), std::nullopt);

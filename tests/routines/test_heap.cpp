@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "Env.h"
 #include "FailingHeap.h"
 #include "ReportCapture.h"
 #include "routines/Heap.h"
@@ -84,10 +85,14 @@ TEST(AllocErrMsg, ShowsTheBoxWithWindir) {
 TEST(IsWinEnv, IsAskedAfreshOnEveryReport) {
     ReportCapture report(ReportCapture::NoWindir);
     AllocErrMsg(1);
-    setenv("windir", "", 1);  // an empty value counts: only presence matters
+#ifdef _WIN32
+    testenv::Set("windir", "C:\\WINDOWS");  // Windows holds no variable with an empty value
+#else
+    testenv::Set("windir", "");  // an empty value counts: only presence matters
+#endif
     EXPECT_TRUE(IsWinEnv());
     AllocErrMsg(2);
-    unsetenv("windir");
+    testenv::Unset("windir");
     AllocErrMsg(3);
     EXPECT_EQ(report.StdErr(), "failed to allocate 1 byte(s) in heap area.\r\n"
                                "failed to allocate 3 byte(s) in heap area.\r\n");

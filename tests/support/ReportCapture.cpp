@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "Env.h"
+
 namespace {
 
 std::vector<ReportCapture::Box> boxes;
@@ -23,9 +25,9 @@ ReportCapture::ReportCapture(Mode mode) {
     hadWindir_ = w != nullptr;
     if (hadWindir_) oldWindir_ = w;
     if (mode == Windir) {
-        setenv("windir", "C:\\WINDOWS", 1);
+        testenv::Set("windir", "C:\\WINDOWS");
     } else {
-        unsetenv("windir");
+        testenv::Unset("windir");
     }
     boxes.clear();
     order.clear();
@@ -37,9 +39,9 @@ ReportCapture::~ReportCapture() {
     testing::internal::GetCapturedStderr();
     SetMessageBoxHandler(previous_);
     if (hadWindir_) {
-        setenv("windir", oldWindir_.c_str(), 1);
+        testenv::Set("windir", oldWindir_.c_str());
     } else {
-        unsetenv("windir");
+        testenv::Unset("windir");
     }
 }
 

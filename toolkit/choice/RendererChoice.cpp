@@ -9,18 +9,25 @@
 
 #include "batch/BatchRenderer.h"
 #include "choice/StandardStreams.h"
-// Qt 6 and ncurses are not installed for every target: a program may have batch alone.
+// Each renderer but batch is built only where its library is: Qt 6 and ncurses are not installed
+// for every target, and native Windows controls exist only on Windows.
 #ifndef QUIL_RENDERER_QT
 #define QUIL_RENDERER_QT 0
 #endif
 #ifndef QUIL_RENDERER_TTY
 #define QUIL_RENDERER_TTY 0
 #endif
+#ifndef QUIL_RENDERER_WIN32
+#define QUIL_RENDERER_WIN32 0
+#endif
 #if QUIL_RENDERER_QT
 #include "qt/QtRenderer.h"
 #endif
 #if QUIL_RENDERER_TTY
 #include "tty/TtyRenderer.h"
+#endif
+#if QUIL_RENDERER_WIN32
+#include "win32/Win32Renderer.h"
 #endif
 
 namespace {
@@ -33,9 +40,29 @@ bool SameLetters(std::string_view a, std::string_view b) {
     return true;
 }
 
+struct KindName {
+    RendererKind kind;
+    const char* name;
+};
+
+// Every renderer, in the order of the automatic choice.
+constexpr KindName kRenderers[] = {
+    {RendererKind::Win32, "win32"},
+    {RendererKind::Qt, "qt"},
+    {RendererKind::Tty, "tty"},
+    {RendererKind::Batch, "batch"},
+};
+
+const char* NameOf(RendererKind kind) {
+    for (const KindName& r : kRenderers)
+        if (r.kind == kind) return r.name;
+    return "?";
+}
+
 // How the user is told what the automatic choice took instead.
 const char* Instead(RendererKind kind) {
     switch (kind) {
+    case RendererKind::Win32:
     case RendererKind::Qt: return "opening the desktop window instead";
     case RendererKind::Tty: return "showing the window in the terminal instead";
     case RendererKind::Batch: break;
@@ -44,17 +71,33 @@ const char* Instead(RendererKind kind) {
 }
 
 constexpr bool Built(RendererKind kind) {
-    if (kind == RendererKind::Qt) return QUIL_RENDERER_QT;
-    if (kind == RendererKind::Tty) return QUIL_RENDERER_TTY;
+    switch (kind) {
+    case RendererKind::Win32: return QUIL_RENDERER_WIN32;
+    case RendererKind::Qt: return QUIL_RENDERER_QT;
+    case RendererKind::Tty: return QUIL_RENDERER_TTY;
+    case RendererKind::Batch: break;
+    }
     return true;
+}
+
+// "qt, tty or batch": the renderers this program has, for messages.
+std::string BuiltNames() {
+    std::vector<const char*> names;
+    for (const KindName& r : kRenderers)
+        if (Built(r.kind)) names.push_back(r.name);
+    std::string text;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (i > 0) text += i + 1 == names.size() ? " or " : ", ";
+        text += names[i];
+    }
+    return text;
 }
 
 }  // namespace
 
 std::optional<RendererKind> RendererKindNamed(std::string_view name) {
-    if (SameLetters(name, "qt")) return RendererKind::Qt;
-    if (SameLetters(name, "tty")) return RendererKind::Tty;
-    if (SameLetters(name, "batch")) return RendererKind::Batch;
+    for (const KindName& r : kRenderers)
+        if (SameLetters(name, r.name)) return r.kind;
     return std::nullopt;
 }
 
@@ -62,17 +105,22 @@ std::optional<RendererKind> ForcedRendererKind() {
     const char* forced = std::getenv("QUIL_RENDERER");
     if (forced == nullptr || *forced == '\0') return std::nullopt;
     if (auto kind = RendererKindNamed(forced)) return kind;
-    throw std::invalid_argument(std::string("QUIL_RENDERER=") + forced + " names no renderer (qt, tty or batch)");
+    throw std::invalid_argument(std::string("QUIL_RENDERER=") + forced + " names no renderer (" +
+                                BuiltNames() + ")");
 }
 
-std::unique_ptr<TRenderer> MakeRenderer(RendererKind kind, const char* programPath, bool automatic) {
+std::unique_ptr<TRenderer> MakeRenderer(RendererKind kind, [[maybe_unused]] const char* programPath,
+                                        bool automatic) {
     if (!Built(kind)) {
         // Nobody asked for it when the choice is automatic, so there is nothing to say.
-        throw RendererUnavailable(std::string("the ") + (kind == RendererKind::Qt ? "qt" : "tty") +
+        throw RendererUnavailable(std::string("the ") + NameOf(kind) +
                                       " renderer is not built into this program",
                                   automatic);
     }
     switch (kind) {
+#if QUIL_RENDERER_WIN32
+    case RendererKind::Win32: return std::make_unique<Win32Renderer>();
+#endif
 #if QUIL_RENDERER_QT
     case RendererKind::Qt: return std::make_unique<QtRenderer>(programPath, automatic);
 #endif
@@ -81,8 +129,9 @@ std::unique_ptr<TRenderer> MakeRenderer(RendererKind kind, const char* programPa
 #endif
     default: break;
     }
-    (void)programPath;
-    (void)automatic;
+#if QUIL_RENDERER_WIN32
+    UseParentConsole();
+#endif
     if (StandardOutputWasClosed()) throw RendererUnavailable("standard output is closed: the report would be lost");
     return std::make_unique<BatchRenderer>();
 }
@@ -90,15 +139,15 @@ std::unique_ptr<TRenderer> MakeRenderer(RendererKind kind, const char* programPa
 std::unique_ptr<TRenderer> ChooseRenderer(const char* programPath) {
     if (const auto forced = ForcedRendererKind()) return MakeRenderer(*forced, programPath, false);
     std::vector<std::string> passedOver;
-    for (RendererKind kind : {RendererKind::Qt, RendererKind::Tty, RendererKind::Batch}) {
+    for (const KindName& r : kRenderers) {
         try {
-            auto renderer = MakeRenderer(kind, programPath, true);
+            auto renderer = MakeRenderer(r.kind, programPath, true);
             const std::string name = ProgramNameOf(programPath);
             for (const std::string& why : passedOver)
-                std::fprintf(stderr, "%s: %s; %s\n", name.c_str(), why.c_str(), Instead(kind));
+                std::fprintf(stderr, "%s: %s; %s\n", name.c_str(), why.c_str(), Instead(r.kind));
             return renderer;
         } catch (const RendererUnavailable& unavailable) {
-            if (kind == RendererKind::Batch) throw;
+            if (r.kind == RendererKind::Batch) throw;
             if (!unavailable.Quiet()) passedOver.emplace_back(unavailable.what());
         }
     }

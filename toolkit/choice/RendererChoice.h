@@ -1,13 +1,13 @@
 // Which renderer shows the program, chosen once at start-up.
 //
-// QUIL_RENDERER=qt|tty|batch (in any letter case) forces one, and a forced renderer that cannot
-// start is an error. Otherwise the first of qt, tty and batch that can start here is taken: qt
-// when a display that a person sees can be opened, tty when standard input and output are a
-// terminal that can place the cursor, batch for everything else. Where one is passed over for a
-// reason the user would want to know (a display named but not there, an unknown terminal type),
-// one line on standard error says why.
-// A program built without qt or tty (Qt 6 or ncurses not installed for its target) never
-// chooses it, and forcing it is an error.
+// QUIL_RENDERER=win32|qt|tty|batch (in any letter case) forces one, and a forced renderer that
+// cannot start is an error. Otherwise the first of win32, qt, tty and batch that can start here
+// is taken: win32 on Windows; qt when a display that a person sees can be opened, tty when
+// standard input and output are a terminal that can place the cursor, batch for everything
+// else. Where one is passed over for a reason the user would want to know (a display named but
+// not there, an unknown terminal type), one line on standard error says why.
+// A program never chooses a renderer it was built without (win32 exists only on Windows; Qt 6
+// and ncurses may not be installed for a cross target), and forcing one is an error.
 #pragma once
 
 #include <memory>
@@ -16,7 +16,7 @@
 
 #include "widgets/Application.h"
 
-enum class RendererKind { Qt, Tty, Batch };
+enum class RendererKind { Qt, Tty, Batch, Win32 };
 
 // The kind a QUIL_RENDERER value names, in any letter case; nothing for an unknown value.
 std::optional<RendererKind> RendererKindNamed(std::string_view name);

@@ -1,9 +1,11 @@
 #include "choice/StandardStreams.h"
 
+#ifndef _WIN32
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
+#endif
 
 namespace {
 
@@ -12,6 +14,10 @@ bool outputWasClosed = false;
 }  // namespace
 
 void OpenClosedStandardStreams() {
+#ifdef _WIN32
+    // A Windows program's standard handles are not descriptors that the next file opened could
+    // take; one that leads nowhere is answered where the report is written (UseParentConsole).
+#else
     for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
         if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
         if (fd == STDOUT_FILENO) outputWasClosed = true;
@@ -22,6 +28,7 @@ void OpenClosedStandardStreams() {
             close(null);
         }
     }
+#endif
 }
 
 bool StandardOutputWasClosed() { return outputWasClosed; }

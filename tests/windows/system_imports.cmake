@@ -1,0 +1,23 @@
+# Each Windows program runs on a clean Windows with nothing beside it: it imports from DLLs
+# of the system only, never from a compiler's runtime (libstdc++, libgcc, libwinpthread).
+#   cmake -DOBJDUMP=<objdump> -DPROGRAMS=<a.exe;b.exe> -P system_imports.cmake
+set(system_dlls advapi32 comctl32 gdi32 imm32 kernel32 msvcrt ole32 shell32 user32)
+foreach(program ${PROGRAMS})
+    execute_process(COMMAND ${OBJDUMP} -p ${program} OUTPUT_VARIABLE headers RESULT_VARIABLE status)
+    if(NOT status EQUAL 0)
+        message(FATAL_ERROR "${OBJDUMP} failed on ${program}")
+    endif()
+    string(REGEX MATCHALL "DLL Name: [^\n]+" imports "${headers}")
+    if(NOT imports)
+        message(FATAL_ERROR "${program} imports nothing: is it a Windows program?")
+    endif()
+    foreach(import ${imports})
+        string(REGEX REPLACE "DLL Name: ([^.]+)\\.[dD][lL][lL].*" "\\1" dll "${import}")
+        string(TOLOWER "${dll}" dll)
+        list(FIND system_dlls "${dll}" known)
+        if(known EQUAL -1)
+            message(FATAL_ERROR "${program} needs ${import}, which a clean Windows lacks")
+        endif()
+        message(STATUS "${program}: ${dll}.dll")
+    endforeach()
+endforeach()
