@@ -6,6 +6,7 @@
 
 #include "routines/DetNN.h"
 #include "routines/detail/DetNNKernels.h"
+#include "routines/detail/Log10.h"
 #include "routines/detail/Paths.h"
 
 namespace {
@@ -230,6 +231,7 @@ double quil::detail::DetNN2(Path path, const MtrxNN* a) {
 double DetNN2(const MtrxNN* a) { return quil::detail::DetNN2(quil::detail::FastestPath(), a); }
 
 // log10 |det| from the LU factors, with the sign apart, so that large orders do not overflow.
+// The logarithm is the library's own, whose bits do not depend on the C library.
 double quil::detail::DetLog10(Path path, const MtrxNN* a, int* sign) {
     *sign = 0;
     LUWork work(a);
@@ -246,7 +248,7 @@ double quil::detail::DetLog10(Path path, const MtrxNN* a, int* sign) {
     for (std::uint32_t i = work.lo; i <= work.hi; ++i) {
         const double d = work.w->Elem[i][i];
         s = s * (d > 0.0 ? 1 : -1);
-        sum = sum + std::log10(std::fabs(d));
+        sum = sum + Log10(std::fabs(d));
     }
     *sign = s;
     return sum;
