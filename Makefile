@@ -99,4 +99,5 @@ docs:
 	cmake --build $(DOCS_BUILD) --target quil_docs
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(CMP_BUILD) $(BENCH_BUILD) $(CROSS_BUILD) $(DOCS_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(CMP_BUILD) $(BENCH_BUILD) $(CROSS_BUILD) \
+	    $(DOCS_BUILD)

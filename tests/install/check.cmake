@@ -132,7 +132,8 @@ elseif(WAY STREQUAL "Packages")
         file(GLOB programs_deb ${WORK_DIR}/packages/quil-programs_*.deb)
         run(dpkg-deb --field ${programs_deb} Depends)
         # Computed from the binaries: the C and C++ runtimes at least.
-        if(NOT LAST_OUTPUT MATCHES "libc6 \\(>= [^)]+\\)" OR NOT LAST_OUTPUT MATCHES "libstdc\\+\\+6")
+        if(NOT LAST_OUTPUT MATCHES "libc6 \\(>= [^)]+\\)"
+           OR NOT LAST_OUTPUT MATCHES "libstdc\\+\\+6")
             message(FATAL_ERROR "${programs_deb} depends on: ${LAST_OUTPUT}")
         endif()
         run(dpkg-deb -x ${programs_deb} ${root})
