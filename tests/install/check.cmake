@@ -36,13 +36,16 @@ function(consumer_by_package prefix build)
 endfunction()
 
 # The consumer compiled as the README shows, with PKG_CONFIG_PATH naming pcdir only:
-# c++ -std=c++20 main.cpp $(pkg-config --cflags --libs quil).
+# c++ -std=c++20 main.cpp $(pkg-config --cflags --libs quil); run with the library's folder
+# (pcdir/..) on LD_LIBRARY_PATH, for a shared build.
 function(consumer_by_pkg_config pcdir program)
     set(ENV{PKG_CONFIG_PATH} ${pcdir})
     set(ENV{PKG_CONFIG_LIBDIR} ${pcdir})
     run(${PKG_CONFIG} --cflags --libs quil)
     separate_arguments(flags UNIX_COMMAND "${LAST_OUTPUT}")
     run(${CXX} -std=c++20 ${consumer_source}/main.cpp ${flags} -o ${program})
+    get_filename_component(libdir ${pcdir} DIRECTORY)
+    run_consumer(${program} LD_LIBRARY_PATH=${libdir})
 endfunction()
 
 # No installed header declares an internal of the library.
@@ -69,7 +72,6 @@ if(WAY STREQUAL "Installed")
     file(GLOB_RECURSE pcfile ${prefix}/*/quil.pc)
     get_filename_component(pcdir "${pcfile}" DIRECTORY)
     consumer_by_pkg_config(${pcdir} ${WORK_DIR}/consumer-pc)
-    run_consumer(${WORK_DIR}/consumer-pc)
 
 elseif(WAY STREQUAL "Subproject")
     run(${CMAKE_COMMAND} -S ${consumer_source} -B ${WORK_DIR}/fetched -G "${GENERATOR}"
@@ -103,7 +105,6 @@ elseif(WAY STREQUAL "Subproject")
         message(FATAL_ERROR "the consumer does not load libquil.so.1:\n${LAST_OUTPUT}")
     endif()
     consumer_by_pkg_config(${prefix}/lib/pkgconfig ${WORK_DIR}/consumer-pc)
-    run_consumer(${WORK_DIR}/consumer-pc LD_LIBRARY_PATH=${prefix}/lib)
 
 elseif(WAY STREQUAL "Packages")
     run(cpack --config ${BUILD_DIR}/CPackConfig.cmake -B ${WORK_DIR}/packages)
@@ -126,7 +127,6 @@ elseif(WAY STREQUAL "Packages")
     file(GLOB_RECURSE pcfile ${root}/*/quil.pc)
     get_filename_component(pcdir "${pcfile}" DIRECTORY)
     consumer_by_pkg_config(${pcdir} ${WORK_DIR}/consumer-pc)
-    run_consumer(${WORK_DIR}/consumer-pc)
 
     if(PROGRAMS)
         file(GLOB programs_deb ${WORK_DIR}/packages/quil-programs_*.deb)
@@ -138,7 +138,8 @@ elseif(WAY STREQUAL "Packages")
         endif()
         run(dpkg-deb -x ${programs_deb} ${root})
         foreach(program quadrun linrun)
-            run(${CMAKE_COMMAND} -E env QUIL_RENDERER=batch ${root}/usr/bin/${program})
+            run(${CMAKE_COMMAND} -E env QUIL_RENDERER=batch LD_LIBRARY_PATH=${root}/usr/lib
+                ${root}/usr/bin/${program})
             string(REGEX MATCHALL "\n" lines "${LAST_OUTPUT}")
             list(LENGTH lines count)
             list(APPEND counts ${count})
