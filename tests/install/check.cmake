@@ -1,11 +1,11 @@
 # An outside project (consumer/) takes the library in one of three ways:
-#   WAY=Installed   the build installed into a scratch prefix: find_package, and pkg-config as
-#                   the README compiles with it
-#   WAY=Subproject  FetchContent from the checkout, built shared; that build installed into a
-#                   scratch prefix: find_package and pkg-config against libquil.so
-#   WAY=Packages    the Debian packages of the build, checked and unpacked with dpkg-deb -x into
-#                   a scratch root (nothing is installed into the machine): find_package and
-#                   pkg-config, and the packaged programs' reports
+#   FindsLibrary          the build installed into a scratch prefix: find_package, and
+#                         pkg-config as the README compiles with it
+#   FetchesSharedLibrary  FetchContent from the checkout, built shared; that build installed
+#                         into a scratch prefix: find_package and pkg-config against libquil.so
+#   UsesDebianPackages    the Debian packages of the build, checked and unpacked with dpkg-deb -x
+#                         into a scratch root (nothing is installed into the machine):
+#                         find_package and pkg-config, and the packaged programs' reports
 # Variables: WAY, BUILD_DIR, CHECKOUT, WORK_DIR, GENERATOR, CXX, NM, OBJDUMP, PROGRAMS.
 file(REMOVE_RECURSE ${WORK_DIR})
 set(consumer_source ${CHECKOUT}/tests/install/consumer)
@@ -63,7 +63,7 @@ function(check_headers prefix)
     endforeach()
 endfunction()
 
-if(WAY STREQUAL "Installed")
+if(WAY STREQUAL "FindsLibrary")
     set(prefix ${WORK_DIR}/prefix)
     run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix} --component library)
     check_headers(${prefix})
@@ -73,7 +73,7 @@ if(WAY STREQUAL "Installed")
     get_filename_component(pcdir "${pcfile}" DIRECTORY)
     consumer_by_pkg_config(${pcdir} ${WORK_DIR}/consumer-pc)
 
-elseif(WAY STREQUAL "Subproject")
+elseif(WAY STREQUAL "FetchesSharedLibrary")
     run(${CMAKE_COMMAND} -S ${consumer_source} -B ${WORK_DIR}/fetched -G "${GENERATOR}"
         -DQUIL_CHECKOUT=${CHECKOUT} -DBUILD_SHARED_LIBS=ON -DQUIL_INSTALL=ON
         -DCMAKE_BUILD_TYPE=RelWithDebInfo)
@@ -106,7 +106,7 @@ elseif(WAY STREQUAL "Subproject")
     endif()
     consumer_by_pkg_config(${prefix}/lib/pkgconfig ${WORK_DIR}/consumer-pc)
 
-elseif(WAY STREQUAL "Packages")
+elseif(WAY STREQUAL "UsesDebianPackages")
     run(cpack --config ${BUILD_DIR}/CPackConfig.cmake -B ${WORK_DIR}/packages)
     file(GLOB library_deb ${WORK_DIR}/packages/libquil-dev_*.deb)
     if(NOT library_deb)
@@ -150,5 +150,5 @@ elseif(WAY STREQUAL "Packages")
     endif()
 
 else()
-    message(FATAL_ERROR "WAY must be Installed, Subproject or Packages, not '${WAY}'")
+    message(FATAL_ERROR "unknown WAY '${WAY}'")
 endif()
