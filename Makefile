@@ -5,6 +5,7 @@ FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 300
 CMP_BUILD ?= build-cmp
 BENCH_BUILD ?= build-bench
+DOCS_BUILD ?= build-docs
 CROSS_BUILD ?= build-cross
 CROSS_TARGETS ?= i686-linux-gnu aarch64-linux-gnu
 WIN_BUILD ?= build-windows
@@ -17,7 +18,7 @@ SAN_ENV = ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:abort_on_error=0 \
           LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0
 
 .PHONY: all deps build run screenshots test test-plain test-asan fuzz compare-reports cross-check \
-        bench clean windows windows-check
+        bench package docs clean windows windows-check
 
 all: build
 
@@ -112,5 +113,18 @@ windows-check: deps
 	cd $(WIN_BUILD) && ctest --output-on-failure -j $(JOBS)
 	scripts/windows-reports.sh $(WIN_BUILD) $(BUILD)
 
+# The Debian packages of the build, libquil-dev and quil-programs, written into $(BUILD).
+package: build
+	cmake --build $(BUILD) --target package
+
+# The HTML reference of the public headers, from their own comments, in $(DOCS_BUILD)/docs/html.
+# Any Doxygen warning fails it.
+docs:
+	@scripts/install-deps.sh docs
+	cmake -G Ninja $(CMAKE_FLAGS) -S . -B $(DOCS_BUILD) -DQUIL_BUILD_DOCS=ON \
+	    -DQUIL_BUILD_PROGRAMS=OFF -DQUIL_BUILD_TESTS=OFF -DQUIL_BUILD_EXAMPLES=OFF -DQUIL_INSTALL=OFF
+	cmake --build $(DOCS_BUILD) --target quil_docs
+
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(CMP_BUILD) $(BENCH_BUILD) $(CROSS_BUILD) $(WIN_BUILD) dist
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(CMP_BUILD) $(BENCH_BUILD) $(CROSS_BUILD) \
+	    $(DOCS_BUILD) $(WIN_BUILD) dist

@@ -1,4 +1,5 @@
-// The whole library: the routine layer and the object layer.
+/// \file
+/// The whole library: the routine layer and the object layer.
 #pragma once
 
 #include "objects/SError.h"

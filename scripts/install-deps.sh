@@ -3,6 +3,7 @@
 # when something is missing, so a second run does nothing.
 #   scripts/install-deps.sh          what `make run` and `make test` need
 #   scripts/install-deps.sh bench    also what `make bench` compares against
+#   scripts/install-deps.sh docs     also Doxygen (make docs)
 #   scripts/install-deps.sh fuzz     also clang and its sanitizer runtime (make fuzz, compare-reports)
 #   scripts/install-deps.sh TRIPLE   also the cross compiler and emulator of a target of
 #                                    cmake/toolchains/TRIPLE.cmake (make cross-check)
@@ -11,6 +12,7 @@ set -euo pipefail
 
 packages=(
     cmake ninja-build g++ make pkg-config
+    dpkg-dev  # dpkg-shlibdeps, for the Debian packages' dependencies
     libgtest-dev libgmock-dev
     qt6-base-dev libncurses-dev
     libxcb1-dev libwayland-dev
@@ -20,6 +22,7 @@ packages=(
 for group in "$@"; do
     case "$group" in
         bench) packages+=(libbenchmark-dev libeigen3-dev libopenblas-dev liblapacke-dev) ;;
+        docs) packages+=(doxygen) ;;
         fuzz) packages+=(clang libclang-rt-14-dev) ;;
         # Cross targets: the compiler with the target's C and C++ libraries, the user-mode
         # emulator, and GoogleTest's sources to build for the target.
@@ -31,7 +34,7 @@ for group in "$@"; do
         windows) packages+=(g++-mingw-w64-x86-64-posix googletest wine64 fonts-wine xvfb xauth
                             xdotool x11-apps netpbm) ;;
         *) echo "install-deps: unknown group '$group'" \
-                "(known: bench, fuzz, windows, i686-linux-gnu, aarch64-linux-gnu)" >&2; exit 2 ;;
+                "(known: bench, docs, fuzz, windows, i686-linux-gnu, aarch64-linux-gnu)" >&2; exit 2 ;;
     esac
 done
 

@@ -1,65 +1,76 @@
-// SMtrx: a Rows x Cols matrix of double with suffix base 0 or 1, owning its storage.
-//
-// Storage is one row table and one contiguous element block in row-major order. Elem[0] is
-// always the start of the block. With suffix base 1 the block carries one spare element in
-// front, so that Elem[1] (the row whose element 1 is the first one used) is the block start
-// itself and no row pointer ever lies outside the block. Fresh storage holds 0.0.
-//
-// Misuse throws one of the nested exception classes by value; nothing here catches them.
-//
-// Moves hand the storage over without a heap request. A moved-from matrix is 0 x 0 with no
-// storage and its suffix base kept: every subscript throws RangeErr, an operation that makes a
-// matrix of its shape throws AllocErr with Count 0 (as SMtrx(0, 0, b) does), and it may be
-// assigned again or destroyed. Its Val stays bound to it.
+/// \file
+/// SMtrx: a Rows x Cols matrix of double with suffix base 0 or 1, owning its storage.
+///
+/// Storage is one row table and one contiguous element block in row-major order. Elem[0] is
+/// always the start of the block. With suffix base 1 the block carries one spare element in
+/// front, so that Elem[1] (the row whose element 1 is the first one used) is the block start
+/// itself and no row pointer ever lies outside the block. Fresh storage holds 0.0.
+///
+/// Misuse throws one of the nested exception classes by value; nothing here catches them.
+///
+/// Moves hand the storage over without a heap request. A moved-from matrix is 0 x 0 with no
+/// storage and its suffix base kept: every subscript throws RangeErr, an operation that makes a
+/// matrix of its shape throws AllocErr with Count 0 (as SMtrx(0, 0, b) does), and it may be
+/// assigned again or destroyed. Its Val stays bound to it.
 #pragma once
 
 #include <climits>
 
+#include "QuilExport.h"
 #include "objects/SError.h"
 
 static_assert(sizeof(unsigned) * CHAR_BIT == 32, "counts and subscripts are 32-bit");
 
-class SMtrx {
+/// A Rows x Cols matrix of double with suffix base 0 or 1, owning its storage (see the file's
+/// notes).
+class QUIL_EXPORT SMtrx {
 public:
-    // A row or column subscript outside the valid range. what() says which subscript, row or
-    // column, and the valid range.
+    /// A row or column subscript outside the valid range. what() says which subscript, row or
+    /// column, and the valid range.
     struct RangeErr : SError {
-        const SMtrx* Obj;
-        unsigned Index;
+        const SMtrx* Obj;   ///< the matrix subscripted
+        unsigned Index;     ///< the subscript given
+        /// The exception for row subscript index of obj, or column subscript when column.
         RangeErr(const SMtrx* obj, unsigned index, bool column = false) noexcept;
     };
 
-    // Too few elements (base 1 needs 2, base 0 needs 1), an element count Rows x Cols that
-    // does not fit in 32 bits, or no memory. Count is the 32-bit element count asked for.
-    // what() tells the cause from Obj's shape, or names the storage that an operation could
-    // not have (SMtrxNN::Inv's work copy: Count 0) when it is given.
+    /// Too few elements (base 1 needs 2, base 0 needs 1), an element count Rows x Cols that
+    /// does not fit in 32 bits, or no memory. Count is the 32-bit element count asked for.
+    /// what() tells the cause from Obj's shape, or names the storage that an operation could
+    /// not have (SMtrxNN::Inv's work copy: Count 0) when it is given.
     struct AllocErr : SError {
-        const SMtrx* Obj;
-        unsigned Count;
+        const SMtrx* Obj;   ///< the matrix being made
+        unsigned Count;     ///< the 32-bit element count asked for
+        /// The exception for count elements of obj, or for the storage named.
         AllocErr(const SMtrx* obj, unsigned count, const char* storage = nullptr) noexcept;
     };
 
-    // Operands of a two-operand operator that differ in size (Kind 0) or suffix base
-    // (Kind 1). Both texts are always present; Msg[Kind] is the one that applies. what() names
-    // the operation when it is given, and the problem when it is not the one Msg[Kind] states.
+    /// Operands of a two-operand operator that differ in size (Kind 0) or suffix base
+    /// (Kind 1). Both texts are always present; Msg[Kind] is the one that applies. what() names
+    /// the operation when it is given, and the problem when it is not the one Msg[Kind] states.
     struct OpeErr : SError {
-        const char* Msg[2];
-        unsigned Kind;
+        const char* Msg[2];  ///< the texts for a size (0) and a suffix-base (1) mismatch
+        unsigned Kind;       ///< code % 2: 0 for the sizes, 1 for the suffix bases
+        /// The exception of kind code % 2, in operation and for problem when given.
         explicit OpeErr(unsigned code, const char* operation = nullptr,
                         const char* problem = nullptr) noexcept;
     };
 
-    // Element (i, j) seen through Val: reading calls GetValue, writing calls SetValue.
+    /// Element (i, j) seen through Val: reading calls GetValue, writing calls SetValue.
     class ValElem {
     public:
+        /// Element (i, j) of obj.
         ValElem(SMtrx* obj, unsigned i, unsigned j) : Obj(obj), I(i), J(j) {}
+        /// Another proxy of the same element.
         ValElem(const ValElem&) = default;
+        /// GetValue: throws RangeErr for a row or column outside the valid range.
         operator double() const { return Obj->GetValue(I, J); }
+        /// SetValue: throws RangeErr for a row or column outside the valid range.
         ValElem& operator=(double v) {
             Obj->SetValue(I, J, v);
             return *this;
         }
-        // Assigns the element's value, not the proxy: A.Val[0][0] = B.Val[1][1].
+        /// Assigns the element's value, not the proxy: A.Val[0][0] = B.Val[1][1].
         ValElem& operator=(const ValElem& other) { return *this = static_cast<double>(other); }
 
     private:
@@ -67,9 +78,12 @@ public:
         unsigned I, J;
     };
 
+    /// Row i seen through Val.
     class ValRow {
     public:
+        /// Row i of obj.
         ValRow(SMtrx* obj, unsigned i) : Obj(obj), I(i) {}
+        /// Element (i, j), checked when it is read or written.
         ValElem operator[](unsigned j) const { return {Obj, I, j}; }
 
     private:
@@ -77,9 +91,12 @@ public:
         unsigned I;
     };
 
+    /// Row i of a const matrix seen through Val.
     class ConstValRow {
     public:
+        /// Row i of obj.
         ConstValRow(const SMtrx* obj, unsigned i) : Obj(obj), I(i) {}
+        /// GetValue(i, j): throws RangeErr for a row or column outside the valid range.
         double operator[](unsigned j) const { return Obj->GetValue(I, j); }
 
     private:
@@ -87,65 +104,91 @@ public:
         unsigned I;
     };
 
-    // The indexed property Val[i][j]: both subscripts checked, the row first. It points back
-    // at its own matrix, so it is bound once at construction and never copied.
+    /// The indexed property Val[i][j]: both subscripts checked, the row first. It points back
+    /// at its own matrix, so it is bound once at construction and never copied.
     class ValProperty {
     public:
+        /// The property of obj.
         explicit ValProperty(SMtrx* obj) : Obj(obj) {}
-        ValProperty(const ValProperty&) = delete;
-        ValProperty& operator=(const ValProperty&) = delete;
+        ValProperty(const ValProperty&) = delete;             ///< Never copied.
+        ValProperty& operator=(const ValProperty&) = delete;  ///< Never copied.
+        /// Row i; its elements are checked when they are read or written.
         ValRow operator[](unsigned i) { return {Obj, i}; }
+        /// Row i; its elements are checked when they are read.
         ConstValRow operator[](unsigned i) const { return {Obj, i}; }
 
     private:
         SMtrx* Obj;
     };
 
+    /// A rows x cols matrix of 0.0 with subscripts from 0, or from 1 when base1. Throws
+    /// AllocErr for too few elements, an element count that does not fit in 32 bits, or no
+    /// memory.
     SMtrx(unsigned rows, unsigned cols, bool base1);
+    /// A deep copy. Throws AllocErr when the storage cannot be had.
     SMtrx(const SMtrx& other);
+    /// Takes other's storage without a heap request; other is left moved-from.
     SMtrx(SMtrx&& other) noexcept;
+    /// Releases the storage.
     ~SMtrx();
 
-    // The target takes the shape and suffix base of other. When the new storage cannot be
-    // had, AllocErr is thrown after the old storage was released: the target then holds the
-    // new shape and no storage, and may only be destroyed or assigned again.
+    /// The target takes the shape and suffix base of other. When the new storage cannot be
+    /// had, AllocErr is thrown after the old storage was released: the target then holds the
+    /// new shape and no storage, and may only be destroyed or assigned again.
     SMtrx& operator=(const SMtrx& other);
-    // The target takes other's shape, suffix base and storage; its own storage is released.
+    /// The target takes other's shape, suffix base and storage; its own storage is released.
     SMtrx& operator=(SMtrx&& other) noexcept;
 
-    // Row i (checked); the column subscript of m[i][j] is not checked.
+    /// Row i, checked: throws RangeErr for a row outside the valid range.
+    /// \warning the column subscript of m[i][j] is not checked; Val[i][j], GetValue and
+    /// SetValue check both.
     double* operator[](unsigned i);
+    /// Row i, checked as the non-const one; the column is not checked.
     const double* operator[](unsigned i) const;
 
+    /// Element (i, j). Throws RangeErr for a row, then a column, outside the valid range.
     double GetValue(unsigned i, unsigned j) const;
+    /// Sets element (i, j) to v. Throws RangeErr as GetValue does.
     void SetValue(unsigned i, unsigned j, double v);
+    /// Sets every element to v.
     void SetValues(double v);
 
-    // Element-wise; an operand of another shape or suffix base leaves this matrix unchanged.
+    /// Adds other element-wise; an operand of another shape or suffix base leaves this matrix
+    /// unchanged, without an exception.
     SMtrx& operator+=(const SMtrx& other);
+    /// Subtracts other element-wise; an operand of another shape or suffix base leaves this
+    /// matrix unchanged, without an exception.
     SMtrx& operator-=(const SMtrx& other);
+    /// Multiplies every element by s.
     void operator*=(double s);
 
+    /// The number of rows.
     unsigned GetRows() const { return Rows; }
+    /// The number of columns.
     unsigned GetCols() const { return Cols; }
+    /// True for subscripts from 1.
     bool GetBase1() const { return Base1; }
 
 protected:
-    bool Base1;
-    unsigned Rows;
-    unsigned Cols;
-    double** Elem;
+    bool Base1;      ///< subscripts from 1 when true, from 0 otherwise
+    unsigned Rows;   ///< the number of rows
+    unsigned Cols;   ///< the number of columns
+    double** Elem;   ///< the row table: Elem[i][j] for valid subscripts
 
-    // The lowest valid subscript.
+    /// The lowest valid subscript.
     unsigned Base() const { return Base1 ? 1u : 0u; }
+    /// True when i is a valid row subscript.
     bool RowOk(unsigned i) const { return Base1 ? (i >= 1u && i <= Rows) : i < Rows; }
+    /// True when j is a valid column subscript.
     bool ColOk(unsigned j) const { return Base1 ? (j >= 1u && j <= Cols) : j < Cols; }
 
 private:
-    void Allocate();
-    void Release();
-    void CopyElements(const SMtrx& other);
+    QUIL_NO_EXPORT void Allocate();
+    QUIL_NO_EXPORT void Release();
+    QUIL_NO_EXPORT void CopyElements(const SMtrx& other);
 
 public:
+    /// The indexed property: Val[i][j] reads and writes element (i, j) through GetValue and
+    /// SetValue, both subscripts checked.
     ValProperty Val;
 };

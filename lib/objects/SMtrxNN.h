@@ -1,79 +1,94 @@
-// SMtrxNN: a square SMtrx of order n with transpose, determinant, singularity test, inverse
-// and the arithmetic operators that return new matrices.
-//
-// Every SMtrxNN this class makes is square, but SMtrx's assignment can give one another shape
-// (SMtrx& r = a; r = SMtrx(2, 3, false)). Nothing here then reads or writes past its storage:
-// - unary + and -, two-operand + and -, scaling and Tran work on the Rows x Cols matrix it
-//   holds, and give the shape the operation gives (Tran: Cols x Rows);
-// - Det, IsSingular, Inv and Solve, which need a square matrix, throw OpeErr Kind 0 (and so
-//   does a moved-from object, which is 0 x 0, see objects/SMtrx.h);
-// - the product a * b is formed when a's columns match b's rows and a's rows match b's
-//   columns (so that it is square); any other pair is an incompatible product.
+/// \file
+/// SMtrxNN: a square SMtrx of order n with transpose, determinant, singularity test, inverse
+/// and the arithmetic operators that return new matrices.
+///
+/// Every SMtrxNN this class makes is square, but SMtrx's assignment can give one another shape
+/// (SMtrx& r = a; r = SMtrx(2, 3, false)). Nothing here then reads or writes past its storage:
+/// - unary + and -, two-operand + and -, scaling and Tran work on the Rows x Cols matrix it
+///   holds, and give the shape the operation gives (Tran: Cols x Rows);
+/// - Det, IsSingular, Inv and Solve, which need a square matrix, throw OpeErr Kind 0 (and so
+///   does a moved-from object, which is 0 x 0, see objects/SMtrx.h);
+/// - the product a * b is formed when a's columns match b's rows and a's rows match b's
+///   columns (so that it is square); any other pair is an incompatible product.
 #pragma once
 
+#include "QuilExport.h"
 #include "objects/SMtrx.h"
 
 struct MtrxNN;
 class SVect;
 
-class SMtrxNN : public SMtrx {
+/// A square matrix of order n with suffix base 0 or 1 (see the file's notes).
+class QUIL_EXPORT SMtrxNN : public SMtrx {
 public:
+    /// An n x n matrix of 0.0. Throws AllocErr as SMtrx(n, n, base1) does.
     explicit SMtrxNN(unsigned n, bool base1 = false);
+    /// A deep copy. Throws AllocErr when the storage cannot be had.
     SMtrxNN(const SMtrxNN&) = default;
+    /// Deep assignment, as SMtrx's.
     SMtrxNN& operator=(const SMtrxNN&) = default;
-    // Hand the storage over without a heap request, as SMtrx's moves do.
+    /// Hands the storage over without a heap request, as SMtrx's moves do.
     SMtrxNN(SMtrxNN&&) noexcept = default;
+    /// Hands the storage over without a heap request, as SMtrx's moves do.
     SMtrxNN& operator=(SMtrxNN&&) noexcept = default;
 
+    /// The transpose, of the shape Cols x Rows. Throws AllocErr when it cannot be made.
     SMtrxNN Tran() const;
 
-    // \returns the determinant by LU decomposition (DetNN2), whose product of the diagonal never
-    // overflows or underflows on the way (routines/DetNN.h): DBL_MAX when the routine has no
-    // work storage, 0.0 for a row of zeros or when this object's work copy cannot be made.
-    // Throws OpeErr Kind 0 when this object is not square.
-    // \warning an exactly zero pivot counts as 1.0e-20, so a singular matrix may give a tiny
-    // non-zero value rather than 0.0.
+    /// \returns the determinant by LU decomposition (DetNN2), whose product of the diagonal never
+    /// overflows or underflows on the way (routines/DetNN.h): DBL_MAX when the routine has no
+    /// work storage, 0.0 for a row of zeros or when this object's work copy cannot be made.
+    /// Throws OpeErr Kind 0 when this object is not square.
+    /// \warning an exactly zero pivot counts as 1.0e-20, so a singular matrix may give a tiny
+    /// non-zero value rather than 0.0.
     double Det() const;
 
-    // True only when Det() is exactly 0.0 or exactly DBL_MAX; no tolerance is applied. Throws
-    // OpeErr Kind 0 when this object is not square.
+    /// True only when Det() is exactly 0.0 or exactly DBL_MAX; no tolerance is applied. Throws
+    /// OpeErr Kind 0 when this object is not square.
     bool IsSingular() const;
 
-    // \returns the inverse, or the zero matrix of the same order and suffix base when there is
-    // none (a row of zeros, order 1, or no work storage inside the routine). Throws AllocErr
-    // with Count 0 when this object's work copy cannot be made, OpeErr Kind 0 when this object
-    // is not square.
+    /// \returns the inverse, or the zero matrix of the same order and suffix base when there is
+    /// none (a row of zeros, order 1, or no work storage inside the routine). Throws AllocErr
+    /// with Count 0 when this object's work copy cannot be made, OpeErr Kind 0 when this object
+    /// is not square.
     SMtrxNN Inv() const;
 
-    // \returns x with A x = b, A this matrix, solved as Inv() solves its first column
-    // (SolveMtrxNN): as accurate as the inverse, and for b the first unit vector the same bits
-    // as that column. x has b's size and suffix base. When there is no solution (a row of
-    // zeros, or no work storage inside the routine) the result is the zero vector, as Inv()
-    // gives the zero matrix.
-    // Throws OpeErr Kind 0 when this object is not square or b's size differs from its order,
-    // else Kind 1 when the suffix bases differ; AllocErr when the result cannot be made (Count
-    // the order) or this call's work storage cannot (Count 0). A matrix of order 1 has no
-    // SVect of its size, so it meets OpeErr Kind 0.
+    /// \returns x with A x = b, A this matrix, solved as Inv() solves its first column
+    /// (SolveMtrxNN): as accurate as the inverse, and for b the first unit vector the same bits
+    /// as that column. x has b's size and suffix base. When there is no solution (a row of
+    /// zeros, or no work storage inside the routine) the result is the zero vector, as Inv()
+    /// gives the zero matrix.
+    /// Throws OpeErr Kind 0 when this object is not square or b's size differs from its order,
+    /// else Kind 1 when the suffix bases differ; AllocErr when the result cannot be made (Count
+    /// the order) or this call's work storage cannot (Count 0). A matrix of order 1 has no
+    /// SVect of its size, so it meets OpeErr Kind 0.
     SVect Solve(const SVect& b) const;
 
 private:
     // Throws OpeErr Kind 0, naming the operation, unless Rows = Cols and there are elements.
-    void RequireSquare(const char* operation) const;
+    QUIL_NO_EXPORT void RequireSquare(const char* operation) const;
 
     // A routine-layer copy of this matrix, or null when it cannot be made.
-    MtrxNN* WorkCopy() const;
+    QUIL_NO_EXPORT MtrxNN* WorkCopy() const;
 };
 
-SMtrxNN operator+(const SMtrxNN& a);
-SMtrxNN operator-(const SMtrxNN& a);
+/// A copy of a. Throws AllocErr when it cannot be made.
+QUIL_EXPORT SMtrxNN operator+(const SMtrxNN& a);
+/// a with every element negated. Throws AllocErr when it cannot be made.
+QUIL_EXPORT SMtrxNN operator-(const SMtrxNN& a);
 
-// Throw OpeErr Kind 0 when the orders differ, else Kind 1 when the suffix bases differ.
-SMtrxNN operator+(const SMtrxNN& a, const SMtrxNN& b);
-SMtrxNN operator-(const SMtrxNN& a, const SMtrxNN& b);
+/// a + b. Throws OpeErr Kind 0 when the orders differ, else Kind 1 when the suffix bases
+/// differ; AllocErr when the result cannot be made.
+QUIL_EXPORT SMtrxNN operator+(const SMtrxNN& a, const SMtrxNN& b);
+/// a - b; throws as a + b does.
+QUIL_EXPORT SMtrxNN operator-(const SMtrxNN& a, const SMtrxNN& b);
 
-SMtrxNN operator*(double s, const SMtrxNN& a);
-SMtrxNN operator*(const SMtrxNN& a, double s);
+/// s a. Throws AllocErr when the result cannot be made.
+QUIL_EXPORT SMtrxNN operator*(double s, const SMtrxNN& a);
+/// a s. Throws AllocErr when the result cannot be made.
+QUIL_EXPORT SMtrxNN operator*(const SMtrxNN& a, double s);
 
-// The matrix product. Incompatible operands (another suffix base, or shapes whose product is
-// not the square of a's rows) give, without an exception, a zero matrix of a's rows.
-SMtrxNN operator*(const SMtrxNN& a, const SMtrxNN& b);
+/// The matrix product. Incompatible operands (another suffix base, or shapes whose product is
+/// not the square of a's rows) give, without an exception, a zero matrix of a's rows. Throws
+/// AllocErr when the result cannot be made.
+QUIL_EXPORT SMtrxNN operator*(const SMtrxNN& a, const SMtrxNN& b);

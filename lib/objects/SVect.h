@@ -1,55 +1,65 @@
-// SVect: a vector of double with suffix base 0 or 1, owning its elements.
-//
-// Elem holds Size doubles for suffix base 0 and Size + 1 for suffix base 1 (element 0 unused),
-// so subscripts index the array directly. Fresh elements hold 0.0. Misuse throws one of the
-// nested exception classes by value; nothing here catches them.
-//
-// Moves hand the array over without a heap request. A moved-from vector has Size 0 and no
-// array, its suffix base kept: every subscript throws RangeErr, an operation that makes a
-// vector of its size throws AllocErr with Count 0 (as SVect(0) does), and it may be assigned
-// again or destroyed. Its Val stays bound to it.
+/// \file
+/// SVect: a vector of double with suffix base 0 or 1, owning its elements.
+///
+/// Elem holds Size doubles for suffix base 0 and Size + 1 for suffix base 1 (element 0 unused),
+/// so subscripts index the array directly. Fresh elements hold 0.0. Misuse throws one of the
+/// nested exception classes by value; nothing here catches them.
+///
+/// Moves hand the array over without a heap request. A moved-from vector has Size 0 and no
+/// array, its suffix base kept: every subscript throws RangeErr, an operation that makes a
+/// vector of its size throws AllocErr with Count 0 (as SVect(0) does), and it may be assigned
+/// again or destroyed. Its Val stays bound to it.
 #pragma once
 
+#include "QuilExport.h"
 #include "objects/SError.h"
 #include "objects/SMtrx.h"
 #include "objects/SMtrxNN.h"
 
-class SVect {
+/// A vector of double with suffix base 0 or 1, owning its elements (see the file's notes).
+class QUIL_EXPORT SVect {
 public:
-    // A subscript outside the valid range. what() says which subscript and the valid range.
+    /// A subscript outside the valid range. what() says which subscript and the valid range.
     struct RangeErr : SError {
-        const SVect* Obj;
-        unsigned Index;
+        const SVect* Obj;   ///< the vector subscripted
+        unsigned Index;     ///< the subscript given
+        /// The exception for subscript index of obj.
         RangeErr(const SVect* obj, unsigned index) noexcept;
     };
 
-    // Fewer than 2 elements asked for, or no memory. Count is the element count asked for;
-    // what() tells which of the two.
+    /// Fewer than 2 elements asked for, or no memory. Count is the element count asked for;
+    /// what() tells which of the two.
     struct AllocErr : SError {
-        const SVect* Obj;
-        unsigned Count;
+        const SVect* Obj;   ///< the vector being made
+        unsigned Count;     ///< the element count asked for
+        /// The exception for count elements of obj.
         AllocErr(const SVect* obj, unsigned count) noexcept;
     };
 
-    // Operands that differ in size (Kind 0) or suffix base (Kind 1). Both texts are always
-    // present; Msg[Kind] is the one that applies. what() names the operation when it is given.
+    /// Operands that differ in size (Kind 0) or suffix base (Kind 1). Both texts are always
+    /// present; Msg[Kind] is the one that applies. what() names the operation when it is given.
     struct OpeErr : SError {
-        const char* Msg[2];
-        unsigned Kind;
+        const char* Msg[2];  ///< the texts for a size (0) and a suffix-base (1) mismatch
+        unsigned Kind;       ///< code % 2: 0 for the sizes, 1 for the suffix bases
+        /// The exception of kind code % 2, in operation when given.
         explicit OpeErr(unsigned code, const char* operation = nullptr) noexcept;
     };
 
-    // Element i seen through Val: reading calls GetValue, writing calls SetValue.
+    /// Element i seen through Val: reading calls GetValue, writing calls SetValue.
     class ValElem {
     public:
+        /// Element i of obj.
         ValElem(SVect* obj, unsigned i) : Obj(obj), I(i) {}
+        /// Another proxy of the same element.
         ValElem(const ValElem&) = default;
+        /// GetValue: throws RangeErr for a subscript outside the valid range.
         operator double() const { return Obj->GetValue(I); }
+        /// SetValue: throws RangeErr for a subscript outside the valid range.
         ValElem& operator=(double x) {
             Obj->SetValue(I, x);
             return *this;
         }
-        // Assigns the element's value, not the proxy: a.Val[0] = b.Val[1].
+        /// Assigns the element's value, not the proxy: a.Val[0] = b.Val[1].
         ValElem& operator=(const ValElem& other) { return *this = static_cast<double>(other); }
 
     private:
@@ -57,51 +67,71 @@ public:
         unsigned I;
     };
 
-    // The indexed property Val[i]. It points back at its own vector, so it is bound once at
-    // construction and never copied.
+    /// The indexed property Val[i]. It points back at its own vector, so it is bound once at
+    /// construction and never copied.
     class ValProperty {
     public:
+        /// The property of obj.
         explicit ValProperty(SVect* obj) : Obj(obj) {}
-        ValProperty(const ValProperty&) = delete;
-        ValProperty& operator=(const ValProperty&) = delete;
+        ValProperty(const ValProperty&) = delete;             ///< Never copied.
+        ValProperty& operator=(const ValProperty&) = delete;  ///< Never copied.
+        /// Element i, checked when it is read or written.
         ValElem operator[](unsigned i) { return {Obj, i}; }
+        /// GetValue(i): throws RangeErr for a subscript outside the valid range.
         double operator[](unsigned i) const { return Obj->GetValue(i); }
 
     private:
         SVect* Obj;
     };
 
+    /// n elements of 0.0 with subscripts 0..n-1, or 1..n when base1. Throws AllocErr for n
+    /// below 2 or when the elements cannot be had.
     explicit SVect(unsigned n, bool base1 = false);
+    /// A deep copy. Throws AllocErr when the elements cannot be had.
     SVect(const SVect& src);
+    /// Takes src's elements without a heap request; src is left moved-from.
     SVect(SVect&& src) noexcept;
+    /// Releases the elements.
     ~SVect();
 
-    // The target takes the size and suffix base of src. When the new array cannot be had,
-    // AllocErr is thrown after the old array was released: the target then holds the new
-    // size and no array, and may only be destroyed or assigned again.
+    /// The target takes the size and suffix base of src. When the new array cannot be had,
+    /// AllocErr is thrown after the old array was released: the target then holds the new
+    /// size and no array, and may only be destroyed or assigned again.
     SVect& operator=(const SVect& src);
-    // The target takes src's size, suffix base and array; its own array is released.
+    /// The target takes src's size, suffix base and array; its own array is released.
     SVect& operator=(SVect&& src) noexcept;
 
+    /// Element i. Throws RangeErr for a subscript outside the valid range.
     double& operator[](unsigned i);
+    /// Element i. Throws RangeErr for a subscript outside the valid range.
     const double& operator[](unsigned i) const;
+    /// Element i. Throws RangeErr for a subscript outside the valid range.
     double GetValue(unsigned i) const;
+    /// Sets element i to x. Throws RangeErr for a subscript outside the valid range.
     void SetValue(unsigned i, double x);
 
+    /// The number of elements.
     unsigned GetSize() const { return Size; }
+    /// True for subscripts from 1.
     bool GetBase1() const { return Base1; }
 
+    /// A copy. Throws AllocErr when it cannot be made.
     SVect operator+() const;
-    // Negates every element, so 0.0 becomes -0.0.
+    /// Negates every element, so 0.0 becomes -0.0. Throws AllocErr when the result cannot be
+    /// made.
     SVect operator-() const;
 
-    // Element-wise; an operand of another size or suffix base leaves this vector unchanged.
+    /// Adds b element-wise; an operand of another size or suffix base leaves this vector
+    /// unchanged, without an exception.
     SVect& operator+=(const SVect& b);
+    /// Subtracts b element-wise; an operand of another size or suffix base leaves this vector
+    /// unchanged, without an exception.
     SVect& operator-=(const SVect& b);
+    /// Multiplies every element by d.
     SVect& operator*=(double d);
 
-    friend double operator|(const SVect& a, const SVect& b);
-    friend SVect operator*(const SMtrx& m, const SVect& x);
+    friend QUIL_EXPORT double operator|(const SVect& a, const SVect& b);
+    friend QUIL_EXPORT SVect operator*(const SMtrx& m, const SVect& x);
 
 private:
     bool Base1;
@@ -110,25 +140,33 @@ private:
 
     unsigned Base() const { return Base1 ? 1u : 0u; }
     bool IndexOk(unsigned i) const { return Base1 ? (i >= 1u && i <= Size) : i < Size; }
-    void Allocate();
-    void CopyElements(const SVect& src);
+    QUIL_NO_EXPORT void Allocate();
+    QUIL_NO_EXPORT void CopyElements(const SVect& src);
 
 public:
+    /// The indexed property: Val[i] reads and writes element i through GetValue and SetValue.
     ValProperty Val;
 };
 
-// Throw OpeErr Kind 0 when the sizes differ, else Kind 1 when the suffix bases differ.
-SVect operator+(const SVect& a, const SVect& b);
-SVect operator-(const SVect& a, const SVect& b);
+/// a + b. Throws OpeErr Kind 0 when the sizes differ, else Kind 1 when the suffix bases differ;
+/// AllocErr when the result cannot be made.
+QUIL_EXPORT SVect operator+(const SVect& a, const SVect& b);
+/// a - b; throws as a + b does.
+QUIL_EXPORT SVect operator-(const SVect& a, const SVect& b);
 
-SVect operator*(double d, const SVect& a);
-SVect operator*(const SVect& a, double d);
+/// d a. Throws AllocErr when the result cannot be made.
+QUIL_EXPORT SVect operator*(double d, const SVect& a);
+/// a d. Throws AllocErr when the result cannot be made.
+QUIL_EXPORT SVect operator*(const SVect& a, double d);
 
-// The inner product; 0.0 for operands of different size or suffix base.
-double operator|(const SVect& a, const SVect& b);
+/// The inner product; 0.0 for operands of different size or suffix base, without an
+/// exception.
+QUIL_EXPORT double operator|(const SVect& a, const SVect& b);
 
-// The matrix-vector product, a vector of m's row count and suffix base. Throws OpeErr Kind 0
-// when x's size differs from m's column count, else Kind 1 when the suffix bases differ; a
-// matrix of one row gives AllocErr (a vector needs 2 elements).
-SVect operator*(const SMtrx& m, const SVect& x);
-SVect operator*(const SMtrxNN& m, const SVect& x);
+/// The matrix-vector product, a vector of m's row count and suffix base. Throws OpeErr Kind 0
+/// when x's size differs from m's column count, else Kind 1 when the suffix bases differ; a
+/// matrix of one row gives AllocErr (a vector needs 2 elements), and so does a result that
+/// cannot be made.
+QUIL_EXPORT SVect operator*(const SMtrx& m, const SVect& x);
+/// The matrix-vector product, as for an SMtrx.
+QUIL_EXPORT SVect operator*(const SMtrxNN& m, const SVect& x);

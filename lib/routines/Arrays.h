@@ -1,23 +1,24 @@
-// Zero-filled one- and two-dimensional arrays addressed directly by subscript.
-//
-// A handle is rebased: the caller indexes it with its own subscripts, lo..hi, and never
-// subtracts a base. Every array keeps one spare element (one spare row-table slot) just below
-// its lowest subscript, so subscripts lo - 1 .. hi reach the block.
-//
-// A plain rebased pointer would lie outside its block whenever the lower bound is above 1, so a
-// handle here keeps the block address and the lower bound and forms each element's address
-// inside the block. Subscripts are unsigned 32-bit and wrap, so p[lo - 1] is the spare for
-// every lower bound, 0 included (p[-1]).
-//
-// A two-dimensional array is a row table of nr + 1 entries (entry 0 the null spare slot) and
-// one element block of nr * nc + 1 elements (element 0 the spare). Table entry k points at the
-// element just before the first column of row rlo + k - 1, so consecutive rows lie nc elements
-// apart and the whole array is one run of nr * nc elements starting at a[rlo][clo]. Row
-// pointers are computed once, at allocation.
-//
-// Bounds given in reverse order are swapped. Counts are unsigned 32-bit; a request whose
-// element count does not fit in 32 bits would hand out less storage than its subscripts reach,
-// so it is refused like any failed allocation: the report with the wrapped byte count, and null.
+/// \file
+/// Zero-filled one- and two-dimensional arrays addressed directly by subscript.
+///
+/// A handle is rebased: the caller indexes it with its own subscripts, lo..hi, and never
+/// subtracts a base. Every array keeps one spare element (one spare row-table slot) just below
+/// its lowest subscript, so subscripts lo - 1 .. hi reach the block.
+///
+/// A plain rebased pointer would lie outside its block whenever the lower bound is above 1, so a
+/// handle here keeps the block address and the lower bound and forms each element's address
+/// inside the block. Subscripts are unsigned 32-bit and wrap, so p[lo - 1] is the spare for
+/// every lower bound, 0 included (p[-1]).
+///
+/// A two-dimensional array is a row table of nr + 1 entries (entry 0 the null spare slot) and
+/// one element block of nr * nc + 1 elements (element 0 the spare). Table entry k points at the
+/// element just before the first column of row rlo + k - 1, so consecutive rows lie nc elements
+/// apart and the whole array is one run of nr * nc elements starting at a[rlo][clo]. Row
+/// pointers are computed once, at allocation.
+///
+/// Bounds given in reverse order are swapped. Counts are unsigned 32-bit; a request whose
+/// element count does not fit in 32 bits would hand out less storage than its subscripts reach,
+/// so it is refused like any failed allocation: the report with the wrapped byte count, and null.
 #pragma once
 
 #include <cstddef>
@@ -25,59 +26,73 @@
 #include <cstdlib>
 #include <utility>
 
+#include "QuilExport.h"
 #include "routines/Heap.h"
 
-// Element type codes of the generic arrays.
-constexpr std::int8_t ArrInt32 = 4;   // 4-byte integers: pivot index vectors
-constexpr std::int8_t ArrDouble = 8;  // double: every vector and matrix
+constexpr std::int8_t ArrInt32 = 4;   ///< Element type code: 4-byte integers (pivot index vectors).
+constexpr std::int8_t ArrDouble = 8;  ///< Element type code: double (every vector and matrix).
 
-// Width in bytes of an element of type code: 1, 1, 2, 4, 4, 4, 4, 4, 8, 10 for codes 0 to 9;
-// 0 for any other code.
-std::uint32_t ElemSize(std::int8_t code);
+/// Width in bytes of an element of type code: 1, 1, 2, 4, 4, 4, 4, 4, 8, 10 for codes 0 to 9;
+/// 0 for any other code.
+QUIL_EXPORT std::uint32_t ElemSize(std::int8_t code);
 
-// Width in bytes of one row-table entry (a data pointer) for codes 0 to 9; 0 otherwise.
-std::uint32_t RowPtrSize(std::int8_t code);
+/// Width in bytes of one row-table entry (a data pointer) for codes 0 to 9; 0 otherwise.
+QUIL_EXPORT std::uint32_t RowPtrSize(std::int8_t code);
 
+/// A one-dimensional array handle: p[i] for lo - 1 <= i <= hi. Null when Block is null.
 template <class T>
 struct Array1D {
-    T* Block = nullptr;     // the heap block; its element 0 is the spare
-    std::uint32_t Lo = 0;   // the lowest valid subscript
+    T* Block = nullptr;     ///< the heap block; its element 0 is the spare
+    std::uint32_t Lo = 0;   ///< the lowest valid subscript
 
+    /// A null handle.
     Array1D() = default;
+    /// A null handle, so that a handle can be set to and compared with nullptr.
     Array1D(std::nullptr_t) {}
 
+    /// Element i; not checked against the bounds, which the handle does not know.
     T& operator[](std::uint32_t i) const { return Block[static_cast<std::uint32_t>(i - Lo + 1u)]; }
+    /// True unless the handle is null.
     explicit operator bool() const { return Block != nullptr; }
+    /// True for a null handle.
     friend bool operator==(const Array1D& a, std::nullptr_t) { return a.Block == nullptr; }
 };
 
-// One row of a two-dimensional array, indexed by column subscript.
+/// One row of a two-dimensional array, indexed by column subscript.
 template <class T>
 struct ArrayRow {
-    T* Start;               // the element just before column ColLo
-    std::uint32_t ColLo;
+    T* Start;               ///< the element just before column ColLo
+    std::uint32_t ColLo;    ///< the lowest valid column subscript
 
+    /// Element j of the row; not checked.
     T& operator[](std::uint32_t j) const { return Start[static_cast<std::uint32_t>(j - ColLo + 1u)]; }
 };
 
+/// A two-dimensional array handle: a[i][j] for rlo <= i <= rhi, clo <= j <= chi. Null when Table
+/// is null.
 template <class T>
 struct Array2D {
-    T** Table = nullptr;    // the row-table block; its entry 0 is the null spare slot
-    std::uint32_t RowLo = 0;
-    std::uint32_t ColLo = 0;
+    T** Table = nullptr;    ///< the row-table block; its entry 0 is the null spare slot
+    std::uint32_t RowLo = 0;  ///< the lowest valid row subscript
+    std::uint32_t ColLo = 0;  ///< the lowest valid column subscript
 
+    /// A null handle.
     Array2D() = default;
+    /// A null handle, so that a handle can be set to and compared with nullptr.
     Array2D(std::nullptr_t) {}
 
+    /// Row i; not checked.
     ArrayRow<T> operator[](std::uint32_t i) const {
         return {Table[static_cast<std::uint32_t>(i - RowLo + 1u)], ColLo};
     }
+    /// True unless the handle is null.
     explicit operator bool() const { return Table != nullptr; }
+    /// True for a null handle.
     friend bool operator==(const Array2D& a, std::nullptr_t) { return a.Table == nullptr; }
 };
 
-// Releases p (may be null). The handle knows its own block, so the bounds serve only to keep
-// the calling convention; codes outside 0 to 9 release nothing. Always returns null.
+/// Releases p (may be null). The handle knows its own block, so the bounds serve only to keep
+/// the calling convention; codes outside 0 to 9 release nothing. Always returns null.
 template <class T>
 Array1D<T> FreeArray1D(std::int8_t type, Array1D<T> p, std::uint32_t lo, std::uint32_t hi) {
     (void)lo;
@@ -86,9 +101,10 @@ Array1D<T> FreeArray1D(std::int8_t type, Array1D<T> p, std::uint32_t lo, std::ui
     return nullptr;
 }
 
-// Releases old, then makes a zero-filled array over lo..hi (swapped if reversed), or returns
-// null after the report. T must be ElemSize(type) bytes wide; any other type, or a code
-// outside 0 to 9, gives null without an allocation.
+/// Releases old, then makes a zero-filled array over lo..hi (swapped if reversed), or returns
+/// null after the heap's report (AllocErrMsg) when the block cannot be had or its element count
+/// does not fit in 32 bits. T must be ElemSize(type) bytes wide; any other type, or a code
+/// outside 0 to 9, gives null without an allocation and without a report.
 template <class T>
 Array1D<T> GetArray1D(std::int8_t type, Array1D<T> old, std::uint32_t lo, std::uint32_t hi) {
     if (lo > hi) std::swap(lo, hi);
@@ -107,7 +123,7 @@ Array1D<T> GetArray1D(std::int8_t type, Array1D<T> old, std::uint32_t lo, std::u
     return p;
 }
 
-// Releases a (may be null): the element block, then the row table. Always returns null.
+/// Releases a (may be null): the element block, then the row table. Always returns null.
 template <class T>
 Array2D<T> FreeArray2D(std::int8_t type, Array2D<T> a, std::uint32_t rlo, std::uint32_t rhi,
                        std::uint32_t clo, std::uint32_t chi) {
@@ -122,8 +138,10 @@ Array2D<T> FreeArray2D(std::int8_t type, Array2D<T> a, std::uint32_t rlo, std::u
     return nullptr;
 }
 
-// Releases old, then makes a zero-filled array over rows rlo..rhi and columns clo..chi (each
-// pair swapped if reversed), or returns null after the report.
+/// Releases old, then makes a zero-filled array over rows rlo..rhi and columns clo..chi (each
+/// pair swapped if reversed), or returns null after the report (AllocErrMsg) when the row
+/// table or the element block cannot be had or a count does not fit in 32 bits. Type and code
+/// are checked as GetArray1D checks them.
 template <class T>
 Array2D<T> GetArray2D(std::int8_t type, Array2D<T> old, std::uint32_t rlo, std::uint32_t rhi,
                       std::uint32_t clo, std::uint32_t chi) {

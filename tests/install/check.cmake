@@ -1,7 +1,15 @@
-# Installs the build into a scratch prefix, then builds and runs a consumer project against it,
-# once through find_package and once through pkg-config.
+# An outside project (consumer/) takes the library in one of three ways:
+#   FindsLibrary          the build installed into a scratch prefix: find_package, and
+#                         pkg-config as the README compiles with it
+#   FetchesSharedLibrary  FetchContent from the checkout, built shared; that build installed
+#                         into a scratch prefix: find_package and pkg-config against libquil.so
+#   UsesDebianPackages    the Debian packages of the build, checked and unpacked with dpkg-deb -x
+#                         into a scratch root (nothing is installed into the machine):
+#                         find_package and pkg-config, and the packaged programs' reports
+# Variables: WAY, BUILD_DIR, CHECKOUT, WORK_DIR, GENERATOR, CXX, NM, OBJDUMP, PROGRAMS.
 file(REMOVE_RECURSE ${WORK_DIR})
-set(prefix ${WORK_DIR}/prefix)
+set(consumer_source ${CHECKOUT}/tests/install/consumer)
+find_program(PKG_CONFIG pkg-config REQUIRED)
 
 function(run)
     execute_process(COMMAND ${ARGN} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
@@ -11,36 +19,136 @@ function(run)
     set(LAST_OUTPUT "${out}" PARENT_SCOPE)
 endfunction()
 
-run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix} --component Unspecified)
-
-# The installed headers hold the public interface only: none declares the internal kernels.
-file(GLOB_RECURSE headers ${prefix}/include/*.h)
-foreach(header ${headers})
-    file(STRINGS ${header} internal REGEX
-        "LUDcmp|LUBksb|LUSolve|LUReSolve|BalanceMtrxNN|BalSolve|CopyMtrxNN|quil::detail")
-    if(internal)
-        message(FATAL_ERROR "${header} declares internals: ${internal}")
+# Runs the consumer program (with env as "VAR=value" when given); it prints "consumer: ok".
+function(run_consumer program)
+    run(${CMAKE_COMMAND} -E env ${ARGN} ${program})
+    if(NOT LAST_OUTPUT MATCHES "consumer: ok")
+        message(FATAL_ERROR "${program} printed: ${LAST_OUTPUT}")
     endif()
-endforeach()
-run(${CMAKE_COMMAND} -S ${SOURCE_DIR}/consumer -B ${WORK_DIR}/consumer -G ${GENERATOR}
-    -DCMAKE_PREFIX_PATH=${prefix})
-run(${CMAKE_COMMAND} --build ${WORK_DIR}/consumer)
-run(${WORK_DIR}/consumer/consumer)
-if(NOT LAST_OUTPUT MATCHES "consumer: ok")
-    message(FATAL_ERROR "consumer printed: ${LAST_OUTPUT}")
-endif()
+endfunction()
 
-# pkg-config: compile the same source by hand with the flags it gives.
-find_program(PKG_CONFIG pkg-config REQUIRED)
-file(GLOB_RECURSE pcfile ${prefix}/*/quil.pc)
-get_filename_component(pcdir "${pcfile}" DIRECTORY)
-set(ENV{PKG_CONFIG_PATH} ${pcdir})
-run(${PKG_CONFIG} --define-prefix --cflags --libs quil)
-string(STRIP "${LAST_OUTPUT}" flags)
-separate_arguments(flags UNIX_COMMAND "${flags}")
-find_program(CXX NAMES c++ g++ REQUIRED)
-run(${CXX} -std=c++20 ${SOURCE_DIR}/consumer/main.cpp ${flags} -o ${WORK_DIR}/consumer-pc)
-run(${WORK_DIR}/consumer-pc)
-if(NOT LAST_OUTPUT MATCHES "consumer: ok")
-    message(FATAL_ERROR "pkg-config consumer printed: ${LAST_OUTPUT}")
+# The consumer built with CMake against the package under prefix.
+function(consumer_by_package prefix build)
+    run(${CMAKE_COMMAND} -S ${consumer_source} -B ${build} -G "${GENERATOR}"
+        -DCMAKE_PREFIX_PATH=${prefix} -DCMAKE_FIND_USE_PACKAGE_REGISTRY=OFF)
+    run(${CMAKE_COMMAND} --build ${build})
+    run_consumer(${build}/consumer)
+endfunction()
+
+# The consumer compiled as the README shows, with PKG_CONFIG_PATH naming pcdir only:
+# c++ -std=c++20 main.cpp $(pkg-config --cflags --libs quil); run with the library's folder
+# (pcdir/..) on LD_LIBRARY_PATH, for a shared build.
+function(consumer_by_pkg_config pcdir program)
+    set(ENV{PKG_CONFIG_PATH} ${pcdir})
+    set(ENV{PKG_CONFIG_LIBDIR} ${pcdir})
+    run(${PKG_CONFIG} --cflags --libs quil)
+    separate_arguments(flags UNIX_COMMAND "${LAST_OUTPUT}")
+    run(${CXX} -std=c++20 ${consumer_source}/main.cpp ${flags} -o ${program})
+    get_filename_component(libdir ${pcdir} DIRECTORY)
+    run_consumer(${program} LD_LIBRARY_PATH=${libdir})
+endfunction()
+
+# No installed header declares an internal of the library.
+function(check_headers prefix)
+    file(GLOB_RECURSE headers ${prefix}/include/*.h)
+    if(NOT headers)
+        message(FATAL_ERROR "no headers under ${prefix}/include")
+    endif()
+    foreach(header ${headers})
+        file(STRINGS ${header} internal REGEX
+            "LUDcmp|LUBksb|LUSolve|LUReSolve|BalanceMtrxNN|BalSolve|CopyMtrxNN|quil::detail")
+        if(internal)
+            message(FATAL_ERROR "${header} declares internals: ${internal}")
+        endif()
+    endforeach()
+endfunction()
+
+if(WAY STREQUAL "FindsLibrary")
+    set(prefix ${WORK_DIR}/prefix)
+    run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix} --component library)
+    check_headers(${prefix})
+    consumer_by_package(${prefix} ${WORK_DIR}/consumer)
+    # Installed elsewhere than the build's own prefix: the pkg-config file must follow.
+    file(GLOB_RECURSE pcfile ${prefix}/*/quil.pc)
+    get_filename_component(pcdir "${pcfile}" DIRECTORY)
+    consumer_by_pkg_config(${pcdir} ${WORK_DIR}/consumer-pc)
+
+elseif(WAY STREQUAL "FetchesSharedLibrary")
+    run(${CMAKE_COMMAND} -S ${consumer_source} -B ${WORK_DIR}/fetched -G "${GENERATOR}"
+        -DQUIL_CHECKOUT=${CHECKOUT} -DBUILD_SHARED_LIBS=ON -DQUIL_INSTALL=ON
+        -DCMAKE_BUILD_TYPE=RelWithDebInfo)
+    run(${CMAKE_COMMAND} --build ${WORK_DIR}/fetched)
+    run_consumer(${WORK_DIR}/fetched/consumer)
+
+    set(prefix ${WORK_DIR}/prefix)
+    run(${CMAKE_COMMAND} --install ${WORK_DIR}/fetched --prefix ${prefix} --component library)
+    check_headers(${prefix})
+    # libquil.so names its major version, and exports the public routines and classes only.
+    file(GLOB library ${prefix}/lib/libquil.so.1.*)
+    if(NOT library OR NOT EXISTS ${prefix}/lib/libquil.so.1 OR NOT EXISTS ${prefix}/lib/libquil.so)
+        message(FATAL_ERROR "no libquil.so, libquil.so.1 and libquil.so.1.x.y in ${prefix}/lib")
+    endif()
+    run(${OBJDUMP} -p ${library})
+    if(NOT LAST_OUTPUT MATCHES "SONAME +libquil\\.so\\.1\n")
+        message(FATAL_ERROR "${library} has no SONAME libquil.so.1:\n${LAST_OUTPUT}")
+    endif()
+    run(${NM} -D -C --defined-only ${library})
+    set(internals "LUDcmp|LUBksb|LUSolve|BalanceMtrxNN|BalSolve|CopyMtrxNN|quil::detail|Allocate")
+    string(REGEX MATCHALL "[^\n]*(${internals})[^\n]*" internal "${LAST_OUTPUT}")
+    if(internal)
+        message(FATAL_ERROR "${library} exports internals: ${internal}")
+    endif()
+
+    consumer_by_package(${prefix} ${WORK_DIR}/consumer)
+    run(${OBJDUMP} -p ${WORK_DIR}/consumer/consumer)
+    if(NOT LAST_OUTPUT MATCHES "NEEDED +libquil\\.so\\.1\n")
+        message(FATAL_ERROR "the consumer does not load libquil.so.1:\n${LAST_OUTPUT}")
+    endif()
+    consumer_by_pkg_config(${prefix}/lib/pkgconfig ${WORK_DIR}/consumer-pc)
+
+elseif(WAY STREQUAL "UsesDebianPackages")
+    run(cpack --config ${BUILD_DIR}/CPackConfig.cmake -B ${WORK_DIR}/packages)
+    file(GLOB library_deb ${WORK_DIR}/packages/libquil-dev_*.deb)
+    if(NOT library_deb)
+        message(FATAL_ERROR "cpack wrote no libquil-dev package:\n${LAST_OUTPUT}")
+    endif()
+    run(dpkg-deb --contents ${library_deb})
+    foreach(file include/quil/quil.h include/quil/QuilExport.h include/quil/msgbox/MessageBox.h
+                 cmake/Quil/QuilConfig.cmake pkgconfig/quil.pc)
+        if(NOT LAST_OUTPUT MATCHES "\\./usr/[^\n]*${file}\n")
+            message(FATAL_ERROR "${library_deb} lacks ${file}:\n${LAST_OUTPUT}")
+        endif()
+    endforeach()
+
+    set(root ${WORK_DIR}/root)
+    run(dpkg-deb -x ${library_deb} ${root})
+    check_headers(${root}/usr)
+    consumer_by_package(${root}/usr ${WORK_DIR}/consumer)
+    file(GLOB_RECURSE pcfile ${root}/*/quil.pc)
+    get_filename_component(pcdir "${pcfile}" DIRECTORY)
+    consumer_by_pkg_config(${pcdir} ${WORK_DIR}/consumer-pc)
+
+    if(PROGRAMS)
+        file(GLOB programs_deb ${WORK_DIR}/packages/quil-programs_*.deb)
+        run(dpkg-deb --field ${programs_deb} Depends)
+        # Computed from the binaries: the C and C++ runtimes at least.
+        if(NOT LAST_OUTPUT MATCHES "libc6 \\(>= [^)]+\\)"
+           OR NOT LAST_OUTPUT MATCHES "libstdc\\+\\+6")
+            message(FATAL_ERROR "${programs_deb} depends on: ${LAST_OUTPUT}")
+        endif()
+        run(dpkg-deb -x ${programs_deb} ${root})
+        foreach(program quadrun linrun)
+            run(${CMAKE_COMMAND} -E env QUIL_RENDERER=batch LD_LIBRARY_PATH=${root}/usr/lib
+                ${root}/usr/bin/${program})
+            string(REGEX MATCHALL "\n" lines "${LAST_OUTPUT}")
+            list(LENGTH lines count)
+            list(APPEND counts ${count})
+        endforeach()
+        if(NOT counts STREQUAL "211;138")
+            message(FATAL_ERROR "the packaged quadrun and linrun wrote ${counts} lines")
+        endif()
+    endif()
+
+else()
+    message(FATAL_ERROR "unknown WAY '${WAY}'")
 endif()

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <thread>
 
 #include "FailingHeap.h"
 #include "ReportCapture.h"
@@ -362,6 +363,29 @@ TEST(SolveMtrxNN, RefusesMismatchesAndSolvesOrderOne) {
         V q = MakeV(base1, {1});
         ASSERT_TRUE(SolveMtrxNN(q.get(), one.get(), q.get()));
         EXPECT_EQ(q->Elem[Lo(base1)], 1.0 / 3.0);
+    }
+}
+
+// Threads working on records of their own share nothing: each gets the bits that one thread
+// alone gets, in both bases and on the fast kernels' orders.
+TEST(Threads, RoutinesOnRecordsOfTheirOwnGiveTheSingleThreadBits) {
+    constexpr int threads = 4;
+    auto run = [](int t, std::vector<double>* out) {
+        NN a = Sample(96 + 8 * t, t % 2 == 1), ai;
+        MtrxNN* inverse = nullptr;
+        if (!InvMtrxNN(&inverse, a.get())) return;
+        ai.reset(inverse);
+        *out = Elems(ai.get());
+        out->push_back(DetNN2(a.get()));
+    };
+    std::vector<double> alone[threads], together[threads];
+    for (int t = 0; t < threads; ++t) run(t, &alone[t]);
+    std::vector<std::thread> pool;
+    for (int t = 0; t < threads; ++t) pool.emplace_back(run, t, &together[t]);
+    for (auto& thread : pool) thread.join();
+    for (int t = 0; t < threads; ++t) {
+        ASSERT_FALSE(alone[t].empty());
+        EXPECT_TRUE(SameBits(alone[t], together[t])) << "thread " << t;
     }
 }
 
