@@ -1,6 +1,7 @@
 # The two commands: `make run` and `make test`. Both install what is missing first.
 BUILD ?= build
 ASAN_BUILD ?= build-asan
+TSAN_BUILD ?= build-tsan
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 300
 CMP_BUILD ?= build-cmp
@@ -13,7 +14,8 @@ SAN_ENV = ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:abort_on_error=0 \
           UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
           LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0
 
-.PHONY: all deps build run screenshots test test-plain test-asan fuzz compare-reports bench clean
+.PHONY: all deps build run screenshots test test-plain test-asan test-tsan fuzz compare-reports bench \
+        clean
 
 all: build
 
@@ -33,7 +35,7 @@ screenshots: build
 	QT_QPA_PLATFORM=offscreen $(BUILD)/quadrun/quadrun_screenshot docs/quadrun.png
 	QT_QPA_PLATFORM=offscreen $(BUILD)/linrun/linrun_screenshot docs/linrun.png
 
-test: deps test-plain test-asan
+test: deps test-plain test-asan test-tsan
 
 test-plain:
 	$(CONFIGURE) -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
@@ -44,6 +46,13 @@ test-asan:
 	$(CONFIGURE) -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DQUIL_SANITIZE=ON
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && $(SAN_ENV) ctest --output-on-failure -j $(JOBS)
+
+# The library's threads under ThreadSanitizer: the library's own tests, without the programs.
+test-tsan:
+	$(CONFIGURE) -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUIL_SANITIZE_THREAD=ON \
+	    -DQUIL_BUILD_PROGRAMS=OFF
+	cmake --build $(TSAN_BUILD) -j $(JOBS)
+	cd $(TSAN_BUILD) && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j $(JOBS)
 
 # Fuzzes both layers and the printers for FUZZ_SECONDS (libFuzzer under clang, with the
 # sanitizers). fuzz/corpus holds the seeds; what the fuzzer finds gathers in $(FUZZ_BUILD)/corpus.
@@ -74,4 +83,4 @@ bench:
 	OPENBLAS_NUM_THREADS=1 $(BENCH_BUILD)/bench/quil_bench --quil_out=docs/PERFORMANCE.md
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(CMP_BUILD) $(BENCH_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD) $(CMP_BUILD) $(BENCH_BUILD)

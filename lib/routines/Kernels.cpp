@@ -9,6 +9,12 @@
 #include <new>
 #include <utility>
 
+#include "routines/detail/Threads.h"
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#include <cpuid.h>
+#endif
+
 namespace quil::detail {
 namespace {
 
@@ -18,20 +24,35 @@ namespace {
 template <class T>
 class Buffer {
 public:
-    explicit Buffer(std::size_t count)
-        : p_(static_cast<T*>(::operator new(count * sizeof(T), kAlign, std::nothrow))) {}
+    Buffer() = default;
+    explicit Buffer(std::size_t count) { Allocate(count); }
     ~Buffer() { ::operator delete(p_, kAlign); }
     Buffer(const Buffer&) = delete;
     Buffer& operator=(const Buffer&) = delete;
 
+    // Takes count elements in place of what it held; false when they cannot be had.
+    bool Allocate(std::size_t count) {
+        ::operator delete(p_, kAlign);
+        p_ = static_cast<T*>(::operator new(count * sizeof(T), kAlign, std::nothrow));
+        return p_ != nullptr;
+    }
     T* get() const { return p_; }
     T& operator[](std::size_t i) const { return p_[i]; }
     explicit operator bool() const { return p_ != nullptr; }
 
 private:
     static constexpr std::align_val_t kAlign{64};
-    T* p_;
+    T* p_ = nullptr;
 };
+
+// Multiply-adds that make a part worth a thread: fewer cost more to hand over than they save.
+constexpr std::size_t kWorkPerPart = std::size_t{1} << 20;
+
+// How many parts work multiply-adds are worth, at most most.
+unsigned PartsFor(std::size_t work, unsigned most) {
+    const std::size_t worth = work / kWorkPerPart;
+    return worth < 1 ? 1u : worth < most ? static_cast<unsigned>(worth) : most;
+}
 
 // Loops over the vectors of a tile are unrolled, so that its sums stay in registers; the steps
 // of a tile a few at a time, to spend less on the loop.
@@ -45,6 +66,8 @@ namespace portable {
 constexpr int kWidth = 2;
 constexpr std::size_t kTileRows = 4;
 constexpr std::size_t kTileVectors = 2;
+constexpr std::size_t kPanelDepth = 256;
+constexpr std::size_t kBlockRows = 64;
 constexpr std::size_t kSolveVectors = 4;
 constexpr std::size_t kSolveRows = 2;
 #include "routines/detail/KernelBody.inc"
@@ -64,12 +87,16 @@ constexpr std::size_t kSolveRows = 2;
 #define QUIL_TARGET_END QUIL_PRAGMA(GCC pop_options)
 #endif
 
-// Sixteen 256-bit registers: a 6 x 8 tile keeps twelve sums, two rows of b and a multiplier.
+// Sixteen 256-bit registers: a 6 x 8 tile keeps twelve sums, two rows of b and a multiplier. The
+// packed panels are deep, 512 steps, and a block of a is 72 rows, so that the slivers of a tile
+// stream from the second-level cache while the tile's sums pause in memory only once per panel.
 QUIL_TARGET_BEGIN("avx2")
 namespace avx2 {
 constexpr int kWidth = 4;
 constexpr std::size_t kTileRows = 6;
 constexpr std::size_t kTileVectors = 2;
+constexpr std::size_t kPanelDepth = 512;
+constexpr std::size_t kBlockRows = 72;
 constexpr std::size_t kSolveVectors = 4;
 constexpr std::size_t kSolveRows = 2;
 #include "routines/detail/KernelBody.inc"
@@ -82,6 +109,8 @@ namespace avx512 {
 constexpr int kWidth = 8;
 constexpr std::size_t kTileRows = 12;
 constexpr std::size_t kTileVectors = 2;
+constexpr std::size_t kPanelDepth = 256;
+constexpr std::size_t kBlockRows = 192;
 constexpr std::size_t kSolveVectors = 4;
 constexpr std::size_t kSolveRows = 4;
 #include "routines/detail/KernelBody.inc"
@@ -105,6 +134,21 @@ void PlainProduct(std::size_t n, const double* a, const double* b, double* c) {
         }
 }
 
+#ifdef QUIL_X86_PATHS
+// True on processors that carry out a 512-bit operation as two 256-bit halves (AMD's before
+// family 1Ah): there a 512-bit instruction does no more work than a 256-bit one, and the
+// 256-bit tile keeps its operands closer.
+bool SplitsWideVectors() {
+    unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
+    if (!__get_cpuid(0, &eax, &ebx, &ecx, &edx)) return false;
+    const bool amd = ebx == 0x68747541u && edx == 0x69746e65u && ecx == 0x444d4163u;  // AuthenticAMD
+    if (!amd || !__get_cpuid(1, &eax, &ebx, &ecx, &edx)) return false;
+    unsigned family = (eax >> 8) & 0xfu;
+    if (family == 0xfu) family += (eax >> 20) & 0xffu;
+    return family < 0x1au;
+}
+#endif
+
 }  // namespace
 
 bool PathRuns(Path path) {
@@ -124,9 +168,13 @@ bool PathRuns(Path path) {
 }
 
 Path FastestPath() {
-    static const Path fastest = PathRuns(Path::Avx512) ? Path::Avx512
-                                : PathRuns(Path::Avx2) ? Path::Avx2
-                                                       : Path::Portable;
+#ifdef QUIL_X86_PATHS
+    static const Path fastest = PathRuns(Path::Avx512) && !SplitsWideVectors() ? Path::Avx512
+                                : PathRuns(Path::Avx2)                        ? Path::Avx2
+                                                                              : Path::Portable;
+#else
+    static const Path fastest = Path::Portable;
+#endif
     return fastest;
 }
 
@@ -140,15 +188,31 @@ const char* PathName(Path path) {
     return "?";
 }
 
+TileShape ShapeOf(Path path) {
+    switch (path) {
+    case Path::Plain: return TileShape{1, 1, 64, 0};
+    case Path::Portable: return portable::Shape();
+#ifdef QUIL_X86_PATHS
+    case Path::Avx2: return avx2::Shape();
+    case Path::Avx512: return avx512::Shape();
+#else
+    case Path::Avx2:
+    case Path::Avx512: break;
+#endif
+    }
+    return TileShape{1, 1, 64, 0};
+}
+
 void ProductRuns(Path path, std::uint32_t n, const double* a, const double* b, double* c) {
     bool done = false;
     if (!PathRuns(path) || n < kProductFrom) path = Path::Plain;
+    const unsigned parts = PartsFor(std::size_t{n} * n * n, ThreadCount());
     switch (path) {
     case Path::Plain: break;
-    case Path::Portable: done = portable::Product(n, a, b, c); break;
+    case Path::Portable: done = portable::Product(n, a, b, c, parts); break;
 #ifdef QUIL_X86_PATHS
-    case Path::Avx2: done = avx2::Product(n, a, b, c); break;
-    case Path::Avx512: done = avx512::Product(n, a, b, c); break;
+    case Path::Avx2: done = avx2::Product(n, a, b, c, parts); break;
+    case Path::Avx512: done = avx512::Product(n, a, b, c, parts); break;
 #else
     case Path::Avx2:
     case Path::Avx512: break;
@@ -160,12 +224,13 @@ void ProductRuns(Path path, std::uint32_t n, const double* a, const double* b, d
 bool FactorRuns(Path path, std::uint32_t n, std::int32_t lo, double* f, double* vv,
                 std::int32_t* piv, int* parity) {
     if (!PathRuns(path) || n < kFactorFrom) return false;
+    const unsigned parts = ThreadCount();
     switch (path) {
     case Path::Plain: return false;
-    case Path::Portable: return portable::Factor(n, lo, f, vv, piv, parity);
+    case Path::Portable: return portable::Factor(n, lo, f, vv, piv, parity, parts);
 #ifdef QUIL_X86_PATHS
-    case Path::Avx2: return avx2::Factor(n, lo, f, vv, piv, parity);
-    case Path::Avx512: return avx512::Factor(n, lo, f, vv, piv, parity);
+    case Path::Avx2: return avx2::Factor(n, lo, f, vv, piv, parity, parts);
+    case Path::Avx512: return avx512::Factor(n, lo, f, vv, piv, parity, parts);
 #else
     case Path::Avx2:
     case Path::Avx512: return false;
@@ -194,12 +259,13 @@ bool SolveUnitColumnsRuns(Path path, std::uint32_t n, std::int32_t lo, const dou
                           const std::int32_t* piv, const double* dr, const double* dc,
                           std::uint32_t first, double* out) {
     if (!PathRuns(path) || n < kSolveFrom) return false;
+    const unsigned parts = PartsFor(std::size_t{n} * n * (n - first), ThreadCount());
     switch (path) {
     case Path::Plain: return false;
-    case Path::Portable: return portable::SolveUnitColumns(n, lo, f, piv, dr, dc, first, out);
+    case Path::Portable: return portable::SolveUnitColumns(n, lo, f, piv, dr, dc, first, out, parts);
 #ifdef QUIL_X86_PATHS
-    case Path::Avx2: return avx2::SolveUnitColumns(n, lo, f, piv, dr, dc, first, out);
-    case Path::Avx512: return avx512::SolveUnitColumns(n, lo, f, piv, dr, dc, first, out);
+    case Path::Avx2: return avx2::SolveUnitColumns(n, lo, f, piv, dr, dc, first, out, parts);
+    case Path::Avx512: return avx512::SolveUnitColumns(n, lo, f, piv, dr, dc, first, out, parts);
 #else
     case Path::Avx2:
     case Path::Avx512: return false;

@@ -1,8 +1,8 @@
 // The fast paths against the plain loops, bit for bit: the matrix product (routine and object),
 // the LU decomposition and what is built on it (determinants, balancing, the inverse), on every
 // path this processor runs, for every order from 1 to 300 and some larger ones, both suffix
-// bases, wide exponents, signed zeros, ties between pivot candidates, singular matrices and
-// aliased operands.
+// bases, wide exponents, signed zeros, ties between pivot candidates, singular matrices, aliased
+// operands, every thread count and several callers at once.
 #include <gtest/gtest.h>
 
 #include <bit>
@@ -12,12 +12,14 @@
 #include <limits>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "RoutineTestUtil.h"
 #include "objects/SMtrxNN.h"
 #include "routines/DetNN.h"
 #include "routines/detail/Paths.h"
+#include "routines/detail/Threads.h"
 
 namespace {
 
@@ -498,6 +500,88 @@ TEST(PublicRoutines, AgreeWithThePlainPathAroundTheSwitchOvers) {
             }(), "public n=" + std::to_string(n));
         }
     }
+}
+
+// ---- Threads --------------------------------------------------------------------------------
+
+// The work of one call divided over count threads while it lives.
+class Threads {
+public:
+    explicit Threads(unsigned count) { quil::detail::SetThreadCount(count); }
+    ~Threads() { quil::detail::SetThreadCount(0); }
+    Threads(const Threads&) = delete;
+    Threads& operator=(const Threads&) = delete;
+};
+
+// Odd orders whose work is divided: the product's and the solves' from 201, the decomposition's
+// first product from 385, its forward substitution and a second panel of the product from 521.
+std::vector<std::uint32_t> DividedOrders() {
+    if (kSanitized) return {201};
+    return {201, 385, 521};
+}
+
+TEST(Threads, EveryThreadCountGivesThePlainBitsOnEveryPath) {
+    for (std::uint32_t n : DividedOrders()) {
+        const Fill fill = n == 385 ? Fill::Integers : Fill::Uniform;
+        const bool base1 = n % 4 == 1;
+        const std::vector<double> av = Values(n, fill, 20), bv = Values(n, fill, 21);
+        std::vector<double> plainProduct(av.size()), product(av.size());
+        quil::detail::ProductRuns(Path::Plain, n, av.data(), bv.data(), plainProduct.data());
+        NN a = Matrix(av, n, base1);
+        const Decomposition plainLU = Decompose(Path::Plain, a.get());
+        const Inverse plainInverse = Invert(Path::Plain, a.get());
+        for (unsigned count : {1u, 2u, 3u, 7u}) {
+            const Threads threads(count);
+            for (Path path : FastPaths()) {
+                const std::string where = Where(path, n, fill, base1) + " threads " + std::to_string(count);
+                quil::detail::ProductRuns(path, n, av.data(), bv.data(), product.data());
+                EXPECT_EQ(FirstDifference(plainProduct.data(), product.data(), product.size()), -1) << where;
+                ExpectSameDecomposition(plainLU, Decompose(path, a.get()), where);
+                ExpectSameInverse(plainInverse, Invert(path, a.get()), where);
+            }
+        }
+    }
+}
+
+// Callers on several threads at once, each with its own matrices: a caller that finds the
+// threads busy does its work alone, and every result is still its own.
+TEST(Threads, SeveralCallersAtOnceEachGetTheirOwnBits) {
+    constexpr unsigned kCallers = 4;
+    const std::uint32_t n = kSanitized ? 130 : 260;
+    struct Work {
+        NN a;
+        std::vector<double> product, inverse;
+        double det;
+    };
+    std::vector<Work> work;
+    for (unsigned t = 0; t < kCallers; ++t) {
+        NN a = Matrix(Values(n, Fill::Uniform, 30 + t), n, t % 2 == 1);
+        NN p(GetMatrixNN(nullptr, n, a->Base1));
+        quil::detail::MulMtrxNN(Path::Plain, p.get(), a.get(), a.get());
+        Work w{std::move(a), Elems(p.get()), {}, 0.0};
+        w.inverse = Invert(Path::Plain, w.a.get()).elems;
+        w.det = quil::detail::DetNN2(Path::Plain, w.a.get());
+        work.push_back(std::move(w));
+    }
+    std::vector<int> wrong(kCallers, 0);
+    std::vector<std::thread> callers;
+    for (unsigned t = 0; t < kCallers; ++t)
+        callers.emplace_back([&, t] {
+            const Work& w = work[t];
+            for (int round = 0; round < 3; ++round) {
+                NN p(GetMatrixNN(nullptr, n, w.a->Base1));
+                MulMtrxNN(p.get(), w.a.get(), w.a.get());
+                wrong[t] += !SameBits(Elems(p.get()), w.product);
+                const double det = DetNN2(w.a.get());
+                wrong[t] += std::memcmp(&det, &w.det, sizeof det) != 0;
+                MtrxNN* ai = nullptr;
+                InvMtrxNN(&ai, w.a.get());
+                NN owner(ai);
+                wrong[t] += ai == nullptr || !SameBits(Elems(ai), w.inverse);
+            }
+        });
+    for (std::thread& c : callers) c.join();
+    for (unsigned t = 0; t < kCallers; ++t) EXPECT_EQ(wrong[t], 0) << "caller " << t;
 }
 
 }  // namespace

@@ -7,8 +7,12 @@
 // the plain loops, and no fused multiply-add is used (the library builds with
 // -ffp-contract=off and the kernels write every multiplication and addition out).
 //
-// The vector width is chosen at run time, so one binary runs on every x86-64 processor: AVX-512
-// or AVX2 where the processor has it, portable code (SSE2 on x86-64) otherwise.
+// The vector width and the tile shape are chosen at run time, so one binary runs on every x86-64
+// processor: AVX-512 where the processor has full 512-bit units, AVX2 where it has AVX2 (or
+// carries out 512-bit work in 256-bit halves), portable code (SSE2 on x86-64) otherwise.
+//
+// The product, the decomposition's products and the inverse's solves divide their elements
+// over threads (routines/detail/Threads.h); a call's results do not depend on how many.
 //
 // The kernels know nothing of the records: matrices reach them as runs, n * n doubles row after
 // row from element (lo, lo), and vectors as plain arrays. Pivot subscripts are stored as the
@@ -28,6 +32,13 @@ bool PathRuns(Path path);
 // The widest path this processor can take: the one the routines take.
 Path FastestPath();
 const char* PathName(Path path);
+
+// The product's tile on a path: rows by columns of the result, the vector width in bits, and the
+// steps of a packed panel.
+struct TileShape {
+    unsigned rows, columns, vectorBits, panelDepth;
+};
+TileShape ShapeOf(Path path);
 
 // The kernels below leave small matrices to the plain loops, where blocking costs more than it
 // saves.
