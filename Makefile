@@ -6,6 +6,8 @@ FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 300
 CMP_BUILD ?= build-cmp
 BENCH_BUILD ?= build-bench
+CROSS_BUILD ?= build-cross
+CROSS_TARGETS ?= i686-linux-gnu aarch64-linux-gnu
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
@@ -14,8 +16,8 @@ SAN_ENV = ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:abort_on_error=0 \
           UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
           LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0
 
-.PHONY: all deps build run screenshots test test-plain test-asan test-tsan fuzz compare-reports bench \
-        clean
+.PHONY: all deps build run screenshots test test-plain test-asan test-tsan fuzz compare-reports \
+        cross-check bench clean
 
 all: build
 
@@ -72,6 +74,15 @@ compare-reports:
 	@scripts/install-deps.sh fuzz
 	CMP_BUILD=$(CMP_BUILD) JOBS=$(JOBS) scripts/compare-reports.sh
 
+# For each of CROSS_TARGETS (toolchain files in cmake/toolchains/): the library, both programs and
+# the library's tests built with the target's compiler, the tests run under its emulator, and
+# quadrun's and linrun's batch reports compared byte for byte with the native build's.
+cross-check:
+	@scripts/install-deps.sh $(CROSS_TARGETS)
+	$(CONFIGURE) -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(BUILD) -j $(JOBS) --target quadrun linrun
+	BUILD=$(BUILD) CROSS_BUILD=$(CROSS_BUILD) JOBS=$(JOBS) scripts/cross-check.sh $(CROSS_TARGETS)
+
 # Times the cubic routines on one thread beside Eigen and OpenBLAS (installed for this only),
 # prints the figures and writes them to docs/PERFORMANCE.md.
 bench:
@@ -83,4 +94,5 @@ bench:
 	OPENBLAS_NUM_THREADS=1 $(BENCH_BUILD)/bench/quil_bench --quil_out=docs/PERFORMANCE.md
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD) $(CMP_BUILD) $(BENCH_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD) $(CMP_BUILD) $(BENCH_BUILD) \
+	    $(CROSS_BUILD)

@@ -4,6 +4,7 @@
 // Properties that must hold for every input:
 // - no routine changes its input;
 // - DetLog10's sign and magnitude agree with DetNN2, IsSingularMtrxNN with its own determinant;
+// - a NaN in the matrix comes out of every determinant;
 // - InvMtrxNN succeeds exactly with a matrix, fails exactly with a null slot;
 // - the object layer gives the same bits as the routine layer for the same operation;
 // - the printers write every field whole, whatever the value (DBL_MAX, NaN, infinities), and
@@ -13,6 +14,7 @@
 // - A times InvMtrxNN(A) is the identity within a tolerance scaled by the condition number.
 //
 // A violation prints what failed and aborts, which libFuzzer reports with the input.
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <cstdint>
@@ -33,7 +35,7 @@
 #include "routines/Vect.h"
 
 // The window's program hooks, which the printers do not need.
-const TitleTable ProgramTitles = {"fuzz", "fuzz"};
+const TitleTable ProgramTitles = {"fuzz", "fuzz", "fuzz"};
 void TFmMain::RunSuites() {}
 
 namespace {
@@ -259,7 +261,11 @@ void CheckDeterminants(const Case& c, const MtrxNN* a, const std::vector<double>
 
     // DetLog10 against DetNN2: the same decomposition, summed as logarithms.
     Check(sign == -1 || sign == 0 || sign == 1, "DetLog10 sign", std::to_string(sign));
-    if (sign == 0) {
+    if (std::any_of(before.begin(), before.end(), [](double v) { return std::isnan(v); })) {
+        Check(std::isnan(full) && std::isnan(lu) && std::isnan(g) && (n > 6 || std::isnan(byRef)),
+              "a NaN in the input comes out of every determinant",
+              Show(byRef) + " " + Show(full) + " " + Show(lu) + " " + Show(g));
+    } else if (sign == 0) {
         Check(g == -DBL_MAX && lu == 0.0, "DetLog10 fails only for a row of zeros",
               Show(g) + " " + Show(lu));
     } else if (std::isfinite(lu) && lu != 0.0) {

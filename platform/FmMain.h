@@ -19,6 +19,7 @@ class SVect;
 struct TitleTable {
     const char* ApplicationTitle;
     const char* LabelCaption;
+    const char* Summary;   // what the program does, in a few lines for --help
 };
 extern const TitleTable ProgramTitles;
 

@@ -1,7 +1,8 @@
-// Start-up of either program: the application object, its title, the main window and the
-// message loop, with the renderer chosen for this run.
+// Start-up of either program: the command line, the renderer chosen for this run, then the
+// application object, its title, the main window and the message loop.
 #pragma once
 
-// Runs the program whose titles and suites are linked in; returns its exit status (0, unless a
-// renderer with nobody to show it to saw a Run fail). argv0 is the program's name.
-int RunTestPlatform(const char* argv0);
+// Runs the program whose titles and suites are linked in and returns its exit status: 0, or
+// 1 when a renderer cannot start, the report cannot be written or a Run with nobody to show
+// it to failed, or 2 for a command line or QUIL_RENDERER value that makes no sense.
+int RunTestPlatform(int argc, char* argv[]);

@@ -1,3 +1,3 @@
 #include "Startup.h"
 
-int main(int, char* argv[]) { return RunTestPlatform(argv[0]); }
+int main(int argc, char* argv[]) { return RunTestPlatform(argc, argv); }

@@ -3,19 +3,29 @@
 # when something is missing, so a second run does nothing.
 #   scripts/install-deps.sh          what `make run` and `make test` need
 #   scripts/install-deps.sh bench    also what `make bench` compares against
+#   scripts/install-deps.sh fuzz     also clang and its sanitizer runtime (make fuzz, compare-reports)
+#   scripts/install-deps.sh TRIPLE   also the cross compiler and emulator of a target of
+#                                    cmake/toolchains/TRIPLE.cmake (make cross-check)
 set -euo pipefail
 
 packages=(
     cmake ninja-build g++ make pkg-config
     libgtest-dev libgmock-dev
     qt6-base-dev libncurses-dev
+    libxcb1-dev libwayland-dev
     fonts-liberation fonts-ipafont-gothic
+    locales  # the sources of the German locale that the report tests make
 )
 for group in "$@"; do
     case "$group" in
         bench) packages+=(libbenchmark-dev libeigen3-dev libopenblas-dev liblapacke-dev) ;;
         fuzz) packages+=(clang libclang-rt-14-dev) ;;
-        *) echo "install-deps: unknown group '$group' (known: bench, fuzz)" >&2; exit 2 ;;
+        # Cross targets: the compiler with the target's C and C++ libraries, the user-mode
+        # emulator, and GoogleTest's sources to build for the target.
+        i686-linux-gnu) packages+=(g++-i686-linux-gnu qemu-user googletest) ;;
+        aarch64-linux-gnu) packages+=(g++-aarch64-linux-gnu qemu-user googletest) ;;
+        *) echo "install-deps: unknown group '$group'" \
+                "(known: bench, fuzz, i686-linux-gnu, aarch64-linux-gnu)" >&2; exit 2 ;;
     esac
 done
 

@@ -5,6 +5,8 @@
 #include <memory>
 #include <new>
 
+#include "routines/detail/Arithmetic.h"
+
 // Loops below run over a matrix's own subscripts, i from b while i - b < Rows; the unsigned
 // difference keeps the bound from wrapping.
 
@@ -47,6 +49,8 @@ void SMtrx::Allocate() {
 
     const std::size_t spare = Base1 ? 1u : 0u;
     const std::size_t entries = std::size_t{Rows} + spare;
+    // Where size_t has 32 bits, the spare slot can wrap a table or block of 2^32 - 1 to none.
+    if (entries < spare || std::size_t{count} + spare < spare) throw AllocErr{this, count};
     std::unique_ptr<double*[]> table;
     std::unique_ptr<double[]> block;
     try {

@@ -22,6 +22,10 @@ struct WorkRecord {
 
 SMtrxNN::SMtrxNN(unsigned n, bool base1) : SMtrx(n, n, base1) {}
 
+void SMtrxNN::RequireSquare() const {
+    if (Rows != Cols) throw OpeErr(0);
+}
+
 MtrxNN* SMtrxNN::WorkCopy() const {
     MtrxNN* w = GetMatrixNN(nullptr, Rows, Base1);
     if (w == nullptr) return nullptr;
@@ -31,8 +35,11 @@ MtrxNN* SMtrxNN::WorkCopy() const {
     return w;
 }
 
+// t starts as a copy, whose shape is known to be a valid one; a non-square object's transpose
+// then takes the shape Cols x Rows.
 SMtrxNN SMtrxNN::Tran() const {
-    SMtrxNN t(Rows, Base1);
+    SMtrxNN t(*this);
+    if (Rows != Cols) static_cast<SMtrx&>(t) = SMtrx(Cols, Rows, Base1);
     const unsigned b = Base();
     for (unsigned i = b; i - b < Rows; ++i)
         for (unsigned j = b; j - b < Cols; ++j) t[j][i] = Elem[i][j];
@@ -40,6 +47,7 @@ SMtrxNN SMtrxNN::Tran() const {
 }
 
 double SMtrxNN::Det() const {
+    RequireSquare();
     WorkRecord w(WorkCopy());
     if (w.M == nullptr) return 0.0;
     return DetNN2(w.M);
@@ -51,6 +59,7 @@ bool SMtrxNN::IsSingular() const {
 }
 
 SMtrxNN SMtrxNN::Inv() const {
+    RequireSquare();
     SMtrxNN t(*this);
     WorkRecord w(WorkCopy());
     if (w.M == nullptr) throw AllocErr{this, 0};
@@ -67,8 +76,9 @@ SMtrxNN SMtrxNN::Inv() const {
 
 SMtrxNN operator+(const SMtrxNN& a) { return a; }
 
+// Built as a copy of a, so that it has a's shape even when a is not square.
 SMtrxNN operator-(const SMtrxNN& a) {
-    SMtrxNN t(a.GetRows(), a.GetBase1());
+    SMtrxNN t(a);
     const unsigned b = a.GetBase1() ? 1u : 0u;
     for (unsigned i = b; i - b < a.GetRows(); ++i)
         for (unsigned j = b; j - b < a.GetCols(); ++j) t.SetValue(i, j, -a.GetValue(i, j));
@@ -112,7 +122,8 @@ SMtrxNN operator*(const SMtrxNN& a, double s) { return s * a; }
 
 SMtrxNN operator*(const SMtrxNN& a, const SMtrxNN& b) {
     SMtrxNN t(a.GetRows(), a.GetBase1());
-    if (a.GetBase1() != b.GetBase1() || a.GetCols() != b.GetRows()) return t;
+    if (a.GetBase1() != b.GetBase1() || a.GetCols() != b.GetRows() || b.GetCols() != a.GetRows())
+        return t;
     const unsigned lo = a.GetBase1() ? 1u : 0u;
     const unsigned n = t.GetRows();
     if (a.GetCols() == n && b.GetCols() == n) {

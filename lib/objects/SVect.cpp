@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <new>
 
+#include "routines/detail/Arithmetic.h"
+
 // Loops below run over a vector's own subscripts, i from b while i - b < Size; the unsigned
 // difference keeps the bound from wrapping.
 
@@ -36,8 +38,11 @@ SVect& SVect::operator=(const SVect& src) {
 // Makes the zero-filled array for Size and Base1, or throws AllocErr with Elem left null.
 void SVect::Allocate() {
     if (Size <= 1u) throw AllocErr{this, Size};
+    // Where size_t has 32 bits, the spare element can wrap 2^32 - 1 elements to none.
+    const std::size_t count = std::size_t{Size} + Base();
+    if (count < Size) throw AllocErr{this, Size};
     try {
-        Elem = new double[std::size_t{Size} + Base()]();
+        Elem = new double[count]();
     } catch (const std::bad_alloc&) {
         throw AllocErr{this, Size};
     }

@@ -2,6 +2,7 @@
 #include <cfloat>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 
 #include "routines/DetNN.h"
 #include "routines/detail/Paths.h"
@@ -10,20 +11,87 @@ namespace {
 
 std::uint32_t LowSub(bool base1) { return base1 ? 1u : 0u; }
 
-// Cofactor expansion along the first column; false when a minor cannot be had.
-bool CofactorDet(const MtrxNN* a, double* det) {
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+// True when rows and columns lo..hi of m hold a NaN. Magnitude comparisons pass a NaN over, so
+// a routine that finds no scale or no pivot asks this before it calls the matrix singular.
+bool HoldsNaN(Array2D<double> m, std::uint32_t lo, std::uint32_t hi) {
+    for (std::uint32_t i = lo; i <= hi; ++i)
+        for (std::uint32_t j = lo; j <= hi; ++j)
+            if (std::isnan(m[i][j])) return true;
+    return false;
+}
+
+// The determinant of a matrix found singular: 0.0, unless the block lo..hi of m holds a NaN.
+double ZeroUnlessNaN(Array2D<double> m, std::uint32_t lo, std::uint32_t hi) {
+    return HoldsNaN(m, lo, hi) ? kNaN : 0.0;
+}
+
+// A value carried as Mant x 2^Exp, with Mant in [0.5, 1) (or 0.0, infinite or NaN, with Exp
+// left as it was), so that a running product or sum never overflows or underflows on the way.
+// A product of two mantissas lies in [0.25, 1), a normal number: it rounds as the plain product
+// of the two values does wherever that stays in the normal range, since powers of 2 change no
+// significant bit there. So do the sums below. Each routine multiplies and adds in the order of
+// its plain loops, and keeps their bits wherever they never leave the normal range.
+struct Scaled {
+    double Mant;
+    std::int64_t Exp;
+};
+
+Scaled ToScaled(double x) {
+    if (x == 0.0 || !std::isfinite(x)) return {x, 0};
+    int e = 0;
+    const double m = std::frexp(x, &e);
+    return {m, e};
+}
+
+// 2^e for the exponents of a Scaled, which may lie far outside an int: ldexp only needs to
+// know that they give 0.0 or infinity there.
+double Ldexp(double m, std::int64_t e) {
+    constexpr std::int64_t beyond = 4096;
+    return std::ldexp(m, static_cast<int>(e < -beyond ? -beyond : e > beyond ? beyond : e));
+}
+
+// The value, rounded once more only when it lies below the normal range.
+double Value(Scaled a) { return Ldexp(a.Mant, a.Exp); }
+
+Scaled Times(Scaled a, double x) {
+    const Scaled b = ToScaled(x);
+    const Scaled p = ToScaled(a.Mant * b.Mant);
+    return {p.Mant, a.Exp + b.Exp + p.Exp};
+}
+
+// a + b, both brought to the larger exponent first. An addend that falls below the normal range
+// there is smaller than half an ulp of the other, so the sum rounds as the plain one does.
+Scaled Plus(Scaled a, Scaled b) {
+    if (!std::isfinite(a.Mant) || !std::isfinite(b.Mant)) return {a.Mant + b.Mant, 0};
+    if (a.Mant == 0.0) return {a.Mant + b.Mant, b.Exp};
+    if (b.Mant == 0.0) return {a.Mant + b.Mant, a.Exp};
+    const std::int64_t e = a.Exp > b.Exp ? a.Exp : b.Exp;
+    const Scaled s = ToScaled(Ldexp(a.Mant, a.Exp - e) + Ldexp(b.Mant, b.Exp - e));
+    return {s.Mant, s.Mant == 0.0 ? 0 : s.Exp + e};
+}
+
+Scaled Negated(Scaled a) { return {-a.Mant, a.Exp}; }
+
+// Cofactor expansion along the first column, every product and sum carried as a Scaled; false
+// when a minor cannot be had.
+bool CofactorDet(const MtrxNN* a, Scaled* det) {
     const std::uint32_t n = a->Size;
     const std::uint32_t lo = LowSub(a->Base1);
     const std::uint32_t hi = lo + n - 1u;
+    const Array2D<double> e = a->Elem;
     if (n == 1) {
-        *det = a->Elem[lo][lo];
+        *det = ToScaled(e[lo][lo]);
         return true;
     }
     if (n == 2) {
-        *det = a->Elem[lo][lo] * a->Elem[lo + 1][lo + 1] - a->Elem[lo][lo + 1] * a->Elem[lo + 1][lo];
+        const Scaled ad = Times(ToScaled(e[lo][lo]), e[lo + 1][lo + 1]);
+        const Scaled bc = Times(ToScaled(e[lo][lo + 1]), e[lo + 1][lo]);
+        *det = Plus(ad, Negated(bc));
         return true;
     }
-    double sum = 0.0;
+    Scaled sum = {0.0, 0};
     for (std::uint32_t i = lo; i <= hi; ++i) {
         const double coef = (i - lo) % 2 == 1 ? -a->Elem[i][lo] : a->Elem[i][lo];
         MtrxNN* minor = GetMatrixNN(nullptr, n - 1u, a->Base1);
@@ -32,11 +100,11 @@ bool CofactorDet(const MtrxNN* a, double* det) {
             const std::uint32_t from = r < i ? r : r + 1u;
             for (std::uint32_t c = lo; c < hi; ++c) minor->Elem[r][c] = a->Elem[from][c + 1u];
         }
-        double sub;
+        Scaled sub;
         const bool ok = CofactorDet(minor, &sub);
         FreeMatrixNN(minor);
         if (!ok) return false;
-        sum = sum + sub * coef;
+        sum = Plus(sum, Times(sub, coef));
     }
     *det = sum;
     return true;
@@ -66,8 +134,8 @@ struct LUWork {
 }  // namespace
 
 double DetNNbyRef(const MtrxNN* a) {
-    double det;
-    return CofactorDet(a, &det) ? det : DBL_MAX;
+    Scaled det;
+    return CofactorDet(a, &det) ? Value(det) : DBL_MAX;
 }
 
 // Scales every column by its largest magnitude into a base-1 work record W, then eliminates with
@@ -78,7 +146,7 @@ double DetNN(const MtrxNN* a) {
     const std::uint32_t lo = LowSub(a->Base1);
     if (n == 1) return a->Elem[lo][lo];
 
-    double product = 1.0;
+    Scaled product = ToScaled(1.0);
     MtrxNN* wm = GetMatrixNN(nullptr, n, true);
     if (wm == nullptr) return DBL_MAX;
     const Array2D<double> w = wm->Elem;
@@ -89,12 +157,12 @@ double DetNN(const MtrxNN* a) {
             const double m = std::fabs(a->Elem[lo + i - 1u][lo + j - 1u]);
             if (m > scale) scale = m;
         }
-        if (scale == 0.0) {  // a zero column: singular
+        if (scale == 0.0) {  // a zero column (or zeros and NaN): singular
             FreeMatrixNN(wm);
-            return 0.0;
+            return ZeroUnlessNaN(a->Elem, lo, lo + n - 1u);
         }
         for (std::uint32_t i = 1; i <= n; ++i) w[i][j] = a->Elem[lo + i - 1u][lo + j - 1u] / scale;
-        product = product * scale;
+        product = Times(product, scale);
     }
 
     for (std::uint32_t k = 1; k <= n - 1u; ++k) {
@@ -111,18 +179,19 @@ double DetNN(const MtrxNN* a) {
                 }
             }
         }
-        if (big == 0.0) {  // nothing left to pivot on: singular
+        if (big == 0.0) {  // nothing left to pivot on (but zeros or NaN): singular
+            const double det = ZeroUnlessNaN(w, k, n);
             FreeMatrixNN(wm);
-            return 0.0;
+            return det;
         }
-        product = product * w[p][q];
+        product = Times(product, w[p][q]);
         if (q != k) {
             for (std::uint32_t i = k; i <= n; ++i) {
                 const double t = w[i][q];
                 w[i][q] = w[i][k];
                 w[i][k] = t;
             }
-            product = -product;
+            product = Negated(product);
         }
         if (p != k) {
             for (std::uint32_t j = k; j <= n; ++j) {
@@ -130,7 +199,7 @@ double DetNN(const MtrxNN* a) {
                 w[p][j] = w[k][j];
                 w[k][j] = t;
             }
-            product = -product;
+            product = Negated(product);
         }
         const double r = 1.0 / w[k][k];
         for (std::uint32_t i = k + 1u; i <= n; ++i)
@@ -139,7 +208,7 @@ double DetNN(const MtrxNN* a) {
     const double last = w[n][n];
     FreeMatrixNN(wm);
     if (last == 0.0) return 0.0;  // the last step has no pivot either; avoids a signed zero
-    return product * last;
+    return Value(Times(product, last));
 }
 
 // The parity of the row exchanges times the diagonal of the LU factors.
@@ -149,12 +218,12 @@ double quil::detail::DetNN2(Path path, const MtrxNN* a) {
     int parity;
     switch (LUDcmpMtrxNN(path, work.w, work.index, &parity)) {
     case LUDcmpOutcome::NoWork: return DBL_MAX;
-    case LUDcmpOutcome::ZeroRow: return 0.0;
+    case LUDcmpOutcome::ZeroRow: return ZeroUnlessNaN(a->Elem, work.lo, work.hi);
     case LUDcmpOutcome::Done: break;
     }
-    double det = parity;
-    for (std::uint32_t i = work.lo; i <= work.hi; ++i) det = det * work.w->Elem[i][i];
-    return det;
+    Scaled det = ToScaled(parity);
+    for (std::uint32_t i = work.lo; i <= work.hi; ++i) det = Times(det, work.w->Elem[i][i]);
+    return Value(det);
 }
 
 double DetNN2(const MtrxNN* a) { return quil::detail::DetNN2(quil::detail::FastestPath(), a); }
@@ -167,7 +236,8 @@ double quil::detail::DetLog10(Path path, const MtrxNN* a, int* sign) {
     int parity;
     switch (LUDcmpMtrxNN(path, work.w, work.index, &parity)) {
     case LUDcmpOutcome::NoWork: return DBL_MAX;
-    case LUDcmpOutcome::ZeroRow: return -DBL_MAX;  // log10 of 0
+    case LUDcmpOutcome::ZeroRow:  // log10 of 0, unless a zero row was made of zeros and NaN
+        return HoldsNaN(a->Elem, work.lo, work.hi) ? kNaN : -DBL_MAX;
     case LUDcmpOutcome::Done: break;
     }
     int s = parity;

@@ -2,6 +2,19 @@
 //
 // No routine here changes its input matrix: each works on copies, and releases all of its work
 // storage before it returns, on success and on failure alike.
+//
+// Range: DetNNbyRef, DetNN and DetNN2 (and so IsSingularMtrxNN) carry their running products,
+// and DetNNbyRef its sums too, as a mantissa and a power of 2. So a determinant whose value a
+// double can hold never comes out as infinity or 0.0 because an intermediate left the range:
+// the result is the product of the routine's own factors, rounded at each step as the plain
+// product would be rounded with an unbounded exponent (and once more if it ends below the
+// normal range). Wherever no intermediate leaves the normal range, the result has exactly the
+// bits of the plain loops. Infinity or 0.0 comes out only when the value lies outside the range
+// of double, or a factor is infinite, NaN or 0.0.
+//
+// A NaN anywhere in the input gives a NaN determinant from every determinant routine (and from
+// DetLog10 a NaN logarithm), never the 0.0 of a singular matrix: a column or row of zeros and
+// NaN is not a zero one.
 #pragma once
 
 #include <cstdint>
@@ -13,25 +26,30 @@
 constexpr double SingularTol = 1.0e-6;
 
 // The determinant by cofactor expansion along the first column, recursively; the cost grows
-// like n!, so it is meant for small orders.
+// like n!, so it is meant for small orders. Its products and sums of coefficient x minor keep
+// the range (see above).
 // \returns DBL_MAX when a minor cannot be allocated.
 double DetNNbyRef(const MtrxNN* a);
 
-// The determinant by column scaling and Gaussian elimination with full pivoting.
+// The determinant by column scaling and Gaussian elimination with full pivoting. The product of
+// the column scales, the pivots and the last element keeps the range (see above).
 // \returns 0.0 (never -0.0) for a singular matrix that has an all-zero column or runs out of
 // pivots, the last remaining element being 0.0 included (no division by zero is made); DBL_MAX
 // when the work record cannot be allocated.
 double DetNN(const MtrxNN* a);
 
-// The determinant from the LU decomposition: the parity times the diagonal of the factors.
+// The determinant from the LU decomposition: the parity times the diagonal of the factors, a
+// product that keeps the range (see above). The decomposition itself is not rescaled: a factor
+// that overflows stays infinite.
 // \returns 0.0 when a has a row of zeros; DBL_MAX when work storage cannot be allocated.
 // \warning For other singular matrices the result is tiny rather than 0.0: a pivot of exactly
 // 0.0 counts as 1.0e-20.
 double DetNN2(const MtrxNN* a);
 
 // log10 |det| from the LU decomposition; *sign receives +1 or -1, so det = *sign * 10^result.
-// \returns -DBL_MAX with *sign 0 when a has a row of zeros; DBL_MAX with *sign 0 when work
-// storage cannot be allocated.
+// A sum of logarithms: it has no range to lose.
+// \returns -DBL_MAX with *sign 0 when a has a row of zeros (NaN when a also holds a NaN);
+// DBL_MAX with *sign 0 when work storage cannot be allocated.
 double DetLog10(const MtrxNN* a, int* sign);
 
 // *det = DetNN2(a); true when |*det| < SingularTol. When work storage cannot be allocated,

@@ -61,7 +61,8 @@ unsigned PartsFor(std::size_t work, unsigned most) {
 
 constexpr std::size_t RoundUp(std::size_t x, std::size_t step) { return (x + step - 1) / step * step; }
 
-// Portable: two doubles per vector, which every x86-64 processor (SSE2) and most others hold.
+// Portable: two doubles per vector, which every x86-64 processor (SSE2) and most others hold
+// (SSE2 on 32-bit x86, NEON on 64-bit ARM).
 namespace portable {
 constexpr int kWidth = 2;
 constexpr std::size_t kTileRows = 4;

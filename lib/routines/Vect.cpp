@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <new>
 
+#include "routines/detail/Arithmetic.h"
+
 namespace {
 
 std::uint32_t LowSub(bool base1) { return base1 ? 1u : 0u; }

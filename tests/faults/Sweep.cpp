@@ -31,11 +31,7 @@ bool IsRecord(const allocsweep::Request& r) {
 }
 
 std::string ReportFor(const allocsweep::Request& r) {
-    char text[128];
-    const auto bytes = static_cast<std::uint32_t>(r.count * r.size);
-    std::snprintf(text, sizeof text, "failed to allocate %u byte(s) in heap area.\r\n",
-                  static_cast<unsigned>(bytes));
-    return text;
+    return ReportCapture::TextFor(static_cast<std::uint32_t>(r.count * r.size));
 }
 
 }  // namespace

@@ -16,6 +16,12 @@ TEST(SMtrx, TooFewOrWrappedElementsAreRefused) {
                    Case{0x80000000u, 2, true, 0}})
         EXPECT_EQ(Thrown(&Alloc::Count, [&] { SMtrx m(c.rows, c.cols, c.base1); }), c.count)
             << c.rows << " x " << c.cols;
+    // With 32-bit pointers the spare slot would wrap a table or block of 2^32 - 1 to none.
+    if (sizeof(void*) == 4) {
+        for (unsigned rows : {1u, 0xFFFFFFFFu})
+            EXPECT_EQ(Thrown(&Alloc::Count, [&] { SMtrx m(rows, 0xFFFFFFFFu / rows, true); }),
+                      0xFFFFFFFF);
+    }
 }
 
 TEST(SMtrx, FreshStorageIsZeroAndTheColumnOfIndexingIsUnchecked) {

@@ -55,6 +55,37 @@ TEST(SMtrxNN, MismatchedOperands) {
     EXPECT_EQ(Elems(p), V(16, 0.0));
 }
 
+TEST(SMtrxNN, ProductOfDifferentOrdersIsIncompatible) {
+    SMtrxNN three = Make(3, false, V(9, 1.0)), four = Make(4, false, V(16, 1.0));
+    EXPECT_EQ(Elems(three * four), V(9, 0.0));
+    EXPECT_EQ(Elems(four * three), V(16, 0.0));
+}
+
+// SMtrx's assignment can reshape an SMtrxNN; nothing may then reach past its storage.
+TEST(SMtrxNN, MadeNonSquareThroughTheBaseClass) {
+    const auto kind = &SMtrx::OpeErr::Kind;
+    for (bool base1 : {false, true}) {
+        SMtrxNN wide(2, base1), tall(2, base1), two = Make(2, base1, {1, 2, 3, 4});
+        static_cast<SMtrx&>(wide) = Set(SMtrx(2, 3, base1), {1, 2, 3, 4, 5, 6});
+        static_cast<SMtrx&>(tall) = Set(SMtrx(3, 2, base1), {1, 2, 3, 4, 5, 6});
+        for (const SMtrxNN* m : {&wide, &tall}) {
+            EXPECT_EQ(Thrown(kind, [&] { m->Det(); }), 0);
+            EXPECT_EQ(Thrown(kind, [&] { m->IsSingular(); }), 0);
+            EXPECT_EQ(Thrown(kind, [&] { m->Inv(); }), 0);
+        }
+        const SMtrxNN t = wide.Tran(), neg = -wide;
+        EXPECT_EQ(t.GetRows() * 10 + t.GetCols(), 32u);
+        EXPECT_EQ(Elems(t), V({1, 4, 2, 5, 3, 6}));
+        EXPECT_EQ(Elems(neg), V({-1, -2, -3, -4, -5, -6}));
+        EXPECT_EQ(Elems(wide * tall), V({22, 28, 49, 64}));
+        EXPECT_EQ(Elems(tall * wide), V({9, 12, 15, 19, 26, 33, 29, 40, 51}));
+        // Products that are not square, or do not exist, give zeros of the left's rows.
+        EXPECT_EQ(Elems(tall * two), V(9, 0.0));
+        EXPECT_EQ(Elems(two * wide), V(4, 0.0));
+        EXPECT_EQ(Elems(wide * wide), V(4, 0.0));
+    }
+}
+
 TEST(SMtrxNN, DeterminantSingularityAndInverse) {
     for (bool base1 : {false, true}) {
         SMtrxNN a = Make(4, base1, kRegular);

@@ -19,6 +19,9 @@ SVect Make(const V& values, bool base1 = false) {
 TEST(SVect, SizesAndSubscripts) {
     EXPECT_EQ(Thrown(&Alloc::Count, [] { SVect v(1, true); }), 1);
     EXPECT_EQ(Thrown(&Alloc::Count, [] { SVect v(0); }), 0);
+    if (sizeof(void*) == 4) {  // the spare element would wrap 2^32 - 1 elements to none
+        EXPECT_EQ(Thrown(&Alloc::Count, [] { SVect v(0xFFFFFFFFu, true); }), 0xFFFFFFFF);
+    }
     SVect a(4), b(4, true);
     EXPECT_EQ(Elems(a), V(4, 0.0));
     EXPECT_EQ(Thrown(&Range::Index, [&] { a[4]; }), 4);

@@ -2,36 +2,48 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 
 ProcessResult RunProgram(const std::string& path, const std::vector<std::string>& unset,
-                         const std::map<std::string, std::string>& set) {
+                         const std::map<std::string, std::string>& set, const std::vector<std::string>& args,
+                         Output output) {
     int out[2];
     int err[2];
     if (pipe(out) != 0 || pipe(err) != 0) return {};
+    if (output == Output::ReaderGone) close(out[0]);
     const pid_t pid = fork();
     if (pid == 0) {
         const int null = open("/dev/null", O_RDONLY);
         dup2(null, STDIN_FILENO);
-        dup2(out[1], STDOUT_FILENO);
+        if (output == Output::Full) dup2(open("/dev/full", O_WRONLY), STDOUT_FILENO);
+        else if (output == Output::Closed) close(STDOUT_FILENO);
+        else dup2(out[1], STDOUT_FILENO);
         dup2(err[1], STDERR_FILENO);
+        signal(SIGPIPE, SIG_DFL);
         close(out[0]);
         close(err[0]);
         for (const std::string& name : unset) unsetenv(name.c_str());
         for (const auto& [name, value] : set) setenv(name.c_str(), value.c_str(), 1);
-        execl(path.c_str(), path.c_str(), static_cast<char*>(nullptr));
+        std::vector<char*> argv = {const_cast<char*>(path.c_str())};
+        for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+        argv.push_back(nullptr);
+        execv(path.c_str(), argv.data());
         _exit(127);
     }
     close(out[1]);
     close(err[1]);
     ProcessResult result;
-    pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
+    pollfd fds[2] = {{output == Output::ReaderGone ? -1 : out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
     std::string* texts[2] = {&result.Out, &result.Err};
-    int open = 2;
-    while (open > 0 && poll(fds, 2, -1) > 0) {
+    int open = output == Output::ReaderGone ? 1 : 2;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+    while (open > 0 && std::chrono::steady_clock::now() < deadline) {
+        if (poll(fds, 2, 1000) <= 0) continue;
         for (int i = 0; i < 2; ++i) {
             if (fds[i].fd < 0 || fds[i].revents == 0) continue;
             char buffer[4096];
@@ -45,8 +57,11 @@ ProcessResult RunProgram(const std::string& path, const std::vector<std::string>
             }
         }
     }
+    for (pollfd& fd : fds)
+        if (fd.fd >= 0) close(fd.fd);
+    if (open > 0) kill(pid, SIGKILL);
     int status = 0;
     waitpid(pid, &status, 0);
-    result.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.Status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     return result;
 }

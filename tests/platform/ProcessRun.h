@@ -6,10 +6,16 @@
 #include <vector>
 
 struct ProcessResult {
-    int Status = -1;   // the exit status, or -1 when the program did not exit normally
+    int Status = -1;   // the exit status as a shell gives it (128 + N for signal N)
     std::string Out;
     std::string Err;
 };
 
+// Where the program's standard output goes: a pipe read to the end, the full device, nowhere
+// (closed), or a pipe whose reader has gone.
+enum class Output { Pipe, Full, Closed, ReaderGone };
+
+// A program still running after a minute is killed.
 ProcessResult RunProgram(const std::string& path, const std::vector<std::string>& unset,
-                         const std::map<std::string, std::string>& set);
+                         const std::map<std::string, std::string>& set,
+                         const std::vector<std::string>& args = {}, Output output = Output::Pipe);

@@ -7,7 +7,7 @@
 
 #include "FmMain.h"
 
-const TitleTable ProgramTitles = {"Test of Platform", "Platform under test"};
+const TitleTable ProgramTitles = {"Test of Platform", "Platform under test", "Shows a small fixed report."};
 
 const std::vector<std::string> TestReport = [] {
     std::vector<std::string> lines = {

@@ -1,9 +1,10 @@
 // One program's own window and report: built once for quadrun and once for linrun, against
-// that program's titles and suites.
+// that program's titles and suites. The window opens on a small screen of 640 x 480.
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QLabel>
+#include <QScreen>
 #include <QTest>
 
 #include "FmMain.h"
@@ -20,6 +21,16 @@ TEST(PROGRAM_SUITE, CaptionApplicationTitleAndLabel) {
     EXPECT_EQ(window->findChild<QLabel*>("Label")->text(), EXPECTED_LABEL);
 }
 
+TEST(PROGRAM_SUITE, TheFirstSizeFitsASmallScreen) {
+    TApplication app;
+    QWidget* window = ShowMainWindowWithQt(app);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+    ASSERT_EQ(window->screen()->availableGeometry(), QRect(0, 0, 640, 480));
+    EXPECT_EQ(window->frameGeometry(), QRect(0, 0, 640, 480));
+    const QSize frame = window->frameGeometry().size() - window->size();
+    EXPECT_EQ(window->minimumSize() + frame, QSize(600, 450)) << "the minimum stays";
+}
+
 TEST(PROGRAM_SUITE, BatchOutputIsTheReportTheMemoHoldsAfterARun) {
     TFmMain fm;
     fm.SpBtnRunClick(nullptr);
@@ -33,7 +44,7 @@ TEST(PROGRAM_SUITE, BatchOutputIsTheReportTheMemoHoldsAfterARun) {
 }
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" SMALL_SCREEN);
     QApplication qapp(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

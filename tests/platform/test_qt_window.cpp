@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QClipboard>
 #include <QFontInfo>
 #include <QLabel>
 #include <QMessageBox>
@@ -16,6 +17,8 @@
 #include "msgbox/MessageBox.h"
 #include "qt/QtRenderer.h"
 #include "widgets/Application.h"
+
+#include <cmath>
 
 namespace {
 
@@ -195,6 +198,22 @@ TEST_F(QtWindow, LibraryMessageBoxIsAModalErrorDialogWithOneOkButton) {
     EXPECT_EQ(shown.Buttons, QMessageBox::Ok);
 }
 
+TEST_F(QtWindow, KeysPressTheButtonsAndLeaveTheReportItsOwn) {
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    const QString report = Joined(TestReport, TestReport.size());
+    for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_R}) {
+        form->Memo->Lines->Clear();
+        QTest::keyClick(memo, key);
+        EXPECT_EQ(memo->toPlainText(), report) << key;
+    }
+    QTest::keyClick(memo, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(memo, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(), report) << "select-all and copy are the report's";
+    QTest::keyClick(memo, Qt::Key_Escape);
+    EXPECT_FALSE(form->Visible());
+}
+
 TEST_F(QtWindow, ExitAndTheCloseBoxCloseTheForm) {
     QTest::mouseClick(exit, Qt::LeftButton);
     EXPECT_FALSE(window->isVisible());
@@ -203,6 +222,40 @@ TEST_F(QtWindow, ExitAndTheCloseBoxCloseTheForm) {
     form->Show();
     window->close();
     EXPECT_FALSE(form->Visible());
+}
+
+// The WCAG contrast ratio of two colours: 4.5 and above reads well.
+double Contrast(const QColor& a, const QColor& b) {
+    auto luminance = [](const QColor& c) {
+        auto linear = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+        return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF()) + 0.05;
+    };
+    return std::max(luminance(a), luminance(b)) / std::min(luminance(a), luminance(b));
+}
+
+// The window opened under a theme of light text on dark faces.
+class QtWindowDark : public QtWindow {
+    void SetUp() override {
+        QPalette dark = light_;
+        for (auto role : {QPalette::Window, QPalette::Base, QPalette::Button}) dark.setColor(role, QColor(0x20, 0x20, 0x20));
+        for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText}) dark.setColor(role, Qt::white);
+        QApplication::setPalette(dark);
+        QtWindow::SetUp();
+    }
+    void TearDown() override {
+        QtWindow::TearDown();
+        QApplication::setPalette(light_);
+    }
+    const QPalette light_ = QApplication::palette();
+};
+
+TEST_F(QtWindowDark, TextStaysReadable) {
+    const QColor face = Child<QWidget>("Panel")->palette().color(QPalette::Window);
+    EXPECT_EQ(face, QColor(0xC0, 0xC0, 0xC0)) << "the window's own colour";
+    EXPECT_GE(Contrast(Child<QLabel>("Label")->palette().color(QPalette::WindowText), face), 4.5);
+    const QPalette report = memo->viewport()->palette();
+    EXPECT_EQ(report.color(QPalette::Base), QColor(0x20, 0x20, 0x20)) << "the report follows the theme";
+    EXPECT_GE(Contrast(report.color(QPalette::Text), report.color(QPalette::Base)), 4.5);
 }
 
 TEST(QtRendererRun, RunReturnsZeroWhenTheWindowIsClosed) {

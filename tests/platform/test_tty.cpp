@@ -10,6 +10,8 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <map>
+#include <tuple>
 
 #include "FmMain.h"
 #include "ProcessRun.h"
@@ -133,6 +135,21 @@ TEST_F(TtyCore, ButtonsAnswerClicksAndTheCloseBoxCloses) {
     EXPECT_TRUE(window->Closed());
 }
 
+TEST_F(TtyCore, NarrowTerminalsKeepBothButtons) {
+    for (int cols : {44, 30, 13}) {
+        window->Resize(Rows, cols);
+        Grid grid(Rows, cols);
+        window->Draw(grid);
+        const std::string strip = grid.Row(1);
+        const auto run = strip.find("[Run]");
+        ASSERT_NE(strip.find("[Exit]"), std::string::npos) << cols;
+        ASSERT_NE(run, std::string::npos) << cols;
+        form->Memo->Lines->Clear();
+        window->Click(1, static_cast<int>(run) + 1);
+        EXPECT_EQ(form->Memo->Lines->Count(), static_cast<int>(TestReport.size())) << cols;
+    }
+}
+
 TEST_F(TtyCore, AnExceptionFromTheRunLeavesTheWindowOpen) {
     TestRunFailure = TestFailure::Standard;
     testing::internal::CaptureStderr();
@@ -173,17 +190,47 @@ TEST(TtyNoticeBox, ShowsCaptionAndTextAndClosesOnOk) {
 
 namespace {
 
+// Runs the program in the terminal as a shell with job control would: in a process group of
+// its own in the foreground, its parent reporting a stop as "[stopped]" and letting it go on.
+[[noreturn]] void RunUnderShell() {
+    signal(SIGTTOU, SIG_IGN);
+    const pid_t job = fork();
+    if (job == 0) {
+        setpgid(0, 0);
+        tcsetpgrp(STDIN_FILENO, getpid());
+        signal(SIGTTOU, SIG_DFL);
+        execl(QUIL_TEST_PROGRAM, QUIL_TEST_PROGRAM, static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    setpgid(job, job);
+    int status = 0;
+    while (waitpid(job, &status, WUNTRACED) == job && WIFSTOPPED(status)) {
+        tcsetpgrp(STDIN_FILENO, getpgrp());
+        (void)!write(STDOUT_FILENO, "[stopped]", 9);
+        tcsetpgrp(STDIN_FILENO, job);
+        kill(-job, SIGCONT);
+    }
+    _exit(WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status));
+}
+
 class PtyProgram {
 public:
-    explicit PtyProgram(const char* failure) {
+    enum Mode { Plain, IgnoringHangup, UnderShell };
+
+    // The program with the tty renderer forced and TERM=xterm, unless env says otherwise (an
+    // empty value counts as unset).
+    explicit PtyProgram(const char* failure, const std::map<std::string, std::string>& env = {}, Mode mode = Plain) {
         winsize size{};
         size.ws_row = 24;
         size.ws_col = 80;
         pid_ = forkpty(&master_, nullptr, nullptr, &size);
         if (pid_ == 0) {
-            setenv("QUIL_RENDERER", "tty", 1);
-            setenv("TERM", "xterm", 1);
-            setenv("QUIL_TEST_FAILURE", failure, 1);
+            std::map<std::string, std::string> all = {{"QUIL_RENDERER", "tty"}, {"TERM", "xterm"}, {"NO_COLOR", ""},
+                {"DISPLAY", ""}, {"WAYLAND_DISPLAY", ""}, {"QT_QPA_PLATFORM", ""}, {"QUIL_TEST_FAILURE", failure}};
+            for (const auto& [name, value] : env) all[name] = value;
+            for (const auto& [name, value] : all) setenv(name.c_str(), value.c_str(), 1);
+            if (mode == IgnoringHangup) signal(SIGHUP, SIG_IGN);
+            if (mode == UnderShell) RunUnderShell();
             execl(QUIL_TEST_PROGRAM, QUIL_TEST_PROGRAM, static_cast<char*>(nullptr));
             _exit(127);
         }
@@ -214,7 +261,8 @@ public:
 
     void Type(const std::string& keys) { (void)!write(master_, keys.data(), keys.size()); }
 
-    // Waits for the program's end and returns its exit status (-1 when it did not exit).
+    // Waits for the program's end and returns its exit status as a shell gives it: 128 plus the
+    // signal's number when a signal ended it; -1 when it did not end.
     int Wait() {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
         while (std::chrono::steady_clock::now() < deadline) {
@@ -223,13 +271,18 @@ public:
             int status = 0;
             if (waitpid(pid_, &status, WNOHANG) == pid_) {
                 exited_ = true;
-                return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
             }
         }
         return -1;
     }
 
     pid_t Pid() const { return pid_; }
+    // The terminal goes away, as when its window is closed.
+    void Hangup() {
+        close(master_);
+        master_ = -1;
+    }
     const std::string& Output() const { return output_; }
     termios Terminal() const {
         termios t{};
@@ -239,6 +292,7 @@ public:
 
 private:
     bool ReadSome() {
+        if (master_ < 0) return false;
         pollfd fd{master_, POLLIN, 0};
         if (poll(&fd, 1, 100) <= 0) return true;
         char buffer[4096];
@@ -255,10 +309,12 @@ private:
     std::size_t seen_ = 0;
 };
 
-void ExpectRestored(const PtyProgram& program) {
+// The alternate screen is left only where the terminal type has one.
+void ExpectRestored(const PtyProgram& program, bool alternateScreen = true) {
     const termios t = program.Terminal();
     EXPECT_TRUE(t.c_lflag & ICANON) << "line editing back on";
     EXPECT_TRUE(t.c_lflag & ECHO) << "echo back on";
+    if (!alternateScreen) return;
     const std::string& out = program.Output();
     const auto entered = out.find("\x1b[?1049h");
     const auto left = out.rfind("\x1b[?1049l");
@@ -275,6 +331,37 @@ TEST(TtyProgram, RunByKeyDrawsTheReportAndExitRestoresTheTerminal) {
     ASSERT_TRUE(program.WaitFor("Platform under test"));
     program.Type("r");
     ASSERT_TRUE(program.WaitFor("line 40"));
+    program.Type("\x0c");   // Ctrl-L draws the whole screen again
+    ASSERT_TRUE(program.WaitFor("QUIL Library Test Platform"));
+    program.Type("e");
+    EXPECT_EQ(program.Wait(), 0);
+    ExpectRestored(program);
+}
+
+// Terminals send Alt chords, and keys their description does not name, as Escape and more.
+TEST(TtyProgram, OnlyALoneEscapePressesExit) {
+    for (const auto& [term, keys] : {std::pair{"xterm", "\x1b" "e"}, std::pair{"xterm", "\x1b\x1b"},
+                                      std::pair{"vt100", "\x1b[6~"}, std::pair{"screen", "\x1b[1;5C"},
+                                      std::pair{"screen", "\x1b[1;2A"}}) {
+        PtyProgram program("", {{"TERM", term}});
+        ASSERT_TRUE(program.WaitFor("Platform under test"));
+        program.Type(keys);
+        usleep(300000);   // longer than an Escape waits for the rest of its sequence
+        program.Type("r");
+        EXPECT_TRUE(program.WaitFor("line 40")) << term << " " << keys + 1;
+        program.Type("\x1b");
+        EXPECT_EQ(program.Wait(), 0);
+        ExpectRestored(program, std::string_view(term) != "vt100");
+    }
+}
+
+TEST(TtyProgram, CtrlZSuspendsAndTheScreenComesBackOnResume) {
+    PtyProgram program("", {}, PtyProgram::UnderShell);
+    ASSERT_TRUE(program.WaitFor("Platform under test"));
+    program.Type("\x1a");
+    ASSERT_TRUE(program.WaitFor("\x1b[?1049l"));   // the shell's screen while stopped
+    ASSERT_TRUE(program.WaitFor("[stopped]"));
+    ASSERT_TRUE(program.WaitFor("Platform under test"));
     program.Type("e");
     EXPECT_EQ(program.Wait(), 0);
     ExpectRestored(program);
@@ -311,20 +398,40 @@ TEST(TtyProgram, AFailedRunShowsANoticeAndTheWindowGoesOn) {
     ExpectRestored(program);
 }
 
-TEST(TtyProgram, TerminationSignalRestoresTheTerminal) {
-    PtyProgram program("");
-    ASSERT_TRUE(program.Started());
-    ASSERT_TRUE(program.WaitFor("Platform under test"));
-    kill(program.Pid(), SIGTERM);
-    EXPECT_EQ(program.Wait(), 0);
-    ExpectRestored(program);
+// Signal 0 stands for Ctrl-C, the terminal's interrupt key; that run is also one without colours.
+TEST(TtyProgram, SignalsRestoreTheTerminalAndEndTheProgramAsTheyWould) {
+    for (const auto& [signal, status] : {std::pair{SIGINT, 130}, std::pair{SIGTERM, 143}, std::pair{SIGHUP, 129},
+                                         std::pair{0, 130}}) {
+        PtyProgram program("", {{"NO_COLOR", signal == 0 ? "1" : ""}});
+        ASSERT_TRUE(program.WaitFor("Platform under test"));
+        signal == 0 ? program.Type("\x03") : (void)kill(program.Pid(), signal);
+        EXPECT_EQ(program.Wait(), status) << signal;
+        ExpectRestored(program);
+        EXPECT_EQ(program.Output().find("\x1b[44m") == std::string::npos, signal == 0) << "the caption's blue";
+    }
 }
 
-TEST(TtyProgram, AnUnusableTerminalIsShownAtStartUpAndTheProgramStillReturnsZero) {
-    const ProcessResult run = RunProgram(QUIL_TEST_PROGRAM, {}, {{"QUIL_RENDERER", "tty"}, {"TERM", "no-such-terminal"}});
-    EXPECT_EQ(run.Status, 0);
-    EXPECT_EQ(run.Out, "");
-    // (A sanitizer may add its own report of suppressions after the message.)
-    EXPECT_TRUE(run.Err.starts_with("Test of Platform: tty renderer: cannot drive the terminal TERM=no-such-terminal\n"))
-        << run.Err;
+TEST(TtyProgram, ATerminalThatGoesAwayEndsTheProgram) {
+    for (const auto& [mode, status] : {std::pair{PtyProgram::Plain, 129}, std::pair{PtyProgram::IgnoringHangup, 1}}) {
+        PtyProgram program("", {}, mode);
+        ASSERT_TRUE(program.WaitFor("Platform under test"));
+        program.Hangup();
+        EXPECT_EQ(program.Wait(), status);
+    }
+}
+
+// Forced, the terminal renderer refuses such a terminal; chosen by itself, the program writes the
+// report there instead, naming an unknown type but not a dumb one.
+TEST(TtyProgram, TerminalsThatCannotBeDriven) {
+    for (const auto& [term, renderer, said, status] :
+         {std::tuple{"no-such-terminal", "tty", "TERM=no-such-terminal: unknown terminal type\r\n", 1},
+          std::tuple{"dumb", "tty", "the terminal TERM=dumb cannot place the cursor\r\n", 1},
+          std::tuple{"no-such-terminal", "", "unknown terminal type; writing the report to standard output instead", 0},
+          std::tuple{"dumb", "", "Platform test...\r\n", 0}}) {
+        PtyProgram program("", {{"TERM", term}, {"QUIL_RENDERER", renderer}});
+        EXPECT_TRUE(program.WaitFor(said)) << term << " " << renderer << "\n" << program.Output();
+        EXPECT_TRUE(status != 0 || program.WaitFor("line 40"));
+        EXPECT_EQ(program.Wait(), status);
+        EXPECT_EQ(program.Output().find("\x1b[?1049h"), std::string::npos) << "no screen of its own";
+    }
 }

@@ -107,6 +107,17 @@ TEST(FormLayout, OuterSizeNeverGoesBelowTheMinimum) {
     EXPECT_EQ(fm.ClientWidth(), 580);
 }
 
+TEST(FormLayout, FittedToAScreenWithinTheDesignAndTheMinimum) {
+    for (auto [screen, fitted] : {std::pair{TRect{0, 0, 1920, 1080}, TRect{0, 0, 800, 600}},
+                                  std::pair{TRect{0, 0, 640, 480}, TRect{0, 0, 640, 480}},
+                                  std::pair{TRect{0, 0, 700, 400}, TRect{0, 0, 700, 450}},
+                                  std::pair{TRect{0, 0, 320, 240}, TRect{0, 0, 600, 450}}}) {
+        TFmMain fm;
+        fm.FitTo(screen.Width, screen.Height);
+        EXPECT_EQ(fm.BoundsRect(), fitted) << screen.Width << "x" << screen.Height;
+    }
+}
+
 TEST(Components, ADeletedControlLeavesItsParentAndOwner) {
     TFmMain fm;
     const int owned = fm.ComponentCount();
@@ -208,16 +219,14 @@ TEST(Application, DispatchShowsAnEscapedExceptionAndReportsIt) {
     EXPECT_EQ(shown.Shown, (std::vector<std::string>{"exception of class TestPlainError"}));
 }
 
-TEST(RendererChoice, ForcedNamesAndTheAutomaticOrder) {
+TEST(RendererChoice, ForcedNamesInAnyLetterCase) {
     EXPECT_EQ(RendererKindNamed("qt"), RendererKind::Qt);
     EXPECT_EQ(RendererKindNamed("tty"), RendererKind::Tty);
     EXPECT_EQ(RendererKindNamed("batch"), RendererKind::Batch);
-    EXPECT_EQ(RendererKindNamed("Qt"), std::nullopt);
+    EXPECT_EQ(RendererKindNamed("Qt"), RendererKind::Qt);
+    EXPECT_EQ(RendererKindNamed("TTY"), RendererKind::Tty);
+    EXPECT_EQ(RendererKindNamed("bAtCh"), RendererKind::Batch);
     EXPECT_EQ(RendererKindNamed(""), std::nullopt);
-    EXPECT_EQ(RendererKindNamed(nullptr), std::nullopt);
-    EXPECT_EQ(AutomaticRendererKind(true, false, false), RendererKind::Qt);
-    EXPECT_EQ(AutomaticRendererKind(true, true, true), RendererKind::Qt);
-    EXPECT_EQ(AutomaticRendererKind(false, true, true), RendererKind::Tty);
-    EXPECT_EQ(AutomaticRendererKind(false, true, false), RendererKind::Batch);
-    EXPECT_EQ(AutomaticRendererKind(false, false, true), RendererKind::Batch);
+    EXPECT_EQ(RendererKindNamed("batc"), std::nullopt);
+    EXPECT_EQ(RendererKindNamed("batches"), std::nullopt);
 }

@@ -1,7 +1,11 @@
 // One program's report as its renderers show it: the batch renderer's standard output and the
 // qt window's report after a click on Run, against the expected text. Built once for quadrun
 // and once for linrun (PROGRAM_REPORT names the expected report, PROGRAM_PATH the program).
+// With QUIL_GERMAN_LOCALE_PATH set they run in German, a locale with a decimal comma, taken
+// from that folder.
 #include <gtest/gtest.h>
+
+#include <clocale>
 
 #include <QApplication>
 #include <QPlainTextEdit>
@@ -34,6 +38,10 @@ TEST(PROGRAM_SUITE, BatchRendererWritesTheReportLineByLine) {
 }
 
 TEST(PROGRAM_SUITE, QtWindowShowsTheReportAfterEachRun) {
+    // Qt has set the C library's locale from the environment: the one this run was given.
+    if (!qgetenv("QUIL_GERMAN_LOCALE_PATH").isEmpty()) {
+        ASSERT_STREQ(std::localeconv()->decimal_point, ",");
+    }
     TApplication app;
     QWidget* window = ShowMainWindowWithQt(app);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
@@ -52,6 +60,11 @@ TEST(PROGRAM_SUITE, QtWindowShowsTheReportAfterEachRun) {
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    const QByteArray german = qgetenv("QUIL_GERMAN_LOCALE_PATH");
+    if (!german.isEmpty()) {
+        qputenv("LOCPATH", german);
+        qputenv("LC_ALL", "de_DE.UTF-8");
+    }
     QApplication qapp(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

@@ -1,11 +1,12 @@
 # The library holds no fused multiply-add: every result is defined by the order of separate
 # multiplications and additions, and a fused one rounds once where they round twice.
 #   cmake -DLIBRARY=<libquil.a> -DCOMPILE_COMMANDS=<compile_commands.json> -DOBJDUMP=<objdump>
-#         [-DEXPECT_VECTOR_CODE=ON] -P check_no_fma.cmake
+#         -DPROCESSOR=<x86_64|i686|aarch64> -P check_no_fma.cmake
 # Fails when a library source is compiled without -ffp-contract=off or with fast-math, -mfma or
-# -march, or when the library's code holds an FMA instruction.
+# -march, when the library's code holds an FMA instruction of the processor, or on 32-bit x86
+# an arithmetic instruction of the x87 unit (whose registers are wider than double).
 
-foreach(var LIBRARY COMPILE_COMMANDS OBJDUMP)
+foreach(var LIBRARY COMPILE_COMMANDS OBJDUMP PROCESSOR)
     if(NOT DEFINED ${var})
         message(FATAL_ERROR "check_no_fma: ${var} is not set")
     endif()
@@ -38,22 +39,41 @@ if(library_sources EQUAL 0)
     message(FATAL_ERROR "no library source in ${COMPILE_COMMANDS}")
 endif()
 
-# The instructions themselves (FMA3 and FMA4 forms).
+# Per processor: its fused instructions, the wider arithmetic it must not use, and a vector
+# multiplication of the kernels, which shows that the check looked at them.
+if(PROCESSOR MATCHES "^(x86_64|AMD64)$")
+    set(fused_forms "vfn?m(add|sub)[0-9a-z]*[ps][sd]")  # FMA3 and FMA4
+    set(vector_code "vmulpd[^\n]*%ymm" "vmulpd[^\n]*%zmm")
+elseif(PROCESSOR MATCHES "^i[3-6]86$")
+    set(fused_forms "vfn?m(add|sub)[0-9a-z]*[ps][sd]")
+    set(wide_forms "fi?(add|sub|subr|mul|div|divr)[pslt]?|f(sqrt|prem1?|scale|rndint|yl2x|patan|2xm1)")
+    set(vector_code "mulpd[\t ][^\n]*%xmm")
+elseif(PROCESSOR MATCHES "^(aarch64|arm64)$")
+    # Scalar, Advanced SIMD and SVE forms.
+    set(fused_forms "f(n?m(add|sub)|mla|mls|mlal2?|mlsl2?|mad|msb|nmad|nmsb|nmla|nmls)")
+    set(vector_code "fmul[\t ]+v[0-9]+\\.2d")
+else()
+    message(FATAL_ERROR "check_no_fma: the fused multiply-adds of ${PROCESSOR} are not known here")
+endif()
+
 execute_process(COMMAND "${OBJDUMP}" -d --no-show-raw-insn "${LIBRARY}"
     OUTPUT_VARIABLE code RESULT_VARIABLE status ERROR_VARIABLE errors)
 if(NOT status EQUAL 0)
     message(FATAL_ERROR "${OBJDUMP} failed on ${LIBRARY}: ${errors}")
 endif()
-string(REGEX MATCH "[\t ]vfn?m(add|sub)[0-9a-z]*[ps][sd][\t ][^\n]*" fused "${code}")
+string(REGEX MATCH "[\t ](${fused_forms})[\t \n][^\n]*" fused "${code}")
 if(NOT fused STREQUAL "")
     message(FATAL_ERROR "${LIBRARY} holds a fused multiply-add: ${fused}")
 endif()
-# The check must have looked at the kernels: their wide multiplications are there.
-if(EXPECT_VECTOR_CODE)
-    foreach(wide "vmulpd[^\n]*%ymm" "vmulpd[^\n]*%zmm")
-        if(NOT code MATCHES "${wide}")
-            message(FATAL_ERROR "${LIBRARY} holds no ${wide}: did the kernels build?")
-        endif()
-    endforeach()
+if(DEFINED wide_forms)
+    string(REGEX MATCH "[\t ](${wide_forms})[\t \n][^\n]*" wide "${code}")
+    if(NOT wide STREQUAL "")
+        message(FATAL_ERROR "${LIBRARY} holds x87 arithmetic: ${wide}")
+    endif()
 endif()
+foreach(pattern ${vector_code})
+    if(NOT code MATCHES "${pattern}")
+        message(FATAL_ERROR "${LIBRARY} holds no ${pattern}: did the kernels build?")
+    endif()
+endforeach()
 message(STATUS "${library_sources} library sources compiled without contraction; no FMA in ${LIBRARY}")

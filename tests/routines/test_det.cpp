@@ -11,8 +11,11 @@
 #include "ReportCapture.h"
 #include "RoutineTestUtil.h"
 #include "routines/DetNN.h"
+#include "routines/detail/Paths.h"
 
 namespace {
+
+using quil::detail::Path;
 
 using rtest::Elems;
 using rtest::Lo;
@@ -147,6 +150,99 @@ TEST(Determinant, DiagonalOfMinusOnesGivesPlusOrMinusOne) {
             int sign = 0;
             EXPECT_EQ(DetLog10(a.get(), &sign), 0.0);
             EXPECT_EQ(sign, static_cast<int>(expect));
+        }
+    }
+}
+
+// Every path this processor runs, the plain loops first.
+std::vector<Path> Paths() {
+    std::vector<Path> paths;
+    for (Path p : {Path::Plain, Path::Portable, Path::Avx2, Path::Avx512})
+        if (quil::detail::PathRuns(p)) paths.push_back(p);
+    return paths;
+}
+
+TEST(Determinant, NaNInGivesNaNOut) {
+    const double nan = std::nan("");
+    for (bool base1 : {false, true}) {
+        // A column, a row, of zeros and NaN; a zero column beside a NaN; a block that is all
+        // NaN once the first pivot is taken.
+        const NN cases[] = {MakeNN(base1, {{nan, 1}, {0, 1}}), MakeNN(base1, {{nan, 0}, {0, 1}}),
+                            MakeNN(base1, {{0, nan}, {0, 1}}),
+                            MakeNN(base1, {{2, 1, 1}, {1, nan, nan}, {1, nan, nan}})};
+        for (const NN& a : cases) {
+            int sign = 0;
+            double det = 0.0;
+            IsSingularMtrxNN(a.get(), &det);
+            for (double d : {DetNNbyRef(a.get()), DetNN(a.get()), DetNN2(a.get()),
+                             DetLog10(a.get(), &sign), det})
+                EXPECT_TRUE(std::isnan(d)) << d;
+        }
+        // At the kernels' orders: one NaN, and a row of zeros but for a NaN.
+        for (std::uint32_t n : {16u, 17u}) {
+            const std::uint32_t lo = Lo(base1);
+            NN one = Sample(n, base1, n), row = Sample(n, base1, n);
+            one->Elem[lo + 3][lo + 5] = nan;
+            for (std::uint32_t j = lo; j < lo + n; ++j) row->Elem[lo + 7][j] = j == lo ? nan : 0.0;
+            for (const MtrxNN* a : {one.get(), row.get()}) {
+                EXPECT_TRUE(std::isnan(DetNN(a))) << n;
+                for (Path path : Paths()) {
+                    int sign = 0;
+                    EXPECT_TRUE(std::isnan(quil::detail::DetNN2(path, a))) << n;
+                    EXPECT_TRUE(std::isnan(quil::detail::DetLog10(path, a, &sign))) << n;
+                }
+            }
+        }
+    }
+}
+
+// b with row (or column) k scaled by 2^e[k].
+NN ScaledBy(const MtrxNN* b, const std::vector<int>& e, bool rows) {
+    NN m(GetMatrixNN(nullptr, b->Size, b->Base1));
+    const std::uint32_t lo = Lo(b->Base1);
+    for (std::uint32_t i = 0; i < b->Size; ++i)
+        for (std::uint32_t j = 0; j < b->Size; ++j)
+            m->Elem[lo + i][lo + j] = std::ldexp(b->Elem[lo + i][lo + j], e[rows ? i : j]);
+    return m;
+}
+
+TEST(Determinant, OutOfRangeOnTheWayButNotAtTheEnd) {
+    // Powers of 2 scale each determinant exactly: rows for the LU, whose pivots ignore row
+    // scales, columns for DetNN, whose column scaling undoes them, either for the cofactors.
+    // The plain running product would overflow (or underflow) with the first half of the
+    // exponents, before the rest bring it back.
+    for (std::uint32_t n : {4u, 16u, 17u}) {
+        for (bool base1 : {false, true}) {
+            for (int sign : {1, -1}) {
+                NN b = Sample(n, base1, 3 * n);
+                std::vector<int> e(n);
+                int total = 0;
+                for (std::uint32_t k = 0; k < n; ++k) {
+                    e[k] = sign * (k < n / 2 ? (n == 4 ? 550 : 140) : (n == 4 ? -100 : -40));
+                    total += e[k];
+                    b->Elem[Lo(base1) + k][Lo(base1) + k] += 4.0 * n;  // no row exchanges
+                }
+                NN rows = ScaledBy(b.get(), e, true), cols = ScaledBy(b.get(), e, false);
+                for (Path path : Paths()) {
+                    EXPECT_EQ(quil::detail::DetNN2(path, rows.get()),
+                              std::ldexp(quil::detail::DetNN2(path, b.get()), total)) << n;
+                }
+                double det = 0.0;
+                IsSingularMtrxNN(rows.get(), &det);
+                EXPECT_EQ(det, std::ldexp(DetNN2(b.get()), total)) << n;
+                EXPECT_EQ(DetNN(cols.get()), std::ldexp(DetNN(b.get()), total)) << n;
+                if (n == 4) {
+                    EXPECT_EQ(DetNNbyRef(rows.get()), std::ldexp(DetNNbyRef(b.get()), total));
+                }
+            }
+        }
+    }
+    // In decimal: diag(1e200, 1e200, 1e-200, 1e-200) is 1, in either order.
+    for (bool base1 : {false, true}) {
+        for (double big : {1e200, 1e-200}) {
+            NN d = MakeNN(base1, {{big, 0, 0, 0}, {0, big, 0, 0}, {0, 0, 1 / big, 0}, {0, 0, 0, 1 / big}});
+            for (double det : {DetNNbyRef(d.get()), DetNN(d.get()), DetNN2(d.get())})
+                EXPECT_NEAR(det, 1.0, 4 * DBL_EPSILON) << big;
         }
     }
 }

@@ -8,6 +8,7 @@
 #include "ReportCapture.h"
 #include "RoutineTestUtil.h"
 #include "routines/DetNN.h"
+#include "routines/detail/Paths.h"
 
 namespace {
 
@@ -138,10 +139,16 @@ TEST(LUSolveMtrxNN, HandsFactorsOverOnlyWhenTheSlotHeldARecord) {
             ASSERT_TRUE(LUReSolveMtrxNN(f, b2.get(), p, &x));
             EXPECT_NEAR(x->Elem[1], 1.0, 1e-15);
             EXPECT_NEAR(x->Elem[2], -1.0, 1e-15);
-            // A pivot slot that is not empty is refused, and the slots it filled are cleared.
+            // A pivot slot that is not empty is refused, and the slots it filled are cleared;
+            // the caller's pivot vector stays as it was.
+            const Pivots held = p;
+            p[1] = 7;
+            p[2] = -3;
             EXPECT_FALSE(LUSolveMtrxNN(a.get(), b.get(), &x, &f, &p));
             EXPECT_EQ(x, nullptr);
             EXPECT_EQ(f, nullptr);
+            ASSERT_EQ(p.Block, held.Block);
+            EXPECT_EQ(p[1] * 10 + p[2], 67);
         }
         FreeVector(x);
         FreeMatrixNN(f);
@@ -207,6 +214,28 @@ TEST(BalanceMtrxNN, ScalesByPowersOfTwoSoThatDrADcIsS) {
             }
         }
         EXPECT_TRUE(changed);
+    }
+}
+
+TEST(BalanceMtrxNN, ExactFactorsAroundTheThresholdAndAtPowersOfFour) {
+    // Worked by hand. (1 1 / 0.4 1): row 0 has c = 0.4 < r / 2, so f = 2 and c = 1.6; then
+    // (1.6 + 1) / 2 = 1.3 < 0.95 x 1.4 scales it. (1 1 / 0.45 1): 1.4 against 0.95 x 1.45, no
+    // change. (1 8 / 1 1) and (1 1 / 8 1): c reaches r / 2 or 2 r exactly and stops there.
+    // Each case: the matrix row by row, then Dr's first element.
+    const double cases[][5] = {{1, 1, 0.4, 1, 0.5}, {1, 1, 0.45, 1, 1}, {1, 8, 1, 1, 0.5}, {1, 1, 8, 1, 2}};
+    for (quil::detail::Path path : {quil::detail::Path::Plain, quil::detail::FastestPath()}) {
+        for (bool base1 : {false, true}) {
+            for (const auto& c : cases) {
+                NN s = MakeNN(base1, {{c[0], c[1]}, {c[2], c[3]}});
+                MtrxNN* dr = nullptr;
+                MtrxNN* dc = nullptr;
+                quil::detail::BalanceMtrxNN(path, &dr, &dc, s.get());
+                NN drn(dr), dcn(dc);
+                ASSERT_TRUE(dr && dc);
+                EXPECT_EQ(Elems(dr), (std::vector<double>{c[4], 0, 0, 1})) << c[2];
+                EXPECT_EQ(Elems(dc), (std::vector<double>{1 / c[4], 0, 0, 1})) << c[2];
+            }
+        }
     }
 }
 

@@ -31,10 +31,10 @@ using rtest::SameBits;
 
 using Pivots = Array1D<std::int32_t>;
 
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(__SANITIZE_ADDRESS__) || defined(QUIL_TESTS_EMULATED)
 // The sanitized build runs unoptimised, where a plain product of order 300 takes seconds: it
 // checks the kernels' memory use on every order up to 100 and on the block edges beyond, while
-// the plain build checks every order.
+// the plain build checks every order. A target run under an emulator takes the same sweep.
 constexpr bool kSanitized = true;
 #else
 constexpr bool kSanitized = false;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 
 namespace {
@@ -56,4 +57,11 @@ const std::vector<ReportCapture::Box>& ReportCapture::Boxes() const { return box
 std::string ReportCapture::Text() {
     StdErr();
     return order;
+}
+
+std::string ReportCapture::TextFor(std::uint32_t bytes) {
+    char text[128];
+    std::snprintf(text, sizeof text, "failed to allocate %u byte(s) in heap area.\r\n",
+                  static_cast<unsigned>(bytes));
+    return text;
 }

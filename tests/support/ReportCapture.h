@@ -2,6 +2,7 @@
 // what is shown through the message box. Restores the environment and the box when it ends.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,8 @@ public:
     const std::vector<Box>& Boxes() const;
     // The reports so far, wherever they went, in order.
     std::string Text();
+    // The library's report of bytes that could not be had.
+    static std::string TextFor(std::uint32_t bytes);
 
 private:
     MessageBoxHandler previous_;

@@ -1,5 +1,7 @@
 #include "batch/BatchRenderer.h"
 
+#include <cerrno>
+#include <cstring>
 #include <iostream>
 
 BatchRenderer::BatchRenderer() : BatchRenderer(std::cout, std::cerr) {}
@@ -16,12 +18,18 @@ int BatchRenderer::Run(TApplication& app, TForm& mainForm) {
     mainForm.Show();
     const bool pressed = button == nullptr || app.Dispatch([button] { button->Click(); });
     mainForm.View = nullptr;
-    out_.flush();
-    return pressed ? 0 : 1;
+    Flush();
+    if (writeError_ != 0 && writeError_ != EPIPE) {
+        const std::string name = ProgramNameOf(app.ExeName.empty() ? app.Title : app.ExeName);
+        err_ << name << ": cannot write the report";
+        if (writeError_ > 0) err_ << ": " << std::strerror(writeError_);
+        err_ << std::endl;
+    }
+    return pressed && writeError_ == 0 ? 0 : 1;
 }
 
 void BatchRenderer::ShowException(const TApplication& app, const std::string& message) {
-    out_.flush();
+    Flush();
     err_ << app.Title << ": " << message << std::endl;
 }
 
@@ -32,7 +40,20 @@ void BatchRenderer::LinesChanged(TMemo& memo) {
         written.Generation = memo.Lines->Generation();
         written.Count = 0;
     }
+    errno = 0;
     for (; written.Count < memo.Lines->Count(); ++written.Count)
         out_ << (*memo.Lines)[written.Count] << '\n';
+    KeepWriteError();
+    Flush();
+}
+
+void BatchRenderer::Flush() {
+    errno = 0;
     out_.flush();
+    KeepWriteError();
+}
+
+// The stream only remembers that a write failed; errno, read right after, says why.
+void BatchRenderer::KeepWriteError() {
+    if (!out_ && writeError_ == 0) writeError_ = errno != 0 ? errno : -1;
 }

@@ -2,7 +2,9 @@
 //
 // Run presses the main form's default button once, writes every line its memos receive to the
 // output as it arrives, and returns 0; when an exception escapes the click, its message goes
-// to the error stream and Run returns 1.
+// to the error stream and Run returns 1. A report that cannot be written is a failure too: Run
+// says so on the error stream and returns 1, except when the reader has gone (a closed pipe),
+// which needs no word.
 #pragma once
 
 #include <iosfwd>
@@ -21,6 +23,8 @@ public:
 private:
     void LinesChanged(TMemo& memo) override;
     void FormClosed(TForm&) override {}
+    void Flush();
+    void KeepWriteError();
 
     struct Written {
         unsigned Generation = 0;
@@ -30,4 +34,5 @@ private:
     std::ostream& out_;
     std::ostream& err_;
     std::map<const TMemo*, Written> written_;
+    int writeError_ = 0;   // the errno of the first write that failed, -1 when none was set
 };

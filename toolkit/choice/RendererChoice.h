@@ -1,23 +1,35 @@
 // Which renderer shows the program, chosen once at start-up.
 //
-// QUIL_RENDERER=qt|tty|batch forces one. Otherwise: qt when a display is there (DISPLAY or
-// WAYLAND_DISPLAY set, or QT_QPA_PLATFORM naming a Qt platform), tty when standard input and
-// standard output are both terminals, batch for everything else.
+// QUIL_RENDERER=qt|tty|batch (in any letter case) forces one, and a forced renderer that cannot
+// start is an error. Otherwise the first of qt, tty and batch that can start here is taken: qt
+// when a display that a person sees can be opened, tty when standard input and output are a
+// terminal that can place the cursor, batch for everything else. Where one is passed over for a
+// reason the user would want to know (a display named but not there, an unknown terminal type),
+// one line on standard error says why.
+// A program built without qt or tty (Qt 6 or ncurses not installed for its target) never
+// chooses it, and forcing it is an error.
 #pragma once
 
 #include <memory>
 #include <optional>
+#include <string_view>
 
 #include "widgets/Application.h"
 
 enum class RendererKind { Qt, Tty, Batch };
 
-// The kind a QUIL_RENDERER value names; nothing for an unknown value.
-std::optional<RendererKind> RendererKindNamed(const char* name);
-RendererKind AutomaticRendererKind(bool display, bool stdinTerminal, bool stdoutTerminal);
+// The kind a QUIL_RENDERER value names, in any letter case; nothing for an unknown value.
+std::optional<RendererKind> RendererKindNamed(std::string_view name);
 
-// The choice for this process; an unknown QUIL_RENDERER is reported on standard error and the
-// automatic choice made instead.
-RendererKind ChosenRendererKind();
-std::unique_ptr<TRenderer> MakeRenderer(RendererKind kind, const char* programPath);
+// What QUIL_RENDERER forces, nothing when it is unset or empty; throws std::invalid_argument,
+// with the message to show, for a value that names no renderer.
+std::optional<RendererKind> ForcedRendererKind();
+
+// The renderer of kind, or RendererUnavailable when it cannot start here. For the automatic
+// choice a display that nobody sees (Qt's offscreen and minimal platforms) is no display.
+std::unique_ptr<TRenderer> MakeRenderer(RendererKind kind, const char* programPath, bool automatic);
+
+// The forced renderer, or the first of the automatic order that starts. Throws
+// std::invalid_argument for an unknown QUIL_RENDERER value and RendererUnavailable when the
+// renderer to use cannot start.
 std::unique_ptr<TRenderer> ChooseRenderer(const char* programPath);

@@ -9,13 +9,20 @@
 #include <QMessageBox>
 #include <QPixmap>
 #include <QPlainTextEdit>
+#include <QScreen>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QTextCursor>
 #include <QToolButton>
 
 #include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <utility>
+
+#include "qt/QtDisplay.h"
 
 namespace {
 
@@ -37,6 +44,11 @@ QColor ToQColor(TColor color, const QPalette& palette) {
     case clWindowText: return palette.color(QPalette::Text);
     default: return QColor::fromRgb(static_cast<QRgb>(color & 0xFFFFFFu));
     }
+}
+
+// Black or white, whichever reads better on a fixed colour.
+QColor ReadableOn(TColor background) {
+    return qGray(static_cast<QRgb>(background & 0xFFFFFFu)) >= 128 ? QColor(Qt::black) : QColor(Qt::white);
 }
 
 QFont ToQFont(const TFont& font) {
@@ -87,10 +99,12 @@ void SetBackground(QWidget* widget, QPalette::ColorRole role, TColor color) {
     widget->setAutoFillBackground(true);
 }
 
-void SetTextColor(QWidget* widget, QPalette::ColorRole role, TColor color) {
-    if (IsSystemColor(color)) return;
+// A text colour of the theme stays the theme's on a background of the theme; on a fixed
+// background it is fixed too, or a dark theme would put light text on it.
+void SetTextColor(QWidget* widget, QPalette::ColorRole role, TColor color, TColor background) {
+    if (IsSystemColor(color) && IsSystemColor(background)) return;
     QPalette palette = widget->palette();
-    palette.setColor(role, ToQColor(color, palette));
+    palette.setColor(role, IsSystemColor(color) ? ReadableOn(background) : ToQColor(color, palette));
     widget->setPalette(palette);
 }
 
@@ -128,9 +142,14 @@ public:
         setWindowIcon(FormIcon(form.Icon));
         setFont(ToQFont(form.ShownFont()));
         SetBackground(this, QPalette::Window, form.ShownColor());
+        SetTextColor(this, QPalette::WindowText, form.ShownFont().Color, form.ShownColor());
         Build(form, this);
         SetTabOrder();
+        AddKeys();
         form_.View = this;
+        // The described size, as much of it as the screen has room for.
+        const QRect room = screen()->availableGeometry();
+        form_.FitTo(room.width(), room.height());
         ApplyConstraints();
         resize(form_.ClientWidth(), form_.ClientHeight());
         Place();
@@ -155,7 +174,8 @@ protected:
         AdoptFrame();
     }
 
-    // The frame arrives after the window is mapped; it comes with a move.
+    // The frame arrives after the window is mapped, and changes when the window is maximised;
+    // it comes with a move.
     void moveEvent(QMoveEvent* event) override {
         QWidget::moveEvent(event);
         AdoptFrame();
@@ -229,6 +249,7 @@ private:
             frame->setFrameShape(panel->BevelOuter == TBevelCut::None ? QFrame::NoFrame : QFrame::Panel);
             frame->setFrameShadow(panel->BevelOuter == TBevelCut::Lowered ? QFrame::Sunken : QFrame::Raised);
             SetBackground(frame, QPalette::Window, panel->ShownColor());
+            SetTextColor(frame, QPalette::WindowText, panel->ShownFont().Color, panel->ShownColor());
             return frame;
         }
         if (auto* speed = dynamic_cast<TSpeedButton*>(&control)) {
@@ -248,7 +269,7 @@ private:
             text->setTextFormat(Qt::PlainText);
             text->setAlignment(ToQtAlignment(label->Alignment, label->Layout));
             text->setFont(ToQFont(label->ShownFont()));
-            SetTextColor(text, QPalette::WindowText, label->ShownFont().Color);
+            SetTextColor(text, QPalette::WindowText, label->ShownFont().Color, label->ShownColor());
             return text;
         }
         if (auto* memo = dynamic_cast<TMemo*>(&control)) {
@@ -266,7 +287,7 @@ private:
             edit->setAttribute(Qt::WA_InputMethodEnabled, memo->ImeMode != TImeMode::Disable);
             edit->setFont(ToQFont(memo->ShownFont()));
             SetBackground(edit->viewport(), QPalette::Base, memo->ShownColor());
-            SetTextColor(edit->viewport(), QPalette::Text, memo->ShownFont().Color);
+            SetTextColor(edit->viewport(), QPalette::Text, memo->ShownFont().Color, memo->ShownColor());
             edit->setFocusPolicy(memo->TabStop ? Qt::StrongFocus : Qt::ClickFocus);
             MemoView& view = memos_[memo];
             view.Edit = edit;
@@ -302,15 +323,22 @@ private:
             widget->setGeometry(control->Left(), control->Top(), control->Width(), control->Height());
     }
 
-    // The form's outer size includes the frame; Qt sizes the client area. Whenever the frame
-    // the window system draws changes, the client area gives way so that the outer size and
-    // the minimum outer size stay what TFmMain sets.
+    // The form's outer size includes the frame; Qt sizes the client area. When the first frame
+    // arrives the client area gives way, so that the window starts at the outer size TFmMain
+    // sets. Later frames (a maximised window loses its borders) only move the minimum: the size
+    // is the window manager's and the user's then, and resizing would undo a maximise.
     void AdoptFrame() {
         const QSize frame = frameGeometry().size() - geometry().size();
         if (frame.width() == form_.FrameWidth() && frame.height() == form_.FrameHeight()) return;
         form_.SetFrameSize(frame.width(), frame.height());
         ApplyConstraints();
-        resize(form_.ClientWidth(), form_.ClientHeight());
+        if (framed_ || windowState() != Qt::WindowNoState) {
+            form_.SetClientSize(width(), height());
+            Place();
+        } else {
+            resize(form_.ClientWidth(), form_.ClientHeight());
+        }
+        framed_ = framed_ || frame.width() > 0 || frame.height() > 0;
     }
 
     void ApplyConstraints() {
@@ -322,17 +350,66 @@ private:
                        c.MaxHeight > 0 ? c.MaxHeight - frameHeight : QWIDGETSIZE_MAX);
     }
 
+    // The terminal renderer's keys: Enter presses the default button, Escape the cancel
+    // button, a button's first hint letter presses it, Ctrl-Q closes. The report keeps its own
+    // keys (arrows, pages, select-all, copy), which these leave alone.
+    void AddKeys() {
+        for (const auto& [control, widget] : placed_) {
+            auto* speed = dynamic_cast<TSpeedButton*>(control);
+            if (speed == nullptr) continue;
+            auto* button = static_cast<QToolButton*>(widget);
+            QList<QKeySequence> keys;
+            if (speed->Default) keys << QKeySequence(Qt::Key_Return) << QKeySequence(Qt::Key_Enter);
+            if (speed->Cancel) keys << QKeySequence(Qt::Key_Escape);
+            if (!speed->Hint.empty() && std::isalpha(static_cast<unsigned char>(speed->Hint[0])))
+                keys << QKeySequence(QString(QChar(std::toupper(static_cast<unsigned char>(speed->Hint[0])))));
+            for (const QKeySequence& key : keys)
+                QObject::connect(new QShortcut(key, this), &QShortcut::activated, button, &QToolButton::click);
+        }
+        QObject::connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), this), &QShortcut::activated, this,
+                         [this] { close(); });
+    }
+
     TApplication& app_;
     TForm& form_;
     std::vector<std::pair<TControl*, QWidget*>> placed_;
     std::map<const TMemo*, MemoView> memos_;
     bool closing_ = false;
+    bool framed_ = false;   // the first frame has been adopted
 };
 
-QtRenderer::QtRenderer(const char* programPath) : programPath_(programPath) {
+namespace {
+
+std::string startingProgram;
+QtMessageHandler previousHandler = nullptr;
+
+// Qt ends the process (abort, core dump) when it cannot start at all. While it starts, such an
+// end is turned into a message and an exit status.
+void FailStartingQt(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (type != QtFatalMsg) {
+        if (previousHandler != nullptr) previousHandler(type, context, message);
+        return;
+    }
+    std::fprintf(stderr, "%s: the qt renderer cannot start: %s\n", startingProgram.c_str(),
+                 message.toLocal8Bit().constData());
+    std::fflush(stderr);
+    std::_Exit(1);
+}
+
+}  // namespace
+
+QtRenderer::QtRenderer(const char* programPath, bool automatic) : programPath_(programPath) {
     if (QApplication::instance() == nullptr) {
+        const QtDisplay display = ProbeQtDisplay();
+        if (display.State == QtDisplay::NoneNamed || display.State == QtDisplay::Unreachable ||
+            (display.State == QtDisplay::ShowsNothing && automatic))
+            throw RendererUnavailable("the qt renderer cannot start: " + display.Why,
+                                      display.State != QtDisplay::Unreachable);
         argv_[0] = programPath_.data();
+        startingProgram = ProgramNameOf(programPath_);
+        previousHandler = qInstallMessageHandler(FailStartingQt);
         ownApplication_ = std::make_unique<QApplication>(argc_, argv_);
+        qInstallMessageHandler(previousHandler);
     }
     RegisterFontSubstitutes();
     previousMessageBox_ = SetMessageBoxHandler(QtMessageBox);

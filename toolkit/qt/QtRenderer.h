@@ -4,7 +4,8 @@
 // the aligned controls out whenever the window's size changes, the memos' lines are mirrored
 // as they change, and clicks reach the model through the application's Dispatch, so that an
 // escaping exception is shown in a message box and the window stays open. While the renderer
-// lives, the library's message box is a real modal dialog.
+// lives, the library's message box is a real modal dialog. The window's first size is the
+// form's, fitted to the screen; keys press the buttons as in the terminal renderer.
 #pragma once
 
 #include <memory>
@@ -19,8 +20,11 @@ class QWidget;
 
 class QtRenderer final : public TRenderer {
 public:
-    // Uses the running QApplication, or makes one for programPath (no other arguments).
-    explicit QtRenderer(const char* programPath = "quil");
+    // Uses the running QApplication, or makes one for programPath (no other arguments). Before
+    // making one it throws RendererUnavailable where no display can be opened, and where the
+    // only one is a platform nobody sees when the choice is automatic. Should Qt fail to start
+    // all the same, the program ends with a message and status 1.
+    explicit QtRenderer(const char* programPath = "quil", bool automatic = false);
     ~QtRenderer() override;
 
     int Run(TApplication& app, TForm& mainForm) override;

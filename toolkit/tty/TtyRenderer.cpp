@@ -1,43 +1,76 @@
 #include "tty/TtyRenderer.h"
 
 #include <curses.h>
+#include <poll.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <stdexcept>
 #include <string>
 
 #include "msgbox/MessageBox.h"
 #include "tty/TtyWindow.h"
 
+// Last: it defines macros with short names (lines, columns) for the terminal's capabilities.
+#include <term.h>
+
 namespace {
 
-volatile std::sig_atomic_t stopRequested = 0;
+volatile std::sig_atomic_t stopSignal = 0;   // the termination signal that arrived, or 0
+volatile std::sig_atomic_t resumed = 0;      // the program went on after a stop
 
-extern "C" void RequestStop(int) { stopRequested = 1; }
+extern "C" void RequestStop(int signal) { stopSignal = signal; }
+extern "C" void NoteResume(int) { resumed = 1; }
 
 TtyRenderer* activeRenderer = nullptr;
 
+constexpr int CtrlC = 3, CtrlL = 12, CtrlQ = 17, CtrlZ = 26, Escape = 27;
+
+bool IsSet(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr && *value != '\0';
+}
+
 }  // namespace
+
+TtyRenderer::TtyRenderer() {
+    if (isatty(STDIN_FILENO) != 1 || isatty(STDOUT_FILENO) != 1)
+        throw RendererUnavailable("the tty renderer needs a terminal on standard input and output", true);
+    if (!IsSet("TERM")) throw RendererUnavailable("the tty renderer cannot drive the terminal: TERM is not set");
+    const std::string term = std::getenv("TERM");
+    int error = 0;
+    if (setupterm(term.c_str(), STDOUT_FILENO, &error) != OK)
+        throw RendererUnavailable("the tty renderer cannot drive the terminal TERM=" + term +
+                                  (error == -1 ? ": no terminal database" : ": unknown terminal type"));
+    const char* move = tigetstr("cup");
+    const bool placesCursor = move != nullptr && move != reinterpret_cast<char*>(-1) && tigetflag("hc") != 1;
+    del_curterm(cur_term);
+    if (!placesCursor) throw RendererUnavailable("the terminal TERM=" + term + " cannot place the cursor", true);
+}
 
 // One ncurses session on the process's terminal; ending it restores the terminal.
 class TtyRenderer::Session final : public TtySurface {
 public:
     struct Event {
-        enum Kind { None, Key, Click, Wheel, Stop } Kind = None;
+        enum Kind { None, Key, Click, Wheel, Stop, Hangup } Kind = None;
         int Value = 0;   // the key, or the wheel's lines
         int Row = 0;
         int Col = 0;
     };
 
     Session() {
+        // Ctrl-Z does what the terminal's own key would: nothing where stops are ignored.
+        struct sigaction stop {};
+        sigaction(SIGTSTP, nullptr, &stop);
+        canSuspend_ = stop.sa_handler != SIG_IGN;
         screen_ = newterm(nullptr, stdout, stdin);
         if (screen_ == nullptr) {
             const char* term = std::getenv("TERM");
-            throw std::runtime_error(std::string("tty renderer: cannot drive the terminal TERM=") +
-                                     (term != nullptr ? term : ""));
+            throw RendererUnavailable(std::string("the tty renderer cannot drive the terminal TERM=") +
+                                      (term != nullptr ? term : ""));
         }
         set_term(screen_);
         raw();
@@ -45,20 +78,30 @@ public:
         nonl();
         keypad(stdscr, TRUE);
         curs_set(0);
-        set_escdelay(25);
-        // Wake up now and then to notice a termination signal.
-        timeout(200);
+        // Long enough for the rest of a key's sequence to arrive over a slow line, short enough
+        // that a lone Escape still answers at once.
+        set_escdelay(100);
+        // getch never waits: Next waits in poll, which also sees the terminal go away.
+        timeout(0);
         mouseinterval(0);
         mousemask(BUTTON1_PRESSED | BUTTON4_PRESSED | BUTTON5_PRESSED, nullptr);
         InitStyles();
-        stopRequested = 0;
+        stopSignal = 0;
+        resumed = 0;
         struct sigaction action {};
         action.sa_handler = RequestStop;
         sigemptyset(&action.sa_mask);
-        for (std::size_t i = 0; i < std::size(signals_); ++i) sigaction(signals_[i], &action, &previous_[i]);
+        for (std::size_t i = 0; i < std::size(signals_); ++i) {
+            sigaction(signals_[i], nullptr, &previous_[i]);
+            // A signal the program was started ignoring (nohup) stays ignored.
+            if (previous_[i].sa_handler != SIG_IGN) sigaction(signals_[i], &action, nullptr);
+        }
+        action.sa_handler = NoteResume;
+        sigaction(SIGCONT, &action, &previousResume_);
     }
 
     ~Session() {
+        sigaction(SIGCONT, &previousResume_, nullptr);
         for (std::size_t i = 0; i < std::size(signals_); ++i) sigaction(signals_[i], &previous_[i], nullptr);
         endwin();
         delscreen(screen_);
@@ -78,11 +121,34 @@ public:
         mvaddnstr(row, col, text.data(), count);
     }
 
+    // The next input, or None after a while without any (the caller draws in between).
     Event Next() {
-        if (stopRequested) return {Event::Stop};
-        const int ch = getch();
+        int emptyReads = 0;
+        for (;;) {
+            if (stopSignal != 0) return {Event::Stop};
+            if (resumed != 0) {
+                resumed = 0;
+                // Whatever the shell did to the terminal meanwhile: take it back and draw anew.
+                endwin();
+                Redraw();
+                return {};
+            }
+            const int ch = getch();
+            if (ch != ERR) return Decode(ch);
+            // Readable twice over yet nothing read: the end of the input.
+            if (emptyReads == 2) return {Event::Hangup};
+            pollfd input{STDIN_FILENO, POLLIN, 0};
+            const int ready = poll(&input, 1, 200);
+            if (ready < 0 && errno == EINTR) continue;
+            if (ready == 0) return {};
+            if (ready < 0 || (input.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) return {Event::Hangup};
+            ++emptyReads;
+        }
+    }
+
+private:
+    Event Decode(int ch) {
         switch (ch) {
-        case ERR: return {stopRequested ? Event::Stop : Event::None};
         case KEY_UP: return {Event::Key, TtyKeyUp};
         case KEY_DOWN: return {Event::Key, TtyKeyDown};
         case KEY_LEFT: return {Event::Key, TtyKeyLeft};
@@ -92,8 +158,12 @@ public:
         case KEY_HOME: return {Event::Key, TtyKeyHome};
         case KEY_END: return {Event::Key, TtyKeyEnd};
         case KEY_ENTER: case '\r': case '\n': return {Event::Key, TtyKeyEnter};
-        case 27: return {Event::Key, TtyKeyEscape};
-        case 3: case 17: return {Event::Key, TtyKeyClose};   // Ctrl-C, Ctrl-Q
+        case Escape: return AfterEscape();
+        case CtrlQ: return {Event::Key, TtyKeyClose};
+        // The terminal's own keys, which raw mode leaves to the program.
+        case CtrlC: std::raise(SIGINT); return {};
+        case CtrlZ: Suspend(); return {};
+        case CtrlL: Redraw(); return {};
         case KEY_MOUSE: {
             MEVENT mouse{};
             if (getmouse(&mouse) != OK) return {};
@@ -106,9 +176,46 @@ public:
         }
     }
 
+    // ncurses hands over an Escape that begins no key it knows, with whatever came right after
+    // it still to be read. Alone it is the Escape key; followed by more it is an Alt chord or a
+    // key the terminal description does not name, and is dropped whole.
+    Event AfterEscape() {
+        const int next = getch();
+        if (next == ERR) return {Event::Key, TtyKeyEscape};
+        if (next == Escape) {
+            AfterEscape();
+        } else if (next == '[') {
+            // A control sequence: parameter and intermediate bytes, then a final byte.
+            for (int ch = getch(); ch != ERR && !(ch >= 0x40 && ch <= 0x7E); ch = getch()) {}
+        } else if (next == 'O') {
+            getch();
+        }
+        return {};
+    }
+
+    // Stops the program's process group as the terminal's Ctrl-Z would, with the terminal given
+    // back to the shell meanwhile.
+    void Suspend() {
+        if (!canSuspend_) return;
+        endwin();
+        struct sigaction stop {};
+        struct sigaction previous {};
+        stop.sa_handler = SIG_DFL;
+        sigemptyset(&stop.sa_mask);
+        sigaction(SIGTSTP, &stop, &previous);
+        kill(0, SIGTSTP);
+        sigaction(SIGTSTP, &previous, nullptr);
+        // Also where the stop was refused (a group no shell looks after): the screen comes back.
+        resumed = 1;
+    }
+
+    // The next refresh paints the whole screen, not just what changed.
+    static void Redraw() { clearok(curscr, TRUE); }
+
 private:
     void InitStyles() {
-        const bool colour = has_colors() == TRUE;
+        // NO_COLOR, set to anything, asks for no colours; the monochrome attributes remain.
+        const bool colour = has_colors() == TRUE && !IsSet("NO_COLOR");
         if (colour) {
             start_color();
             use_default_colors();
@@ -143,47 +250,58 @@ private:
 
     static constexpr int signals_[] = {SIGINT, SIGTERM, SIGHUP};
     struct sigaction previous_[std::size(signals_)] {};
+    struct sigaction previousResume_ {};
+    bool canSuspend_ = true;
     SCREEN* screen_ = nullptr;
     chtype styles_[static_cast<int>(TtyStyle::NoticeButton) + 1] = {};
 };
 
 int TtyRenderer::Run(TApplication& app, TForm& mainForm) {
-    Session session;
-    TtyWindow window(app, mainForm);
-    // Undone in reverse on the way out, before the window and the session go.
-    struct Active {
-        TtyRenderer* Renderer;
-        MessageBoxHandler Previous;
-        Active(TtyRenderer* renderer, Session* session, TtyWindow* window)
-            : Renderer(renderer), Previous(SetMessageBoxHandler(ShowMessageBox)) {
-            renderer->session_ = session;
-            renderer->window_ = window;
-            activeRenderer = renderer;
-        }
-        ~Active() {
-            activeRenderer = nullptr;
-            Renderer->session_ = nullptr;
-            Renderer->window_ = nullptr;
-            SetMessageBoxHandler(Previous);
-        }
-    } active(this, &session, &window);
+    int status = 0;
+    {
+        Session session;
+        TtyWindow window(app, mainForm);
+        // Undone in reverse on the way out, before the window and the session go.
+        struct Active {
+            TtyRenderer* Renderer;
+            MessageBoxHandler Previous;
+            Active(TtyRenderer* renderer, Session* session, TtyWindow* window)
+                : Renderer(renderer), Previous(SetMessageBoxHandler(ShowMessageBox)) {
+                renderer->session_ = session;
+                renderer->window_ = window;
+                activeRenderer = renderer;
+            }
+            ~Active() {
+                activeRenderer = nullptr;
+                Renderer->session_ = nullptr;
+                Renderer->window_ = nullptr;
+                SetMessageBoxHandler(Previous);
+            }
+        } active(this, &session, &window);
 
-    mainForm.Show();
-    while (!window.Closed()) {
-        window.Resize(LINES, COLS);
-        erase();
-        window.Draw(session);
-        refresh();
-        const Session::Event event = session.Next();
-        switch (event.Kind) {
-        case Session::Event::Key: window.Key(event.Value); break;
-        case Session::Event::Click: window.Click(event.Row, event.Col); break;
-        case Session::Event::Wheel: window.Wheel(event.Value); break;
-        case Session::Event::Stop: mainForm.Close(); break;
-        case Session::Event::None: break;
+        mainForm.Show();
+        while (!window.Closed()) {
+            window.Resize(LINES, COLS);
+            erase();
+            window.Draw(session);
+            refresh();
+            const Session::Event event = session.Next();
+            switch (event.Kind) {
+            case Session::Event::Key: window.Key(event.Value); break;
+            case Session::Event::Click: window.Click(event.Row, event.Col); break;
+            case Session::Event::Wheel: window.Wheel(event.Value); break;
+            case Session::Event::Hangup: status = 1; [[fallthrough]];
+            case Session::Event::Stop: mainForm.Close(); break;
+            case Session::Event::None: break;
+            }
         }
     }
-    return 0;
+    // The terminal is restored: now end as the signal would have ended the program.
+    if (stopSignal != 0) {
+        std::signal(stopSignal, SIG_DFL);
+        std::raise(stopSignal);
+    }
+    return status;
 }
 
 void TtyRenderer::ShowException(const TApplication& app, const std::string& message) {
@@ -209,7 +327,7 @@ void TtyRenderer::Notice(const std::string& caption, const std::string& text) {
         notice.Draw(*session_);
         refresh();
         const Session::Event event = session_->Next();
-        if (event.Kind == Session::Event::Stop) return;
+        if (event.Kind == Session::Event::Stop || event.Kind == Session::Event::Hangup) return;
         if (event.Kind == Session::Event::Key && TtyNotice::Dismisses(event.Value)) return;
         if (event.Kind == Session::Event::Click && notice.OkAt(event.Row, event.Col)) return;
     }

@@ -1,8 +1,12 @@
 // The terminal renderer: the main form drawn with ncurses in the terminal the program runs in.
 //
 // TtyWindow lays the form out and handles keys and clicks; this class owns the ncurses session,
-// turns terminal input into TtyWindow calls and draws. The terminal is restored when Run ends,
-// however it ends (also on SIGINT, SIGTERM and SIGHUP, which close the form). While Run lasts,
+// turns terminal input into TtyWindow calls and draws. The terminal itself has a few keys:
+// Ctrl-L redraws, Ctrl-Z suspends (the screen is redrawn on resume), Ctrl-C interrupts. A lone
+// Escape reaches the window; Alt chords and sequences ncurses cannot name are dropped whole.
+// The terminal is restored when Run ends, however it ends. SIGINT, SIGTERM and SIGHUP (and
+// Ctrl-C, which is SIGINT's key) end the program as the signal would once the terminal is
+// restored; a terminal that goes away during the run ends it with status 1. While Run lasts,
 // the library's message box and the application's exception display are modal notices.
 #pragma once
 
@@ -12,7 +16,9 @@ class TtyWindow;
 
 class TtyRenderer final : public TRenderer {
 public:
-    TtyRenderer() = default;
+    // Throws RendererUnavailable unless standard input and output are a terminal whose type is
+    // known and can place the cursor (TERM=dumb cannot).
+    TtyRenderer();
     ~TtyRenderer() override = default;
 
     int Run(TApplication& app, TForm& mainForm) override;

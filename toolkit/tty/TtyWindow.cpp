@@ -62,7 +62,9 @@ void TtyWindow::Layout() {
     memoRows_ = std::max(0, bottom - row);
 }
 
-// A strip: the control across the row, its children on it from left to right.
+// A strip: the control across the row, its children on it from left to right where their pixel
+// positions put them. On a terminal too narrow for that they close up, and the labels give up
+// columns, so that the buttons stay on the screen.
 void TtyWindow::PlaceRow(TControl& control, int row) {
     spots_.push_back({row, 0, cols_, &control});
     auto* container = dynamic_cast<TWinControl*>(&control);
@@ -71,16 +73,40 @@ void TtyWindow::PlaceRow(TControl& control, int row) {
     for (int i = 0; i < container->ControlCount(); ++i) children.push_back(container->Controls(i));
     std::stable_sort(children.begin(), children.end(),
                      [](const TControl* a, const TControl* b) { return a->Left() < b->Left(); });
-    int col = 0;
+    std::vector<int> widths;
+    int buttons = 0;   // the buttons' columns and one between each two of them
     for (TControl* child : children) {
         int width = std::max(1, child->Width() / PixelsPerColumn);
-        if (auto* button = dynamic_cast<TSpeedButton*>(child)) width = static_cast<int>(ButtonText(*button).size());
+        if (auto* button = dynamic_cast<TSpeedButton*>(child)) {
+            width = static_cast<int>(ButtonText(*button).size());
+            buttons += (buttons > 0 ? 1 : 0) + width;
+        }
         if (auto* label = dynamic_cast<TLabel*>(child); label != nullptr && label->AutoSize)
             width = static_cast<int>(label->Caption.size());
-        col = std::max(col, child->Left() / PixelsPerColumn);
-        spots_.push_back({row, col, width, child});
-        col += width + 1;
+        widths.push_back(width);
     }
+    if (children.empty()) return;
+    const int start = children.front()->Left() / PixelsPerColumn;
+    auto place = [&](bool packed) {
+        int col = 0;
+        for (std::size_t i = 0; i < children.size(); ++i) {
+            if (packed && widths[i] == 0) continue;
+            col = std::max(col, packed ? start : children[i]->Left() / PixelsPerColumn);
+            spots_.push_back({row, col, widths[i], children[i]});
+            col += widths[i] + 1;
+        }
+        return col - 1;
+    };
+    const std::size_t first = spots_.size();
+    if (place(false) <= cols_) return;
+    spots_.resize(first);
+    int spare = cols_ - start - buttons;
+    for (std::size_t i = 0; i < children.size(); ++i) {
+        if (dynamic_cast<TSpeedButton*>(children[i]) != nullptr) continue;
+        widths[i] = std::clamp(spare - 1, 0, widths[i]);
+        spare -= widths[i] + 1;
+    }
+    place(true);
 }
 
 int TtyWindow::TextRows() const { return std::max(0, memoRows_ - 1); }

@@ -3,11 +3,12 @@
 //
 // Top to bottom: the caption row with a close box "[x]"; one row per top-aligned control (a
 // panel's children stand on its row, left to right as their pixel positions order them,
-// 8 pixels to a column; speed buttons show as [Hint]); the memo, unwrapped, with a scroll bar
-// on its right and one below it; one row per bottom-aligned control.
+// 8 pixels to a column, closing up and shortening the labels where the row is too narrow;
+// speed buttons show as [Hint]); the memo, unwrapped, with a scroll bar on its right and one
+// below it; one row per bottom-aligned control.
 //
 // Keys: Enter presses the default button, Escape the cancel button, a button's first hint
-// letter presses it; arrows, Page Up/Down, Home and End scroll the memo; Ctrl-C or Ctrl-Q
+// letter presses it; arrows, Page Up/Down, Home and End scroll the memo; TtyKeyClose (Ctrl-Q)
 // closes the form.
 #pragma once
 

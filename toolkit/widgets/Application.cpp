@@ -38,6 +38,11 @@ void TApplication::ShowException(const std::string& message) {
     }
 }
 
+std::string ProgramNameOf(const std::string& path) {
+    const std::size_t slash = path.find_last_of("/\\");
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
 std::string DescribeCurrentException() {
     if (!std::current_exception()) return "no exception";
     try {

@@ -6,11 +6,25 @@
 #pragma once
 
 #include <memory>
+#include <stdexcept>
 #include <string>
 
 #include "widgets/Widgets.h"
 
 class TApplication;
+
+// Thrown by a renderer's constructor when it cannot start here; what() says why. A quiet one
+// only says that the surroundings are not that renderer's (no display named, no terminal), which
+// the automatic choice passes over without a word.
+class RendererUnavailable : public std::runtime_error {
+public:
+    explicit RendererUnavailable(const std::string& why, bool quiet = false)
+        : std::runtime_error(why), quiet_(quiet) {}
+    bool Quiet() const { return quiet_; }
+
+private:
+    bool quiet_;
+};
 
 class TRenderer {
 public:
@@ -48,12 +62,16 @@ public:
     void ShowException(const std::string& message);
 
     std::string Title;
+    std::string ExeName;   // the path the program was started by
     int ExitCode = 0;
 
 private:
     std::unique_ptr<TRenderer> renderer_;
     TForm* mainForm_ = nullptr;
 };
+
+// The name a program's messages begin with: the last part of its path.
+std::string ProgramNameOf(const std::string& path);
 
 // The message of the exception being handled: what() for a standard exception, the type's name
 // for anything else.

@@ -224,6 +224,11 @@ void TForm::SetClientSize(int clientWidth, int clientHeight) {
     SetBounds(Left(), Top(), width, height);
 }
 
+void TForm::FitTo(int width, int height) {
+    SetBounds(Left(), Top(), std::max(std::min(Width(), width), Constraints.MinWidth),
+              std::max(std::min(Height(), height), Constraints.MinHeight));
+}
+
 void TForm::Show() { visible_ = true; }
 
 void TForm::Close() {

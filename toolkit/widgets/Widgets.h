@@ -229,6 +229,9 @@ public:
     void SetFrameSize(int frameWidth, int frameHeight);
     // The client area was resized (by the user, or by the renderer to fit the outer size).
     void SetClientSize(int clientWidth, int clientHeight);
+    // Shrinks the outer size to an area of that many pixels (a screen's free part), never below
+    // the minimum size.
+    void FitTo(int width, int height);
 
     bool Visible() const { return visible_; }
     void Show();

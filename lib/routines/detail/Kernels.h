@@ -9,7 +9,9 @@
 //
 // The vector width and the tile shape are chosen at run time, so one binary runs on every x86-64
 // processor: AVX-512 where the processor has full 512-bit units, AVX2 where it has AVX2 (or
-// carries out 512-bit work in 256-bit halves), portable code (SSE2 on x86-64) otherwise.
+// carries out 512-bit work in 256-bit halves), portable code (SSE2 on x86-64) otherwise. Other
+// processors take the portable code, whose two-double vectors are SSE2 on 32-bit x86 and NEON on
+// 64-bit ARM.
 //
 // The product, the decomposition's products and the inverse's solves divide their elements
 // over threads (routines/detail/Threads.h); a call's results do not depend on how many.
@@ -21,6 +23,8 @@
 #pragma once
 
 #include <cstdint>
+
+#include "routines/detail/Arithmetic.h"
 
 namespace quil::detail {
 
