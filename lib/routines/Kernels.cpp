@@ -124,6 +124,7 @@ QUIL_TARGET_END
 constexpr std::uint32_t kProductFrom = 12;
 constexpr std::uint32_t kFactorFrom = 16;
 constexpr std::uint32_t kSolveFrom = 8;
+constexpr std::uint32_t kFullPivotFrom = 8;
 
 // The plain product, as the method reads: the reference for every other path.
 void PlainProduct(std::size_t n, const double* a, const double* b, double* c) {
@@ -273,6 +274,25 @@ bool SolveUnitColumnsRuns(Path path, std::uint32_t n, std::int32_t lo, const dou
 #endif
     }
     return false;
+}
+
+FullPivotEnd FullPivotRuns(Path path, std::uint32_t n, const double* a, double* w,
+                           const ProductSink& sink, std::uint32_t* step) {
+    if (!PathRuns(path) || n < kFullPivotFrom) return FullPivotEnd::NotRun;
+    FullPivotEnd end = FullPivotEnd::NotRun;
+    bool ran = false;
+    switch (path) {
+    case Path::Plain: break;
+    case Path::Portable: ran = portable::FullPivot(n, a, w, sink, &end, step); break;
+#ifdef QUIL_X86_PATHS
+    case Path::Avx2: ran = avx2::FullPivot(n, a, w, sink, &end, step); break;
+    case Path::Avx512: ran = avx512::FullPivot(n, a, w, sink, &end, step); break;
+#else
+    case Path::Avx2:
+    case Path::Avx512: break;
+#endif
+    }
+    return ran ? end : FullPivotEnd::NotRun;
 }
 
 }  // namespace quil::detail

@@ -386,6 +386,67 @@ TEST(DetNN2AndDetLog10, GiveThePlainBitsOnEveryPath) {
     }
 }
 
+// ---- Elimination with full pivoting ---------------------------------------------------------
+
+void ExpectSameDetNN(const MtrxNN* a, const std::string& where) {
+    const double plain = quil::detail::DetNN(Path::Plain, a);
+    for (Path path : FastPaths()) {
+        const double fast = quil::detail::DetNN(path, a);
+        EXPECT_EQ(std::memcmp(&plain, &fast, sizeof plain), 0)
+            << where << " " << quil::detail::PathName(path) << ": " << plain << " against " << fast;
+    }
+}
+
+TEST(DetNNKernel, EveryOrderOnEveryPathGivesThePlainBits) {
+    for (std::uint32_t n : Orders(true)) {
+        const Fill fill = kFills[n % std::size(kFills)];
+        NN a = Matrix(Values(n, fill, 22), n, n % 2 == 0);
+        ExpectSameDetNN(a.get(), "n=" + std::to_string(n) + " " + FillName(fill));
+    }
+}
+
+// A NaN anywhere, zero columns, blocks that run out of pivots (repeated rows of small integers
+// cancel exactly), infinities, and ties between candidates all over the block.
+TEST(DetNNKernel, SingularNaNAndTiedMatricesGiveThePlainResults) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    for (std::uint32_t n : {9u, 33u, 64u}) {
+        for (bool base1 : {false, true}) {
+            const std::string where = "n=" + std::to_string(n) + (base1 ? " base 1" : " base 0");
+            const std::vector<double> uniform = Values(n, Fill::Uniform, 23);
+            for (std::size_t at : {std::size_t{0}, std::size_t{n} * n / 2 + 3, std::size_t{n} * n - 1}) {
+                std::vector<double> v = uniform;
+                v[at] = nan;
+                ExpectSameDetNN(Matrix(v, n, base1).get(), where + " NaN at " + std::to_string(at));
+                v[at] = inf;
+                ExpectSameDetNN(Matrix(v, n, base1).get(), where + " infinity at " + std::to_string(at));
+            }
+            std::vector<double> zeroColumn = uniform;
+            for (std::uint32_t i = 0; i < n; ++i) zeroColumn[std::size_t{i} * n + n / 3] = i % 2 ? 0.0 : -0.0;
+            ExpectSameDetNN(Matrix(zeroColumn, n, base1).get(), where + " zero column");
+            zeroColumn[n / 3] = nan;
+            ExpectSameDetNN(Matrix(zeroColumn, n, base1).get(), where + " zero column with a NaN");
+
+            // Rank n / 2: the second half of the rows repeats the first.
+            std::vector<double> repeated = Values(n, Fill::Integers, 24);
+            for (std::uint32_t i = n / 2; i < n; ++i)
+                for (std::uint32_t j = 0; j < n; ++j)
+                    repeated[std::size_t{i} * n + j] = repeated[std::size_t{i - n / 2} * n + j];
+            ExpectSameDetNN(Matrix(repeated, n, base1).get(), where + " repeated rows");
+            repeated[std::size_t{n - 1} * n + n - 1] = nan;
+            ExpectSameDetNN(Matrix(repeated, n, base1).get(), where + " repeated rows and a NaN");
+
+            std::vector<double> ties(std::size_t{n} * n);
+            for (std::uint32_t i = 0; i < n; ++i)
+                for (std::uint32_t j = 0; j < n; ++j)
+                    ties[std::size_t{i} * n + j] = std::popcount(i & j) % 2 == 0 ? 1.0 : -1.0;
+            ExpectSameDetNN(Matrix(ties, n, base1).get(), where + " entries of +1 and -1");
+            ExpectSameDetNN(Matrix(std::vector<double>(std::size_t{n} * n, 0.0), n, base1).get(),
+                            where + " all zeros");
+        }
+    }
+}
+
 // ---- Balancing and the inverse --------------------------------------------------------------
 
 TEST(BalanceMtrxNN, DiagonalProductsGiveThePlainScalesAndMatrix) {

@@ -73,4 +73,28 @@ bool SolveUnitColumnsRuns(Path path, std::uint32_t n, std::int32_t lo, const dou
                           const std::int32_t* piv, const double* dr, const double* dc,
                           std::uint32_t first, double* out);
 
+// How DetNN's elimination ended (FullPivotRuns).
+enum class FullPivotEnd : std::uint8_t {
+    Done,        // every step taken
+    ZeroColumn,  // a column's largest magnitude is 0.0
+    NoPivot,     // the remaining block of a step holds nothing larger than 0.0
+    NotRun,      // the path is Plain, or the work buffer cannot be had
+};
+
+// What DetNN's elimination reports, in the order of the plain loop: factor(context, x) for every
+// factor of the determinant (each column's scale in column order, then each step's pivot) and
+// flip(context) for every exchange that moves something (the column exchange's first).
+struct ProductSink {
+    void* context;
+    void (*factor)(void* context, double x);
+    void (*flip)(void* context);
+};
+
+// DetNN's column scaling of a (an n x n run) into w (an n x n run), and its elimination with full
+// pivoting on w, each step in one pass over the remaining block that also finds the next pivot.
+// Done: the last element is w(n-1, n-1). NoPivot: *step receives the step (from 0) whose block
+// had no pivot, and w is as the plain loop leaves it there. ZeroColumn: w is undefined.
+FullPivotEnd FullPivotRuns(Path path, std::uint32_t n, const double* a, double* w,
+                           const ProductSink& sink, std::uint32_t* step);
+
 }  // namespace quil::detail
