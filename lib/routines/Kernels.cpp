@@ -135,7 +135,6 @@ constexpr std::size_t kTileVectors = 2;
 constexpr std::size_t kPanelDepth = 256;
 constexpr std::size_t kBlockRows = 64;
 constexpr std::size_t kSolveVectors = 4;
-constexpr std::size_t kSolveRows = 2;
 #include "routines/detail/KernelBody.inc"
 }  // namespace portable
 
@@ -164,7 +163,6 @@ constexpr std::size_t kTileVectors = 2;
 constexpr std::size_t kPanelDepth = 512;
 constexpr std::size_t kBlockRows = 72;
 constexpr std::size_t kSolveVectors = 4;
-constexpr std::size_t kSolveRows = 2;
 #include "routines/detail/KernelBody.inc"
 }  // namespace avx2
 QUIL_TARGET_END
@@ -178,7 +176,6 @@ constexpr std::size_t kTileVectors = 2;
 constexpr std::size_t kPanelDepth = 256;
 constexpr std::size_t kBlockRows = 192;
 constexpr std::size_t kSolveVectors = 4;
-constexpr std::size_t kSolveRows = 4;
 #include "routines/detail/KernelBody.inc"
 }  // namespace avx512
 QUIL_TARGET_END
