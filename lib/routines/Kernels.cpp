@@ -92,13 +92,15 @@ class Buffer {
 public:
     Buffer() = default;
     explicit Buffer(std::size_t count) { Allocate(count); }
-    ~Buffer() { Scratch::Mine().Return(p_); }
+    ~Buffer() {
+        if (p_ != nullptr) Scratch::Mine().Return(p_);
+    }
     Buffer(const Buffer&) = delete;
     Buffer& operator=(const Buffer&) = delete;
 
     // Takes count elements in place of what it held; false when they cannot be had.
     bool Allocate(std::size_t count) {
-        Scratch::Mine().Return(p_);
+        if (p_ != nullptr) Scratch::Mine().Return(p_);
         p_ = static_cast<T*>(Scratch::Mine().Lend(count * sizeof(T)));
         return p_ != nullptr;
     }
@@ -108,6 +110,29 @@ public:
 
 private:
     T* p_ = nullptr;
+};
+
+// Up to kMaxThreads arrays of the same length, one for each part of a call: as many as can be had.
+template <class T>
+class Buffers {
+public:
+    Buffers(std::size_t count, unsigned wanted) {
+        while (got_ < wanted && got_ < kMaxThreads &&
+               (p_[got_] = static_cast<T*>(Scratch::Mine().Lend(count * sizeof(T)))) != nullptr)
+            ++got_;
+    }
+    ~Buffers() {
+        for (unsigned k = 0; k < got_; ++k) Scratch::Mine().Return(p_[k]);
+    }
+    Buffers(const Buffers&) = delete;
+    Buffers& operator=(const Buffers&) = delete;
+
+    unsigned Count() const { return got_; }
+    T* operator[](unsigned k) const { return p_[k]; }
+
+private:
+    T* p_[kMaxThreads];
+    unsigned got_ = 0;
 };
 
 // Multiply-adds that make a part worth a thread: fewer cost more to hand over than they save.
@@ -288,7 +313,8 @@ void ProductRuns(Path path, std::uint32_t n, const double* a, const double* b, d
 bool FactorRuns(Path path, std::uint32_t n, std::int32_t lo, double* f, double* vv,
                 std::int32_t* piv, int* parity) {
     if (!PathRuns(path) || n < kFactorFrom) return false;
-    const unsigned parts = ThreadCount();
+    // The largest product of the decomposition is the first, of order about n / 2.
+    const unsigned parts = PartsFor(std::size_t{n / 2} * (n / 2) * (n / 2), ThreadCount());
     switch (path) {
     case Path::Plain: return false;
     case Path::Portable: return portable::Factor(n, lo, f, vv, piv, parity, parts);
