@@ -45,11 +45,11 @@ unsigned AvailableCores() {
 // QUIL_NUM_THREADS when it holds a whole number from 1 up, else the cores available.
 unsigned DefaultThreadCount() {
     unsigned count = AvailableCores();
-    if (const char* text = std::getenv("QUIL_NUM_THREADS")) {
+    const char* text = std::getenv("QUIL_NUM_THREADS");
+    if (text != nullptr && *text >= '0' && *text <= '9') {  // strtoul would take a sign
         char* end = nullptr;
         const unsigned long given = std::strtoul(text, &end, 10);
-        if (end != text && *end == '\0' && given >= 1)
-            count = given < kMaxThreads ? static_cast<unsigned>(given) : kMaxThreads;
+        if (*end == '\0' && given >= 1) count = given < kMaxThreads ? static_cast<unsigned>(given) : kMaxThreads;
     }
     return count < kMaxThreads ? count : kMaxThreads;
 }

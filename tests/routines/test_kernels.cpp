@@ -5,15 +5,21 @@
 // operands, every thread count and several callers at once.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <random>
 #include <string>
 #include <thread>
 #include <vector>
+
+#if defined(__linux__)
+#include <sched.h>
+#endif
 
 #include "RoutineTestUtil.h"
 #include "objects/SMtrxNN.h"
@@ -573,6 +579,72 @@ public:
     Threads(const Threads&) = delete;
     Threads& operator=(const Threads&) = delete;
 };
+
+// Every part runs exactly once, whatever the number of parts and threads, when a part divides
+// work of its own (that stays on its thread) and when several callers divide work at once.
+TEST(Threads, EveryPartRunsOnceFromNestedAndConcurrentCallers) {
+    const Threads threads(3);
+    constexpr unsigned kMost = 40;
+    const auto check = [](unsigned parts) {
+        std::atomic<unsigned> runs[kMost] = {};
+        quil::detail::ForParts(parts, [&](unsigned p) {
+            runs[p].fetch_add(1);
+            std::atomic<unsigned> inner{0};
+            quil::detail::ForParts(3, [&](unsigned) { inner.fetch_add(1); });
+            if (inner.load() != 3) runs[p].fetch_add(100);
+        });
+        int wrong = 0;
+        for (unsigned p = 0; p < kMost; ++p) wrong += runs[p].load() != (p < parts ? 1u : 0u);
+        return wrong;
+    };
+    for (unsigned parts = 0; parts <= kMost; ++parts) EXPECT_EQ(check(parts), 0) << parts << " parts";
+    std::vector<int> wrong(4, 0);
+    std::vector<std::thread> callers;
+    for (unsigned t = 0; t < wrong.size(); ++t)
+        callers.emplace_back([&, t] {
+            for (unsigned round = 0; round < 200; ++round) wrong[t] += check(1 + (round + t) % kMost);
+        });
+    for (std::thread& c : callers) c.join();
+    for (int w : wrong) EXPECT_EQ(w, 0);
+}
+
+// The parts of a division cover the items once, in whole steps, in order.
+TEST(Threads, PartsCoverTheItemsInWholeSteps) {
+    for (std::size_t count : {0u, 1u, 5u, 6u, 7u, 100u, 521u})
+        for (std::size_t step : {1u, 6u, 8u})
+            for (unsigned parts : {1u, 2u, 3u, 7u, 64u}) {
+                EXPECT_EQ(quil::detail::PartBegin(count, step, parts, 0), 0u);
+                EXPECT_EQ(quil::detail::PartBegin(count, step, parts, parts), count);
+                for (unsigned p = 0; p < parts; ++p) {
+                    const std::size_t b = quil::detail::PartBegin(count, step, parts, p);
+                    const std::size_t e = quil::detail::PartBegin(count, step, parts, p + 1);
+                    EXPECT_LE(b, e);
+                    EXPECT_TRUE(b % step == 0 || b == count) << count << " " << step << " " << parts;
+                }
+            }
+}
+
+#if defined(__linux__)
+// QUIL_NUM_THREADS, read once in a fresh process: a whole number from 1 up (at most 64) is the
+// count; anything else gives the cores the process may use.
+TEST(ThreadsDeathTest, TheCountComesFromQuilNumThreads) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const auto countWith = [](const char* value) {
+        setenv("QUIL_NUM_THREADS", value, 1);
+        std::exit(static_cast<int>(quil::detail::ThreadCount()));
+    };
+    EXPECT_EXIT(countWith("3"), testing::ExitedWithCode(3), "");
+    EXPECT_EXIT(countWith("1"), testing::ExitedWithCode(1), "");
+    EXPECT_EXIT(countWith("1000"), testing::ExitedWithCode(64), "");
+    cpu_set_t set;
+    ASSERT_EQ(sched_getaffinity(0, sizeof set, &set), 0);
+    const int cores = std::min(CPU_COUNT(&set), static_cast<int>(quil::detail::kMaxThreads));
+    for (const char* unusable : {"0", "-2", "+3", "two", "3x", ""})
+        EXPECT_EXIT(countWith(unusable), testing::ExitedWithCode(cores), "")
+            << "QUIL_NUM_THREADS=" << unusable;
+    unsetenv("QUIL_NUM_THREADS");
+}
+#endif
 
 // Odd orders whose work is divided: the product's and the solves' from 201, the decomposition's
 // first product from 385, its forward substitution and a second panel of the product from 521.
