@@ -1,6 +1,7 @@
 # The two commands: `make run` and `make test`. Both install what is missing first.
 BUILD ?= build
 ASAN_BUILD ?= build-asan
+TSAN_BUILD ?= build-tsan
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 300
 CMP_BUILD ?= build-cmp
@@ -17,8 +18,8 @@ SAN_ENV = ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:abort_on_error=0 \
           UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
           LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0
 
-.PHONY: all deps build run screenshots test test-plain test-asan fuzz compare-reports cross-check \
-        bench package docs clean windows windows-check
+.PHONY: all deps build run screenshots test test-plain test-asan test-tsan fuzz compare-reports \
+        cross-check bench package docs clean windows windows-check
 
 all: build
 
@@ -43,7 +44,7 @@ screenshots: build
 	cmake --build $(WIN_BUILD) -j $(JOBS) --target quadrun quil_wineprefix
 	scripts/windows-screenshot.sh $(WIN_BUILD) quadrun docs/quadrun-windows.png
 
-test: deps test-plain test-asan
+test: deps test-plain test-asan test-tsan
 
 test-plain:
 	$(CONFIGURE) -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
@@ -54,6 +55,13 @@ test-asan:
 	$(CONFIGURE) -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DQUIL_SANITIZE=ON
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && $(SAN_ENV) ctest --output-on-failure -j $(JOBS)
+
+# The library's threads under ThreadSanitizer: the library's own tests, without the programs.
+test-tsan:
+	$(CONFIGURE) -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUIL_SANITIZE_THREAD=ON \
+	    -DQUIL_BUILD_PROGRAMS=OFF
+	cmake --build $(TSAN_BUILD) -j $(JOBS)
+	cd $(TSAN_BUILD) && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j $(JOBS)
 
 # Fuzzes both layers and the printers for FUZZ_SECONDS (libFuzzer under clang, with the
 # sanitizers). fuzz/corpus holds the seeds; what the fuzzer finds gathers in $(FUZZ_BUILD)/corpus.
@@ -82,15 +90,16 @@ cross-check:
 	cmake --build $(BUILD) -j $(JOBS) --target quadrun linrun
 	BUILD=$(BUILD) CROSS_BUILD=$(CROSS_BUILD) JOBS=$(JOBS) scripts/cross-check.sh $(CROSS_TARGETS)
 
-# Times the cubic routines on one thread beside Eigen and OpenBLAS (installed for this only),
-# prints the figures and writes them to docs/PERFORMANCE.md.
+# Times the cubic routines on one thread and on every core beside Eigen and OpenBLAS (installed
+# for this only, and given as many threads), prints the figures and writes them to
+# docs/PERFORMANCE.md.
 bench:
 	@scripts/install-deps.sh bench
 	$(CONFIGURE) -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUIL_BUILD_BENCH=ON \
 	    -DQUIL_BUILD_PROGRAMS=OFF -DQUIL_BUILD_TESTS=OFF
 	cmake --build $(BENCH_BUILD) -j $(JOBS) --target quil_bench
 	mkdir -p docs
-	OPENBLAS_NUM_THREADS=1 $(BENCH_BUILD)/bench/quil_bench --quil_out=docs/PERFORMANCE.md
+	$(BENCH_BUILD)/bench/quil_bench --quil_out=docs/PERFORMANCE.md
 
 # 64-bit Windows, cross-built with MinGW-w64: `make windows` writes the zip a Windows user
 # downloads (quadrun.exe, linrun.exe and a readme) to dist/; `make windows-check` runs the
@@ -126,5 +135,5 @@ docs:
 	cmake --build $(DOCS_BUILD) --target quil_docs
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(CMP_BUILD) $(BENCH_BUILD) $(CROSS_BUILD) \
-	    $(DOCS_BUILD) $(WIN_BUILD) dist
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD) $(CMP_BUILD) $(BENCH_BUILD) \
+	    $(CROSS_BUILD) $(DOCS_BUILD) $(WIN_BUILD) dist

@@ -1,12 +1,14 @@
 // Times the library's cubic routines on one thread beside Eigen and OpenBLAS (through CBLAS
-// and LAPACKE), at orders 4, 16, 64, 256 and 512, prints the figures and, with
-// --quil_out=FILE, writes them to FILE as the performance document.
+// and LAPACKE), at orders 4, 16, 64, 256, 512 and 1024, then the product, the decompositions and
+// the inverse on every thread the process may use beside OpenBLAS on as many, prints the figures
+// and, with --quil_out=FILE, writes them to FILE as the performance document.
 //
 // The peers do the same job on the same data: the product; the determinant and its logarithm
-// from a partially pivoted LU decomposition of a copy; the inverse. LAPACKE is called
-// column-major on the row-major data, which costs it no transposition (the determinant of the
-// transpose is the same, and the inverse of the transpose, read row-major, is the inverse), and
-// row-major, as a caller with row-major data would call it.
+// from a partially pivoted LU decomposition of a copy (Eigen's fully pivoted one beside DetNN);
+// the inverse. LAPACKE is called column-major on the row-major data, which costs it no
+// transposition (the determinant of the transpose is the same, and the inverse of the
+// transpose, read row-major, is the inverse), and row-major, as a caller with row-major data
+// would call it.
 #include <benchmark/benchmark.h>
 #include <cblas.h>
 #include <lapacke.h>
@@ -29,6 +31,7 @@
 #include "Report.h"
 #include "quil.h"
 #include "routines/detail/Paths.h"
+#include "routines/detail/Threads.h"
 
 extern "C" void openblas_set_num_threads(int);
 extern "C" char* openblas_get_config(void);
@@ -40,7 +43,11 @@ using bench::Entry;
 using bench::Who;
 using quil::detail::Path;
 
-constexpr unsigned kOrders[] = {4, 16, 64, 256, 512};
+constexpr unsigned kOrders[] = {4, 16, 64, 256, 512, 1024};
+// The plain loops and the full pivoting take too long beyond this order to be timed here.
+constexpr unsigned kPlainUpTo = 512;
+// Orders timed again on every thread.
+constexpr unsigned kThreadOrders[] = {256, 512, 1024};
 
 // Uniform values in (-1, 1), row after row, the same for every run.
 std::vector<double> Values(unsigned n, unsigned seed) {
@@ -121,20 +128,33 @@ struct LapackLU {
 
 std::vector<Entry> entries;
 
-void Add(Entry e, std::function<void(benchmark::State&)> body) {
-    const std::string name = e.Name();
-    entries.push_back(std::move(e));
-    benchmark::RegisterBenchmark(name.c_str(), [body](benchmark::State& st) { body(st); })
-        ->Unit(benchmark::kMicrosecond)
-        ->MinTime(0.2)
-        ->Repetitions(3);
+// The threads a run of the library and of OpenBLAS may use, set for each benchmark.
+void UseThreads(unsigned threads) {
+    quil::detail::SetThreadCount(threads);
+    openblas_set_num_threads(static_cast<int>(threads));
 }
 
-void AddProducts(unsigned n) {
+void Add(Entry e, std::function<void(benchmark::State&)> body) {
+    const std::string name = e.Name();
+    const unsigned threads = e.threads;
+    entries.push_back(std::move(e));
+    benchmark::RegisterBenchmark(name.c_str(), [body, threads](benchmark::State& st) {
+        UseThreads(threads);
+        body(st);
+        UseThreads(1);
+    })
+        ->Unit(benchmark::kMicrosecond)
+        ->MinTime(0.2)
+        ->Repetitions(3)
+        ->UseRealTime();
+}
+
+void AddProducts(unsigned n, unsigned threads = 1) {
     const double flops = 2.0 * n * n * n;
     const std::vector<double> av = Values(n, 1), bv = Values(n, 2);
     for (bool plain : {false, true}) {
-        Add({"Product", "MulMtrxNN", plain ? Who::Plain : Who::Quil, n, flops}, [=](benchmark::State& st) {
+        if (plain && (n > kPlainUpTo || threads > 1)) continue;
+        Add({"Product", "MulMtrxNN", plain ? Who::Plain : Who::Quil, n, flops, threads}, [=](benchmark::State& st) {
             Record a = MakeRecord(av, n), b = MakeRecord(bv, n), c = MakeRecord(av, n);
             const Path p = plain ? Path::Plain : quil::detail::FastestPath();
             for (auto _ : st) {
@@ -142,6 +162,17 @@ void AddProducts(unsigned n) {
                 benchmark::ClobberMemory();
             }
         });
+    }
+    if (threads > 1) {
+        Add({"Product", "", Who::OpenBLAS, n, flops, threads}, [=](benchmark::State& st) {
+            std::vector<double> c(av.size());
+            for (auto _ : st) {
+                cblas_dgemm(CblasRowMajor, CblasNoTrans, CblasNoTrans, n, n, n, 1.0, av.data(), n,
+                            bv.data(), n, 0.0, c.data(), n);
+                benchmark::ClobberMemory();
+            }
+        });
+        return;
     }
     Add({"Product", "SMtrxNN a * b", Who::Quil, n, flops}, [=](benchmark::State& st) {
         const SMtrxNN a = MakeObject(av, n), b = MakeObject(bv, n);
@@ -179,25 +210,45 @@ void AddProducts(unsigned n) {
     });
 }
 
-void AddDeterminants(unsigned n) {
+// LAPACKE's dgetrf on a copy, the determinant or its logarithm after it.
+void AddLapackLU(const char* table, unsigned n, double flops, const std::vector<double>& av,
+                 Who who, unsigned threads) {
+    const bool logarithm = std::string(table) == "Log-determinant";
+    Add({table, "", who, n, flops, threads}, [=](benchmark::State& st) {
+        LapackLU lu(n, who == Who::OpenBLAS ? LAPACK_COL_MAJOR : LAPACK_ROW_MAJOR);
+        int sign = 0;
+        for (auto _ : st) {
+            lu.Factor(av, n);
+            benchmark::DoNotOptimize(logarithm ? lu.LogDet(n, &sign) : lu.Det(n));
+        }
+    });
+}
+
+void AddDeterminants(unsigned n, unsigned threads = 1) {
     const double flops = 2.0 * n * n * n / 3.0;
     const std::vector<double> av = Values(n, 3);
-    if (n <= 8)
-        Add({"Determinant", "DetNNbyRef", Who::Quil, n, 0.0}, [=](benchmark::State& st) {
-            Record a = MakeRecord(av, n);
-            for (auto _ : st) benchmark::DoNotOptimize(DetNNbyRef(a.get()));
-        });
-    Add({"Determinant", "DetNN", Who::Quil, n, flops}, [=](benchmark::State& st) {
-        Record a = MakeRecord(av, n);
-        for (auto _ : st) benchmark::DoNotOptimize(DetNN(a.get()));
-    });
     for (bool plain : {false, true}) {
-        Add({"Determinant", "DetNN2", plain ? Who::Plain : Who::Quil, n, flops}, [=](benchmark::State& st) {
+        if (plain && (n > kPlainUpTo || threads > 1)) continue;
+        Add({"Determinant", "DetNN2", plain ? Who::Plain : Who::Quil, n, flops, threads}, [=](benchmark::State& st) {
             Record a = MakeRecord(av, n);
             const Path p = plain ? Path::Plain : quil::detail::FastestPath();
             for (auto _ : st) benchmark::DoNotOptimize(quil::detail::DetNN2(p, a.get()));
         });
     }
+    Add({"Log-determinant", "DetLog10", Who::Quil, n, flops, threads}, [=](benchmark::State& st) {
+        Record a = MakeRecord(av, n);
+        int sign = 0;
+        for (auto _ : st) benchmark::DoNotOptimize(DetLog10(a.get(), &sign));
+    });
+    for (const char* table : {"Determinant", "Log-determinant"}) AddLapackLU(table, n, flops, av, Who::OpenBLAS, threads);
+    if (threads > 1) return;
+    for (const char* table : {"Determinant", "Log-determinant"}) AddLapackLU(table, n, flops, av, Who::OpenBLASRowMajor, 1);
+
+    if (n <= 8)
+        Add({"Determinant", "DetNNbyRef", Who::Quil, n, 0.0}, [=](benchmark::State& st) {
+            Record a = MakeRecord(av, n);
+            for (auto _ : st) benchmark::DoNotOptimize(DetNNbyRef(a.get()));
+        });
     Add({"Determinant", "", Who::Eigen, n, flops}, [=](benchmark::State& st) {
         const Eigen::MatrixXd a = MakeEigen<Eigen::MatrixXd>(av, n);
         for (auto _ : st) benchmark::DoNotOptimize(a.partialPivLu().determinant());
@@ -210,41 +261,34 @@ void AddDeterminants(unsigned n) {
                 benchmark::DoNotOptimize(a.determinant());
             }
         });
-    for (Who who : {Who::OpenBLAS, Who::OpenBLASRowMajor})
-        Add({"Determinant", "", who, n, flops}, [=](benchmark::State& st) {
-            LapackLU lu(n, who == Who::OpenBLAS ? LAPACK_COL_MAJOR : LAPACK_ROW_MAJOR);
-            for (auto _ : st) {
-                lu.Factor(av, n);
-                benchmark::DoNotOptimize(lu.Det(n));
-            }
-        });
-
-    Add({"Log-determinant", "DetLog10", Who::Quil, n, flops}, [=](benchmark::State& st) {
-        Record a = MakeRecord(av, n);
-        int sign = 0;
-        for (auto _ : st) benchmark::DoNotOptimize(DetLog10(a.get(), &sign));
-    });
     Add({"Log-determinant", "", Who::Eigen, n, flops}, [=](benchmark::State& st) {
         const Eigen::MatrixXd a = MakeEigen<Eigen::MatrixXd>(av, n);
         int sign = 0;
         for (auto _ : st) benchmark::DoNotOptimize(EigenLogDet(a, &sign));
     });
-    for (Who who : {Who::OpenBLAS, Who::OpenBLASRowMajor})
-        Add({"Log-determinant", "", who, n, flops}, [=](benchmark::State& st) {
-            LapackLU lu(n, who == Who::OpenBLAS ? LAPACK_COL_MAJOR : LAPACK_ROW_MAJOR);
-            int sign = 0;
-            for (auto _ : st) {
-                lu.Factor(av, n);
-                benchmark::DoNotOptimize(lu.LogDet(n, &sign));
-            }
+
+    // Full pivoting: DetNN beside Eigen's FullPivLU, which searches the whole remaining block at
+    // every step too.
+    if (n > kPlainUpTo) return;
+    for (bool plain : {false, true}) {
+        Add({"Full pivoting", "DetNN", plain ? Who::Plain : Who::Quil, n, flops}, [=](benchmark::State& st) {
+            Record a = MakeRecord(av, n);
+            const Path p = plain ? Path::Plain : quil::detail::FastestPath();
+            for (auto _ : st) benchmark::DoNotOptimize(quil::detail::DetNN(p, a.get()));
         });
+    }
+    Add({"Full pivoting", "", Who::Eigen, n, flops}, [=](benchmark::State& st) {
+        const Eigen::MatrixXd a = MakeEigen<Eigen::MatrixXd>(av, n);
+        for (auto _ : st) benchmark::DoNotOptimize(a.fullPivLu().determinant());
+    });
 }
 
-void AddInverses(unsigned n) {
+void AddInverses(unsigned n, unsigned threads = 1) {
     const double flops = 2.0 * n * n * n;
     const std::vector<double> av = Values(n, 4);
     for (bool plain : {false, true}) {
-        Add({"Inverse", "InvMtrxNN", plain ? Who::Plain : Who::Quil, n, flops}, [=](benchmark::State& st) {
+        if (plain && (n > kPlainUpTo || threads > 1)) continue;
+        Add({"Inverse", "InvMtrxNN", plain ? Who::Plain : Who::Quil, n, flops, threads}, [=](benchmark::State& st) {
             Record a = MakeRecord(av, n);
             const Path p = plain ? Path::Plain : quil::detail::FastestPath();
             MtrxNN* ai = nullptr;
@@ -252,6 +296,18 @@ void AddInverses(unsigned n) {
             FreeMatrixNN(ai);
         });
     }
+    for (Who who : {Who::OpenBLAS, Who::OpenBLASRowMajor}) {
+        if (who == Who::OpenBLASRowMajor && threads > 1) continue;
+        Add({"Inverse", "", who, n, flops, threads}, [=](benchmark::State& st) {
+            LapackLU lu(n, who == Who::OpenBLAS ? LAPACK_COL_MAJOR : LAPACK_ROW_MAJOR);
+            for (auto _ : st) {
+                lu.Factor(av, n);
+                lu.Invert(n);
+                benchmark::ClobberMemory();
+            }
+        });
+    }
+    if (threads > 1) return;
     Add({"Inverse", "", Who::Eigen, n, flops}, [=](benchmark::State& st) {
         const Eigen::MatrixXd a = MakeEigen<Eigen::MatrixXd>(av, n);
         Eigen::MatrixXd ai(n, n);
@@ -269,15 +325,6 @@ void AddInverses(unsigned n) {
                 benchmark::DoNotOptimize(a.data());
                 ai = a.inverse();
                 benchmark::DoNotOptimize(ai.data());
-            }
-        });
-    for (Who who : {Who::OpenBLAS, Who::OpenBLASRowMajor})
-        Add({"Inverse", "", who, n, flops}, [=](benchmark::State& st) {
-            LapackLU lu(n, who == Who::OpenBLAS ? LAPACK_COL_MAJOR : LAPACK_ROW_MAJOR);
-            for (auto _ : st) {
-                lu.Factor(av, n);
-                lu.Invert(n);
-                benchmark::ClobberMemory();
             }
         });
 }
@@ -420,13 +467,20 @@ int main(int argc, char** argv) {
     }
     int count = static_cast<int>(args.size());
     benchmark::Initialize(&count, args.data());
-    openblas_set_num_threads(1);
+    // Every core the process may use (or QUIL_NUM_THREADS), read before the runs set their own.
+    const unsigned cores = quil::detail::ThreadCount();
+    UseThreads(1);
     Eigen::setNbThreads(1);
 
     for (unsigned n : kOrders) AddProducts(n);
     for (unsigned n : kOrders) AddDeterminants(n);
     for (unsigned n : kOrders) AddInverses(n);
     for (unsigned n : {64u, 512u}) AddExpressions(n);
+    if (cores > 1) {
+        for (unsigned n : kThreadOrders) AddProducts(n, cores);
+        for (unsigned n : kThreadOrders) AddDeterminants(n, cores);
+        for (unsigned n : kThreadOrders) AddInverses(n, cores);
+    }
     if (__builtin_cpu_supports("avx512f")) {
         AddCeiling("512-bit multiply, then add", 12 * 16, MulAdd512);
         AddCeiling("512-bit fused multiply-add", 12 * 16, Fma512);
@@ -435,7 +489,13 @@ int main(int argc, char** argv) {
 
     bench::Setting setting;
     setting.processor = ProcessorModel();
-    setting.path = quil::detail::PathName(quil::detail::FastestPath());
+    const quil::detail::Path path = quil::detail::FastestPath();
+    const quil::detail::TileShape shape = quil::detail::ShapeOf(path);
+    setting.path = quil::detail::PathName(path);
+    setting.tile = std::to_string(shape.rows) + " × " + std::to_string(shape.columns) + " tile of " +
+                   std::to_string(shape.vectorBits) + "-bit vectors, panels " +
+                   std::to_string(shape.panelDepth) + " steps deep";
+    setting.threads = cores;
 #if defined(__clang__)
     setting.compiler = std::string("clang++ ") + __clang_version__;
 #else

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <limits>
 #include <sstream>
+#include <utility>
 
 #include <unistd.h>
 
@@ -57,9 +58,11 @@ public:
     Figures(const std::vector<Entry>& entries, const Collector& results)
         : entries_(entries), results_(results) {}
 
-    double Seconds(const std::string& table, const std::string& routine, Who who, unsigned n) const {
+    double Seconds(const std::string& table, const std::string& routine, Who who, unsigned n,
+                   unsigned threads = 1) const {
         for (const Entry& e : entries_)
-            if (e.table == table && e.who == who && e.n == n && (IsPeer(who) || e.routine == routine))
+            if (e.table == table && e.who == who && e.n == n && e.threads == threads &&
+                (IsPeer(who) || e.routine == routine))
                 return results_.Seconds(e.Name());
         return -1.0;
     }
@@ -105,12 +108,13 @@ void Table(std::ostringstream& out, const Figures& f, const std::string& table, 
     out << "|---|--:|--:|--:|--:|--:|--:|--:|--:|--:|\n";
     std::vector<std::string> routines;
     for (const Entry& e : f.Entries())
-        if (e.table == table && e.who == Who::Quil &&
+        if (e.table == table && e.who == Who::Quil && e.threads == 1 &&
             std::find(routines.begin(), routines.end(), e.routine) == routines.end())
             routines.push_back(e.routine);
     for (const std::string& routine : routines) {
         for (const Entry& e : f.Entries()) {
-            if (e.table != table || e.routine != routine || e.who != Who::Quil) continue;
+            if (e.table != table || e.routine != routine || e.who != Who::Quil || e.threads != 1)
+                continue;
             const unsigned n = e.n;
             const double quil = f.Seconds(table, routine, Who::Quil, n);
             out << "| `" << routine << "` | " << n << " | " << Time(quil) << " | "
@@ -122,6 +126,29 @@ void Table(std::ostringstream& out, const Figures& f, const std::string& table, 
                 << Time(f.Seconds(table, "", Who::OpenBLASRowMajor, n)) << " | "
                 << Ratio(f.FastestPeer(table, n), quil) << " |\n";
         }
+    }
+    out << "\n";
+}
+
+// The routines on every thread beside themselves on one and beside OpenBLAS on as many.
+void ThreadsTable(std::ostringstream& out, const Figures& f, unsigned threads) {
+    const std::string t = std::to_string(threads);
+    out << "## Every core\n\nThe routines that divide their work over threads, on " << t
+        << " threads, beside themselves on one and beside OpenBLAS on " << t << " (dgemm, dgetrf, "
+           "dgetrf + dgetri, column-major). Every result has the same bits on any number of "
+           "threads.\n\n"
+        << "| Routine | n | QUIL, 1 thread | QUIL, " << t << " threads | speed-up | OpenBLAS, 1 thread | "
+        << "OpenBLAS, " << t << " threads | QUIL's speed ÷ OpenBLAS's, " << t << " threads |\n"
+        << "|---|--:|--:|--:|--:|--:|--:|--:|\n";
+    for (const Entry& e : f.Entries()) {
+        if (e.who != Who::Quil || e.threads != threads) continue;
+        const double one = f.Seconds(e.table, e.routine, Who::Quil, e.n);
+        const double many = f.Seconds(e.table, e.routine, Who::Quil, e.n, threads);
+        const double blasOne = f.Seconds(e.table, "", Who::OpenBLAS, e.n);
+        const double blasMany = f.Seconds(e.table, "", Who::OpenBLAS, e.n, threads);
+        out << "| `" << e.routine << "` | " << e.n << " | " << Time(one) << " | " << Time(many)
+            << " | " << Ratio(one, many) << " | " << Time(blasOne) << " | " << Time(blasMany) << " | "
+            << Ratio(blasMany, many) << " |\n";
     }
     out << "\n";
 }
@@ -138,7 +165,7 @@ struct Target {
 
 std::string Entry::Name() const {
     return table + "/" + (routine.empty() ? std::string(WhoName(who)) : routine + (who == Who::Plain ? " (plain)" : "")) +
-           "/" + std::to_string(n);
+           "/" + std::to_string(n) + (threads > 1 ? "/threads:" + std::to_string(threads) : "");
 }
 
 // In colour only on a terminal.
@@ -163,54 +190,125 @@ double Collector::Seconds(const std::string& name) const {
 std::string Document(const std::vector<Entry>& entries, const Collector& results,
                      const Setting& setting) {
     const Figures f(entries, results);
+    const unsigned threads = setting.threads;
+    const std::string many = std::to_string(threads);
     std::ostringstream out;
     out << "# Performance\n\n"
-        << "Written by `make bench` (the program in `bench/`). Every routine runs on one thread, "
-           "beside Eigen 3.4 and OpenBLAS (through CBLAS and LAPACKE, on one thread too); each "
-           "figure is the time per call of the fastest of three repetitions.\n\n"
+        << "Written by `make bench` (the program in `bench/`). Every routine runs on one thread "
+           "beside Eigen 3.4 and OpenBLAS (through CBLAS and LAPACKE, on one thread too), and then "
+           "the routines that divide their work over threads run on every thread the process may "
+           "use beside OpenBLAS on as many. Each figure is the time per call of the fastest of three "
+           "repetitions.\n\n"
         << "**These figures come from a shared 2-core machine** on which other developers were "
            "compiling and testing at the same time. The absolute times are noisy; the ratios "
            "within one run are what count.\n\n"
         << "Every QUIL figure is for results identical, bit for bit, to the plain loops (the "
-           "\"plain loops\" column), which the tests check on every path.\n\n"
+           "\"plain loops\" column), on every number of threads, which the tests check on every "
+           "path.\n\n"
         << "- Processor: " << setting.processor << "\n"
-        << "- QUIL's kernels: the " << setting.path << " path, chosen at run time; the plain "
-           "loops at orders too small for blocking to pay\n"
+        << "- QUIL's kernels: the " << setting.path << " path, chosen at run time, with a "
+        << setting.tile << "; the plain loops at orders too small for blocking to pay\n"
+        << "- Threads: " << many << " for the every-core runs (the cores this process may use, or "
+           "`QUIL_NUM_THREADS`); one elsewhere\n"
         << "- Compiler: " << setting.compiler << ", -O2, no -march (QUIL, Eigen and this program alike)\n"
         << "- OpenBLAS: " << setting.blas << "\n"
         << "- Run: " << setting.started << "; load average before " << setting.loadBefore
         << ", after " << setting.loadAfter << "\n\n";
 
+    // The most a core does with separate multiplications and additions: what a product with the
+    // plain loop's bits can reach.
+    const double mulAdd512 = f.Gflops("Ceiling", "512-bit multiply, then add", Who::Ceiling, 0);
+    const double mulAdd256 = f.Gflops("Ceiling", "256-bit multiply, then add", Who::Ceiling, 0);
+    const double fma = f.Gflops("Ceiling", "512-bit fused multiply-add", Who::Ceiling, 0);
+    const double ceiling = std::max(mulAdd512, mulAdd256);
+
     // The targets, decided by the figures of this run.
     std::vector<Target> targets;
-    for (unsigned n : {256u, 512u}) {
-        const double blas = f.Seconds("Product", "", Who::OpenBLAS, n);
-        const double mul = f.Seconds("Product", "MulMtrxNN", Who::Quil, n);
-        const double obj = f.Seconds("Product", "SMtrxNN a * b", Who::Quil, n);
+    for (unsigned n : {256u, 512u, 1024u}) {
+        const double mul = f.Gflops("Product", "MulMtrxNN", Who::Quil, n);
+        const double obj = f.Gflops("Product", "SMtrxNN a * b", Who::Quil, n);
+        const bool measured = ceiling > 0 && mul > 0 && obj > 0;
         targets.push_back({"The product at n = " + std::to_string(n) +
-                               " at least 90 % of OpenBLAS dgemm's speed",
-                           "0.90×", "`MulMtrxNN` " + Ratio(blas, mul) + ", `SMtrxNN` " + Ratio(blas, obj),
-                           blas > 0 && mul > 0 && obj > 0, blas / mul >= 0.9 && blas / obj >= 0.9});
+                               " at least 90 % of the bit-identical ceiling",
+                           "0.90×",
+                           measured ? "`MulMtrxNN` " + Number(mul / ceiling, 2) + "×, `SMtrxNN` " +
+                                          Number(obj / ceiling, 2) + "× (" + Gf(ceiling) + " GFLOP/s)"
+                                    : "—",
+                           measured, measured && mul >= 0.9 * ceiling && obj >= 0.9 * ceiling});
     }
     // LAPACK's routines are judged by their faster, column-major call; the row-major call that
     // a caller with row-major data would make through LAPACKE is shown beside it.
     const auto lapack = [&](const std::string& what, const std::string& table,
-                            const std::string& routine, unsigned n, double allowance) {
-        const double quil = f.Seconds(table, routine, Who::Quil, n);
-        const double col = f.Seconds(table, "", Who::OpenBLAS, n);
-        const double row = f.Seconds(table, "", Who::OpenBLASRowMajor, n);
-        targets.push_back({what, Number(1.0 / allowance, 2) + "×",
-                           Ratio(col, quil) + " (row-major: " + Ratio(row, quil) + ")",
-                           quil > 0 && col > 0, quil <= allowance * col});
+                            const std::string& routine, unsigned n, double allowance,
+                            unsigned t = 1) {
+        const double quil = f.Seconds(table, routine, Who::Quil, n, t);
+        const double col = f.Seconds(table, "", Who::OpenBLAS, n, t);
+        const double row = f.Seconds(table, "", Who::OpenBLASRowMajor, n, t);
+        std::string figure = Ratio(col, quil);
+        if (row > 0) figure += " (row-major: " + Ratio(row, quil) + ")";
+        targets.push_back({what, Number(1.0 / allowance, 2) + "×", figure, quil > 0 && col > 0,
+                           quil > 0 && col > 0 && quil <= allowance * col});
     };
-    lapack("`DetNN2` at n = 512 no slower than dgetrf", "Determinant", "DetNN2", 512, 1.0);
-    lapack("`InvMtrxNN` at n = 512 within 2× of dgetrf + dgetri", "Inverse", "InvMtrxNN", 512, 2.0);
+    const std::string onMany = threads > 1 ? ", " + many + " threads each" : "";
+    for (unsigned n : {512u, 1024u}) {
+        const std::string at = " at n = " + std::to_string(n);
+        lapack("`DetNN2`" + at + " no slower than dgetrf", "Determinant", "DetNN2", n, 1.0);
+        lapack("`DetLog10`" + at + " no slower than dgetrf", "Log-determinant", "DetLog10", n, 1.0);
+        lapack("`InvMtrxNN`" + at + " no slower than dgetrf + dgetri", "Inverse", "InvMtrxNN", n, 1.0);
+        if (threads > 1) {
+            lapack("`DetNN2`" + at + " no slower than dgetrf" + onMany, "Determinant", "DetNN2", n, 1.0,
+                   threads);
+            lapack("`DetLog10`" + at + " no slower than dgetrf" + onMany, "Log-determinant",
+                   "DetLog10", n, 1.0, threads);
+            lapack("`InvMtrxNN`" + at + " no slower than dgetrf + dgetri" + onMany, "Inverse",
+                   "InvMtrxNN", n, 1.0, threads);
+        }
+    }
+    for (unsigned n : {256u, 512u}) {
+        const double quil = f.Seconds("Full pivoting", "DetNN", Who::Quil, n);
+        const double eigen = f.Seconds("Full pivoting", "", Who::Eigen, n);
+        targets.push_back({"`DetNN` at n = " + std::to_string(n) + " at least 1.5× Eigen's FullPivLU",
+                           "1.50×", Ratio(eigen, quil), quil > 0 && eigen > 0,
+                           quil > 0 && eigen > 0 && eigen >= 1.5 * quil});
+    }
+    if (threads > 1) {
+        const double needed = 0.9 * threads;
+        for (const auto& [table, routine] : {std::pair<const char*, const char*>{"Product", "MulMtrxNN"},
+                                             {"Determinant", "DetNN2"},
+                                             {"Inverse", "InvMtrxNN"}}) {
+            const double one = f.Seconds(table, routine, Who::Quil, 1024);
+            const double all = f.Seconds(table, routine, Who::Quil, 1024, threads);
+            targets.push_back({"`" + std::string(routine) + "` at n = 1024 on " + many +
+                                   " threads at least " + Number(needed, 1) + "× its one-thread speed",
+                               Number(needed, 2) + "×", Ratio(one, all), one > 0 && all > 0,
+                               one > 0 && all > 0 && one >= needed * all});
+        }
+    }
+    // The small orders, where the kernels leave the work to the plain loops or barely begin: no
+    // slower than the plain loops, within the few per cent that separate two runs of the same
+    // code here.
+    for (unsigned n : {4u, 16u}) {
+        std::string figure;
+        bool measured = true, met = true;
+        for (const auto& [table, routine] : {std::pair<const char*, const char*>{"Product", "MulMtrxNN"},
+                                             {"Determinant", "DetNN2"},
+                                             {"Full pivoting", "DetNN"},
+                                             {"Inverse", "InvMtrxNN"}}) {
+            const double quil = f.Seconds(table, routine, Who::Quil, n);
+            const double plain = f.Seconds(table, routine, Who::Plain, n);
+            measured = measured && quil > 0 && plain > 0;
+            met = met && quil > 0 && plain > 0 && plain >= 0.95 * quil;
+            figure += std::string(figure.empty() ? "" : ", ") + "`" + routine + "` " + Ratio(plain, quil);
+        }
+        targets.push_back({"At n = " + std::to_string(n) + " no slower than the plain loops", "0.95×",
+                           figure, measured, measured && met});
+    }
     lapack("`DetNN2` at n = 4 no slower than LAPACKE's dgetrf", "Determinant", "DetNN2", 4, 1.0);
     lapack("`InvMtrxNN` at n = 4 no slower than LAPACKE's dgetrf + dgetri", "Inverse", "InvMtrxNN", 4,
            1.0);
-    out << "## Targets\n\nQUIL's speed as a multiple of the peer's, in this run. LAPACK's routines "
-           "are judged by their column-major call, which needs no transposition; the row-major "
-           "call through LAPACKE is shown in brackets.\n\n"
+    out << "## Targets\n\nQUIL's speed as a multiple of the peer's (or of the ceiling, or of itself), "
+           "in this run. LAPACK's routines are judged by their column-major call, which needs no "
+           "transposition; the row-major call through LAPACKE is shown in brackets.\n\n"
         << "| Target | Needed | QUIL's speed ÷ the peer's | Met |\n|---|--:|--:|---|\n";
     for (const Target& t : targets)
         out << "| " << t.what << " | " << t.needed << " | " << t.figure << " | "
@@ -218,25 +316,24 @@ std::string Document(const std::vector<Entry>& entries, const Collector& results
     out << "\n";
 
     // What separate multiplications and additions allow, against fused multiply-adds.
-    const double mulAdd = f.Gflops("Ceiling", "512-bit multiply, then add", Who::Ceiling, 0);
-    const double fma = f.Gflops("Ceiling", "512-bit fused multiply-add", Who::Ceiling, 0);
-    const double mulAdd256 = f.Gflops("Ceiling", "256-bit multiply, then add", Who::Ceiling, 0);
     const double dgemm = f.Gflops("Product", "", Who::OpenBLAS, 512);
     const double ours = f.Gflops("Product", "MulMtrxNN", Who::Quil, 512);
-    if (mulAdd > 0.0 && fma > 0.0 && dgemm > 0.0 && ours > 0.0) {
+    if (ceiling > 0.0 && dgemm > 0.0 && ours > 0.0) {
         out << "## What keeping the bits allows\n\n"
             << "A result that must equal the plain loop's bits cannot use fused multiply-adds: "
                "each product is rounded before it is added. Measured on this core, with "
                "independent chains held in registers:\n\n"
-            << "| Operations | GFLOP/s |\n|---|--:|\n"
-            << "| 512-bit multiply, then add (what QUIL may use) | " << Gf(mulAdd) << " |\n";
+            << "| Operations | GFLOP/s |\n|---|--:|\n";
+        if (mulAdd512 > 0.0) out << "| 512-bit multiply, then add | " << Gf(mulAdd512) << " |\n";
         if (mulAdd256 > 0.0) out << "| 256-bit multiply, then add | " << Gf(mulAdd256) << " |\n";
-        out << "| 512-bit fused multiply-add (what OpenBLAS uses) | " << Gf(fma) << " |\n\n"
-            << "OpenBLAS's dgemm reached " << Gf(dgemm) << " GFLOP/s at n = 512, "
-            << Number(100.0 * dgemm / fma, 0) << " % of the fused ceiling; a bit-identical product "
-            << "can reach at most " << Gf(mulAdd) << " GFLOP/s, that is " << Number(mulAdd / dgemm, 2)
-            << "× dgemm's speed on this processor. `MulMtrxNN` reached " << Gf(ours) << " GFLOP/s, "
-            << Number(100.0 * ours / mulAdd, 0) << " % of that ceiling.\n\n";
+        if (fma > 0.0) out << "| 512-bit fused multiply-add (what OpenBLAS uses) | " << Gf(fma) << " |\n";
+        out << "\nThe bit-identical ceiling is the faster of the separate ones, " << Gf(ceiling)
+            << " GFLOP/s";
+        if (fma > 0.0)
+            out << ", " << Number(ceiling / fma, 2) << "× the fused one on this processor";
+        out << ". OpenBLAS's dgemm reached " << Gf(dgemm) << " GFLOP/s at n = 512; `MulMtrxNN` "
+            << "reached " << Gf(ours) << " GFLOP/s, " << Number(100.0 * ours / ceiling, 0)
+            << " % of the bit-identical ceiling.\n\n";
     }
 
     out << "## Notes\n\n"
@@ -246,8 +343,19 @@ std::string Document(const std::vector<Entry>& entries, const Collector& results
            "row scales) and `InvMtrxNN` about forty (its result, the factors, the balanced copy, "
            "the four balancing records, the vectors of each solve), as the routines are "
            "specified; LAPACKE's `dgetrf` works in place.\n"
-        << "- `DetNN` (full pivoting) and `DetNNbyRef` (cofactors) have no fast path; their "
-           "figures are the plain loops'.\n"
+        << "- `InvMtrxNN` solves each column of the inverse on its own, each element in the order "
+           "of the plain back substitution: a row waits for the row below it, so the solved "
+           "columns stream from the second-level cache once per row, where `dgetri` inverts the "
+           "triangular factor in blocks.\n"
+        << "- The decomposition divides its products and its forward substitutions over the "
+           "threads; each leaf of a few columns (the pivot search, the row exchanges and the "
+           "scaling) runs on one thread, and so does the balancing of `InvMtrxNN`, which bounds "
+           "their speed-up.\n"
+        << "- The routines' work records are zero-filled heap blocks, as the routines are "
+           "specified (`MulMtrxNN` forms its product in one and copies it, `InvMtrxNN` makes seven "
+           "of order n); memory fresh from the system costs a page fault per 4 KiB at first touch, "
+           "part of every figure here.\n"
+        << "- `DetNNbyRef` (cofactors) has no fast path; its figures are the plain loops'.\n"
         << "- Each time is the fastest of three repetitions; the ratios move by a few per cent "
            "from run to run on this machine.\n\n";
 
@@ -255,10 +363,13 @@ std::string Document(const std::vector<Entry>& entries, const Collector& results
           "`MulMtrxNN` (into its work record, then copied) and the `SMtrxNN` product (a new "
           "object) beside Eigen's `c.noalias() = a * b` and `cblas_dgemm`. 2n³ operations.");
     Table(out, f, "Determinant",
-          "`DetNNbyRef` (cofactors, n ≤ 8), `DetNN` (full pivoting, plain loops) and `DetNN2` "
-          "(LU of a copy) beside Eigen's `partialPivLu().determinant()` (`determinant()` for "
-          "the fixed 4×4) and LAPACKE's `dgetrf` on a copy with the product of the diagonal. "
-          "2n³/3 operations.");
+          "`DetNNbyRef` (cofactors, n ≤ 8) and `DetNN2` (LU of a copy) beside Eigen's "
+          "`partialPivLu().determinant()` (`determinant()` for the fixed 4×4) and LAPACKE's "
+          "`dgetrf` on a copy with the product of the diagonal. 2n³/3 operations.");
+    Table(out, f, "Full pivoting",
+          "`DetNN` (column scaling, then elimination with full pivoting, each step's update and "
+          "next pivot search in one pass) beside Eigen's `fullPivLu().determinant()` (the Eigen "
+          "column). 2n³/3 operations.");
     Table(out, f, "Log-determinant",
           "`DetLog10` beside the sum of log10 |u(i,i)| after Eigen's `partialPivLu()` and after "
           "`dgetrf`. 2n³/3 operations.");
@@ -269,6 +380,7 @@ std::string Document(const std::vector<Entry>& entries, const Collector& results
           "The object layer's `c = a + b - a` into an existing `SMtrxNN` (each operator makes "
           "its result, which is moved out) beside Eigen's `c = a + b - a`, which forms no "
           "temporary. 2n² operations.");
+    if (threads > 1) ThreadsTable(out, f, threads);
     return out.str();
 }
 

@@ -12,7 +12,8 @@ namespace bench {
 
 // Who computed a figure: the library (fast or plain path) or one of its peers.
 // OpenBLAS is called column-major on the row-major data (no transposition); OpenBLASRowMajor
-// is LAPACKE's row-major call, which transposes into a buffer of its own and back.
+// is LAPACKE's row-major call, which transposes into a buffer of its own and back. Beside DetNN
+// (the "Full pivoting" table) Eigen is its FullPivLU.
 enum class Who { Quil, Plain, Eigen, EigenFixed, OpenBLAS, OpenBLASRowMajor, Ceiling };
 
 // One timed thing: a routine of the library or a peer's counterpart, at one order.
@@ -22,6 +23,7 @@ struct Entry {
     Who who;
     unsigned n;
     double flops;         // floating-point operations per call; 0 where a count means nothing
+    unsigned threads = 1; // threads the library and OpenBLAS may use
     std::string Name() const;
 };
 
@@ -40,6 +42,8 @@ private:
 struct Setting {
     std::string processor;
     std::string path;       // the vector path the library chose
+    std::string tile;       // and its product's tile
+    unsigned threads = 1;   // the threads of the every-core runs (1: none were made)
     std::string compiler;
     std::string blas;       // OpenBLAS's build and kernels
     std::string started;    // UTC time

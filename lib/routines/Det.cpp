@@ -133,6 +133,12 @@ struct LUWork {
     LUWork& operator=(const LUWork&) = delete;
 };
 
+// The factors of DetNN's product, as the elimination kernel reports them.
+void TimesFactor(void* product, double x) {
+    *static_cast<Scaled*>(product) = Times(*static_cast<Scaled*>(product), x);
+}
+void FlipSign(void* product) { *static_cast<Scaled*>(product) = Negated(*static_cast<Scaled*>(product)); }
+
 }  // namespace
 
 double DetNNbyRef(const MtrxNN* a) {
@@ -142,8 +148,9 @@ double DetNNbyRef(const MtrxNN* a) {
 
 // Scales every column by its largest magnitude into a base-1 work record W, then eliminates with
 // full pivoting; the determinant is the product of the scales, the pivots and the sign changes
-// of the exchanges.
-double DetNN(const MtrxNN* a) {
+// of the exchanges. Off the plain path a kernel does the scaling and the steps, each step's
+// update and the next pivot search in one pass, with the plain loop's operations.
+double quil::detail::DetNN(Path path, const MtrxNN* a) {
     const std::uint32_t n = a->Size;
     const std::uint32_t lo = LowSub(a->Base1);
     if (n == 1) return a->Elem[lo][lo];
@@ -152,6 +159,24 @@ double DetNN(const MtrxNN* a) {
     MtrxNN* wm = GetMatrixNN(nullptr, n, true);
     if (wm == nullptr) return DBL_MAX;
     const Array2D<double> w = wm->Elem;
+
+    std::uint32_t step = 0;
+    switch (FullPivotRuns(path, n, &a->Elem[lo][lo], &w[1][1],
+                          ProductSink{&product, TimesFactor, FlipSign}, &step)) {
+    case FullPivotEnd::ZeroColumn: FreeMatrixNN(wm); return ZeroUnlessNaN(a->Elem, lo, lo + n - 1u);
+    case FullPivotEnd::NoPivot: {
+        const double det = ZeroUnlessNaN(w, step + 1u, n);
+        FreeMatrixNN(wm);
+        return det;
+    }
+    case FullPivotEnd::Done: {
+        const double last = w[n][n];
+        FreeMatrixNN(wm);
+        if (last == 0.0) return 0.0;
+        return Value(Times(product, last));
+    }
+    case FullPivotEnd::NotRun: break;
+    }
 
     for (std::uint32_t j = 1; j <= n; ++j) {
         double scale = 0.0;
@@ -227,6 +252,8 @@ double quil::detail::DetNN2(Path path, const MtrxNN* a) {
     for (std::uint32_t i = work.lo; i <= work.hi; ++i) det = Times(det, work.w->Elem[i][i]);
     return Value(det);
 }
+
+double DetNN(const MtrxNN* a) { return quil::detail::DetNN(quil::detail::FastestPath(), a); }
 
 double DetNN2(const MtrxNN* a) { return quil::detail::DetNN2(quil::detail::FastestPath(), a); }
 

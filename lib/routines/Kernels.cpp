@@ -9,29 +9,140 @@
 #include <new>
 #include <utility>
 
+#include "routines/detail/Threads.h"
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#include <cpuid.h>
+#endif
+
 namespace quil::detail {
 namespace {
 
-// An uninitialised, cache-line aligned array that the kernels own for one call; empty when the
-// memory cannot be had, which the kernels answer by leaving the work to the plain loops (so no
-// report is made for it).
+// The kernels' scratch memory, kept by each thread from one call to the next. A large product
+// packs megabytes, and memory fresh from the system costs a page fault on the first touch of
+// every 4 KiB, which at these orders takes as long as a good part of the arithmetic. Blocks are
+// lent whole; a block asked for while all are lent, or one beyond kKeep bytes in all, is had
+// from the heap for the one call.
+class Scratch {
+public:
+    Scratch() = default;
+    Scratch(const Scratch&) = delete;
+    Scratch& operator=(const Scratch&) = delete;
+    ~Scratch() {
+        for (Block& b : blocks_) ::operator delete(b.p, kAlign);
+    }
+
+    // bytes of cache-line aligned memory, or null when they cannot be had.
+    void* Lend(std::size_t bytes) {
+        Block* spare = nullptr;
+        for (Block& b : blocks_) {
+            if (b.lent) continue;
+            if (b.p != nullptr && b.bytes >= bytes) {
+                b.lent = true;
+                return b.p;
+            }
+            if (spare == nullptr || b.p == nullptr) spare = &b;
+        }
+        if (spare != nullptr && kept_ - spare->bytes + bytes <= kKeep) {
+            ::operator delete(spare->p, kAlign);
+            kept_ -= spare->bytes;
+            spare->bytes = 0;
+            spare->p = ::operator new(bytes, kAlign, std::nothrow);
+            if (spare->p == nullptr) return nullptr;
+            spare->bytes = bytes;
+            kept_ += bytes;
+            spare->lent = true;
+            return spare->p;
+        }
+        return ::operator new(bytes, kAlign, std::nothrow);
+    }
+    void Return(void* p) {
+        if (p == nullptr) return;
+        for (Block& b : blocks_) {
+            if (b.p == p) {
+                b.lent = false;
+                return;
+            }
+        }
+        ::operator delete(p, kAlign);
+    }
+
+    static Scratch& Mine() {
+        thread_local Scratch scratch;
+        return scratch;
+    }
+
+private:
+    static constexpr std::align_val_t kAlign{64};
+    static constexpr std::size_t kKeep = std::size_t{32} << 20;
+    struct Block {
+        void* p = nullptr;
+        std::size_t bytes = 0;
+        bool lent = false;
+    };
+    Block blocks_[16];
+    std::size_t kept_ = 0;
+};
+
+// An uninitialised, cache-line aligned array that the kernels use for one call, lent by the
+// calling thread's Scratch; empty when the memory cannot be had, which the kernels answer by
+// leaving the work to the plain loops (so no report is made for it).
 template <class T>
 class Buffer {
 public:
-    explicit Buffer(std::size_t count)
-        : p_(static_cast<T*>(::operator new(count * sizeof(T), kAlign, std::nothrow))) {}
-    ~Buffer() { ::operator delete(p_, kAlign); }
+    Buffer() = default;
+    explicit Buffer(std::size_t count) { Allocate(count); }
+    ~Buffer() {
+        if (p_ != nullptr) Scratch::Mine().Return(p_);
+    }
     Buffer(const Buffer&) = delete;
     Buffer& operator=(const Buffer&) = delete;
 
+    // Takes count elements in place of what it held; false when they cannot be had.
+    bool Allocate(std::size_t count) {
+        if (p_ != nullptr) Scratch::Mine().Return(p_);
+        p_ = static_cast<T*>(Scratch::Mine().Lend(count * sizeof(T)));
+        return p_ != nullptr;
+    }
     T* get() const { return p_; }
     T& operator[](std::size_t i) const { return p_[i]; }
     explicit operator bool() const { return p_ != nullptr; }
 
 private:
-    static constexpr std::align_val_t kAlign{64};
-    T* p_;
+    T* p_ = nullptr;
 };
+
+// Up to kMaxThreads arrays of the same length, one for each part of a call: as many as can be had.
+template <class T>
+class Buffers {
+public:
+    Buffers(std::size_t count, unsigned wanted) {
+        while (got_ < wanted && got_ < kMaxThreads &&
+               (p_[got_] = static_cast<T*>(Scratch::Mine().Lend(count * sizeof(T)))) != nullptr)
+            ++got_;
+    }
+    ~Buffers() {
+        for (unsigned k = 0; k < got_; ++k) Scratch::Mine().Return(p_[k]);
+    }
+    Buffers(const Buffers&) = delete;
+    Buffers& operator=(const Buffers&) = delete;
+
+    unsigned Count() const { return got_; }
+    T* operator[](unsigned k) const { return p_[k]; }
+
+private:
+    T* p_[kMaxThreads];
+    unsigned got_ = 0;
+};
+
+// Multiply-adds that make a part worth a thread: fewer cost more to hand over than they save.
+constexpr std::size_t kWorkPerPart = std::size_t{1} << 20;
+
+// How many parts work multiply-adds are worth, at most most.
+unsigned PartsFor(std::size_t work, unsigned most) {
+    const std::size_t worth = work / kWorkPerPart;
+    return worth < 1 ? 1u : worth < most ? static_cast<unsigned>(worth) : most;
+}
 
 // Loops over the vectors of a tile are unrolled, so that its sums stay in registers; the steps
 // of a tile a few at a time, to spend less on the loop.
@@ -46,8 +157,9 @@ namespace portable {
 constexpr int kWidth = 2;
 constexpr std::size_t kTileRows = 4;
 constexpr std::size_t kTileVectors = 2;
+constexpr std::size_t kPanelDepth = 256;
+constexpr std::size_t kBlockRows = 64;
 constexpr std::size_t kSolveVectors = 4;
-constexpr std::size_t kSolveRows = 2;
 #include "routines/detail/KernelBody.inc"
 }  // namespace portable
 
@@ -65,14 +177,17 @@ constexpr std::size_t kSolveRows = 2;
 #define QUIL_TARGET_END QUIL_PRAGMA(GCC pop_options)
 #endif
 
-// Sixteen 256-bit registers: a 6 x 8 tile keeps twelve sums, two rows of b and a multiplier.
+// Sixteen 256-bit registers: a 6 x 8 tile keeps twelve sums, two rows of b and a multiplier. The
+// packed panels are deep, 512 steps, and a block of a is 72 rows, so that the slivers of a tile
+// stream from the second-level cache while the tile's sums pause in memory only once per panel.
 QUIL_TARGET_BEGIN("avx2")
 namespace avx2 {
 constexpr int kWidth = 4;
 constexpr std::size_t kTileRows = 6;
 constexpr std::size_t kTileVectors = 2;
+constexpr std::size_t kPanelDepth = 512;
+constexpr std::size_t kBlockRows = 72;
 constexpr std::size_t kSolveVectors = 4;
-constexpr std::size_t kSolveRows = 2;
 #include "routines/detail/KernelBody.inc"
 }  // namespace avx2
 QUIL_TARGET_END
@@ -83,8 +198,9 @@ namespace avx512 {
 constexpr int kWidth = 8;
 constexpr std::size_t kTileRows = 12;
 constexpr std::size_t kTileVectors = 2;
+constexpr std::size_t kPanelDepth = 256;
+constexpr std::size_t kBlockRows = 192;
 constexpr std::size_t kSolveVectors = 4;
-constexpr std::size_t kSolveRows = 4;
 #include "routines/detail/KernelBody.inc"
 }  // namespace avx512
 QUIL_TARGET_END
@@ -95,6 +211,7 @@ QUIL_TARGET_END
 constexpr std::uint32_t kProductFrom = 12;
 constexpr std::uint32_t kFactorFrom = 16;
 constexpr std::uint32_t kSolveFrom = 8;
+constexpr std::uint32_t kFullPivotFrom = 8;
 
 // The plain product, as the method reads: the reference for every other path.
 void PlainProduct(std::size_t n, const double* a, const double* b, double* c) {
@@ -105,6 +222,21 @@ void PlainProduct(std::size_t n, const double* a, const double* b, double* c) {
             c[i * n + j] = sum;
         }
 }
+
+#ifdef QUIL_X86_PATHS
+// True on processors that carry out a 512-bit operation as two 256-bit halves (AMD's before
+// family 1Ah): there a 512-bit instruction does no more work than a 256-bit one, and the
+// 256-bit tile keeps its operands closer.
+bool SplitsWideVectors() {
+    unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
+    if (!__get_cpuid(0, &eax, &ebx, &ecx, &edx)) return false;
+    const bool amd = ebx == 0x68747541u && edx == 0x69746e65u && ecx == 0x444d4163u;  // AuthenticAMD
+    if (!amd || !__get_cpuid(1, &eax, &ebx, &ecx, &edx)) return false;
+    unsigned family = (eax >> 8) & 0xfu;
+    if (family == 0xfu) family += (eax >> 20) & 0xffu;
+    return family < 0x1au;
+}
+#endif
 
 }  // namespace
 
@@ -125,9 +257,13 @@ bool PathRuns(Path path) {
 }
 
 Path FastestPath() {
-    static const Path fastest = PathRuns(Path::Avx512) ? Path::Avx512
-                                : PathRuns(Path::Avx2) ? Path::Avx2
-                                                       : Path::Portable;
+#ifdef QUIL_X86_PATHS
+    static const Path fastest = PathRuns(Path::Avx512) && !SplitsWideVectors() ? Path::Avx512
+                                : PathRuns(Path::Avx2)                        ? Path::Avx2
+                                                                              : Path::Portable;
+#else
+    static const Path fastest = Path::Portable;
+#endif
     return fastest;
 }
 
@@ -141,15 +277,31 @@ const char* PathName(Path path) {
     return "?";
 }
 
+TileShape ShapeOf(Path path) {
+    switch (path) {
+    case Path::Plain: return TileShape{1, 1, 64, 0};
+    case Path::Portable: return portable::Shape();
+#ifdef QUIL_X86_PATHS
+    case Path::Avx2: return avx2::Shape();
+    case Path::Avx512: return avx512::Shape();
+#else
+    case Path::Avx2:
+    case Path::Avx512: break;
+#endif
+    }
+    return TileShape{1, 1, 64, 0};
+}
+
 void ProductRuns(Path path, std::uint32_t n, const double* a, const double* b, double* c) {
     bool done = false;
     if (!PathRuns(path) || n < kProductFrom) path = Path::Plain;
+    const unsigned parts = PartsFor(std::size_t{n} * n * n, ThreadCount());
     switch (path) {
     case Path::Plain: break;
-    case Path::Portable: done = portable::Product(n, a, b, c); break;
+    case Path::Portable: done = portable::Product(n, a, b, c, parts); break;
 #ifdef QUIL_X86_PATHS
-    case Path::Avx2: done = avx2::Product(n, a, b, c); break;
-    case Path::Avx512: done = avx512::Product(n, a, b, c); break;
+    case Path::Avx2: done = avx2::Product(n, a, b, c, parts); break;
+    case Path::Avx512: done = avx512::Product(n, a, b, c, parts); break;
 #else
     case Path::Avx2:
     case Path::Avx512: break;
@@ -161,12 +313,14 @@ void ProductRuns(Path path, std::uint32_t n, const double* a, const double* b, d
 bool FactorRuns(Path path, std::uint32_t n, std::int32_t lo, double* f, double* vv,
                 std::int32_t* piv, int* parity) {
     if (!PathRuns(path) || n < kFactorFrom) return false;
+    // The largest product of the decomposition is the first, of order about n / 2.
+    const unsigned parts = PartsFor(std::size_t{n / 2} * (n / 2) * (n / 2), ThreadCount());
     switch (path) {
     case Path::Plain: return false;
-    case Path::Portable: return portable::Factor(n, lo, f, vv, piv, parity);
+    case Path::Portable: return portable::Factor(n, lo, f, vv, piv, parity, parts);
 #ifdef QUIL_X86_PATHS
-    case Path::Avx2: return avx2::Factor(n, lo, f, vv, piv, parity);
-    case Path::Avx512: return avx512::Factor(n, lo, f, vv, piv, parity);
+    case Path::Avx2: return avx2::Factor(n, lo, f, vv, piv, parity, parts);
+    case Path::Avx512: return avx512::Factor(n, lo, f, vv, piv, parity, parts);
 #else
     case Path::Avx2:
     case Path::Avx512: return false;
@@ -195,18 +349,38 @@ bool SolveUnitColumnsRuns(Path path, std::uint32_t n, std::int32_t lo, const dou
                           const std::int32_t* piv, const double* dr, const double* dc,
                           std::uint32_t first, double* out) {
     if (!PathRuns(path) || n < kSolveFrom) return false;
+    const unsigned parts = PartsFor(std::size_t{n} * n * (n - first), ThreadCount());
     switch (path) {
     case Path::Plain: return false;
-    case Path::Portable: return portable::SolveUnitColumns(n, lo, f, piv, dr, dc, first, out);
+    case Path::Portable: return portable::SolveUnitColumns(n, lo, f, piv, dr, dc, first, out, parts);
 #ifdef QUIL_X86_PATHS
-    case Path::Avx2: return avx2::SolveUnitColumns(n, lo, f, piv, dr, dc, first, out);
-    case Path::Avx512: return avx512::SolveUnitColumns(n, lo, f, piv, dr, dc, first, out);
+    case Path::Avx2: return avx2::SolveUnitColumns(n, lo, f, piv, dr, dc, first, out, parts);
+    case Path::Avx512: return avx512::SolveUnitColumns(n, lo, f, piv, dr, dc, first, out, parts);
 #else
     case Path::Avx2:
     case Path::Avx512: return false;
 #endif
     }
     return false;
+}
+
+FullPivotEnd FullPivotRuns(Path path, std::uint32_t n, const double* a, double* w,
+                           const ProductSink& sink, std::uint32_t* step) {
+    if (!PathRuns(path) || n < kFullPivotFrom) return FullPivotEnd::NotRun;
+    FullPivotEnd end = FullPivotEnd::NotRun;
+    bool ran = false;
+    switch (path) {
+    case Path::Plain: break;
+    case Path::Portable: ran = portable::FullPivot(n, a, w, sink, &end, step); break;
+#ifdef QUIL_X86_PATHS
+    case Path::Avx2: ran = avx2::FullPivot(n, a, w, sink, &end, step); break;
+    case Path::Avx512: ran = avx512::FullPivot(n, a, w, sink, &end, step); break;
+#else
+    case Path::Avx2:
+    case Path::Avx512: break;
+#endif
+    }
+    return ran ? end : FullPivotEnd::NotRun;
 }
 
 }  // namespace quil::detail

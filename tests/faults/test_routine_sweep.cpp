@@ -12,11 +12,14 @@
 #include <vector>
 
 #include "../routines/RoutineTestUtil.h"
+#include "FailingNew.h"
 #include "Sweep.h"
 #include "routines/Arrays.h"
 #include "routines/DetNN.h"
 #include "routines/Heap.h"
 #include "routines/detail/DetNNKernels.h"
+#include "routines/detail/Paths.h"
+#include "routines/detail/Threads.h"
 
 namespace {
 
@@ -512,6 +515,34 @@ void SweepInverse(sweep::Tally& tally) {
     }
 }
 
+// A matrix whose decomposition, solves and product are divided over threads.
+NN Divided(bool base1, std::uint32_t n = 150) {
+    NN m(GetMatrixNN(nullptr, n, base1));
+    for (std::uint32_t i = 0; i < n; ++i)
+        for (std::uint32_t j = 0; j < n; ++j)
+            m->Elem[Lo(base1) + i][Lo(base1) + j] = std::sin(1.0 + i * 0.37 + j * j * 0.011) + (i == j ? 4.0 : 0.0);
+    return m;
+}
+
+// The threads neither ask the heap for anything nor change what a failure does.
+void SweepDividedWork(sweep::Tally& tally) {
+    NN a = Divided(true);
+    MtrxNN* plain = nullptr;
+    ASSERT_TRUE(quil::detail::InvMtrxNN(quil::detail::Path::Plain, &plain, a.get()));
+    NN plainInverse(plain);
+    sweep::Sweep(tally, "InvMtrxNN with its work divided", [&](sweep::Run& r) {
+        MtrxNN* ai = nullptr;
+        r.Arm();
+        const bool ok = InvMtrxNN(&ai, a.get());
+        r.Disarm();
+        NN inverse(ai);
+        EXPECT_EQ(ok, !r.Failed()) << r;
+        if (ok) {
+            EXPECT_TRUE(SameBits(Elems(ai), Elems(plainInverse.get()))) << r;
+        }
+    });
+}
+
 TEST(AllocationSweep, EveryRequestOfEveryRoutine) {
     sweep::Tally tally;
     SweepAllocators(tally);
@@ -519,10 +550,31 @@ TEST(AllocationSweep, EveryRequestOfEveryRoutine) {
     SweepProducts(tally);
     SweepDeterminants(tally);
     SweepInverse(tally);
+    SweepDividedWork(tally);
     sweep::Print("routine layer", tally);
     // Every place the layer asks the heap has been made to fail: GetHeap, the row table of
     // GetArray2D, and the records of GetVector, GetMatrix and GetMatrixNN.
     EXPECT_GE(tally.sites.size(), 5u);
+}
+
+// The threads start with the first call that divides its work. When one cannot be had, the call
+// does the work with the threads there are, its own at least, and gives the same bits. The
+// product of order 300 asks for more threads than any call before it has started.
+TEST(Threads, ACallWhoseThreadsCannotStartDoesItsWorkWithoutThem) {
+    quil::detail::SetThreadCount(quil::detail::kMaxThreads);
+    NN a = Divided(false, 300);
+    NN plain(GetMatrixNN(nullptr, a->Size, false));
+    ASSERT_TRUE(quil::detail::MulMtrxNN(quil::detail::Path::Plain, plain.get(), a.get(), a.get()));
+    for (long failing : {1, 2, 1}) {
+        NN c(GetMatrixNN(nullptr, a->Size, false));
+        failnew::FailAt(failing);
+        const bool ok = MulMtrxNN(c.get(), a.get(), a.get());
+        failnew::Disarm();
+        EXPECT_TRUE(failnew::Failed()) << "a thread should have been started, request " << failing;
+        EXPECT_TRUE(ok);
+        EXPECT_TRUE(SameBits(Elems(c.get()), Elems(plain.get()))) << "request " << failing;
+    }
+    quil::detail::SetThreadCount(0);
 }
 
 }  // namespace

@@ -1,24 +1,32 @@
 // The fast paths against the plain loops, bit for bit: the matrix product (routine and object),
 // the LU decomposition and what is built on it (determinants, balancing, the inverse), on every
 // path this processor runs, for every order from 1 to 300 and some larger ones, both suffix
-// bases, wide exponents, signed zeros, ties between pivot candidates, singular matrices and
-// aliased operands.
+// bases, wide exponents, signed zeros, ties between pivot candidates, singular matrices, aliased
+// operands, every thread count and several callers at once.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
+
+#if defined(__linux__)
+#include <sched.h>
+#endif
 
 #include "RoutineTestUtil.h"
 #include "objects/SMtrxNN.h"
 #include "routines/DetNN.h"
 #include "routines/detail/DetNNKernels.h"
 #include "routines/detail/Paths.h"
+#include "routines/detail/Threads.h"
 
 namespace {
 
@@ -385,6 +393,67 @@ TEST(DetNN2AndDetLog10, GiveThePlainBitsOnEveryPath) {
     }
 }
 
+// ---- Elimination with full pivoting ---------------------------------------------------------
+
+void ExpectSameDetNN(const MtrxNN* a, const std::string& where) {
+    const double plain = quil::detail::DetNN(Path::Plain, a);
+    for (Path path : FastPaths()) {
+        const double fast = quil::detail::DetNN(path, a);
+        EXPECT_EQ(std::memcmp(&plain, &fast, sizeof plain), 0)
+            << where << " " << quil::detail::PathName(path) << ": " << plain << " against " << fast;
+    }
+}
+
+TEST(DetNNKernel, EveryOrderOnEveryPathGivesThePlainBits) {
+    for (std::uint32_t n : Orders(true)) {
+        const Fill fill = kFills[n % std::size(kFills)];
+        NN a = Matrix(Values(n, fill, 22), n, n % 2 == 0);
+        ExpectSameDetNN(a.get(), "n=" + std::to_string(n) + " " + FillName(fill));
+    }
+}
+
+// A NaN anywhere, zero columns, blocks that run out of pivots (repeated rows of small integers
+// cancel exactly), infinities, and ties between candidates all over the block.
+TEST(DetNNKernel, SingularNaNAndTiedMatricesGiveThePlainResults) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    for (std::uint32_t n : {9u, 33u, 64u}) {
+        for (bool base1 : {false, true}) {
+            const std::string where = "n=" + std::to_string(n) + (base1 ? " base 1" : " base 0");
+            const std::vector<double> uniform = Values(n, Fill::Uniform, 23);
+            for (std::size_t at : {std::size_t{0}, std::size_t{n} * n / 2 + 3, std::size_t{n} * n - 1}) {
+                std::vector<double> v = uniform;
+                v[at] = nan;
+                ExpectSameDetNN(Matrix(v, n, base1).get(), where + " NaN at " + std::to_string(at));
+                v[at] = inf;
+                ExpectSameDetNN(Matrix(v, n, base1).get(), where + " infinity at " + std::to_string(at));
+            }
+            std::vector<double> zeroColumn = uniform;
+            for (std::uint32_t i = 0; i < n; ++i) zeroColumn[std::size_t{i} * n + n / 3] = i % 2 ? 0.0 : -0.0;
+            ExpectSameDetNN(Matrix(zeroColumn, n, base1).get(), where + " zero column");
+            zeroColumn[n / 3] = nan;
+            ExpectSameDetNN(Matrix(zeroColumn, n, base1).get(), where + " zero column with a NaN");
+
+            // Rank n / 2: the second half of the rows repeats the first.
+            std::vector<double> repeated = Values(n, Fill::Integers, 24);
+            for (std::uint32_t i = n / 2; i < n; ++i)
+                for (std::uint32_t j = 0; j < n; ++j)
+                    repeated[std::size_t{i} * n + j] = repeated[std::size_t{i - n / 2} * n + j];
+            ExpectSameDetNN(Matrix(repeated, n, base1).get(), where + " repeated rows");
+            repeated[std::size_t{n - 1} * n + n - 1] = nan;
+            ExpectSameDetNN(Matrix(repeated, n, base1).get(), where + " repeated rows and a NaN");
+
+            std::vector<double> ties(std::size_t{n} * n);
+            for (std::uint32_t i = 0; i < n; ++i)
+                for (std::uint32_t j = 0; j < n; ++j)
+                    ties[std::size_t{i} * n + j] = std::popcount(i & j) % 2 == 0 ? 1.0 : -1.0;
+            ExpectSameDetNN(Matrix(ties, n, base1).get(), where + " entries of +1 and -1");
+            ExpectSameDetNN(Matrix(std::vector<double>(std::size_t{n} * n, 0.0), n, base1).get(),
+                            where + " all zeros");
+        }
+    }
+}
+
 // ---- Balancing and the inverse --------------------------------------------------------------
 
 TEST(BalanceMtrxNN, DiagonalProductsGiveThePlainScalesAndMatrix) {
@@ -499,6 +568,154 @@ TEST(PublicRoutines, AgreeWithThePlainPathAroundTheSwitchOvers) {
             }(), "public n=" + std::to_string(n));
         }
     }
+}
+
+// ---- Threads --------------------------------------------------------------------------------
+
+// The work of one call divided over count threads while it lives.
+class Threads {
+public:
+    explicit Threads(unsigned count) { quil::detail::SetThreadCount(count); }
+    ~Threads() { quil::detail::SetThreadCount(0); }
+    Threads(const Threads&) = delete;
+    Threads& operator=(const Threads&) = delete;
+};
+
+// Every part runs exactly once, whatever the number of parts and threads, when a part divides
+// work of its own (that stays on its thread) and when several callers divide work at once.
+TEST(Threads, EveryPartRunsOnceFromNestedAndConcurrentCallers) {
+    const Threads threads(3);
+    constexpr unsigned kMost = 40;
+    const auto check = [](unsigned parts) {
+        std::atomic<unsigned> runs[kMost] = {};
+        quil::detail::ForParts(parts, [&](unsigned p) {
+            runs[p].fetch_add(1);
+            std::atomic<unsigned> inner{0};
+            quil::detail::ForParts(3, [&](unsigned) { inner.fetch_add(1); });
+            if (inner.load() != 3) runs[p].fetch_add(100);
+        });
+        int wrong = 0;
+        for (unsigned p = 0; p < kMost; ++p) wrong += runs[p].load() != (p < parts ? 1u : 0u);
+        return wrong;
+    };
+    for (unsigned parts = 0; parts <= kMost; ++parts) EXPECT_EQ(check(parts), 0) << parts << " parts";
+    std::vector<int> wrong(4, 0);
+    std::vector<std::thread> callers;
+    for (unsigned t = 0; t < wrong.size(); ++t)
+        callers.emplace_back([&, t] {
+            for (unsigned round = 0; round < 200; ++round) wrong[t] += check(1 + (round + t) % kMost);
+        });
+    for (std::thread& c : callers) c.join();
+    for (int w : wrong) EXPECT_EQ(w, 0);
+}
+
+// The parts of a division cover the items once, in whole steps, in order.
+TEST(Threads, PartsCoverTheItemsInWholeSteps) {
+    for (std::size_t count : {0u, 1u, 5u, 6u, 7u, 100u, 521u})
+        for (std::size_t step : {1u, 6u, 8u})
+            for (unsigned parts : {1u, 2u, 3u, 7u, 64u}) {
+                EXPECT_EQ(quil::detail::PartBegin(count, step, parts, 0), 0u);
+                EXPECT_EQ(quil::detail::PartBegin(count, step, parts, parts), count);
+                for (unsigned p = 0; p < parts; ++p) {
+                    const std::size_t b = quil::detail::PartBegin(count, step, parts, p);
+                    const std::size_t e = quil::detail::PartBegin(count, step, parts, p + 1);
+                    EXPECT_LE(b, e);
+                    EXPECT_TRUE(b % step == 0 || b == count) << count << " " << step << " " << parts;
+                }
+            }
+}
+
+#if defined(__linux__)
+// QUIL_NUM_THREADS, read once in a fresh process: a whole number from 1 up (at most 64) is the
+// count; anything else gives the cores the process may use.
+TEST(ThreadsDeathTest, TheCountComesFromQuilNumThreads) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const auto countWith = [](const char* value) {
+        setenv("QUIL_NUM_THREADS", value, 1);
+        std::exit(static_cast<int>(quil::detail::ThreadCount()));
+    };
+    EXPECT_EXIT(countWith("3"), testing::ExitedWithCode(3), "");
+    EXPECT_EXIT(countWith("1"), testing::ExitedWithCode(1), "");
+    EXPECT_EXIT(countWith("1000"), testing::ExitedWithCode(64), "");
+    cpu_set_t set;
+    ASSERT_EQ(sched_getaffinity(0, sizeof set, &set), 0);
+    const int cores = std::min(CPU_COUNT(&set), static_cast<int>(quil::detail::kMaxThreads));
+    for (const char* unusable : {"0", "-2", "+3", "two", "3x", ""})
+        EXPECT_EXIT(countWith(unusable), testing::ExitedWithCode(cores), "")
+            << "QUIL_NUM_THREADS=" << unusable;
+    unsetenv("QUIL_NUM_THREADS");
+}
+#endif
+
+// Odd orders whose work is divided: the product's and the solves' from 201, the decomposition's
+// first product from 385, its forward substitution and a second panel of the product from 521.
+std::vector<std::uint32_t> DividedOrders() {
+    if (kSanitized) return {201};
+    return {201, 385, 521};
+}
+
+TEST(Threads, EveryThreadCountGivesThePlainBitsOnEveryPath) {
+    for (std::uint32_t n : DividedOrders()) {
+        const Fill fill = n == 385 ? Fill::Integers : Fill::Uniform;
+        const bool base1 = n % 4 == 1;
+        const std::vector<double> av = Values(n, fill, 20), bv = Values(n, fill, 21);
+        std::vector<double> plainProduct(av.size()), product(av.size());
+        quil::detail::ProductRuns(Path::Plain, n, av.data(), bv.data(), plainProduct.data());
+        NN a = Matrix(av, n, base1);
+        const Decomposition plainLU = Decompose(Path::Plain, a.get());
+        const Inverse plainInverse = Invert(Path::Plain, a.get());
+        for (unsigned count : {1u, 2u, 3u, 7u}) {
+            const Threads threads(count);
+            for (Path path : FastPaths()) {
+                const std::string where = Where(path, n, fill, base1) + " threads " + std::to_string(count);
+                quil::detail::ProductRuns(path, n, av.data(), bv.data(), product.data());
+                EXPECT_EQ(FirstDifference(plainProduct.data(), product.data(), product.size()), -1) << where;
+                ExpectSameDecomposition(plainLU, Decompose(path, a.get()), where);
+                ExpectSameInverse(plainInverse, Invert(path, a.get()), where);
+            }
+        }
+    }
+}
+
+// Callers on several threads at once, each with its own matrices: a caller that finds the
+// threads busy does its work alone, and every result is still its own.
+TEST(Threads, SeveralCallersAtOnceEachGetTheirOwnBits) {
+    constexpr unsigned kCallers = 4;
+    const std::uint32_t n = kSanitized ? 130 : 260;
+    struct Work {
+        NN a;
+        std::vector<double> product, inverse;
+        double det;
+    };
+    std::vector<Work> work;
+    for (unsigned t = 0; t < kCallers; ++t) {
+        NN a = Matrix(Values(n, Fill::Uniform, 30 + t), n, t % 2 == 1);
+        NN p(GetMatrixNN(nullptr, n, a->Base1));
+        quil::detail::MulMtrxNN(Path::Plain, p.get(), a.get(), a.get());
+        Work w{std::move(a), Elems(p.get()), {}, 0.0};
+        w.inverse = Invert(Path::Plain, w.a.get()).elems;
+        w.det = quil::detail::DetNN2(Path::Plain, w.a.get());
+        work.push_back(std::move(w));
+    }
+    std::vector<int> wrong(kCallers, 0);
+    std::vector<std::thread> callers;
+    for (unsigned t = 0; t < kCallers; ++t)
+        callers.emplace_back([&, t] {
+            const Work& w = work[t];
+            for (int round = 0; round < 3; ++round) {
+                NN p(GetMatrixNN(nullptr, n, w.a->Base1));
+                MulMtrxNN(p.get(), w.a.get(), w.a.get());
+                wrong[t] += !SameBits(Elems(p.get()), w.product);
+                const double det = DetNN2(w.a.get());
+                wrong[t] += std::memcmp(&det, &w.det, sizeof det) != 0;
+                MtrxNN* ai = nullptr;
+                InvMtrxNN(&ai, w.a.get());
+                NN owner(ai);
+                wrong[t] += ai == nullptr || !SameBits(Elems(ai), w.inverse);
+            }
+        });
+    for (std::thread& c : callers) c.join();
+    for (unsigned t = 0; t < kCallers; ++t) EXPECT_EQ(wrong[t], 0) << "caller " << t;
 }
 
 }  // namespace

@@ -7,9 +7,14 @@
 // the plain loops, and no fused multiply-add is used (the library builds with
 // -ffp-contract=off and the kernels write every multiplication and addition out).
 //
-// The vector width is chosen at run time, so one binary runs on every x86-64 processor: AVX-512
-// or AVX2 where the processor has it, portable code (SSE2 on x86-64) otherwise. Other processors
-// take the portable code, whose two-double vectors are SSE2 on 32-bit x86 and NEON on 64-bit ARM.
+// The vector width and the tile shape are chosen at run time, so one binary runs on every x86-64
+// processor: AVX-512 where the processor has full 512-bit units, AVX2 where it has AVX2 (or
+// carries out 512-bit work in 256-bit halves), portable code (SSE2 on x86-64) otherwise. Other
+// processors take the portable code, whose two-double vectors are SSE2 on 32-bit x86 and NEON on
+// 64-bit ARM.
+//
+// The product, the decomposition's products and the inverse's solves divide their elements
+// over threads (routines/detail/Threads.h); a call's results do not depend on how many.
 //
 // The kernels know nothing of the records: matrices reach them as runs, n * n doubles row after
 // row from element (lo, lo), and vectors as plain arrays. Pivot subscripts are stored as the
@@ -31,6 +36,13 @@ bool PathRuns(Path path);
 // The widest path this processor can take: the one the routines take.
 Path FastestPath();
 const char* PathName(Path path);
+
+// The product's tile on a path: rows by columns of the result, the vector width in bits, and the
+// steps of a packed panel.
+struct TileShape {
+    unsigned rows, columns, vectorBits, panelDepth;
+};
+TileShape ShapeOf(Path path);
 
 // The kernels below leave small matrices to the plain loops, where blocking costs more than it
 // saves.
@@ -60,5 +72,29 @@ bool FactorRuns(Path path, std::uint32_t n, std::int32_t lo, double* f, double* 
 bool SolveUnitColumnsRuns(Path path, std::uint32_t n, std::int32_t lo, const double* f,
                           const std::int32_t* piv, const double* dr, const double* dc,
                           std::uint32_t first, double* out);
+
+// How DetNN's elimination ended (FullPivotRuns).
+enum class FullPivotEnd : std::uint8_t {
+    Done,        // every step taken
+    ZeroColumn,  // a column's largest magnitude is 0.0
+    NoPivot,     // the remaining block of a step holds nothing larger than 0.0
+    NotRun,      // the path is Plain, or the work buffer cannot be had
+};
+
+// What DetNN's elimination reports, in the order of the plain loop: factor(context, x) for every
+// factor of the determinant (each column's scale in column order, then each step's pivot) and
+// flip(context) for every exchange that moves something (the column exchange's first).
+struct ProductSink {
+    void* context;
+    void (*factor)(void* context, double x);
+    void (*flip)(void* context);
+};
+
+// DetNN's column scaling of a (an n x n run) into w (an n x n run), and its elimination with full
+// pivoting on w, each step in one pass over the remaining block that also finds the next pivot.
+// Done: the last element is w(n-1, n-1). NoPivot: *step receives the step (from 0) whose block
+// had no pivot, and w is as the plain loop leaves it there. ZeroColumn: w is undefined.
+FullPivotEnd FullPivotRuns(Path path, std::uint32_t n, const double* a, double* w,
+                           const ProductSink& sink, std::uint32_t* step);
 
 }  // namespace quil::detail

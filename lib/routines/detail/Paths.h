@@ -18,6 +18,7 @@ namespace quil::detail {
 
 bool MulMtrxNN(Path path, MtrxNN* c, const MtrxNN* a, const MtrxNN* b);
 LUDcmpOutcome LUDcmpMtrxNN(Path path, MtrxNN* f, Array1D<std::int32_t> p, int* parity);
+double DetNN(Path path, const MtrxNN* a);
 double DetNN2(Path path, const MtrxNN* a);
 double DetLog10(Path path, const MtrxNN* a, int* sign);
 bool LUSolveMtrxNN(Path path, const MtrxNN* a, const Vect* b, Vect** x, MtrxNN** f,

@@ -1,0 +1,45 @@
+// Internal to the library: the threads that the kernels divide their work over.
+//
+// A call's work is cut into parts that write disjoint elements, each element keeping its one
+// sequence of operations; so a result has the same bits whatever the number of threads and
+// whichever thread runs which part.
+//
+// The threads are started when a call first asks for more than one part and are kept for later
+// calls. One caller at a time has them: a caller that finds them busy with another caller's work,
+// or finds that they cannot be started, runs its parts on its own thread.
+#pragma once
+
+#include <cstddef>
+
+namespace quil::detail {
+
+// How many threads a call may use, its own included: QUIL_NUM_THREADS when it holds a number from
+// 1 up, else the cores this process may run on; never more than kMaxThreads.
+unsigned ThreadCount();
+inline constexpr unsigned kMaxThreads = 64;
+
+// For the tests and the bench: from now on calls use count threads (0: the default again).
+void SetThreadCount(unsigned count);
+
+// Runs run(context, part) once for every part from 0 to parts - 1 and returns when all have run.
+void RunParts(unsigned parts, void (*run)(const void* context, unsigned part), const void* context);
+
+// The same for a callable: part(p) for p from 0 to parts - 1.
+template <class Part>
+void ForParts(unsigned parts, const Part& part) {
+    if (parts <= 1) {
+        if (parts == 1) part(0u);
+        return;
+    }
+    RunParts(parts, [](const void* c, unsigned p) { (*static_cast<const Part*>(c))(p); }, &part);
+}
+
+// The first of count items, cut into parts nearly equal runs of whole steps of step items each:
+// part p runs from PartBegin(p) to PartBegin(p + 1).
+inline std::size_t PartBegin(std::size_t count, std::size_t step, unsigned parts, unsigned p) {
+    const std::size_t steps = (count + step - 1) / step;
+    const std::size_t begin = steps * p / parts * step;
+    return begin < count ? begin : count;
+}
+
+}  // namespace quil::detail
