@@ -29,23 +29,36 @@ double ZeroUnlessNaN(Array2D<double> m, std::uint32_t lo, std::uint32_t hi) {
     return HoldsNaN(m, lo, hi) ? kNaN : 0.0;
 }
 
-// A value carried as Mant x 2^Exp, with Mant in [0.5, 1) (or 0.0, infinite or NaN, with Exp
-// left as it was), so that a running product or sum never overflows or underflows on the way.
-// A product of two mantissas lies in [0.25, 1), a normal number: it rounds as the plain product
-// of the two values does wherever that stays in the normal range, since powers of 2 change no
-// significant bit there. So do the sums below. Each routine multiplies and adds in the order of
-// its plain loops, and keeps their bits wherever they never leave the normal range.
+// A value carried as Mant x 2^Exp, so that a running product or sum never overflows or
+// underflows on the way. Mant is kept well inside the normal range ([2^-968, 2^968]), or is 0.0,
+// infinite or NaN. A product or sum of mantissas that lands in that range rounds as the plain
+// product or sum of the values does wherever that stays in the normal range, since powers of 2
+// change no significant bit there; only one that leaves it is brought back, through frexp, to a
+// mantissa in [0.5, 1) and its power of 2. Each routine multiplies and adds in the order of its
+// plain loops, and keeps their bits wherever they never leave the normal range.
 struct Scaled {
     double Mant;
     std::int64_t Exp;
 };
 
-Scaled ToScaled(double x) {
-    if (x == 0.0 || !std::isfinite(x)) return {x, 0};
-    int e = 0;
-    const double m = std::frexp(x, &e);
-    return {m, e};
+constexpr double kSafeLow = 0x1p-968;
+constexpr double kSafeHigh = 0x1p+968;
+
+// False for 0.0, infinities and NaN too.
+bool Safe(double m) {
+    const double a = std::fabs(m);
+    return a >= kSafeLow && a <= kSafeHigh;
 }
+
+// The same value with its mantissa in [0.5, 1); 0.0, infinities and NaN as they are.
+Scaled Normalized(Scaled a) {
+    if (a.Mant == 0.0 || !std::isfinite(a.Mant)) return {a.Mant, 0};
+    int e = 0;
+    const double m = std::frexp(a.Mant, &e);
+    return {m, a.Exp + e};
+}
+
+Scaled ToScaled(double x) { return Safe(x) ? Scaled{x, 0} : Normalized({x, 0}); }
 
 // 2^e for the exponents of a Scaled, which may lie far outside an int: ldexp only needs to
 // know that they give 0.0 or infinity there.
@@ -55,23 +68,32 @@ double Ldexp(double m, std::int64_t e) {
 }
 
 // The value, rounded once more only when it lies below the normal range.
-double Value(Scaled a) { return Ldexp(a.Mant, a.Exp); }
+double Value(Scaled a) { return a.Exp == 0 ? a.Mant : Ldexp(a.Mant, a.Exp); }
 
 Scaled Times(Scaled a, double x) {
-    const Scaled b = ToScaled(x);
-    const Scaled p = ToScaled(a.Mant * b.Mant);
-    return {p.Mant, a.Exp + b.Exp + p.Exp};
+    const double p = a.Mant * x;
+    if (Safe(p)) return {p, a.Exp};
+    // Both factors in [0.5, 1): their product lies in [0.25, 1), a normal number.
+    const Scaled na = Normalized(a);
+    const Scaled nb = Normalized({x, 0});
+    return Normalized({na.Mant * nb.Mant, na.Exp + nb.Exp});
 }
 
-// a + b, both brought to the larger exponent first. An addend that falls below the normal range
-// there is smaller than half an ulp of the other, so the sum rounds as the plain one does.
+// a + b. Off the common case (equal exponents, a sum in range) both are brought to the larger
+// exponent first, with mantissas in [0.5, 1): an addend that falls below the normal range there
+// is smaller than half an ulp of the other, so the sum rounds as the plain one does.
 Scaled Plus(Scaled a, Scaled b) {
+    if (a.Exp == b.Exp) {
+        const double s = a.Mant + b.Mant;
+        if (Safe(s)) return {s, a.Exp};
+    }
+    a = Normalized(a);
+    b = Normalized(b);
     if (!std::isfinite(a.Mant) || !std::isfinite(b.Mant)) return {a.Mant + b.Mant, 0};
     if (a.Mant == 0.0) return {a.Mant + b.Mant, b.Exp};
     if (b.Mant == 0.0) return {a.Mant + b.Mant, a.Exp};
     const std::int64_t e = a.Exp > b.Exp ? a.Exp : b.Exp;
-    const Scaled s = ToScaled(Ldexp(a.Mant, a.Exp - e) + Ldexp(b.Mant, b.Exp - e));
-    return {s.Mant, s.Mant == 0.0 ? 0 : s.Exp + e};
+    return Normalized({Ldexp(a.Mant, a.Exp - e) + Ldexp(b.Mant, b.Exp - e), e});
 }
 
 Scaled Negated(Scaled a) { return {-a.Mant, a.Exp}; }
