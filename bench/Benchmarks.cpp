@@ -15,6 +15,7 @@
 
 #include <Eigen/Dense>
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <ctime>
@@ -26,6 +27,7 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "Report.h"
@@ -142,6 +144,9 @@ void Add(Entry e, std::function<void(benchmark::State&)> body) {
         UseThreads(threads);
         body(st);
         UseThreads(1);
+        // OpenBLAS's idle threads keep spinning for a while after a call, on the cores that the
+        // next benchmark's threads need: let them go to sleep first.
+        if (threads > 1) std::this_thread::sleep_for(std::chrono::milliseconds(500));
     })
         ->Unit(benchmark::kMicrosecond)
         ->MinTime(0.2)
