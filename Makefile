@@ -12,6 +12,8 @@ CROSS_TARGETS ?= i686-linux-gnu aarch64-linux-gnu
 WIN_BUILD ?= build-windows
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
+# A test that hangs fails after a quarter of an hour instead of holding up the run.
+CTEST = ctest --output-on-failure --timeout 900 -j $(JOBS)
 
 CONFIGURE = cmake -G Ninja -DQUIL_WERROR=ON $(CMAKE_FLAGS)
 SAN_ENV = ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:abort_on_error=0 \
@@ -49,19 +51,19 @@ test: deps test-plain test-asan test-tsan
 test-plain:
 	$(CONFIGURE) -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build $(BUILD) -j $(JOBS)
-	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+	cd $(BUILD) && $(CTEST)
 
 test-asan:
 	$(CONFIGURE) -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DQUIL_SANITIZE=ON
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
-	cd $(ASAN_BUILD) && $(SAN_ENV) ctest --output-on-failure -j $(JOBS)
+	cd $(ASAN_BUILD) && $(SAN_ENV) $(CTEST)
 
 # The library's threads under ThreadSanitizer: the library's own tests, without the programs.
 test-tsan:
 	$(CONFIGURE) -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUIL_SANITIZE_THREAD=ON \
 	    -DQUIL_BUILD_PROGRAMS=OFF
 	cmake --build $(TSAN_BUILD) -j $(JOBS)
-	cd $(TSAN_BUILD) && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j $(JOBS)
+	cd $(TSAN_BUILD) && TSAN_OPTIONS=halt_on_error=1 $(CTEST)
 
 # Fuzzes both layers and the printers for FUZZ_SECONDS (libFuzzer under clang, with the
 # sanitizers). fuzz/corpus holds the seeds; what the fuzzer finds gathers in $(FUZZ_BUILD)/corpus.
@@ -119,7 +121,7 @@ windows-check: deps
 	cmake --build $(BUILD) -j $(JOBS) --target quadrun linrun
 	$(WIN_CONFIGURE)
 	cmake --build $(WIN_BUILD) -j $(JOBS)
-	cd $(WIN_BUILD) && ctest --output-on-failure -j $(JOBS)
+	cd $(WIN_BUILD) && $(CTEST)
 	scripts/windows-reports.sh $(WIN_BUILD) $(BUILD)
 
 # The Debian packages of the build, libquil-dev and quil-programs, written into $(BUILD).

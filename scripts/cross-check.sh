@@ -44,7 +44,7 @@ for triple in "$@"; do
         -DQUIL_WERROR=ON >"$dir.configure.log" 2>&1 || { cat "$dir.configure.log"; exit 1; }
     cmake --build "$dir" -j "$jobs"
     echo "cross-check: $triple: testing"
-    (cd "$dir" && ctest --output-on-failure -j "$jobs") | tee "$dir.ctest.log"
+    (cd "$dir" && ctest --output-on-failure --timeout 900 -j "$jobs") | tee "$dir.ctest.log"
     passed=$(sed -n 's/^100% tests passed, 0 tests failed out of \([0-9]*\)$/\1/p' "$dir.ctest.log")
 
     # The emulator the toolchain file chose (a CMake list), or none where programs run natively.

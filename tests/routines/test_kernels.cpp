@@ -629,6 +629,9 @@ TEST(Threads, PartsCoverTheItemsInWholeSteps) {
 // QUIL_NUM_THREADS, read once in a fresh process: a whole number from 1 up (at most 64) is the
 // count; anything else gives the cores the process may use.
 TEST(ThreadsDeathTest, TheCountComesFromQuilNumThreads) {
+#ifdef QUIL_TESTS_EMULATED
+    GTEST_SKIP() << "a user-mode emulator cannot run the test program again in a fresh process";
+#endif
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     const auto countWith = [](const char* value) {
         setenv("QUIL_NUM_THREADS", value, 1);
