@@ -3,6 +3,7 @@
 #include "routines/detail/Threads.h"
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <cstdlib>
@@ -70,7 +71,13 @@ using PartFn = void (*)(const void*, unsigned);
 
 class Pool {
 public:
-    Pool() = default;
+    // MinGW's threads library makes a condition variable's state on its first wait, from the
+    // heap, and a call that waited first would ask the heap halfway through: wait once now.
+    Pool() {
+        std::unique_lock<std::mutex> lock(m_);
+        wake_.wait_for(lock, std::chrono::nanoseconds(1));
+        idle_.wait_for(lock, std::chrono::nanoseconds(1));
+    }
     Pool(const Pool&) = delete;
     Pool& operator=(const Pool&) = delete;
 

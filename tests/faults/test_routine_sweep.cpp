@@ -530,6 +530,12 @@ void SweepDividedWork(sweep::Tally& tally) {
     MtrxNN* plain = nullptr;
     ASSERT_TRUE(quil::detail::InvMtrxNN(quil::detail::Path::Plain, &plain, a.get()));
     NN plainInverse(plain);
+    // One unarmed call first: it starts the threads and makes each thread's scratch, and so
+    // the runtime's own thread-local storage. MinGW's runtime takes that storage from calloc
+    // and does not survive a failure there, which is not a request of the library's.
+    MtrxNN* warm = nullptr;
+    ASSERT_TRUE(InvMtrxNN(&warm, a.get()));
+    NN warmInverse(warm);
     sweep::Sweep(tally, "InvMtrxNN with its work divided", [&](sweep::Run& r) {
         MtrxNN* ai = nullptr;
         r.Arm();

@@ -2,6 +2,12 @@
 
 #include <cstdlib>
 
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <pthread.h>
+#endif
+
 namespace allocsweep {
 
 namespace {
@@ -16,6 +22,21 @@ Request failedRequest{};
 constexpr int TableSize = 4096;
 void* table[TableSize];
 int liveCount = 0;
+
+// The library asks the heap on the thread that calls it; its own threads only divide elements.
+// The runtime of the threads may ask on theirs at any moment (MinGW's does), so only the armed
+// thread's requests are counted and remembered.
+#ifdef _WIN32
+using ThreadId = DWORD;
+ThreadId Self() { return GetCurrentThreadId(); }
+bool Same(ThreadId a, ThreadId b) { return a == b; }
+#else
+using ThreadId = pthread_t;
+ThreadId Self() { return pthread_self(); }
+bool Same(ThreadId a, ThreadId b) { return pthread_equal(a, b) != 0; }
+#endif
+ThreadId armedThread{};
+bool OnArmedThread() { return Same(Self(), armedThread); }
 
 #ifdef _WIN32
 // MinGW keeps thread-local data, the C++ runtime's exception state among it, in blocks that
@@ -34,6 +55,7 @@ const bool threadStateMade = [] {
 }  // namespace
 
 void FailAt(long n) {
+    armedThread = Self();
     armed = true;
     failed = false;
     failAt = n;
@@ -51,7 +73,7 @@ long Requests() { return requests; }
 long Live() { return liveCount; }
 
 bool Take(Kind kind, std::size_t count, std::size_t size, const void* site) {
-    if (!armed) return false;
+    if (!armed || !OnArmedThread()) return false;
     if (++requests != failAt) return false;
     failed = true;
     failedRequest = {kind, count, size, site};
@@ -59,7 +81,7 @@ bool Take(Kind kind, std::size_t count, std::size_t size, const void* site) {
 }
 
 void Obtained(void* p) {
-    if (!armed || p == nullptr) return;
+    if (!armed || p == nullptr || !OnArmedThread()) return;
     for (void*& slot : table) {
         if (slot == nullptr) {
             slot = p;
@@ -71,7 +93,7 @@ void Obtained(void* p) {
 }
 
 void Released(void* p) {
-    if (liveCount == 0 || p == nullptr) return;
+    if (liveCount == 0 || p == nullptr || !OnArmedThread()) return;
     for (void*& slot : table) {
         if (slot == p) {
             slot = nullptr;
