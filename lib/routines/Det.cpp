@@ -58,7 +58,7 @@ Scaled Normalized(Scaled a) {
     return {m, a.Exp + e};
 }
 
-Scaled ToScaled(double x) { return Safe(x) ? Scaled{x, 0} : Normalized({x, 0}); }
+inline Scaled ToScaled(double x) { return Safe(x) ? Scaled{x, 0} : Normalized({x, 0}); }
 
 // 2^e for the exponents of a Scaled, which may lie far outside an int: ldexp only needs to
 // know that they give 0.0 or infinity there.
@@ -70,23 +70,35 @@ double Ldexp(double m, std::int64_t e) {
 // The value, rounded once more only when it lies below the normal range.
 double Value(Scaled a) { return a.Exp == 0 ? a.Mant : Ldexp(a.Mant, a.Exp); }
 
-Scaled Times(Scaled a, double x) {
-    const double p = a.Mant * x;
-    if (Safe(p)) return {p, a.Exp};
+// The common cases of Times and Plus are a multiplication or an addition and a test, made in
+// place; the rest is out of line, so that small orders cost what their plain loops do.
+[[gnu::noinline]] Scaled TimesRescaled(Scaled a, double x) {
     // Both factors in [0.5, 1): their product lies in [0.25, 1), a normal number.
     const Scaled na = Normalized(a);
     const Scaled nb = Normalized({x, 0});
     return Normalized({na.Mant * nb.Mant, na.Exp + nb.Exp});
 }
 
+inline Scaled Times(Scaled a, double x) {
+    const double p = a.Mant * x;
+    if (Safe(p)) return {p, a.Exp};
+    return TimesRescaled(a, x);
+}
+
 // a + b. Off the common case (equal exponents, a sum in range) both are brought to the larger
 // exponent first, with mantissas in [0.5, 1): an addend that falls below the normal range there
 // is smaller than half an ulp of the other, so the sum rounds as the plain one does.
-Scaled Plus(Scaled a, Scaled b) {
+[[gnu::noinline]] Scaled PlusRescaled(Scaled a, Scaled b);
+
+inline Scaled Plus(Scaled a, Scaled b) {
     if (a.Exp == b.Exp) {
         const double s = a.Mant + b.Mant;
         if (Safe(s)) return {s, a.Exp};
     }
+    return PlusRescaled(a, b);
+}
+
+Scaled PlusRescaled(Scaled a, Scaled b) {
     a = Normalized(a);
     b = Normalized(b);
     if (!std::isfinite(a.Mant) || !std::isfinite(b.Mant)) return {a.Mant + b.Mant, 0};

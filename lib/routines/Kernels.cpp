@@ -294,8 +294,8 @@ TileShape ShapeOf(Path path) {
 
 void ProductRuns(Path path, std::uint32_t n, const double* a, const double* b, double* c) {
     bool done = false;
-    if (!PathRuns(path) || n < kProductFrom) path = Path::Plain;
-    const unsigned parts = PartsFor(std::size_t{n} * n * n, ThreadCount());
+    if (n < kProductFrom || !PathRuns(path)) path = Path::Plain;
+    const unsigned parts = path == Path::Plain ? 1u : PartsFor(std::size_t{n} * n * n, ThreadCount());
     switch (path) {
     case Path::Plain: break;
     case Path::Portable: done = portable::Product(n, a, b, c, parts); break;
@@ -312,7 +312,7 @@ void ProductRuns(Path path, std::uint32_t n, const double* a, const double* b, d
 
 bool FactorRuns(Path path, std::uint32_t n, std::int32_t lo, double* f, double* vv,
                 std::int32_t* piv, int* parity) {
-    if (!PathRuns(path) || n < kFactorFrom) return false;
+    if (n < kFactorFrom || !PathRuns(path)) return false;
     // The largest product of the decomposition is the first, of order about n / 2.
     const unsigned parts = PartsFor(std::size_t{n / 2} * (n / 2) * (n / 2), ThreadCount());
     switch (path) {
@@ -330,7 +330,7 @@ bool FactorRuns(Path path, std::uint32_t n, std::int32_t lo, double* f, double* 
 }
 
 bool RowScalesRuns(Path path, std::uint32_t n, const double* f, double* vv, bool* zeroRow) {
-    if (!PathRuns(path) || n < kFactorFrom) return false;
+    if (n < kFactorFrom || !PathRuns(path)) return false;
     switch (path) {
     case Path::Plain: return false;
     case Path::Portable: *zeroRow = !portable::RowScales(n, f, vv); return true;
@@ -348,7 +348,7 @@ bool RowScalesRuns(Path path, std::uint32_t n, const double* f, double* vv, bool
 bool SolveUnitColumnsRuns(Path path, std::uint32_t n, std::int32_t lo, const double* f,
                           const std::int32_t* piv, const double* dr, const double* dc,
                           std::uint32_t first, double* out) {
-    if (!PathRuns(path) || n < kSolveFrom) return false;
+    if (n < kSolveFrom || !PathRuns(path)) return false;
     const unsigned parts = PartsFor(std::size_t{n} * n * (n - first), ThreadCount());
     switch (path) {
     case Path::Plain: return false;
@@ -366,7 +366,7 @@ bool SolveUnitColumnsRuns(Path path, std::uint32_t n, std::int32_t lo, const dou
 
 FullPivotEnd FullPivotRuns(Path path, std::uint32_t n, const double* a, double* w,
                            const ProductSink& sink, std::uint32_t* step) {
-    if (!PathRuns(path) || n < kFullPivotFrom) return FullPivotEnd::NotRun;
+    if (n < kFullPivotFrom || !PathRuns(path)) return FullPivotEnd::NotRun;
     FullPivotEnd end = FullPivotEnd::NotRun;
     bool ran = false;
     switch (path) {
