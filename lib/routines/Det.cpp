@@ -173,6 +173,13 @@ void TimesFactor(void* product, double x) {
 }
 void FlipSign(void* product) { *static_cast<Scaled*>(product) = Negated(*static_cast<Scaled*>(product)); }
 
+// DetNN's result after its last step: the product times the last element, which is not a pivot
+// either when it is 0.0 (and 0.0 then avoids a signed zero).
+double LastFactor(Scaled product, double last) {
+    if (last == 0.0) return 0.0;
+    return Value(Times(product, last));
+}
+
 }  // namespace
 
 double DetNNbyRef(const MtrxNN* a) {
@@ -206,8 +213,7 @@ double quil::detail::DetNN(Path path, const MtrxNN* a) {
     case FullPivotEnd::Done: {
         const double last = w[n][n];
         FreeMatrixNN(wm);
-        if (last == 0.0) return 0.0;
-        return Value(Times(product, last));
+        return LastFactor(product, last);
     }
     case FullPivotEnd::NotRun: break;
     }
@@ -268,8 +274,7 @@ double quil::detail::DetNN(Path path, const MtrxNN* a) {
     }
     const double last = w[n][n];
     FreeMatrixNN(wm);
-    if (last == 0.0) return 0.0;  // the last step has no pivot either; avoids a signed zero
-    return Value(Times(product, last));
+    return LastFactor(product, last);
 }
 
 // The parity of the row exchanges times the diagonal of the LU factors.

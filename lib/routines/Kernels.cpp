@@ -90,26 +90,20 @@ private:
 template <class T>
 class Buffer {
 public:
-    Buffer() = default;
-    explicit Buffer(std::size_t count) { Allocate(count); }
+    explicit Buffer(std::size_t count)
+        : p_(static_cast<T*>(Scratch::Mine().Lend(count * sizeof(T)))) {}
     ~Buffer() {
         if (p_ != nullptr) Scratch::Mine().Return(p_);
     }
     Buffer(const Buffer&) = delete;
     Buffer& operator=(const Buffer&) = delete;
 
-    // Takes count elements in place of what it held; false when they cannot be had.
-    bool Allocate(std::size_t count) {
-        if (p_ != nullptr) Scratch::Mine().Return(p_);
-        p_ = static_cast<T*>(Scratch::Mine().Lend(count * sizeof(T)));
-        return p_ != nullptr;
-    }
     T* get() const { return p_; }
     T& operator[](std::size_t i) const { return p_[i]; }
     explicit operator bool() const { return p_ != nullptr; }
 
 private:
-    T* p_ = nullptr;
+    T* p_;
 };
 
 // Up to kMaxThreads arrays of the same length, one for each part of a call: as many as can be had.

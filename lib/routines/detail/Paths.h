@@ -10,8 +10,8 @@
 #include "routines/Vect.h"
 #include "routines/detail/Kernels.h"
 
-// Declared with the LU decomposition (routines/detail/DetNNKernels.h); named here only, so that the product's
-// users need nothing of the determinants.
+// Declared with the LU decomposition (routines/detail/DetNNKernels.h); named here only, so
+// that the product's users need nothing of the determinants.
 enum class LUDcmpOutcome;
 
 namespace quil::detail {
