@@ -115,7 +115,7 @@ windows:
 	$(WIN_CONFIGURE)
 	cmake --build $(WIN_BUILD) -j $(JOBS) --target windows_zip
 
-windows-check: deps
+windows-check:
 	@scripts/install-deps.sh windows
 	$(CONFIGURE) -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build $(BUILD) -j $(JOBS) --target quadrun linrun

@@ -53,7 +53,6 @@ for triple in "$@"; do
     for program in "${programs[@]}"; do
         out=$root/reports/$triple.$program.txt
         exe=$dir/$program/$program
-        [[ -f $exe ]] || exe=$exe.exe
         report "$exe" "$out" "${run_with[@]}"
         if ! cmp -s "$root/reports/native.$program.txt" "$out"; then
             echo "cross-check: $triple: $program's report differs from the native one:" >&2

@@ -567,7 +567,7 @@ TEST(AllocationSweep, EveryRequestOfEveryRoutine) {
 // does the work with the threads there are, its own at least, and gives the same bits. The
 // product of order 300 asks for more threads than any call before it has started.
 TEST(Threads, ACallWhoseThreadsCannotStartDoesItsWorkWithoutThem) {
-    quil::detail::SetThreadCount(quil::detail::kMaxThreads);
+    const rtest::Threads threads(quil::detail::kMaxThreads);
     NN a = Divided(false, 300);
     NN plain(GetMatrixNN(nullptr, a->Size, false));
     ASSERT_TRUE(quil::detail::MulMtrxNN(quil::detail::Path::Plain, plain.get(), a.get(), a.get()));
@@ -580,7 +580,6 @@ TEST(Threads, ACallWhoseThreadsCannotStartDoesItsWorkWithoutThem) {
         EXPECT_TRUE(ok);
         EXPECT_TRUE(SameBits(Elems(c.get()), Elems(plain.get()))) << "request " << failing;
     }
-    quil::detail::SetThreadCount(0);
 }
 
 }  // namespace

@@ -5,11 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 
 #include "AllocSweep.h"
 #include "ExpectedReports.h"
 #include "FmMain.h"
+#include "ReportCapture.h"
 #include "msgbox/MessageBox.h"
 #include "quil.h"
 #include "widgets/Application.h"
@@ -178,8 +180,8 @@ TEST(Win32Window, AFailedHeapRequestShowsTheLibrarysBoxOwnedByTheWindow) {
     const allocsweep::Request& failed = allocsweep::FailedRequest();
     EXPECT_EQ(seen.Count, 1);
     EXPECT_EQ(seen.Caption, "QUIL Lib. Error Message");
-    EXPECT_EQ(seen.Text, "failed to allocate " + std::to_string(failed.count * failed.size) +
-                             " byte(s) in heap area.\r\n");
+    EXPECT_EQ(seen.Text,
+              ReportCapture::TextFor(static_cast<std::uint32_t>(failed.count * failed.size)));
     EXPECT_EQ(seen.Owner, window.Main);
     EXPECT_TRUE(IsWindowVisible(window.Main));
 }

@@ -12,6 +12,8 @@
 
 #include "routines/MtrxNN.h"
 #include "routines/Vect.h"
+#include "routines/detail/Kernels.h"
+#include "routines/detail/Threads.h"
 
 namespace rtest {
 
@@ -74,5 +76,23 @@ inline bool SameBits(const std::vector<double>& a, const std::vector<double>& b)
     return a.size() == b.size() &&
            (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(double)) == 0);
 }
+
+// Every vector path this processor runs.
+inline std::vector<quil::detail::Path> FastPaths() {
+    using quil::detail::Path;
+    std::vector<Path> paths;
+    for (Path p : {Path::Portable, Path::Avx2, Path::Avx512})
+        if (quil::detail::PathRuns(p)) paths.push_back(p);
+    return paths;
+}
+
+// The work of one call divided over count threads while it lives.
+class Threads {
+public:
+    explicit Threads(unsigned count) { quil::detail::SetThreadCount(count); }
+    ~Threads() { quil::detail::SetThreadCount(0); }
+    Threads(const Threads&) = delete;
+    Threads& operator=(const Threads&) = delete;
+};
 
 }  // namespace rtest

@@ -163,9 +163,8 @@ TEST(Determinant, DiagonalOfMinusOnesGivesPlusOrMinusOne) {
 
 // Every path this processor runs, the plain loops first.
 std::vector<Path> Paths() {
-    std::vector<Path> paths;
-    for (Path p : {Path::Plain, Path::Portable, Path::Avx2, Path::Avx512})
-        if (quil::detail::PathRuns(p)) paths.push_back(p);
+    std::vector<Path> paths = rtest::FastPaths();
+    paths.insert(paths.begin(), Path::Plain);
     return paths;
 }
 

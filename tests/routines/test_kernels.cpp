@@ -32,9 +32,11 @@ namespace {
 
 using quil::detail::Path;
 using rtest::Elems;
+using rtest::FastPaths;
 using rtest::Lo;
 using rtest::NN;
 using rtest::SameBits;
+using rtest::Threads;
 
 using Pivots = Array1D<std::int32_t>;
 
@@ -46,14 +48,6 @@ constexpr bool kSanitized = true;
 #else
 constexpr bool kSanitized = false;
 #endif
-
-// Every vector path this processor runs.
-std::vector<Path> FastPaths() {
-    std::vector<Path> paths;
-    for (Path p : {Path::Portable, Path::Avx2, Path::Avx512})
-        if (quil::detail::PathRuns(p)) paths.push_back(p);
-    return paths;
-}
 
 // Every order from 1 to 300 (in the sanitized build: to 100, then the edges of the blocks and
 // tiles), and, when large is set, two larger ones.
@@ -571,15 +565,6 @@ TEST(PublicRoutines, AgreeWithThePlainPathAroundTheSwitchOvers) {
 }
 
 // ---- Threads --------------------------------------------------------------------------------
-
-// The work of one call divided over count threads while it lives.
-class Threads {
-public:
-    explicit Threads(unsigned count) { quil::detail::SetThreadCount(count); }
-    ~Threads() { quil::detail::SetThreadCount(0); }
-    Threads(const Threads&) = delete;
-    Threads& operator=(const Threads&) = delete;
-};
 
 // Every part runs exactly once, whatever the number of parts and threads, when a part divides
 // work of its own (that stays on its thread) and when several callers divide work at once.

@@ -240,11 +240,7 @@ private:
             }
             return 0;
         case WM_SIZE:
-            if (window == handle_ && wParam != SIZE_MINIMIZED) {
-                AdoptFrame();
-                form_.SetClientSize(LOWORD(lParam), HIWORD(lParam));
-                Place();
-            }
+            if (window == handle_ && wParam != SIZE_MINIMIZED) Layout();
             return 0;
         case WM_GETMINMAXINFO: {
             auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
@@ -550,11 +546,6 @@ Win32Renderer::FormWindow* Win32Renderer::Find(const TForm& form) const {
     for (const auto& window : windows_)
         if (&window->Form() == &form && window->Handle() != nullptr) return window.get();
     return nullptr;
-}
-
-HWND Win32Renderer::WindowOf(const TForm& form) const {
-    FormWindow* window = Find(form);
-    return window != nullptr ? window->Handle() : nullptr;
 }
 
 HWND Win32Renderer::ControlWindow(const TControl& control) const {

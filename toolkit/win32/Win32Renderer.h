@@ -27,8 +27,6 @@ public:
 
     // Builds and shows the window of form without entering the message loop.
     HWND Show(TApplication& app, TForm& form);
-    // The window that shows form, or null.
-    HWND WindowOf(const TForm& form) const;
     // The native control that stands for control, or null.
     HWND ControlWindow(const TControl& control) const;
 
