@@ -1,0 +1,359 @@
+// The Python module quil._quil: the library's square-matrix routines on NumPy arrays.
+//
+// Every function copies its arguments into the library's records (suffix base 0), calls the
+// routine of the same name with the GIL released, and copies the result out, so a result has
+// the bits the C++ routine gives for the same doubles, whatever the array's memory order.
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+
+#include <cfloat>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string_view>
+
+#include "quil.h"
+#include "routines/detail/Threads.h"
+
+namespace py = pybind11;
+
+// The library's heap requests are calloc calls; the module is linked with --wrap=calloc so that
+// it can tell a request that failed from a result that only looks like a failure (a determinant
+// of DBL_MAX, a false from a singular matrix). The count is per thread: each call runs the
+// library on its own thread (the kernels' worker threads make no heap requests).
+namespace {
+thread_local std::uint64_t failedRequests = 0;
+thread_local std::uint64_t failIn = 0;  // > 0: the failIn-th request from now fails (the tests)
+}  // namespace
+
+extern "C" void* __real_calloc(std::size_t count, std::size_t size);
+
+extern "C" void* __wrap_calloc(std::size_t count, std::size_t size) {
+    void* p = nullptr;
+    if (failIn == 0 || --failIn > 0) p = __real_calloc(count, size);
+    if (p == nullptr) ++failedRequests;
+    return p;
+}
+
+namespace {
+
+struct FreeMatrix {
+    void operator()(MtrxNN* m) const { FreeMatrixNN(m); }
+    void operator()(Mtrx* m) const { ::FreeMatrix(m); }
+    void operator()(Vect* v) const { FreeVector(v); }
+};
+using MatrixNNPtr = std::unique_ptr<MtrxNN, FreeMatrix>;
+using MatrixPtr = std::unique_ptr<Mtrx, FreeMatrix>;
+using VectorPtr = std::unique_ptr<Vect, FreeMatrix>;
+
+[[noreturn]] void Raise(PyObject* type, const char* message) {
+    PyErr_SetString(type, message);
+    throw py::error_already_set();
+}
+
+[[noreturn]] void RaiseSingular() {
+    static const py::handle linAlgError =
+        py::object(py::module_::import("numpy.linalg").attr("LinAlgError")).release();
+    Raise(linAlgError.ptr(), "Singular matrix");
+}
+
+// Counts this thread's failed heap requests over one library call.
+class HeapWatch {
+public:
+    HeapWatch() : before_(failedRequests) {}
+    bool Failed() const { return failedRequests != before_; }
+    // MemoryError when a heap request failed since the watch began.
+    void Check() const {
+        if (Failed()) Raise(PyExc_MemoryError, "the library ran out of memory");
+    }
+
+private:
+    std::uint64_t before_;
+};
+
+// obj as an array of doubles: taken as it is when it holds native doubles, else converted as
+// numpy.asarray(obj).astype(float64) converts; complex numbers are refused (TypeError).
+py::array Doubles(py::handle obj) {
+    if (py::isinstance<py::array_t<double>>(obj)) return py::reinterpret_borrow<py::array>(obj);
+    static const py::handle asarray = py::object(py::module_::import("numpy").attr("asarray")).release();
+    py::array a = asarray(obj);
+    if (a.dtype().kind() == 'c') Raise(PyExc_TypeError, "complex numbers are not supported");
+    if (!py::isinstance<py::array_t<double>>(a)) a = a.attr("astype")(py::dtype::of<double>());
+    return a;
+}
+
+// The order of the square matrix a; ValueError unless a is 2-D, square and not empty.
+std::uint32_t Order(const py::array& a, const char* name) {
+    if (a.ndim() != 2 || a.shape(0) != a.shape(1) || a.shape(0) == 0)
+        throw py::value_error(std::string(name) + " must be a square 2-D array with at least one row");
+    // Larger orders exceed the library's 32-bit counts; it refuses them as it refuses any
+    // request it cannot meet.
+    if (static_cast<std::uint64_t>(a.shape(0)) > UINT32_MAX)
+        Raise(PyExc_MemoryError, "the order exceeds the library's 32-bit counts");
+    return static_cast<std::uint32_t>(a.shape(0));
+}
+
+// Copies the rows x cols elements of a (any strides, any alignment) into out, in row order.
+void CopyIn(double* out, const py::array& a, std::size_t rows, std::size_t cols) {
+    const char* base = static_cast<const char*>(a.data());
+    const py::ssize_t rowStride = a.ndim() == 2 ? a.strides(0) : 0;
+    const py::ssize_t colStride = a.strides(a.ndim() - 1);
+    if (colStride == sizeof(double) && (rows == 1 || rowStride == py::ssize_t(cols * sizeof(double)))) {
+        std::memcpy(out, base, rows * cols * sizeof(double));
+        return;
+    }
+    for (std::size_t i = 0; i < rows; ++i)
+        for (std::size_t j = 0; j < cols; ++j)
+            std::memcpy(out + i * cols + j, base + py::ssize_t(i) * rowStride + py::ssize_t(j) * colStride,
+                        sizeof(double));
+}
+
+// A record of order n holding a's elements; MemoryError when it cannot be had.
+MatrixNNPtr MatrixNN(const py::array& a, std::uint32_t n) {
+    MatrixNNPtr m(GetMatrixNN(nullptr, n, false));
+    if (m == nullptr) Raise(PyExc_MemoryError, "the library ran out of memory");
+    // The rows lie one after another: a[0][0] starts one run of n * n elements.
+    CopyIn(&m->Elem[0][0], a, n, n);
+    return m;
+}
+
+// A vector record of n elements, holding b's when b is given; MemoryError when it cannot be had.
+VectorPtr Vector(std::uint32_t n, const py::array* b = nullptr) {
+    VectorPtr v(GetVector(nullptr, n, false));
+    if (v == nullptr) Raise(PyExc_MemoryError, "the library ran out of memory");
+    if (b != nullptr) CopyIn(&v->Elem[0], *b, 1, n);
+    return v;
+}
+
+py::array_t<double> MatrixOut(const MtrxNN* m) {
+    const py::ssize_t n = m->Size;
+    py::array_t<double> out({n, n});
+    std::memcpy(out.mutable_data(), &m->Elem[0][0], std::size_t(n * n) * sizeof(double));
+    return out;
+}
+
+py::array_t<double> VectorOut(const Vect* v) {
+    py::array_t<double> out(py::ssize_t{v->Size});
+    std::memcpy(out.mutable_data(), &v->Elem[0], v->Size * sizeof(double));
+    return out;
+}
+
+}  // namespace
+
+// The module's functions, each named for the Python function it serves.
+namespace wrap {
+
+double Det(py::handle obj, std::string_view method) {
+    double (*routine)(const MtrxNN*) = nullptr;
+    if (method == "lu")
+        routine = DetNN2;
+    else if (method == "full")
+        routine = DetNN;
+    else if (method == "cofactor")
+        routine = DetNNbyRef;
+    else
+        throw py::value_error("method must be \"lu\", \"full\" or \"cofactor\"");
+    const py::array a = Doubles(obj);
+    const MatrixNNPtr m = MatrixNN(a, Order(a, "a"));
+    const HeapWatch watch;
+    double det;
+    {
+        const py::gil_scoped_release released;
+        det = routine(m.get());
+    }
+    watch.Check();
+    return det;
+}
+
+py::tuple DetLog10(py::handle obj) {
+    const py::array a = Doubles(obj);
+    const MatrixNNPtr m = MatrixNN(a, Order(a, "a"));
+    const HeapWatch watch;
+    int sign;
+    double log;
+    {
+        const py::gil_scoped_release released;
+        log = ::DetLog10(m.get(), &sign);
+    }
+    watch.Check();
+    return py::make_tuple(sign, log);
+}
+
+bool IsSingular(py::handle obj) {
+    const py::array a = Doubles(obj);
+    const MatrixNNPtr m = MatrixNN(a, Order(a, "a"));
+    const HeapWatch watch;
+    bool singular;
+    {
+        const py::gil_scoped_release released;
+        double det;
+        singular = IsSingularMtrxNN(m.get(), &det);
+    }
+    watch.Check();
+    return singular;
+}
+
+// x = a^-1 b into x; false when a is singular. MemoryError when the library runs out of memory.
+bool Solved(Vect* x, const MtrxNN* a, const Vect* b) {
+    const HeapWatch watch;
+    bool solved;
+    {
+        const py::gil_scoped_release released;
+        solved = SolveMtrxNN(x, a, b);
+    }
+    watch.Check();
+    return solved;
+}
+
+py::array_t<double> Solve(py::handle aObj, py::handle bObj) {
+    const py::array a = Doubles(aObj);
+    const py::array b = Doubles(bObj);
+    const std::uint32_t n = Order(a, "a");
+    if (b.ndim() != 1 || b.shape(0) != a.shape(0))
+        throw py::value_error("b must be a 1-D array of as many elements as a has rows");
+    const MatrixNNPtr m = MatrixNN(a, n);
+    VectorPtr x = Vector(n, &b);
+    if (!Solved(x.get(), m.get(), x.get())) RaiseSingular();
+    return VectorOut(x.get());
+}
+
+py::array_t<double> Inv(py::handle obj) {
+    const py::array a = Doubles(obj);
+    const std::uint32_t n = Order(a, "a");
+    const MatrixNNPtr m = MatrixNN(a, n);
+    // The inverse's first column solved alone decomposes the same balanced matrix with the same
+    // operations: it fails where that decomposition meets an exactly zero pivot, which the
+    // inverse itself passes over with a tiny one. Order 1, which the inverse refuses, is 1 / a.
+    VectorPtr e = Vector(n);
+    e->Elem[0] = 1.0;
+    if (!Solved(e.get(), m.get(), e.get())) RaiseSingular();
+    if (n == 1) {
+        m->Elem[0][0] = e->Elem[0];
+        return MatrixOut(m.get());
+    }
+    const HeapWatch watch;
+    MtrxNN* ai = nullptr;
+    bool inverted;
+    {
+        const py::gil_scoped_release released;
+        inverted = InvMtrxNN(&ai, m.get());
+    }
+    const MatrixNNPtr result(ai);
+    watch.Check();
+    if (!inverted) RaiseSingular();
+    return MatrixOut(result.get());
+}
+
+py::array_t<double> MatMul(py::handle aObj, py::handle bObj) {
+    const py::array a = Doubles(aObj);
+    const py::array b = Doubles(bObj);
+    if (a.ndim() == 2 && b.ndim() == 1) {
+        // A general matrix times a vector: MtrxbyVect.
+        const py::ssize_t rows = a.shape(0), cols = a.shape(1);
+        if (rows == 0 || cols == 0 || b.shape(0) != cols)
+            throw py::value_error("b must have as many elements as a has columns, at least one");
+        if (static_cast<std::uint64_t>(rows) > UINT32_MAX || static_cast<std::uint64_t>(cols) > UINT32_MAX)
+            Raise(PyExc_MemoryError, "the shape exceeds the library's 32-bit counts");
+        const MatrixPtr m(GetMatrix(nullptr, std::uint32_t(rows), std::uint32_t(cols), false));
+        if (m == nullptr) Raise(PyExc_MemoryError, "the library ran out of memory");
+        CopyIn(&m->Elem[0][0], a, std::size_t(rows), std::size_t(cols));
+        const VectorPtr x = Vector(std::uint32_t(cols), &b);
+        const VectorPtr y = Vector(std::uint32_t(rows));
+        {
+            const py::gil_scoped_release released;
+            MtrxbyVect(y.get(), m.get(), x.get());
+        }
+        return VectorOut(y.get());
+    }
+    const std::uint32_t n = Order(a, "a");
+    if (b.ndim() != 2 || b.shape(0) != a.shape(0) || b.shape(1) != a.shape(1))
+        throw py::value_error("b must be a square 2-D array of a's order, or a 1-D array");
+    const MatrixNNPtr c = MatrixNN(a, n);
+    const MatrixNNPtr bm = MatrixNN(b, n);
+    const HeapWatch watch;
+    {
+        const py::gil_scoped_release released;
+        MulMtrxNN(c.get(), c.get(), bm.get());  // formed in a work record, so c may be a
+    }
+    watch.Check();
+    return MatrixOut(c.get());
+}
+
+void SetNumThreads(long long n) {
+    if (n < 0) throw py::value_error("the thread count must be 0 (every core) or more");
+    quil::detail::SetThreadCount(n > quil::detail::kMaxThreads ? quil::detail::kMaxThreads
+                                                                : static_cast<unsigned>(n));
+}
+
+}  // namespace wrap
+
+namespace {
+
+// For the tests: the k-th heap request of the library on this thread from now on fails (0 arms
+// nothing). True when a failure armed before had not happened yet.
+bool FailHeapRequest(std::uint64_t k) {
+    const bool pending = failIn > 0;
+    failIn = k;
+    return pending;
+}
+
+}  // namespace
+
+PYBIND11_MODULE(_quil, m) {
+    m.doc() = "The QUIL library's square-matrix routines on NumPy arrays (see the package quil).";
+    m.attr("__version__") = QUIL_VERSION;
+
+    m.def("det", &wrap::Det, py::arg("a"), py::arg("method") = "lu", R"(The determinant of the square matrix a.
+
+method chooses the library's algorithm:
+  "lu"        LU decomposition with implicit partial pivoting (DetNN2), n^3;
+  "full"      column scaling and elimination with full pivoting (DetNN), n^3;
+  "cofactor"  cofactor expansion along the first column (DetNNbyRef); its cost grows like n!,
+              so it is for small orders only.
+A matrix with a row of zeros gives 0.0; with "lu", any other singular matrix may give a tiny
+value instead, since an exactly zero pivot counts as 1.0e-20. A NaN in a gives NaN.
+Raises ValueError unless a is a non-empty square 2-D array, MemoryError when memory runs out.)");
+
+    m.def("det_log10", &wrap::DetLog10, py::arg("a"), R"(log10 of |det(a)| and the determinant's sign.
+
+Returns (sign, log) with det = sign * 10**log, from the LU decomposition (DetLog10): never
+overflows or underflows, however large or small the determinant. A matrix with a row of zeros
+gives (0, -1.7976931348623157e+308), which stands for log10(0). A NaN in a gives a NaN log.)");
+
+    m.def("inv", &wrap::Inv, py::arg("a"), R"(The inverse of the square matrix a.
+
+Computed by balancing and one LU decomposition (InvMtrxNN): a new C-ordered float64 array.
+A matrix of order 1 gives [[1 / a]]. Raises numpy.linalg.LinAlgError when a is exactly
+singular (a row of zeros, or an exactly zero pivot in the decomposition); a nearly singular
+matrix gives very large elements. A NaN in a gives NaNs.)");
+
+    m.def("solve", &wrap::Solve, py::arg("a"), py::arg("b"), R"(x with a x = b, for a square matrix a and a 1-D array b.
+
+Solved through the balanced matrix and its LU decomposition as inv solves its first column
+(SolveMtrxNN). Raises numpy.linalg.LinAlgError when a is exactly singular, ValueError when the
+shapes do not fit.)");
+
+    m.def("matmul", &wrap::MatMul, py::arg("a"), py::arg("b"), R"(The product a b.
+
+Both square of the same order: the matrix product (MulMtrxNN), each element summed over
+ascending k. a of any shape r x c and b 1-D of c elements: the matrix-vector product
+(MtrxbyVect). Raises ValueError for any other shapes.)");
+
+    m.def("is_singular", &wrap::IsSingular, py::arg("a"), R"(True when |det(a, "lu")| is below 1.0e-6 (IsSingularMtrxNN).
+
+The tolerance is absolute: a well-conditioned matrix of small elements counts as singular.)");
+
+    m.def("set_num_threads", &wrap::SetNumThreads, py::arg("n"), R"(From now on the library divides its work over n threads, the calling one included.
+
+0 restores the default: QUIL_NUM_THREADS, else every core the process may use. Results have
+the same bits on any number of threads.)");
+
+    m.def("num_threads", [] { return quil::detail::ThreadCount(); },
+          "The number of threads the library divides its work over.");
+
+    m.def("_fail_heap_request", &FailHeapRequest, py::arg("k"),
+          "For the tests: the k-th heap request of the library on this thread from now on fails "
+          "(0 arms nothing). True when a failure armed before had not happened yet.");
+}
