@@ -18,6 +18,7 @@ setup(
     python_requires=">=3.8",
     install_requires=["numpy"],
     cmake_languages=("CXX",),
+    cmake_install_dir="python",  # the extension installs into quil/ beside the package's files
     cmake_args=["-DQUIL_BUILD_PYTHON=ON", "-DQUIL_BUILD_PROGRAMS=OFF", "-DQUIL_BUILD_TESTS=OFF",
                 "-DQUIL_BUILD_EXAMPLES=OFF", "-DQUIL_INSTALL=OFF"],
 )
