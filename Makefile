@@ -11,6 +11,8 @@ CROSS_BUILD ?= build-cross
 CROSS_TARGETS ?= i686-linux-gnu aarch64-linux-gnu
 WIN_BUILD ?= build-windows
 JOBS ?= $(shell nproc)
+# Debian's interpreter, which has pybind11 and NumPy (a python3 first on PATH may have neither).
+PYTHON ?= /usr/bin/python3
 CMAKE_FLAGS ?=
 # A test that hangs fails after a quarter of an hour instead of holding up the run.
 CTEST = ctest --output-on-failure --timeout 900 -j $(JOBS)
@@ -94,14 +96,18 @@ cross-check:
 
 # Times the cubic routines on one thread and on every core beside Eigen and OpenBLAS (installed
 # for this only, and given as many threads), prints the figures and writes them to
-# docs/PERFORMANCE.md.
+# docs/PERFORMANCE.md; then the Python module beside numpy.linalg, into
+# docs/PERFORMANCE-python.md.
 bench:
 	@scripts/install-deps.sh bench
 	$(CONFIGURE) -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUIL_BUILD_BENCH=ON \
-	    -DQUIL_BUILD_PROGRAMS=OFF -DQUIL_BUILD_TESTS=OFF
+	    -DQUIL_BUILD_PROGRAMS=OFF -DQUIL_BUILD_TESTS=OFF -DQUIL_BUILD_PYTHON=ON \
+	    -DPython_EXECUTABLE=$(PYTHON)
 	cmake --build $(BENCH_BUILD) -j $(JOBS) --target quil_bench
 	mkdir -p docs
 	$(BENCH_BUILD)/bench/quil_bench --quil_out=docs/PERFORMANCE.md
+	cmake --build $(BENCH_BUILD) -j $(JOBS) --target quil_python
+	PYTHONPATH=$(BENCH_BUILD)/python $(PYTHON) python/bench/bench.py --out docs/PERFORMANCE-python.md
 
 # 64-bit Windows, cross-built with MinGW-w64: `make windows` writes the zip a Windows user
 # downloads (quadrun.exe, linrun.exe and a readme) to dist/; `make windows-check` runs the

@@ -3,7 +3,12 @@ and the extension, nothing else. `python3 -m pip install --no-build-isolation .`
 import re
 from pathlib import Path
 
-from skbuild import setup
+try:
+    from skbuild import setup
+except ImportError:
+    raise SystemExit("quil is built with scikit-build, pybind11 and NumPy: Debian's /usr/bin/python3 "
+                     "has them (python3-skbuild, python3-pybind11, python3-numpy); make the venv "
+                     "from it with --system-site-packages") from None
 
 version = re.search(r"project\(Quil VERSION (\S+)",
                     Path(__file__).with_name("CMakeLists.txt").read_text()).group(1)

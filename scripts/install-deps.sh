@@ -18,6 +18,10 @@ packages=(
     libxcb1-dev libwayland-dev
     fonts-liberation fonts-ipafont-gothic
     locales  # the sources of the German locale that the report tests make
+    # The Python module, its tests and its pip install (python/, setup.py): Debian's interpreter
+    # with pybind11, NumPy, pytest and scikit-build
+    python3-dev pybind11-dev python3-pybind11 python3-numpy python3-pytest python3-skbuild
+    python3-venv python3-pip
 )
 for group in "$@"; do
     case "$group" in

@@ -1,0 +1,130 @@
+"""Times quil's det, inv, solve and matmul beside numpy.linalg's (and numpy.matmul) at n = 4, 64
+and 512, both on one thread, prints the figures and writes them as Markdown.
+
+    python3 python/bench/bench.py [--out docs/PERFORMANCE-python.md]
+
+with quil importable (PYTHONPATH=build/python after building the target quil_python). `make
+bench` runs it. At n = 4 a call is nearly all overhead: converting the arguments, the library's
+records, the result array; quil's must stay under 1.5 times NumPy's.
+"""
+
+import argparse
+import os
+import platform
+import sys
+import time
+import timeit
+
+# One thread for OpenBLAS, set before NumPy loads it.
+os.environ["OPENBLAS_NUM_THREADS"] = "1"
+
+import numpy as np  # noqa: E402
+
+import quil  # noqa: E402
+
+ORDERS = (4, 64, 512)
+OVERHEAD_LIMIT = 1.5
+REPEATS = 5
+
+
+def seconds_per_call(call):
+    """The fastest of REPEATS runs, each of enough calls to last about 0.2 s."""
+    number, _ = timeit.Timer(call).autorange()
+    number = max(1, number)
+    return min(timeit.repeat(call, number=number, repeat=REPEATS)) / number
+
+
+def show(s):
+    for limit, scale, unit in ((1e-6, 1e9, "ns"), (1e-3, 1e6, "µs"), (1.0, 1e3, "ms")):
+        if s < limit:
+            return f"{s * scale:.3g} {unit}"
+    return f"{s:.3g} s"
+
+
+def blas_library():
+    """The BLAS and LAPACK libraries NumPy has loaded (Linux only)."""
+    np.linalg.inv(np.eye(3))
+    try:
+        with open("/proc/self/maps") as maps:
+            found = {line.split()[-1] for line in maps
+                     if "blas" in line.lower() or "lapack" in line.lower()}
+    except OSError:
+        return "unknown"
+    return ", ".join(sorted(os.path.realpath(p) for p in found)) or "unknown"
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--out", help="the Markdown file to write")
+    args = parser.parse_args()
+
+    quil.set_num_threads(1)
+    rng = np.random.default_rng(1)
+    rows, overheads = [], {}
+    for n in ORDERS:
+        a = rng.standard_normal((n, n)) / n + np.eye(n)  # regular, its determinant in range
+        b = rng.standard_normal(n)
+        pairs = {
+            "det": (lambda: quil.det(a), lambda: np.linalg.det(a)),
+            "inv": (lambda: quil.inv(a), lambda: np.linalg.inv(a)),
+            "solve": (lambda: quil.solve(a, b), lambda: np.linalg.solve(a, b)),
+            "matmul": (lambda: quil.matmul(a, a), lambda: np.matmul(a, a)),
+        }
+        for name, (ours, theirs) in pairs.items():
+            q, t = seconds_per_call(ours), seconds_per_call(theirs)
+            rows.append((name, n, q, t))
+            if n == 4:
+                overheads[name] = q / t
+            print(f"{name:7} n = {n:4}   quil {show(q):>9}   numpy {show(t):>9}   "
+                  f"quil's speed / numpy's {t / q:.2f}x", flush=True)
+
+    met = all(r < OVERHEAD_LIMIT for r in overheads.values())
+    print("call overhead at n = 4 under 1.5x NumPy's:", "yes" if met else "NO",
+          " ".join(f"{k} {v:.2f}x" for k, v in overheads.items()))
+    if args.out:
+        write(args.out, rows, overheads)
+    return 0
+
+
+def write(path, rows, overheads):
+    load = os.getloadavg() if hasattr(os, "getloadavg") else ()
+    lines = [
+        "# Performance from Python",
+        "",
+        "Written by `make bench` (`python/bench/bench.py`). The module `quil` beside "
+        "`numpy.linalg` (and `numpy.matmul`), both on one thread (`quil.set_num_threads(1)`, "
+        "`OPENBLAS_NUM_THREADS=1`), on random float64 matrices I + R / n, R standard normal. Each "
+        "figure is the time per call of the fastest of five runs, arguments in, result out.",
+        "",
+        "NumPy's results depend on the BLAS it was built against, the processor and the thread "
+        "count; quil's have the bits of the C++ routines everywhere. `inv` also decomposes the "
+        "matrix once more to tell an exactly singular matrix (`numpy.linalg.LinAlgError`) from a "
+        "nearly singular one.",
+        "",
+        f"- Python {platform.python_version()}, NumPy {np.__version__}, quil {quil.__version__}",
+        f"- NumPy's BLAS and LAPACK: {blas_library()}",
+        f"- Processor: {platform.processor() or platform.machine()}, {os.cpu_count()} logical cores",
+        f"- Run: {time.strftime('%Y-%m-%d %H:%M UTC', time.gmtime())}"
+        + (f"; load average {' '.join(f'{x:.2f}' for x in load)}" if load else ""),
+        "",
+        "## Target",
+        "",
+        "| Target | Needed | quil's time ÷ NumPy's at n = 4 | Met |",
+        "|---|--:|---|---|",
+        f"| The call overhead at n = 4 under 1.5× NumPy's | < {OVERHEAD_LIMIT:.2f}× | "
+        + ", ".join(f"`{k}` {v:.2f}×" for k, v in overheads.items())
+        + f" | {'yes' if all(v < OVERHEAD_LIMIT for v in overheads.values()) else '**no**'} |",
+        "",
+        "## Figures",
+        "",
+        "| Function | n | quil | NumPy | quil's speed ÷ NumPy's |",
+        "|---|--:|--:|--:|--:|",
+    ]
+    lines += [f"| `{name}` | {n} | {show(q)} | {show(t)} | {t / q:.2f}× |"
+              for name, n, q, t in rows]
+    with open(path, "w", encoding="utf-8") as out:
+        out.write("\n".join(lines) + "\n")
+
+
+if __name__ == "__main__":
+    sys.exit(main())
