@@ -6,10 +6,8 @@
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 
-#include <cfloat>
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string_view>
@@ -39,6 +37,19 @@ extern "C" void* __wrap_calloc(std::size_t count, std::size_t size) {
 
 namespace {
 
+// For the tests: the k-th heap request of the library on this thread from now on fails (0 arms
+// nothing). True when a failure armed before had not happened yet.
+bool FailHeapRequest(std::uint64_t k) {
+    const bool pending = failIn > 0;
+    failIn = k;
+    return pending;
+}
+
+// numpy.asarray and numpy.linalg.LinAlgError, looked up when the module is loaded (a lookup on
+// first use could wait for the import lock while holding the GIL another thread needs).
+py::handle asarray;
+py::handle linAlgError;
+
 struct FreeMatrix {
     void operator()(MtrxNN* m) const { FreeMatrixNN(m); }
     void operator()(Mtrx* m) const { ::FreeMatrix(m); }
@@ -53,20 +64,17 @@ using VectorPtr = std::unique_ptr<Vect, FreeMatrix>;
     throw py::error_already_set();
 }
 
-[[noreturn]] void RaiseSingular() {
-    static const py::handle linAlgError =
-        py::object(py::module_::import("numpy.linalg").attr("LinAlgError")).release();
-    Raise(linAlgError.ptr(), "Singular matrix");
-}
+[[noreturn]] void RaiseSingular() { Raise(linAlgError.ptr(), "Singular matrix"); }
+
+[[noreturn]] void RaiseNoMemory() { Raise(PyExc_MemoryError, "the library ran out of memory"); }
 
 // Counts this thread's failed heap requests over one library call.
 class HeapWatch {
 public:
     HeapWatch() : before_(failedRequests) {}
-    bool Failed() const { return failedRequests != before_; }
     // MemoryError when a heap request failed since the watch began.
     void Check() const {
-        if (Failed()) Raise(PyExc_MemoryError, "the library ran out of memory");
+        if (failedRequests != before_) RaiseNoMemory();
     }
 
 private:
@@ -77,7 +85,6 @@ private:
 // numpy.asarray(obj).astype(float64) converts; complex numbers are refused (TypeError).
 py::array Doubles(py::handle obj) {
     if (py::isinstance<py::array_t<double>>(obj)) return py::reinterpret_borrow<py::array>(obj);
-    static const py::handle asarray = py::object(py::module_::import("numpy").attr("asarray")).release();
     py::array a = asarray(obj);
     if (a.dtype().kind() == 'c') Raise(PyExc_TypeError, "complex numbers are not supported");
     if (!py::isinstance<py::array_t<double>>(a)) a = a.attr("astype")(py::dtype::of<double>());
@@ -113,7 +120,7 @@ void CopyIn(double* out, const py::array& a, std::size_t rows, std::size_t cols)
 // A record of order n holding a's elements; MemoryError when it cannot be had.
 MatrixNNPtr MatrixNN(const py::array& a, std::uint32_t n) {
     MatrixNNPtr m(GetMatrixNN(nullptr, n, false));
-    if (m == nullptr) Raise(PyExc_MemoryError, "the library ran out of memory");
+    if (m == nullptr) RaiseNoMemory();
     // The rows lie one after another: a[0][0] starts one run of n * n elements.
     CopyIn(&m->Elem[0][0], a, n, n);
     return m;
@@ -122,7 +129,7 @@ MatrixNNPtr MatrixNN(const py::array& a, std::uint32_t n) {
 // A vector record of n elements, holding b's when b is given; MemoryError when it cannot be had.
 VectorPtr Vector(std::uint32_t n, const py::array* b = nullptr) {
     VectorPtr v(GetVector(nullptr, n, false));
-    if (v == nullptr) Raise(PyExc_MemoryError, "the library ran out of memory");
+    if (v == nullptr) RaiseNoMemory();
     if (b != nullptr) CopyIn(&v->Elem[0], *b, 1, n);
     return v;
 }
@@ -257,7 +264,7 @@ py::array_t<double> MatMul(py::handle aObj, py::handle bObj) {
         if (static_cast<std::uint64_t>(rows) > UINT32_MAX || static_cast<std::uint64_t>(cols) > UINT32_MAX)
             Raise(PyExc_MemoryError, "the shape exceeds the library's 32-bit counts");
         const MatrixPtr m(GetMatrix(nullptr, std::uint32_t(rows), std::uint32_t(cols), false));
-        if (m == nullptr) Raise(PyExc_MemoryError, "the library ran out of memory");
+        if (m == nullptr) RaiseNoMemory();
         CopyIn(&m->Elem[0][0], a, std::size_t(rows), std::size_t(cols));
         const VectorPtr x = Vector(std::uint32_t(cols), &b);
         const VectorPtr y = Vector(std::uint32_t(rows));
@@ -289,21 +296,11 @@ void SetNumThreads(long long n) {
 
 }  // namespace wrap
 
-namespace {
-
-// For the tests: the k-th heap request of the library on this thread from now on fails (0 arms
-// nothing). True when a failure armed before had not happened yet.
-bool FailHeapRequest(std::uint64_t k) {
-    const bool pending = failIn > 0;
-    failIn = k;
-    return pending;
-}
-
-}  // namespace
-
 PYBIND11_MODULE(_quil, m) {
     m.doc() = "The QUIL library's square-matrix routines on NumPy arrays (see the package quil).";
     m.attr("__version__") = QUIL_VERSION;
+    asarray = py::object(py::module_::import("numpy").attr("asarray")).release();
+    linAlgError = py::object(py::module_::import("numpy.linalg").attr("LinAlgError")).release();
 
     m.def("det", &wrap::Det, py::arg("a"), py::arg("method") = "lu", R"(The determinant of the square matrix a.
 

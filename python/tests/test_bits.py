@@ -14,7 +14,7 @@ THREADS = [1, 2, 3]
 
 def layouts(values, rng):
     """(name, what Python passes, the float64 values the library receives) for one matrix or
-    vector: C and Fortran order, a strided view, and int and float32 elements converted."""
+    vector: C and Fortran order, strided and reversed views, int and float32 elements."""
     ints = rng.integers(-9, 10, values.shape)
     singles = values.astype(np.float32)
     wide = np.zeros(tuple(3 * s for s in values.shape))
@@ -24,6 +24,7 @@ def layouts(values, rng):
         ("C", np.ascontiguousarray(values), values),
         ("Fortran", np.asfortranarray(values), values),
         ("strided", view, values),
+        ("reversed", np.flip(np.flip(values).copy()), values),
         ("int", ints, ints.astype(np.float64)),
         ("float32", singles, singles.astype(np.float64)),
     ]
