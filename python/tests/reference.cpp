@@ -1,13 +1,9 @@
-// The C++ side of the Python module's bit tests: reads requests from standard input, one a line,
-// computes each with the library's routines and writes one line of results, every double as
-// the 16 hexadecimal digits of its bits.
-//
-//   det_lu | det_full | det_cofactor | det_log10 | is_singular | inv   THREADS N A
-//   solve   THREADS N A B        matmul THREADS N A B        matvec THREADS ROWS COLS A X
-//
-// A and B are matrices in row order, B and X in solve and matvec vectors, all as bits. A
-// routine that reports failure writes "fail"; det_log10 writes the sign first, is_singular only
-// its verdict (0 or 1).
+// The C++ side of the Python module's bit tests. Each line of standard input is a request,
+//   OP THREADS ROWS COLS A [B]
+// with A a ROWS x COLS matrix and B a square matrix (matmul), a vector of COLS (solve, matvec)
+// or nothing, every double as the 16 hexadecimal digits of its bits, in row order. Each is
+// computed with the library's routines and answered with one line: OP and the result's bits
+// (det_log10's sign first), or "fail" where the routine returns false.
 #include <cinttypes>
 #include <cstdint>
 #include <cstdio>
@@ -22,98 +18,60 @@
 
 namespace {
 
-double Read(std::istream& in) {
-    std::string hex;
-    in >> hex;
-    const std::uint64_t bits = std::stoull(hex, nullptr, 16);
-    double x;
-    std::memcpy(&x, &bits, sizeof x);
-    return x;
+// Reads count doubles into the run of elements at out (a record's elements from [0][0]).
+void Read(std::istream& in, double* out, std::size_t count) {
+    for (std::size_t k = 0; k < count; ++k) {
+        std::string hex;
+        in >> hex;
+        const std::uint64_t bits = std::stoull(hex, nullptr, 16);
+        std::memcpy(out + k, &bits, sizeof bits);
+    }
 }
 
-std::string Bits(double x) {
-    std::uint64_t bits;
-    std::memcpy(&bits, &x, sizeof x);
-    char text[24];
-    std::snprintf(text, sizeof text, " %016" PRIx64, bits);
-    return text;
+void Write(const double* x, std::size_t count) {
+    for (std::size_t k = 0; k < count; ++k) {
+        std::uint64_t bits;
+        std::memcpy(&bits, x + k, sizeof bits);
+        std::printf(" %016" PRIx64, bits);
+    }
 }
 
-MtrxNN* ReadMatrixNN(std::istream& in, std::uint32_t n) {
-    MtrxNN* m = GetMatrixNN(nullptr, n, false);
-    for (std::uint32_t i = 0; i < n; ++i)
-        for (std::uint32_t j = 0; j < n; ++j) m->Elem[i][j] = Read(in);
-    return m;
-}
-
-Vect* ReadVector(std::istream& in, std::uint32_t n) {
-    Vect* v = GetVector(nullptr, n, false);
-    for (std::uint32_t i = 0; i < n; ++i) v->Elem[i] = Read(in);
-    return v;
-}
-
-std::string Compute(const std::string& op, std::istream& in) {
-    std::uint32_t n = 0;
-    in >> n;
-    std::string out;
+void Compute(const std::string& op, std::uint32_t rows, std::uint32_t cols, std::istream& in) {
+    const std::uint32_t n = rows;
+    Mtrx* g = GetMatrix(nullptr, rows, cols, false);
+    MtrxNN* a = GetMatrixNN(nullptr, n, false);
+    MtrxNN* b = GetMatrixNN(nullptr, n, false);
+    Vect* x = GetVector(nullptr, cols, false);
+    Vect* y = GetVector(nullptr, rows, false);
+    Read(in, op == "matvec" ? &g->Elem[0][0] : &a->Elem[0][0], std::size_t{rows} * cols);
+    double det = 0.0;
+    int sign = 0;
     if (op == "matvec") {
-        std::uint32_t cols = 0;
-        in >> cols;
-        Mtrx* m = GetMatrix(nullptr, n, cols, false);
-        for (std::uint32_t i = 0; i < n; ++i)
-            for (std::uint32_t j = 0; j < cols; ++j) m->Elem[i][j] = Read(in);
-        Vect* x = ReadVector(in, cols);
-        Vect* y = GetVector(nullptr, n, false);
-        MtrxbyVect(y, m, x);
-        for (std::uint32_t i = 0; i < n; ++i) out += Bits(y->Elem[i]);
-        FreeMatrix(m);
-        FreeVector(x);
-        FreeVector(y);
-        return out;
-    }
-    MtrxNN* a = ReadMatrixNN(in, n);
-    if (op == "det_lu") {
-        out = Bits(DetNN2(a));
-    } else if (op == "det_full") {
-        out = Bits(DetNN(a));
-    } else if (op == "det_cofactor") {
-        out = Bits(DetNNbyRef(a));
-    } else if (op == "det_log10") {
-        int sign = 0;
-        const double log = DetLog10(a, &sign);
-        out = " " + std::to_string(sign) + Bits(log);
-    } else if (op == "is_singular") {
-        double det = 0.0;
-        const bool singular = IsSingularMtrxNN(a, &det);
-        out = singular ? " 1" : " 0";
-    } else if (op == "inv") {
-        MtrxNN* ai = nullptr;
-        if (InvMtrxNN(&ai, a)) {
-            for (std::uint32_t i = 0; i < n; ++i)
-                for (std::uint32_t j = 0; j < n; ++j) out += Bits(ai->Elem[i][j]);
-        } else {
-            out = " fail";
-        }
-        FreeMatrixNN(ai);
+        Read(in, &x->Elem[0], cols);
+        MtrxbyVect(y, g, x);
+        Write(&y->Elem[0], rows);
     } else if (op == "solve") {
-        Vect* b = ReadVector(in, n);
-        if (SolveMtrxNN(b, a, b)) {
-            for (std::uint32_t i = 0; i < n; ++i) out += Bits(b->Elem[i]);
-        } else {
-            out = " fail";
-        }
-        FreeVector(b);
+        Read(in, &x->Elem[0], n);
+        SolveMtrxNN(x, a, x) ? Write(&x->Elem[0], n) : void(std::printf(" fail"));
     } else if (op == "matmul") {
-        MtrxNN* b = ReadMatrixNN(in, n);
+        Read(in, &b->Elem[0][0], std::size_t{n} * n);
         MulMtrxNN(b, a, b);
-        for (std::uint32_t i = 0; i < n; ++i)
-            for (std::uint32_t j = 0; j < n; ++j) out += Bits(b->Elem[i][j]);
-        FreeMatrixNN(b);
+        Write(&b->Elem[0][0], std::size_t{n} * n);
+    } else if (op == "inv") {
+        InvMtrxNN(&b, a) ? Write(&b->Elem[0][0], std::size_t{n} * n) : void(std::printf(" fail"));
+    } else if (op == "det_log10") {
+        det = DetLog10(a, &sign);
+        std::printf(" %d", sign);
+        Write(&det, 1);
     } else {
-        out = " unknown request " + op;
+        det = op == "det_full" ? DetNN(a) : op == "det_cofactor" ? DetNNbyRef(a) : DetNN2(a);
+        Write(&det, 1);
     }
+    FreeMatrix(g);
     FreeMatrixNN(a);
-    return out;
+    FreeMatrixNN(b);
+    FreeVector(x);
+    FreeVector(y);
 }
 
 }  // namespace
@@ -124,9 +82,12 @@ int main() {
         std::istringstream in(line);
         std::string op;
         unsigned threads = 0;
-        in >> op >> threads;
+        std::uint32_t rows = 0, cols = 0;
+        in >> op >> threads >> rows >> cols;
         quil::detail::SetThreadCount(threads);
-        std::cout << op << Compute(op, in) << '\n';
+        std::printf("%s", op.c_str());
+        Compute(op, rows, cols, in);
+        std::printf("\n");
     }
-    return std::cout.good() ? 0 : 1;
+    return std::fflush(stdout) == 0 ? 0 : 1;
 }
