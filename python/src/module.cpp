@@ -68,18 +68,19 @@ using VectorPtr = std::unique_ptr<Vect, FreeMatrix>;
 
 [[noreturn]] void RaiseNoMemory() { Raise(PyExc_MemoryError, "the library ran out of memory"); }
 
-// Counts this thread's failed heap requests over one library call.
-class HeapWatch {
-public:
-    HeapWatch() : before_(failedRequests) {}
-    // MemoryError when a heap request failed since the watch began.
-    void Check() const {
-        if (failedRequests != before_) RaiseNoMemory();
+// routine() run with the GIL released, so that other Python threads go on meanwhile; its
+// result, or MemoryError when one of the library's heap requests failed during the call.
+template <class Routine>
+auto Unlocked(const Routine& routine) {
+    const std::uint64_t failedBefore = failedRequests;
+    decltype(routine()) result;
+    {
+        const py::gil_scoped_release released;
+        result = routine();
     }
-
-private:
-    std::uint64_t before_;
-};
+    if (failedRequests != failedBefore) RaiseNoMemory();
+    return result;
+}
 
 // obj as an array of doubles: taken as it is when it holds native doubles, else converted as
 // numpy.asarray(obj).astype(float64) converts; complex numbers are refused (TypeError).
@@ -164,54 +165,22 @@ double Det(py::handle obj, std::string_view method) {
         throw py::value_error("method must be \"lu\", \"full\" or \"cofactor\"");
     const py::array a = Doubles(obj);
     const MatrixNNPtr m = MatrixNN(a, Order(a, "a"));
-    const HeapWatch watch;
-    double det;
-    {
-        const py::gil_scoped_release released;
-        det = routine(m.get());
-    }
-    watch.Check();
-    return det;
+    return Unlocked([&] { return routine(m.get()); });
 }
 
 py::tuple DetLog10(py::handle obj) {
     const py::array a = Doubles(obj);
     const MatrixNNPtr m = MatrixNN(a, Order(a, "a"));
-    const HeapWatch watch;
-    int sign;
-    double log;
-    {
-        const py::gil_scoped_release released;
-        log = ::DetLog10(m.get(), &sign);
-    }
-    watch.Check();
+    int sign = 0;
+    const double log = Unlocked([&] { return ::DetLog10(m.get(), &sign); });
     return py::make_tuple(sign, log);
 }
 
 bool IsSingular(py::handle obj) {
     const py::array a = Doubles(obj);
     const MatrixNNPtr m = MatrixNN(a, Order(a, "a"));
-    const HeapWatch watch;
-    bool singular;
-    {
-        const py::gil_scoped_release released;
-        double det;
-        singular = IsSingularMtrxNN(m.get(), &det);
-    }
-    watch.Check();
-    return singular;
-}
-
-// x = a^-1 b into x; false when a is singular. MemoryError when the library runs out of memory.
-bool Solved(Vect* x, const MtrxNN* a, const Vect* b) {
-    const HeapWatch watch;
-    bool solved;
-    {
-        const py::gil_scoped_release released;
-        solved = SolveMtrxNN(x, a, b);
-    }
-    watch.Check();
-    return solved;
+    double det;
+    return Unlocked([&] { return IsSingularMtrxNN(m.get(), &det); });
 }
 
 py::array_t<double> Solve(py::handle aObj, py::handle bObj) {
@@ -222,7 +191,7 @@ py::array_t<double> Solve(py::handle aObj, py::handle bObj) {
         throw py::value_error("b must be a 1-D array of as many elements as a has rows");
     const MatrixNNPtr m = MatrixNN(a, n);
     VectorPtr x = Vector(n, &b);
-    if (!Solved(x.get(), m.get(), x.get())) RaiseSingular();
+    if (!Unlocked([&] { return SolveMtrxNN(x.get(), m.get(), x.get()); })) RaiseSingular();
     return VectorOut(x.get());
 }
 
@@ -235,22 +204,20 @@ py::array_t<double> Inv(py::handle obj) {
     // inverse itself passes over with a tiny one. Order 1, which the inverse refuses, is 1 / a.
     VectorPtr e = Vector(n);
     e->Elem[0] = 1.0;
-    if (!Solved(e.get(), m.get(), e.get())) RaiseSingular();
+    if (!Unlocked([&] { return SolveMtrxNN(e.get(), m.get(), e.get()); })) RaiseSingular();
     if (n == 1) {
         m->Elem[0][0] = e->Elem[0];
         return MatrixOut(m.get());
     }
-    const HeapWatch watch;
-    MtrxNN* ai = nullptr;
-    bool inverted;
-    {
-        const py::gil_scoped_release released;
-        inverted = InvMtrxNN(&ai, m.get());
-    }
-    const MatrixNNPtr result(ai);
-    watch.Check();
+    MatrixNNPtr inverse;
+    const bool inverted = Unlocked([&] {
+        MtrxNN* ai = nullptr;
+        const bool done = InvMtrxNN(&ai, m.get());
+        inverse.reset(ai);
+        return done;
+    });
     if (!inverted) RaiseSingular();
-    return MatrixOut(result.get());
+    return MatrixOut(inverse.get());
 }
 
 py::array_t<double> MatMul(py::handle aObj, py::handle bObj) {
@@ -268,10 +235,7 @@ py::array_t<double> MatMul(py::handle aObj, py::handle bObj) {
         CopyIn(&m->Elem[0][0], a, std::size_t(rows), std::size_t(cols));
         const VectorPtr x = Vector(std::uint32_t(cols), &b);
         const VectorPtr y = Vector(std::uint32_t(rows));
-        {
-            const py::gil_scoped_release released;
-            MtrxbyVect(y.get(), m.get(), x.get());
-        }
+        Unlocked([&] { return MtrxbyVect(y.get(), m.get(), x.get()); });
         return VectorOut(y.get());
     }
     const std::uint32_t n = Order(a, "a");
@@ -279,12 +243,8 @@ py::array_t<double> MatMul(py::handle aObj, py::handle bObj) {
         throw py::value_error("b must be a square 2-D array of a's order, or a 1-D array");
     const MatrixNNPtr c = MatrixNN(a, n);
     const MatrixNNPtr bm = MatrixNN(b, n);
-    const HeapWatch watch;
-    {
-        const py::gil_scoped_release released;
-        MulMtrxNN(c.get(), c.get(), bm.get());  // formed in a work record, so c may be a
-    }
-    watch.Check();
+    // Formed in a work record, so the result may take a's place.
+    Unlocked([&] { return MulMtrxNN(c.get(), c.get(), bm.get()); });
     return MatrixOut(c.get());
 }
 
