@@ -6,6 +6,8 @@
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 
+#include <algorithm>
+#include <climits>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -13,7 +15,6 @@
 #include <string_view>
 
 #include "quil.h"
-#include "routines/detail/Threads.h"
 
 namespace py = pybind11;
 
@@ -250,8 +251,7 @@ py::array_t<double> MatMul(py::handle aObj, py::handle bObj) {
 
 void SetNumThreads(long long n) {
     if (n < 0) throw py::value_error("the thread count must be 0 (every core) or more");
-    quil::detail::SetThreadCount(n > quil::detail::kMaxThreads ? quil::detail::kMaxThreads
-                                                                : static_cast<unsigned>(n));
+    quil::SetNumThreads(static_cast<unsigned>(std::min<long long>(n, UINT_MAX)));  // 64 at most
 }
 
 }  // namespace wrap
@@ -302,13 +302,13 @@ ascending k. a of any shape r x c and b 1-D of c elements: the matrix-vector pro
 
 The tolerance is absolute: a well-conditioned matrix of small elements counts as singular.)");
 
-    m.def("set_num_threads", &wrap::SetNumThreads, py::arg("n"), R"(From now on the library divides its work over n threads, the calling one included.
+    m.def("set_num_threads", &wrap::SetNumThreads, py::arg("n"), R"(From now on the library divides large calls over n threads, the calling one included.
 
-0 restores the default: QUIL_NUM_THREADS, else every core the process may use. Results have
-the same bits on any number of threads.)");
+1 keeps all work on the calling thread, 0 means every core the process may run on, more than
+64 means 64 (quil::SetNumThreads). Results have the same bits on any number of threads.)");
 
-    m.def("num_threads", [] { return quil::detail::ThreadCount(); },
-          "The number of threads the library divides its work over.");
+    m.def("num_threads", &quil::NumThreads,
+          "The number of threads the library's next large call may use, the calling one included.");
 
     m.def("_fail_heap_request", &FailHeapRequest, py::arg("k"),
           "For the tests: the k-th heap request of the library on this thread from now on fails "

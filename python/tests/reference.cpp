@@ -14,7 +14,6 @@
 #include <vector>
 
 #include "quil.h"
-#include "routines/detail/Threads.h"
 
 namespace {
 
@@ -84,7 +83,7 @@ int main() {
         unsigned threads = 0;
         std::uint32_t rows = 0, cols = 0;
         in >> op >> threads >> rows >> cols;
-        quil::detail::SetThreadCount(threads);
+        quil::SetNumThreads(threads);
         std::printf("%s", op.c_str());
         Compute(op, rows, cols, in);
         std::printf("\n");
