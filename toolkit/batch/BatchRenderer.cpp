@@ -34,15 +34,10 @@ void BatchRenderer::ShowException(const TApplication& app, const std::string& me
 }
 
 void BatchRenderer::LinesChanged(TMemo& memo) {
-    Written& written = written_[&memo];
     // A cleared memo starts a new text; what is printed stays printed.
-    if (written.Generation != memo.Lines->Generation()) {
-        written.Generation = memo.Lines->Generation();
-        written.Count = 0;
-    }
+    const TNewLines added = shown_[&memo].Take(*memo.Lines);
     errno = 0;
-    for (; written.Count < memo.Lines->Count(); ++written.Count)
-        out_ << (*memo.Lines)[written.Count] << '\n';
+    for (int i = added.From; i < added.To; ++i) out_ << (*memo.Lines)[i] << '\n';
     KeepWriteError();
     Flush();
 }

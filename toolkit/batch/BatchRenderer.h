@@ -11,6 +11,7 @@
 #include <map>
 
 #include "widgets/Application.h"
+#include "widgets/Views.h"
 
 class BatchRenderer final : public TRenderer, private TFormView {
 public:
@@ -26,13 +27,8 @@ private:
     void Flush();
     void KeepWriteError();
 
-    struct Written {
-        unsigned Generation = 0;
-        int Count = 0;
-    };
-
     std::ostream& out_;
     std::ostream& err_;
-    std::map<const TMemo*, Written> written_;
+    std::map<const TMemo*, TShownLines> shown_;
     int writeError_ = 0;   // the errno of the first write that failed, -1 when none was set
 };

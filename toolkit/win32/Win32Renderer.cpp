@@ -8,6 +8,9 @@
 #include <map>
 #include <stdexcept>
 #include <string>
+#include <utility>
+
+#include "widgets/Views.h"
 
 namespace {
 
@@ -186,25 +189,41 @@ public:
         return nullptr;
     }
 
-    // Enter presses the default button, Escape the cancel button (the model's Default and
-    // Cancel), from any control of the window; Ctrl+A selects all of an edit control's text.
+    // The window's own keys, from any of its controls: Enter presses the default button,
+    // Escape the cancel button and a button's first hint letter that button, in either case;
+    // Tab and Shift+Tab move the focus, Ctrl+Q closes the window and Ctrl+A selects all of an
+    // edit control's text. Whether the message was such a key and has been handled.
     bool PressKey(const MSG& msg) {
-        if (msg.message != WM_KEYDOWN) return false;
-        if (msg.wParam == 'A' && GetKeyState(VK_CONTROL) < 0 && GetKeyState(VK_MENU) >= 0) {
-            if (dynamic_cast<TMemo*>(ControlOf(msg.hwnd)) == nullptr) return false;
+        if (msg.message == WM_CHAR) return Press(ButtonForKey(form_, static_cast<int>(msg.wParam)));
+        if (msg.message != WM_KEYDOWN || GetKeyState(VK_MENU) < 0) return false;
+        const bool control = GetKeyState(VK_CONTROL) < 0;
+        switch (msg.wParam) {
+        case VK_RETURN: return !control && Press(ButtonForKey(form_, KeyEnter));
+        case VK_ESCAPE: return !control && Press(ButtonForKey(form_, KeyEscape));
+        case VK_TAB:
+            if (control) return false;
+            MoveFocus(GetKeyState(VK_SHIFT) < 0);
+            return true;
+        case 'Q':
+            if (!control) return false;
+            PostMessageW(handle_, WM_CLOSE, 0, 0);
+            return true;
+        case 'A':
+            if (!control || dynamic_cast<TMemo*>(ControlOf(msg.hwnd)) == nullptr) return false;
             SendMessageW(msg.hwnd, EM_SETSEL, 0, -1);
             return true;
+        default: return false;
         }
-        if (msg.wParam != VK_RETURN && msg.wParam != VK_ESCAPE) return false;
-        for (const auto& [control, window] : placed_) {
-            auto* button = dynamic_cast<TSpeedButton*>(control);
-            if (button == nullptr || !button->Enabled) continue;
-            if (msg.wParam == VK_RETURN ? button->Default : button->Cancel) {
-                Click(*button);
-                return true;
-            }
+    }
+
+    // A mouse press on a speed button is about to give it the focus, which it keeps only if
+    // it had it: the click hands the focus back.
+    void MousePressing(const MSG& msg) {
+        if ((msg.message == WM_LBUTTONDOWN || msg.message == WM_LBUTTONDBLCLK) &&
+            dynamic_cast<TSpeedButton*>(ControlOf(msg.hwnd)) != nullptr) {
+            mousePress_ = true;
+            focusBeforePress_ = GetFocus();
         }
-        return false;
     }
 
     static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -221,8 +240,7 @@ public:
 private:
     struct MemoView {
         HWND Edit = nullptr;
-        unsigned Generation = 0;
-        int Shown = 0;
+        TShownLines Shown;
     };
 
     LRESULT OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -233,6 +251,7 @@ private:
             if (window == handle_) {
                 try {
                     Build(form_, window);
+                    AddTooltips(window);
                 } catch (const std::exception&) {
                     destroying_ = true;  // a window that never was ends no message loop
                     return -1;
@@ -286,6 +305,20 @@ private:
         case WM_SETFOCUS:
             if (window == handle_) FocusFirstTabStop();
             return 0;
+        case WM_ACTIVATE:
+            // The focus comes back to the control that had it when the window was left.
+            if (window != handle_) break;
+            if (LOWORD(wParam) == WA_INACTIVE) {
+                HWND focus = GetFocus();
+                lastFocus_ = focus != nullptr && IsChild(handle_, focus) ? focus : nullptr;
+            } else if (HIWORD(wParam) != 0) {
+                // minimised: nothing takes the focus
+            } else if (lastFocus_ != nullptr && IsWindow(lastFocus_) && IsChild(handle_, lastFocus_)) {
+                SetFocus(lastFocus_);
+            } else {
+                FocusFirstTabStop();
+            }
+            return 0;
         case WM_CLOSE:
             if (window != handle_) break;
             if (!closing_) {
@@ -325,12 +358,40 @@ private:
         PostMessageW(handle_, WM_CLOSE, 0, 0);
     }
 
-    // A speed button never keeps the keyboard focus: it goes back where typing belongs
-    // before the click runs.
+    // A speed button clicked with the mouse does not keep the focus: it goes back where it
+    // was before the click runs.
     void Click(TSpeedButton& button) {
-        if (HWND pressed = ControlWindow(button); pressed != nullptr && GetFocus() == pressed)
-            FocusFirstTabStop();
+        HWND pressed = ControlWindow(button);
+        HWND before = std::exchange(focusBeforePress_, nullptr);
+        if (std::exchange(mousePress_, false) && pressed != nullptr && GetFocus() == pressed && before != pressed) {
+            if (before != nullptr && IsWindow(before) && IsChild(handle_, before)) {
+                SetFocus(before);
+            } else {
+                FocusFirstTabStop();
+            }
+        }
         app_.Dispatch([&button] { button.Click(); });
+    }
+
+    bool Press(TSpeedButton* button) {
+        if (button == nullptr) return false;
+        Click(*button);
+        return true;
+    }
+
+    // Tab visits the speed buttons and the report in the model's focus order, and from then
+    // on the focused control shows its focus.
+    void MoveFocus(bool backwards) {
+        std::vector<HWND> stops;
+        for (TControl* control : FocusOrder(form_))
+            if (HWND window = ControlWindow(*control); window != nullptr) stops.push_back(window);
+        if (stops.empty()) return;
+        const auto count = static_cast<std::ptrdiff_t>(stops.size());
+        const std::ptrdiff_t at = std::find(stops.begin(), stops.end(), GetFocus()) - stops.begin();
+        const std::ptrdiff_t next = at == count ? (backwards ? count - 1 : 0)
+                                                : (at + (backwards ? count - 1 : 1)) % count;
+        SendMessageW(handle_, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
+        SetFocus(stops[static_cast<std::size_t>(next)]);
     }
 
     void FocusFirstTabStop() {
@@ -347,17 +408,13 @@ private:
     // Appends the lines the edit control does not show yet, or starts afresh after a Clear,
     // and scrolls to the last line as a caret following the added text would.
     static void Mirror(const TMemo& memo, MemoView& view) {
-        const TStrings& lines = *memo.Lines;
-        if (view.Generation != lines.Generation() || view.Shown > lines.Count()) {
-            SetWindowTextW(view.Edit, L"");
-            view.Generation = lines.Generation();
-            view.Shown = 0;
-        }
-        if (view.Shown == lines.Count()) return;
+        const TNewLines lines = view.Shown.Take(*memo.Lines);
+        if (lines.Restart) SetWindowTextW(view.Edit, L"");
+        if (lines.From == lines.To) return;
         std::string added;
-        for (; view.Shown < lines.Count(); ++view.Shown) {
-            if (view.Shown > 0) added += "\r\n";
-            added += lines[view.Shown];
+        for (int i = lines.From; i < lines.To; ++i) {
+            if (i > 0) added += "\r\n";
+            added += (*memo.Lines)[i];
         }
         const auto end = static_cast<WPARAM>(GetWindowTextLengthW(view.Edit));
         SendMessageW(view.Edit, EM_SETSEL, end, static_cast<LPARAM>(end));
@@ -377,6 +434,28 @@ private:
         }
     }
 
+    // Controls whose hint is to be shown tell it in a tooltip when the mouse rests on them.
+    void AddTooltips(HWND window) {
+        HWND tips = nullptr;
+        for (const auto& [control, placed] : placed_) {
+            if (!control->ShowHint || control->Hint.empty()) continue;
+            if (tips == nullptr)
+                tips = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP,
+                                       CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window,
+                                       nullptr, GetModuleHandleW(nullptr), nullptr);
+            if (tips == nullptr) return;
+            std::wstring text = Wide(control->Hint);
+            TTTOOLINFOW tool = {};
+            // The size that every version of the common controls takes.
+            tool.cbSize = TTTOOLINFOW_V2_SIZE;
+            tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+            tool.hwnd = GetParent(placed);
+            tool.uId = reinterpret_cast<UINT_PTR>(placed);
+            tool.lpszText = text.data();
+            SendMessageW(tips, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+        }
+    }
+
     HWND Child(const wchar_t* windowClass, const std::string& text, DWORD style, DWORD exStyle, HWND parent) {
         return CreateWindowExW(exStyle, windowClass, Wide(text).c_str(), WS_CHILD | WS_VISIBLE | style,
                                0, 0, 0, 0, parent, nullptr, GetModuleHandleW(nullptr), this);
@@ -388,7 +467,7 @@ private:
             return Child(WindowClassName, "", WS_CLIPCHILDREN, WS_EX_CONTROLPARENT, parent);
         if (auto* speed = dynamic_cast<TSpeedButton*>(&control)) {
             // The hint names the button for screen readers; its face is the glyph.
-            HWND button = Child(WC_BUTTONW, speed->Hint, BS_OWNERDRAW, 0, parent);
+            HWND button = Child(WC_BUTTONW, speed->Hint, BS_OWNERDRAW | WS_TABSTOP, 0, parent);
             if (button != nullptr && !speed->Glyph.Empty()) {
                 const TColor transparent = speed->Glyph.Pixel(0, speed->Glyph.Height - 1);
                 glyphs_[speed] = MakeBitmap(speed->Glyph, &transparent, GetSysColor(COLOR_BTNFACE));
@@ -405,7 +484,6 @@ private:
             if (memo->ImeMode == TImeMode::Disable) ImmAssociateContext(edit, nullptr);
             MemoView& view = memos_[memo];
             view.Edit = edit;
-            view.Generation = memo->Lines->Generation();
             Mirror(*memo, view);
             return edit;
         }
@@ -442,6 +520,11 @@ private:
                image * width, 0, SRCCOPY);
         SelectObject(source, old);
         DeleteDC(source);
+        if ((item.itemState & ODS_FOCUS) != 0 && (item.itemState & ODS_NOFOCUSRECT) == 0) {
+            RECT ring = item.rcItem;
+            InflateRect(&ring, -3, -3);
+            DrawFocusRect(item.hDC, &ring);
+        }
         return true;
     }
 
@@ -503,6 +586,9 @@ private:
     std::map<TColor, HBRUSH> brushes_;
     std::map<const TFont*, HFONT> fontOf_;
     std::vector<HFONT> fonts_;
+    bool mousePress_ = false;           // a speed button is being pressed with the mouse
+    HWND focusBeforePress_ = nullptr;   // and this had the focus before
+    HWND lastFocus_ = nullptr;          // where it was when the window was left
     bool mirrorPosted_ = false;
     bool closing_ = false;
     bool destroying_ = false;
@@ -560,8 +646,11 @@ int Win32Renderer::Run(TApplication& app, TForm& mainForm) {
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
         const HWND root = GetAncestor(msg.hwnd, GA_ROOT);
         bool pressed = false;
-        for (const auto& window : windows_)
-            if (window->Handle() != nullptr && window->Handle() == root) pressed = window->PressKey(msg);
+        for (const auto& window : windows_) {
+            if (window->Handle() == nullptr || window->Handle() != root) continue;
+            window->MousePressing(msg);
+            pressed = window->PressKey(msg);
+        }
         if (pressed) continue;
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
