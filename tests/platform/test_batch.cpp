@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
 #include <sstream>
 
@@ -79,6 +80,18 @@ TEST(Batch, AReportThatCannotBeWrittenIsAFailure) {
     std::ostream nowhere(nullptr);
     EXPECT_EQ(batch.Run(nowhere), 1);
     EXPECT_EQ(batch.Err.str(), "Test of Platform: cannot write the report\n");
+
+    // A reader that stopped early (SIGPIPE ignored) is no failure.
+    struct ReaderGone : std::streambuf {
+        int overflow(int) override {
+            errno = EPIPE;
+            return traits_type::eof();
+        }
+    } gone;
+    std::ostream pipe(&gone);
+    BatchRun early;
+    EXPECT_EQ(early.Run(pipe), 0);
+    EXPECT_EQ(early.Err.str(), "");
 }
 
 // Each process at start: the command line, QUIL_RENDERER, where the output goes and which

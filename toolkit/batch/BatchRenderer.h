@@ -3,8 +3,8 @@
 // Run presses the main form's default button once, writes every line its memos receive to the
 // output as it arrives, and returns 0; when an exception escapes the click, its message goes
 // to the error stream and Run returns 1. A report that cannot be written is a failure too: Run
-// says so on the error stream and returns 1, except when the reader has gone (a closed pipe),
-// which needs no word.
+// says so on the error stream and returns 1, except when the reader has gone (a closed pipe,
+// as when `more` is quit early), which is no failure and needs no word.
 #pragma once
 
 #include <iosfwd>
