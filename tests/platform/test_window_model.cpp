@@ -306,3 +306,19 @@ TEST(RendererChoice, ForcedNamesInAnyLetterCase) {
     EXPECT_EQ(RendererKindNamed("batc"), std::nullopt);
     EXPECT_EQ(RendererKindNamed("batches"), std::nullopt);
 }
+
+TEST(RendererChoice, HelpNamesWhatThisBuildHasWithinEightyColumns) {
+    const std::string help = RendererHelp();
+    std::size_t start = 0;
+    for (std::size_t end; (end = help.find('\n', start)) != std::string::npos; start = end + 1)
+        EXPECT_LE(end - start, 80u) << help.substr(start, end - start);
+    EXPECT_EQ(start, help.size()) << "ends with a line break";
+#ifdef _WIN32
+    EXPECT_NE(help.find("QUIL_RENDERER=win32 or batch "), std::string::npos) << help;
+    EXPECT_NE(help.find("Tab, Shift+Tab"), std::string::npos) << help;
+    for (const char* elsewhere : {"qt", "tty", "DISPLAY", "terminal"})
+        EXPECT_EQ(help.find(elsewhere), std::string::npos) << elsewhere;
+#else
+    EXPECT_EQ(help.find("win32"), std::string::npos) << help;
+#endif
+}

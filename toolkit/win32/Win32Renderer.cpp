@@ -661,11 +661,3 @@ int Win32Renderer::Run(TApplication& app, TForm& mainForm) {
 void Win32Renderer::ShowException(const TApplication& app, const std::string& message) {
     SystemMessageBox(mainWindow, message.c_str(), app.Title.c_str(), MB_OK | MB_ICONERROR);
 }
-
-void UseParentConsole() {
-    const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
-    if (output != nullptr && output != INVALID_HANDLE_VALUE) return;
-    if (AttachConsole(ATTACH_PARENT_PROCESS) == FALSE) return;
-    std::freopen("CONOUT$", "w", stdout);
-    std::freopen("CONOUT$", "w", stderr);
-}

@@ -39,7 +39,3 @@ private:
     std::vector<std::unique_ptr<FormWindow>> windows_;
     MessageBoxHandler previousMessageBox_ = nullptr;
 };
-
-// For a program without a console of its own (the windows subsystem): when standard output
-// leads nowhere, it goes to the console of the process that started the program, if any.
-void UseParentConsole();
