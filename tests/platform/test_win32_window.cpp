@@ -47,8 +47,8 @@ struct QuadrunWindow {
     TFmMain* Form = nullptr;
     HWND Main = nullptr;
 
-    QuadrunWindow() {
-        auto renderer = std::make_unique<Win32Renderer>();
+    explicit QuadrunWindow(int dpi = 96) {
+        auto renderer = std::make_unique<Win32Renderer>(dpi);
         Renderer = renderer.get();
         App.Initialize(std::move(renderer));
         App.Title = ProgramTitles.ApplicationTitle;
@@ -363,4 +363,42 @@ TEST(Win32Window, TheButtonsTellTheirNamesInTooltips) {
         SendMessageW(tips, TTM_GETTEXTW, 80, reinterpret_cast<LPARAM>(&tool));
         EXPECT_EQ(std::wstring(text), button == window.Form->SpBtnRun ? L"Run" : L"Exit");
     }
+}
+
+TEST(Win32Window, AtOneAndAHalfTimesTheDensityEverythingIsOneAndAHalfTimesAsLarge) {
+    QuadrunWindow window(144);
+    const TFmMain& form = *window.Form;
+    RECT outer;
+    GetWindowRect(window.Main, &outer);
+    EXPECT_EQ(outer.right - outer.left, 1200);
+    EXPECT_EQ(outer.bottom - outer.top, 900);
+    const RECT run = window.Bounds(form.SpBtnRun);
+    EXPECT_EQ(run.left, 444);
+    EXPECT_EQ(run.top, 12);
+    EXPECT_EQ(run.right - run.left, 35);   // 23 wide, rounded to the nearest pixel
+    EXPECT_EQ(window.Bounds(form.Panel).bottom, 57);
+
+    HDC dc = GetDC(window.Control(form.Memo));
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(window.Control(form.Memo), WM_GETFONT, 0, 0)));
+    TEXTMETRICW metrics;
+    GetTextMetricsW(dc, &metrics);
+    SelectObject(dc, old);
+    ReleaseDC(window.Control(form.Memo), dc);
+    EXPECT_EQ(metrics.tmHeight - metrics.tmInternalLeading, 20);   // 13 pixels at 96 per inch
+
+    // The minimum size grows with the rest, and the strips still meet the window's edges.
+    SetWindowPos(window.Main, nullptr, 0, 0, 300, 200, SWP_NOMOVE | SWP_NOZORDER);
+    GetWindowRect(window.Main, &outer);
+    EXPECT_EQ(outer.right - outer.left, 900);
+    EXPECT_EQ(outer.bottom - outer.top, 675);
+    SetWindowPos(window.Main, nullptr, 0, 0, 1001, 777, SWP_NOMOVE | SWP_NOZORDER);
+    RECT client;
+    GetClientRect(window.Main, &client);
+    const RECT report = window.Bounds(form.Memo);
+    const RECT status = window.Bounds(form.StatusBar);
+    EXPECT_EQ(status.bottom, client.bottom);
+    EXPECT_EQ(status.right, client.right);
+    EXPECT_EQ(report.right, client.right);
+    EXPECT_EQ(report.bottom, status.top);
+    EXPECT_EQ(report.top, 57);
 }

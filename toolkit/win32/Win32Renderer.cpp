@@ -66,10 +66,10 @@ std::wstring FaceOf(HFONT font) {
 
 // The font a control is drawn with: the first of the named face and its substitutes that the
 // system really has, or what the font mapper makes of the name.
-HFONT MakeFont(const TFont& font) {
+HFONT MakeFont(const TFont& font, int height) {
     HFONT chosen = nullptr;
     for (const std::wstring& face : FaceAndSubstitutes(font.Name)) {
-        HFONT candidate = CreateFontW(-font.Height, 0, 0, 0, font.Bold ? FW_BOLD : FW_NORMAL,
+        HFONT candidate = CreateFontW(-height, 0, 0, 0, font.Bold ? FW_BOLD : FW_NORMAL,
                                       font.Italic, FALSE, FALSE, ToCharset(font.Charset),
                                       OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                                       DEFAULT_PITCH | FF_DONTCARE, face.c_str());
@@ -150,11 +150,12 @@ DWORD MemoStyle(const TMemo& memo) {
 // that one procedure hears the buttons' commands, draws them and colours the static texts.
 class Win32Renderer::FormWindow final : private TFormView {
 public:
-    FormWindow(TApplication& app, TForm& form) : app_(app), form_(form) {
+    FormWindow(TApplication& app, TForm& form, int dpi) : app_(app), form_(form), dpi_(dpi) {
         const bool defaultPosition = form.Position == TPosition::DefaultPosOnly;
         if (CreateWindowExW(0, WindowClassName, Wide(form.Caption).c_str(), WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
-                            defaultPosition ? CW_USEDEFAULT : form.Left(),
-                            defaultPosition ? CW_USEDEFAULT : form.Top(), form.Width(), form.Height(), nullptr,
+                            defaultPosition ? CW_USEDEFAULT : Scaled(form.Left()),
+                            defaultPosition ? CW_USEDEFAULT : Scaled(form.Top()), Scaled(form.Width()),
+                            Scaled(form.Height()), nullptr,
                             nullptr, GetModuleHandleW(nullptr), this) == nullptr)
             throw std::runtime_error("win32 renderer: cannot create the window of " + form.Name);
         form_.View = this;
@@ -264,10 +265,10 @@ private:
         case WM_GETMINMAXINFO: {
             auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
             const TSizeConstraints& c = form_.Constraints;
-            if (c.MinWidth > 0) info->ptMinTrackSize.x = c.MinWidth;
-            if (c.MinHeight > 0) info->ptMinTrackSize.y = c.MinHeight;
-            if (c.MaxWidth > 0) info->ptMaxTrackSize.x = c.MaxWidth;
-            if (c.MaxHeight > 0) info->ptMaxTrackSize.y = c.MaxHeight;
+            if (c.MinWidth > 0) info->ptMinTrackSize.x = Scaled(c.MinWidth);
+            if (c.MinHeight > 0) info->ptMinTrackSize.y = Scaled(c.MinHeight);
+            if (c.MaxWidth > 0) info->ptMaxTrackSize.x = Scaled(c.MaxWidth);
+            if (c.MaxHeight > 0) info->ptMaxTrackSize.y = Scaled(c.MaxHeight);
             return 0;
         }
         case WM_ERASEBKGND: {
@@ -513,11 +514,14 @@ private:
         const int height = button->Glyph.Height;
         const int image = (item.itemState & ODS_DISABLED) != 0 && count > 1 ? 1 : 0;
         const int shift = pressed ? 1 : 0;
+        // Pixel art grows by whole pixels only, or its lines would come out uneven.
+        const int zoom = std::max(1, dpi_ / 96);
         HDC source = CreateCompatibleDC(item.hDC);
         HGDIOBJ old = SelectObject(source, glyph->second);
-        BitBlt(item.hDC, (item.rcItem.right - item.rcItem.left - width) / 2 + shift,
-               (item.rcItem.bottom - item.rcItem.top - height) / 2 + shift, width, height, source,
-               image * width, 0, SRCCOPY);
+        SetStretchBltMode(item.hDC, COLORONCOLOR);
+        StretchBlt(item.hDC, (item.rcItem.right - item.rcItem.left - zoom * width) / 2 + shift,
+                   (item.rcItem.bottom - item.rcItem.top - zoom * height) / 2 + shift, zoom * width,
+                   zoom * height, source, image * width, 0, width, height, SRCCOPY);
         SelectObject(source, old);
         DeleteDC(source);
         if ((item.itemState & ODS_FOCUS) != 0 && (item.itemState & ODS_NOFOCUSRECT) == 0) {
@@ -528,10 +532,30 @@ private:
         return true;
     }
 
-    // Moves every control to where the model has it.
+    // The model's pixels are at 96 pixels per inch; the window's at the system's density.
+    int Scaled(int pixels) const { return MulDiv(pixels, dpi_, 96); }
+    int Unscaled(int pixels) const { return MulDiv(pixels, 96, dpi_); }
+
+    // Moves every control to where the model has it. A control that reaches its parent's
+    // right or bottom edge reaches it on the screen too, whatever the rounding.
     void Place() {
-        for (const auto& [control, window] : placed_)
-            MoveWindow(window, control->Left(), control->Top(), control->Width(), control->Height(), TRUE);
+        RECT client;
+        GetClientRect(handle_, &client);
+        std::map<const TControl*, POINT> sizes = {{&form_, {client.right, client.bottom}}};
+        for (const auto& [control, window] : placed_) {
+            const TWinControl* parent = control->Parent();
+            const POINT room = sizes[parent];   // parents are placed before their children
+            const int left = Scaled(control->Left());
+            const int top = Scaled(control->Top());
+            const int right = control->Left() + control->Width() >= parent->ClientWidth()
+                                  ? room.x
+                                  : Scaled(control->Left() + control->Width());
+            const int bottom = control->Top() + control->Height() >= parent->ClientHeight()
+                                   ? room.y
+                                   : Scaled(control->Top() + control->Height());
+            MoveWindow(window, left, top, right - left, bottom - top, TRUE);
+            sizes[control] = {right - left, bottom - top};
+        }
     }
 
     // The form's outer size includes the frame, which the system draws: the model hears how
@@ -541,8 +565,8 @@ private:
         RECT client;
         GetWindowRect(handle_, &outer);
         GetClientRect(handle_, &client);
-        const int frameWidth = (outer.right - outer.left) - client.right;
-        const int frameHeight = (outer.bottom - outer.top) - client.bottom;
+        const int frameWidth = Unscaled((outer.right - outer.left) - client.right);
+        const int frameHeight = Unscaled((outer.bottom - outer.top) - client.bottom);
         if (frameWidth != form_.FrameWidth() || frameHeight != form_.FrameHeight())
             form_.SetFrameSize(frameWidth, frameHeight);
     }
@@ -551,7 +575,7 @@ private:
         RECT client;
         GetClientRect(handle_, &client);
         AdoptFrame();
-        form_.SetClientSize(client.right, client.bottom);
+        form_.SetClientSize(Unscaled(client.right), Unscaled(client.bottom));
         Place();
     }
 
@@ -570,7 +594,7 @@ private:
     HFONT Font(const TFont& font) {
         auto found = fontOf_.find(&font);
         if (found != fontOf_.end()) return found->second;
-        HFONT made = MakeFont(font);
+        HFONT made = MakeFont(font, Scaled(font.Height));
         if (made != nullptr) fonts_.push_back(made);
         fontOf_[&font] = made;
         return made;
@@ -578,6 +602,7 @@ private:
 
     TApplication& app_;
     TForm& form_;
+    const int dpi_;
     HWND handle_ = nullptr;
     HICON icon_ = nullptr;
     std::vector<std::pair<TControl*, HWND>> placed_;
@@ -594,7 +619,14 @@ private:
     bool destroying_ = false;
 };
 
-Win32Renderer::Win32Renderer() {
+Win32Renderer::Win32Renderer(int dpi) : dpi_(dpi) {
+    if (dpi_ <= 0) {
+        // What the system tells a program that declares itself DPI aware; 96 to any other.
+        HDC screen = GetDC(nullptr);
+        dpi_ = screen != nullptr ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
+        if (screen != nullptr) ReleaseDC(nullptr, screen);
+        if (dpi_ <= 0) dpi_ = 96;
+    }
     const INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_BAR_CLASSES | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
     WNDCLASSEXW windowClass = {};
@@ -620,7 +652,7 @@ int Win32Renderer::OwnedMessageBox(void* owner, const char* text, const char* ca
 }
 
 HWND Win32Renderer::Show(TApplication& app, TForm& form) {
-    windows_.push_back(std::make_unique<FormWindow>(app, form));
+    windows_.push_back(std::make_unique<FormWindow>(app, form, dpi_));
     HWND window = windows_.back()->Handle();
     form.Show();
     ShowWindow(window, SW_SHOW);
