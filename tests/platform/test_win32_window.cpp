@@ -402,3 +402,41 @@ TEST(Win32Window, AtOneAndAHalfTimesTheDensityEverythingIsOneAndAHalfTimesAsLarg
     EXPECT_EQ(report.bottom, status.top);
     EXPECT_EQ(report.top, 57);
 }
+
+// The program as Explorer and Task Manager see it: its icon is the window's, its version
+// names it, and its manifest asks for sharp text at any scaling.
+TEST(Win32Program, CarriesItsIconVersionAndManifest) {
+    const std::wstring path = std::wstring(L"" QUADRUN_PATH);
+    HMODULE module = LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(module, nullptr) << QUADRUN_PATH;
+    auto icon = static_cast<HICON>(LoadImageW(module, MAKEINTRESOURCEW(1), IMAGE_ICON, 32, 32, 0));
+    ASSERT_NE(icon, nullptr);
+    ICONINFO info = {};
+    ASSERT_TRUE(GetIconInfo(icon, &info));
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, info.hbmColor);
+    EXPECT_EQ(GetPixel(dc, 0, 0), RGB(0, 0, 0));
+    EXPECT_EQ(GetPixel(dc, 15, 4), RGB(0, 255, 255)) << "the cyan stroke";
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+    DestroyIcon(icon);
+
+    HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));   // the manifest
+    ASSERT_NE(found, nullptr);
+    const std::string manifest(static_cast<const char*>(LockResource(LoadResource(module, found))),
+                               SizeofResource(module, found));
+    EXPECT_NE(manifest.find("<dpiAware xmlns=\"http://schemas.microsoft.com/SMI/2005/WindowsSettings\">true"),
+              std::string::npos) << manifest;
+    EXPECT_EQ(manifest.find("Microsoft.Windows.Common-Controls"), std::string::npos) << "the classic look";
+
+    found = FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(16));   // the version
+    ASSERT_NE(found, nullptr);
+    const auto* version = static_cast<const char*>(LockResource(LoadResource(module, found)));
+    const std::wstring text(reinterpret_cast<const wchar_t*>(version), SizeofResource(module, found) / 2);
+    for (const wchar_t* expected : {L"FileDescription", L"QUIL test of the square-matrix routines",
+                                    L"OriginalFilename", L"quadrun.exe", L"ProductVersion"})
+        EXPECT_NE(text.find(expected), std::wstring::npos) << "no " << std::string(expected, expected + wcslen(expected));
+    FreeLibrary(module);
+}
