@@ -720,10 +720,16 @@ TEST(ThreadsDeathTest, ALargeProductStartsNoMoreThreadsThanTheCount) {
         }
         std::exit(tasks);
     };
+    // ThreadSanitizer's runtime keeps a thread of its own in every process.
+#ifdef __SANITIZE_THREAD__
+    constexpr unsigned kRuntimeThreads = 1;
+#else
+    constexpr unsigned kRuntimeThreads = 0;
+#endif
     for (unsigned count : {2u, 3u}) {
         const auto atMostCount = [count](int status) {
             return WIFEXITED(status) && WEXITSTATUS(status) >= 1 &&
-                   static_cast<unsigned>(WEXITSTATUS(status)) <= count;
+                   static_cast<unsigned>(WEXITSTATUS(status)) <= count + kRuntimeThreads;
         };
         EXPECT_EXIT(tasksAfterProducts(count), atMostCount, "") << count << " threads";
     }
