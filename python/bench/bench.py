@@ -94,7 +94,9 @@ def write(path, rows, overheads):
         "Written by `make bench` (`python/bench/bench.py`). The module `quil` beside "
         "`numpy.linalg` (and `numpy.matmul`), both on one thread (`quil.set_num_threads(1)`, "
         "`OPENBLAS_NUM_THREADS=1`), on random float64 matrices I + R / n, R standard normal. Each "
-        "figure is the time per call of the fastest of five runs, arguments in, result out.",
+        "figure is the time per call of the fastest of five runs, arguments in, result out. "
+        "Where the load average below is well above the number of cores, other work shared "
+        "them and the times are noisy; the ratios within one run are what count.",
         "",
         "NumPy's results depend on the BLAS it was built against, the processor and the thread "
         "count; quil's have the bits of the C++ routines everywhere. `inv` also decomposes the "
