@@ -2,7 +2,7 @@
 
 #include "Glyphs.h"
 
-TFmMain::TFmMain(TComponent* owner) : TForm(owner) {
+TFmMain::TFmMain(TComponent* owner, const ProgramDescriptor& program) : TForm(owner), Program(program) {
     Name = "FmMain";
     Caption = "QUIL Library Test Platform";
     SetBounds(0, 0, 800, 600);
@@ -65,7 +65,7 @@ TFmMain::TFmMain(TComponent* owner) : TForm(owner) {
     Memo->ImeMode = TImeMode::Disable;
     Memo->TabOrder = 1;
 
-    Label->Caption = ProgramTitles.LabelCaption;
+    Label->Caption = Program.LabelCaption;
 }
 
 void TFmMain::SpBtnExitClick(TObject*) { Close(); }

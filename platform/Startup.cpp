@@ -17,8 +17,8 @@ namespace {
 constexpr int Failed = 1;
 constexpr int Misused = 2;
 
-std::string Help(const std::string& name) {
-    return "Usage: " + name + " [--help] [--version]\n\n" + ProgramTitles.Summary + "\n\n"
+std::string Help(const std::string& name, const ProgramDescriptor& program) {
+    return "Usage: " + name + " [--help] [--version]\n\n" + program.Summary + "\n\n"
            "The report is shown by the first renderer that can start here:\n"
            "  qt     a desktop window, where a display that a person sees can be opened\n"
            "  tty    the same window in the terminal, where standard input and output are a\n"
@@ -59,14 +59,14 @@ int Refuse(const std::string& name, const std::string& why) {
 
 }  // namespace
 
-int RunTestPlatform(int argc, char* argv[]) {
+int RunTestPlatform(int argc, char* argv[], const ProgramDescriptor& program) {
     OpenClosedStandardStreams();
     const char* path = argc > 0 && argv[0] != nullptr ? argv[0] : "quil";
     const std::string name = ProgramNameOf(path);
     bool options = true;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
-        if (options && (arg == "--help" || arg == "-h")) return Print(name, Help(name));
+        if (options && (arg == "--help" || arg == "-h")) return Print(name, Help(name, program));
         if (options && arg == "--version") return Print(name, name + " (QUIL) " QUIL_VERSION "\n");
         if (options && arg == "--") {
             options = false;
@@ -86,9 +86,9 @@ int RunTestPlatform(int argc, char* argv[]) {
     Application.ExeName = path;
     try {
         Application.Initialize(ChooseRenderer(path));
-        Application.Title = ProgramTitles.ApplicationTitle;
-        TFmMain* FmMain = nullptr;
-        Application.CreateForm(FmMain);
+        Application.Title = program.ApplicationTitle;
+        Application.Name = program.Name;
+        program.CreateForm(Application);
         Application.Run();
     } catch (const RendererUnavailable& unavailable) {
         std::fprintf(stderr, "%s: %s\n", name.c_str(), unavailable.what());

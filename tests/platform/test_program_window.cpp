@@ -7,14 +7,14 @@
 #include <QScreen>
 #include <QTest>
 
-#include "FmMain.h"
+#include QUIL_PROGRAM_HEADER
 #include "ProcessRun.h"
 #include "QtWindow.h"
 #include "widgets/Application.h"
 
 TEST(PROGRAM_SUITE, CaptionApplicationTitleAndLabel) {
     TApplication app;
-    QWidget* window = ShowMainWindowWithQt(app);
+    QWidget* window = ShowMainWindowWithQt(app, QUIL_PROGRAM);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
     EXPECT_EQ(window->windowTitle(), "QUIL Library Test Platform");
     EXPECT_EQ(QCoreApplication::applicationName(), EXPECTED_APPLICATION_TITLE);
@@ -23,7 +23,7 @@ TEST(PROGRAM_SUITE, CaptionApplicationTitleAndLabel) {
 
 TEST(PROGRAM_SUITE, TheFirstSizeFitsASmallScreen) {
     TApplication app;
-    QWidget* window = ShowMainWindowWithQt(app);
+    QWidget* window = ShowMainWindowWithQt(app, QUIL_PROGRAM);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
     ASSERT_EQ(window->screen()->availableGeometry(), QRect(0, 0, 640, 480));
     EXPECT_EQ(window->frameGeometry(), QRect(0, 0, 640, 480));
@@ -32,7 +32,8 @@ TEST(PROGRAM_SUITE, TheFirstSizeFitsASmallScreen) {
 }
 
 TEST(PROGRAM_SUITE, BatchOutputIsTheReportTheMemoHoldsAfterARun) {
-    TFmMain fm;
+    TApplication app;
+    TFmMain& fm = *QUIL_PROGRAM.CreateForm(app);
     fm.SpBtnRunClick(nullptr);
     std::string memo;
     for (int i = 0; i < fm.Memo->Lines->Count(); ++i) memo += (*fm.Memo->Lines)[i] + "\n";

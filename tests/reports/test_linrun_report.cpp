@@ -6,7 +6,7 @@
 
 #include "ExpectedReports.h"
 #include "FailingHeap.h"
-#include "FmMain.h"
+#include "FmLinrun.h"
 #include "ReportCapture.h"
 #include "ReportLines.h"
 
@@ -18,23 +18,23 @@ TEST(LinrunReport, ExpectedTextHasTheLineCountsOfBothSuites) {
 }
 
 TEST(LinrunReport, RunWritesTheRoutineSuiteThenTheClassSuite) {
-    TFmMain fm;
+    TFmLinrun fm;
     fm.SpBtnRunClick(nullptr);
     ExpectLines(ReportLines(fm), LinrunReport());
 }
 
 TEST(LinrunReport, EachSuiteWritesItsOwnPart) {
-    TFmMain routine;
+    TFmLinrun routine;
     routine.VectRoutineSuite();
     ExpectLines(ReportLines(routine), LinrunRoutineSuite());
 
-    TFmMain objects;
+    TFmLinrun objects;
     objects.SVectClassSuite();
     ExpectLines(ReportLines(objects), LinrunClassSuite());
 }
 
 TEST(LinrunReport, SecondRunReplacesTheFirstWithTheSameReport) {
-    TFmMain fm;
+    TFmLinrun fm;
     fm.SpBtnRunClick(nullptr);
     const std::vector<std::string> first = ReportLines(fm);
     fm.SpBtnRunClick(nullptr);
@@ -52,7 +52,7 @@ TEST(LinrunHeapFailure, RoutineSuiteEndsCleanlyWhenAnAllocationFails) {
     const Lines classSuite = LinrunClassSuite();
     long requests = 0;
     {
-        TFmMain fm;
+        TFmLinrun fm;
         failheap::Guard guard;
         failheap::Count();
         fm.SpBtnRunClick(nullptr);
@@ -65,7 +65,7 @@ TEST(LinrunHeapFailure, RoutineSuiteEndsCleanlyWhenAnAllocationFails) {
     bool sawMatrix = false;
     for (long n = 1; n <= requests; ++n) {
         SCOPED_TRACE("failing heap request " + std::to_string(n));
-        TFmMain fm;
+        TFmLinrun fm;
         {
             failheap::Guard guard;
             failheap::FailAt(n);

@@ -6,7 +6,7 @@
 
 #include "ExpectedReports.h"
 #include "FailingHeap.h"
-#include "FmMain.h"
+#include "FmQuadrun.h"
 #include "ReferenceInverse.h"
 #include "ReportCapture.h"
 #include "ReportLines.h"
@@ -48,23 +48,23 @@ TEST(QuadrunReport, ReferenceArithmeticFindsTheInverses) {
 }
 
 TEST(QuadrunReport, RunWritesTheRoutineSuiteThenTheClassSuite) {
-    TFmMain fm;
+    TFmQuadrun fm;
     fm.SpBtnRunClick(nullptr);
     ExpectLines(ReportLines(fm), QuadrunReport());
 }
 
 TEST(QuadrunReport, EachSuiteWritesItsOwnPart) {
-    TFmMain routine;
+    TFmQuadrun routine;
     routine.MtrxNNRoutineSuite();
     ExpectLines(ReportLines(routine), QuadrunRoutineSuite());
 
-    TFmMain objects;
+    TFmQuadrun objects;
     objects.SMtrxNNClassSuite();
     ExpectLines(ReportLines(objects), QuadrunClassSuite());
 }
 
 TEST(QuadrunReport, SecondRunReplacesTheFirstWithTheSameReport) {
-    TFmMain fm;
+    TFmQuadrun fm;
     fm.SpBtnRunClick(nullptr);
     const std::vector<std::string> first = ReportLines(fm);
     fm.SpBtnRunClick(nullptr);
@@ -84,7 +84,7 @@ TEST(QuadrunHeapFailure, RoutineSuiteSurvivesEveryFailedRequest) {
 
     long requests = 0;
     {
-        TFmMain fm;
+        TFmQuadrun fm;
         failheap::Guard guard;
         failheap::Count();
         fm.MtrxNNRoutineSuite();
@@ -96,7 +96,7 @@ TEST(QuadrunHeapFailure, RoutineSuiteSurvivesEveryFailedRequest) {
     int inverseFailures = 0;
     for (long n = 1; n <= requests; ++n) {
         SCOPED_TRACE("failing heap request " + std::to_string(n));
-        TFmMain fm;
+        TFmQuadrun fm;
         {
             failheap::Guard guard;
             failheap::FailAt(n);
@@ -134,7 +134,7 @@ TEST(QuadrunHeapFailure, ClassSuiteReleasesEverything) {
     ReportCapture capture;
     long requests = 0;
     {
-        TFmMain fm;
+        TFmQuadrun fm;
         failheap::Guard guard;
         failheap::Count();
         fm.SMtrxNNClassSuite();
@@ -142,7 +142,7 @@ TEST(QuadrunHeapFailure, ClassSuiteReleasesEverything) {
     }
     for (long n = 1; n <= requests; ++n) {
         SCOPED_TRACE("failing heap request " + std::to_string(n));
-        TFmMain fm;
+        TFmQuadrun fm;
         failheap::Guard guard;
         failheap::FailAt(n);
         try {

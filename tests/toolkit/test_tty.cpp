@@ -53,7 +53,7 @@ protected:
     static constexpr int TextRows = Rows - 4;
 
     void SetUp() override {
-        app.Title = ProgramTitles.ApplicationTitle;
+        app.Title = PlatformTestProgram.ApplicationTitle;
         app.CreateForm(form);
         form->Show();
         window = std::make_unique<TtyWindow>(app, *form);
@@ -67,7 +67,7 @@ protected:
     }
 
     TApplication app;
-    TFmMain* form = nullptr;
+    TFmTest* form = nullptr;
     std::unique_ptr<TtyWindow> window;
 };
 

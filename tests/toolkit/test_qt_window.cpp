@@ -52,7 +52,7 @@ protected:
         auto renderer = std::make_unique<QtRenderer>();
         qt = renderer.get();
         app.Initialize(std::move(renderer));
-        app.Title = ProgramTitles.ApplicationTitle;
+        app.Title = PlatformTestProgram.ApplicationTitle;
         app.CreateForm(form);
         window = qt->Show(app, *form);
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
@@ -77,7 +77,7 @@ protected:
 
     TApplication app;
     QtRenderer* qt = nullptr;
-    TFmMain* form = nullptr;
+    TFmTest* form = nullptr;
     QWidget* window = nullptr;
     QPlainTextEdit* memo = nullptr;
     QToolButton* run = nullptr;
@@ -261,7 +261,7 @@ TEST_F(QtWindowDark, TextStaysReadable) {
 TEST(QtRendererRun, RunReturnsZeroWhenTheWindowIsClosed) {
     TApplication app;
     app.Initialize(std::make_unique<QtRenderer>());
-    TFmMain* form = nullptr;
+    TFmTest* form = nullptr;
     app.CreateForm(form);
     QTimer::singleShot(0, [form] { form->SpBtnExit->Click(); });
     app.Run();

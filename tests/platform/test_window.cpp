@@ -1,5 +1,5 @@
-// The window without a renderer: the widget model's rules, TFmMain's description and run
-// cycle, the application object and the renderer choice.
+// The test platform window without a renderer: TFmMain's description, its layout at the sizes
+// a renderer gives it, its glyphs and its run cycle.
 #include <gtest/gtest.h>
 
 #include <stdexcept>
@@ -7,9 +7,6 @@
 #include "FmMain.h"
 #include "Glyphs.h"
 #include "TestProgram.h"
-#include "choice/RendererChoice.h"
-#include "objects/SVect.h"
-#include "widgets/Application.h"
 
 namespace {
 
@@ -39,42 +36,8 @@ public:
 
 }  // namespace
 
-TEST(Strings, AnnouncesEachChangeOutsideAnUpdateAndOncePerOutermostUpdate) {
-    TStrings lines;
-    int changes = 0;
-    lines.OnChange = [&] { ++changes; };
-    lines.Add("a");
-    lines.Add("b");
-    EXPECT_EQ(changes, 2);
-    lines.BeginUpdate();
-    lines.BeginUpdate();
-    lines.Clear();
-    lines.Add("c");
-    lines.EndUpdate();
-    EXPECT_EQ(changes, 2) << "an inner EndUpdate must not announce";
-    lines.EndUpdate();
-    EXPECT_EQ(changes, 3);
-    lines.BeginUpdate();
-    lines.EndUpdate();
-    lines.EndUpdate();   // unbalanced: ignored
-    EXPECT_EQ(changes, 3) << "an update that changed nothing is not announced";
-    ASSERT_EQ(lines.Count(), 1);
-    EXPECT_EQ(lines[0], "c");
-    EXPECT_THROW(lines[1], std::out_of_range);
-    EXPECT_THROW(lines[-1], std::out_of_range);
-}
-
-TEST(Strings, ClearStartsANewGenerationEvenWhenEmpty) {
-    TStrings lines;
-    const unsigned before = lines.Generation();
-    lines.Clear();
-    EXPECT_EQ(lines.Generation(), before + 1);
-    lines.Add("x");
-    EXPECT_EQ(lines.Generation(), before + 1);
-}
-
 TEST(FormLayout, DescribedWindowAtTheDesignFrameHasTheDesignClientArea) {
-    TFmMain fm;
+    TFmTest fm;
     // The frame of the design system: 4-pixel borders and a 23-pixel caption.
     fm.SetFrameSize(8, 27);
     EXPECT_EQ(fm.BoundsRect(), (TRect{0, 0, 800, 600}));
@@ -87,7 +50,7 @@ TEST(FormLayout, DescribedWindowAtTheDesignFrameHasTheDesignClientArea) {
 }
 
 TEST(FormLayout, StripsKeepTheirHeightsAndTheMemoFollowsTheWindow) {
-    TFmMain fm;
+    TFmTest fm;
     for (auto [w, h] : {std::pair{1000, 800}, std::pair{640, 480}, std::pair{1600, 1200}}) {
         fm.SetClientSize(w, h);
         EXPECT_EQ(fm.Panel->BoundsRect(), (TRect{0, 0, w, 38}));
@@ -97,7 +60,7 @@ TEST(FormLayout, StripsKeepTheirHeightsAndTheMemoFollowsTheWindow) {
 }
 
 TEST(FormLayout, OuterSizeNeverGoesBelowTheMinimum) {
-    TFmMain fm;
+    TFmTest fm;
     fm.SetFrameSize(8, 27);
     fm.SetClientSize(100, 100);
     EXPECT_EQ(fm.Width(), 600);
@@ -113,20 +76,10 @@ TEST(FormLayout, FittedToAScreenWithinTheDesignAndTheMinimum) {
                                   std::pair{TRect{0, 0, 640, 480}, TRect{0, 0, 640, 480}},
                                   std::pair{TRect{0, 0, 700, 400}, TRect{0, 0, 700, 450}},
                                   std::pair{TRect{0, 0, 320, 240}, TRect{0, 0, 600, 450}}}) {
-        TFmMain fm;
+        TFmTest fm;
         fm.FitTo(screen.Width, screen.Height);
         EXPECT_EQ(fm.BoundsRect(), fitted) << screen.Width << "x" << screen.Height;
     }
-}
-
-TEST(Components, ADeletedControlLeavesItsParentAndOwner) {
-    TFmMain fm;
-    const int owned = fm.ComponentCount();
-    delete fm.Label;
-    EXPECT_EQ(fm.ComponentCount(), owned - 1);
-    ASSERT_EQ(fm.Panel->ControlCount(), 2);
-    EXPECT_EQ(fm.Panel->Controls(0), fm.SpBtnExit);
-    EXPECT_EQ(fm.Panel->Controls(1), fm.SpBtnRun);
 }
 
 TEST(FmMain, GlyphsHoldANormalAndAGreyedImageOnOlive) {
@@ -143,7 +96,7 @@ TEST(FmMain, GlyphsHoldANormalAndAGreyedImageOnOlive) {
 }
 
 TEST(FmMain, RunReplacesTheReportAndEachLineIsItsOwnUpdate) {
-    TFmMain fm;
+    TFmTest fm;
     EXPECT_EQ(fm.Memo->Lines->Count(), 0) << "empty before the first Run";
     RecordingView view;
     fm.View = &view;
@@ -156,7 +109,7 @@ TEST(FmMain, RunReplacesTheReportAndEachLineIsItsOwnUpdate) {
 }
 
 TEST(FmMain, PutLineOfTheEmptyStringAddsOneEmptyLine) {
-    TFmMain fm;
+    TFmTest fm;
     fm.PutLine("");
     fm.PutLine("");
     fm.PutLine("x");
@@ -164,7 +117,7 @@ TEST(FmMain, PutLineOfTheEmptyStringAddsOneEmptyLine) {
 }
 
 TEST(FmMain, AFailingRunKeepsItsLinesAndTheNextRunStartsClean) {
-    TFmMain fm;
+    TFmTest fm;
     {
         FailureGuard failing(TestFailure::Standard);
         EXPECT_THROW(fm.SpBtnRunClick(nullptr), std::runtime_error) << "the Run path catches nothing";
@@ -175,7 +128,7 @@ TEST(FmMain, AFailingRunKeepsItsLinesAndTheNextRunStartsClean) {
 }
 
 TEST(FmMain, ExitClosesTheForm) {
-    TFmMain fm;
+    TFmTest fm;
     RecordingView view;
     fm.View = &view;
     fm.Show();
@@ -183,56 +136,4 @@ TEST(FmMain, ExitClosesTheForm) {
     EXPECT_FALSE(fm.Visible());
     EXPECT_EQ(view.Closings, 1);
     fm.View = nullptr;
-}
-
-namespace Objects {
-struct RangeErr {
-    unsigned Index;
-};
-}  // namespace Objects
-
-TEST(Application, ExceptionsAreDescribedByMessageOrByClass) {
-    try {
-        throw std::runtime_error("bad thing");
-    } catch (...) {
-        EXPECT_EQ(DescribeCurrentException(), "bad thing");
-    }
-    try {
-        throw Objects::RangeErr{4};
-    } catch (...) {
-        EXPECT_EQ(DescribeCurrentException(), "exception of class Objects::RangeErr");
-    }
-    EXPECT_EQ(DescribeCurrentException(), "no exception");
-}
-
-TEST(Application, DispatchShowsAnEscapedExceptionAndReportsIt) {
-    struct Recorder : TRenderer {
-        std::vector<std::string> Shown;
-        int Run(TApplication&, TForm&) override { return 0; }
-        void ShowException(const TApplication&, const std::string& message) override { Shown.push_back(message); }
-    };
-    TApplication app;
-    auto recorder = std::make_unique<Recorder>();
-    Recorder& shown = *recorder;
-    app.Initialize(std::move(recorder));
-    EXPECT_TRUE(app.Dispatch([] {}));
-    EXPECT_FALSE(app.Dispatch([] { throw TestPlainError{1}; }));
-    // The library's exceptions are shown by their own text.
-    EXPECT_FALSE(app.Dispatch([] { SVect(2)[2]; }));
-    EXPECT_EQ(shown.Shown, (std::vector<std::string>{"exception of class TestPlainError",
-                                                     "SVect::RangeErr: subscript 2 is out of "
-                                                     "range (valid: 0..1)"}));
-}
-
-TEST(RendererChoice, ForcedNamesInAnyLetterCase) {
-    EXPECT_EQ(RendererKindNamed("qt"), RendererKind::Qt);
-    EXPECT_EQ(RendererKindNamed("tty"), RendererKind::Tty);
-    EXPECT_EQ(RendererKindNamed("batch"), RendererKind::Batch);
-    EXPECT_EQ(RendererKindNamed("Qt"), RendererKind::Qt);
-    EXPECT_EQ(RendererKindNamed("TTY"), RendererKind::Tty);
-    EXPECT_EQ(RendererKindNamed("bAtCh"), RendererKind::Batch);
-    EXPECT_EQ(RendererKindNamed("Win32"), RendererKind::Win32);
-    EXPECT_EQ(RendererKindNamed(""), std::nullopt);
-    EXPECT_EQ(RendererKindNamed("batc"), std::nullopt);
-    EXPECT_EQ(RendererKindNamed("batches"), std::nullopt);
 }
