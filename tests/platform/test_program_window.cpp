@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QClipboard>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QScreen>
 #include <QTest>
+#include <QToolButton>
 
 #include QUIL_PROGRAM_HEADER
 #include "ProcessRun.h"
@@ -17,7 +20,8 @@ TEST(PROGRAM_SUITE, CaptionApplicationTitleAndLabel) {
     QWidget* window = ShowMainWindowWithQt(app, QUIL_PROGRAM);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
     EXPECT_EQ(window->windowTitle(), "QUIL Library Test Platform");
-    EXPECT_EQ(QCoreApplication::applicationName(), EXPECTED_APPLICATION_TITLE);
+    EXPECT_EQ(QCoreApplication::applicationName(), EXPECTED_NAME);
+    EXPECT_EQ(window->windowIconText(), EXPECTED_APPLICATION_TITLE);
     EXPECT_EQ(window->findChild<QLabel*>("Label")->text(), EXPECTED_LABEL);
 }
 
@@ -42,6 +46,19 @@ TEST(PROGRAM_SUITE, BatchOutputIsTheReportTheMemoHoldsAfterARun) {
     EXPECT_EQ(run.Status, 0);
     EXPECT_EQ(run.Err, "");
     EXPECT_EQ(run.Out, memo);
+}
+
+// What a user copies from the window after a Run is what `program > file` writes.
+TEST(PROGRAM_SUITE, TheWholeReportCopiedFromTheWindowIsTheBatchOutput) {
+    TApplication app;
+    QWidget* window = ShowMainWindowWithQt(app, QUIL_PROGRAM);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+    QTest::mouseClick(window->findChild<QToolButton*>("SpBtnRun"), Qt::LeftButton);
+    auto* memo = window->findChild<QPlainTextEdit*>("Memo");
+    memo->selectAll();
+    memo->copy();
+    const ProcessResult run = RunProgram(PROGRAM_PATH, {}, {{"QUIL_RENDERER", "batch"}});
+    EXPECT_EQ(QApplication::clipboard()->text().toStdString(), run.Out);
 }
 
 int main(int argc, char** argv) {

@@ -32,3 +32,11 @@ void OpenClosedStandardStreams() {
 }
 
 bool StandardOutputWasClosed() { return outputWasClosed; }
+
+bool OutputRedirectedAtAPrompt() {
+#ifdef _WIN32
+    return false;
+#else
+    return isatty(STDIN_FILENO) == 1 && isatty(STDOUT_FILENO) != 1;
+#endif
+}

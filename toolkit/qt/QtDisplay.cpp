@@ -1,12 +1,20 @@
 #include "qt/QtDisplay.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QLibraryInfo>
 #include <QStringList>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <string_view>
+
+#ifdef __linux__
+#include <fcntl.h>
+#include <linux/fb.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+#endif
 
 #ifdef QUIL_HAVE_XCB
 #include <xcb/xcb.h>
@@ -45,15 +53,30 @@ bool PluginInstalled(const std::string& name) {
     return false;
 }
 
+// Empty when path is a framebuffer that this user can draw on, otherwise why not.
+std::string OpenFramebuffer(const std::string& path) {
+#ifdef __linux__
+    const int fd = open(path.c_str(), O_RDWR | O_CLOEXEC);
+    if (fd == -1) return "cannot open the framebuffer " + path + ": " + std::strerror(errno);
+    fb_fix_screeninfo info{};
+    const bool framebuffer = ioctl(fd, FBIOGET_FSCREENINFO, &info) == 0;
+    close(fd);
+    if (framebuffer) return {};
+    return path + " is not a framebuffer";
+#else
+    return "no framebuffer " + path + " on this system";
+#endif
+}
+
 // Empty when the platform's display server answers, otherwise why not.
 std::string Connect(const std::string& name, const QString& arguments) {
-    // Qt's framebuffer platform crashes where it finds no framebuffer.
+    // Qt's framebuffer platform crashes where it finds no framebuffer: the device must open for
+    // reading and writing, as Qt opens it, and answer as a framebuffer does.
     if (name == "linuxfb") {
         QString device = QStringLiteral("/dev/fb0");
         for (const QString& argument : arguments.split(u':'))
             if (argument.startsWith(QStringLiteral("fb="))) device = argument.mid(3);
-        if (QFileInfo(device).isWritable()) return {};
-        return "cannot open the framebuffer " + device.toStdString();
+        return OpenFramebuffer(device.toStdString());
     }
 #ifdef QUIL_HAVE_XCB
     if (name == "xcb") {

@@ -2,7 +2,7 @@
 // of its platform plugins can connect. The platforms are the ones Qt would try, in its order
 // (QT_QPA_PLATFORM, or Wayland where the session names one and then X11), and the display
 // servers are asked themselves (xcb_connect, wl_display_connect); for the framebuffer
-// platform, whose Qt plugin crashes without one, the device is looked for.
+// platform, whose Qt plugin crashes without one, the device is opened as Qt opens it.
 #pragma once
 
 #include <string>
