@@ -456,7 +456,7 @@ QtRenderer::QtRenderer(const char* programPath) : programPath_(programPath) {
         previousHandler = qInstallMessageHandler(FailStartingQt);
         ownApplication_ = std::make_unique<QApplication>(argc_, argv_);
         qInstallMessageHandler(previousHandler);
-    }
+    }   // the probe's connection goes only now, with Qt's own open
     RegisterFontSubstitutes();
     previousMessageBox_ = SetMessageBoxHandler(QtMessageBox);
 }
