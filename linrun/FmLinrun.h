@@ -3,9 +3,12 @@
 
 #include "FmMain.h"
 
+namespace quil {
 struct Vect;
 class SMtrx;
 class SVect;
+}  // namespace quil
+using quil::Vect, quil::SMtrx, quil::SVect;
 
 // Titles "Test of Mtrx" and "Test of Vect"; the window is a TFmLinrun.
 extern const ProgramDescriptor LinrunProgram;

@@ -3,8 +3,11 @@
 
 #include "FmMain.h"
 
+namespace quil {
 struct MtrxNN;
 class SMtrxNN;
+}  // namespace quil
+using quil::MtrxNN, quil::SMtrxNN;
 
 // Titles "Test of MtrxNN"; the window is a TFmQuadrun.
 extern const ProgramDescriptor QuadrunProgram;

@@ -6,7 +6,9 @@
 #include "routines/DetNN.h"
 #include "routines/MtrxNN.h"
 #include "routines/Vect.h"
-#include "routines/detail/Kernels.h"
+#include "routines/kernels/Kernels.h"
+
+namespace quil {
 
 namespace {
 
@@ -170,3 +172,5 @@ SMtrxNN operator*(const SMtrxNN& a, const SMtrxNN& b) {
     }
     return t;
 }
+
+}  // namespace quil

@@ -4,10 +4,13 @@
 #include <cstdint>
 #include <limits>
 
+#include "routines/CopyMtrxNN.h"
 #include "routines/DetNN.h"
-#include "routines/detail/DetNNKernels.h"
-#include "routines/detail/Log10.h"
-#include "routines/detail/Paths.h"
+#include "routines/LU.h"
+#include "routines/Paths.h"
+#include "routines/kernels/Log10.h"
+
+namespace quil {
 
 namespace {
 
@@ -157,7 +160,7 @@ struct LUWork {
         index = GetArray1D<std::int32_t>(ArrInt32, nullptr, lo, hi);
         if (index == nullptr) return;
         w = GetMatrixNN(nullptr, a->Size, a->Base1);
-        if (w != nullptr) CopyMtrxNN(w, a);
+        if (w != nullptr) detail::CopyMtrxNN(w, a);
     }
     ~LUWork() {
         FreeMatrixNN(w);
@@ -191,7 +194,7 @@ double DetNNbyRef(const MtrxNN* a) {
 // full pivoting; the determinant is the product of the scales, the pivots and the sign changes
 // of the exchanges. Off the plain path a kernel does the scaling and the steps, each step's
 // update and the next pivot search in one pass, with the plain loop's operations.
-double quil::detail::DetNN(Path path, const MtrxNN* a) {
+double detail::DetNN(Path path, const MtrxNN* a) {
     const std::uint32_t n = a->Size;
     const std::uint32_t lo = LowSub(a->Base1);
     if (n == 1) return a->Elem[lo][lo];
@@ -278,7 +281,7 @@ double quil::detail::DetNN(Path path, const MtrxNN* a) {
 }
 
 // The parity of the row exchanges times the diagonal of the LU factors.
-double quil::detail::DetNN2(Path path, const MtrxNN* a) {
+double detail::DetNN2(Path path, const MtrxNN* a) {
     LUWork work(a);
     if (work.w == nullptr) return DBL_MAX;
     int parity;
@@ -292,13 +295,13 @@ double quil::detail::DetNN2(Path path, const MtrxNN* a) {
     return Value(det);
 }
 
-double DetNN(const MtrxNN* a) { return quil::detail::DetNN(quil::detail::FastestPath(), a); }
+double DetNN(const MtrxNN* a) { return detail::DetNN(detail::FastestPath(), a); }
 
-double DetNN2(const MtrxNN* a) { return quil::detail::DetNN2(quil::detail::FastestPath(), a); }
+double DetNN2(const MtrxNN* a) { return detail::DetNN2(detail::FastestPath(), a); }
 
 // log10 |det| from the LU factors, with the sign apart, so that large orders do not overflow.
 // The logarithm is the library's own, whose bits do not depend on the C library.
-double quil::detail::DetLog10(Path path, const MtrxNN* a, int* sign) {
+double detail::DetLog10(Path path, const MtrxNN* a, int* sign) {
     *sign = 0;
     LUWork work(a);
     if (work.w == nullptr) return DBL_MAX;
@@ -321,10 +324,12 @@ double quil::detail::DetLog10(Path path, const MtrxNN* a, int* sign) {
 }
 
 double DetLog10(const MtrxNN* a, int* sign) {
-    return quil::detail::DetLog10(quil::detail::FastestPath(), a, sign);
+    return detail::DetLog10(detail::FastestPath(), a, sign);
 }
 
 bool IsSingularMtrxNN(const MtrxNN* a, double* det) {
     *det = DetNN2(a);
     return std::fabs(*det) < SingularTol;
 }
+
+}  // namespace quil

@@ -22,6 +22,8 @@
 #include "routines/MtrxNN.h"
 #include "routines/Vect.h"
 
+namespace quil {
+
 /// |det| below this (strictly) counts as singular for IsSingularMtrxNN.
 constexpr double SingularTol = 1.0e-6;
 
@@ -71,3 +73,16 @@ QUIL_EXPORT bool InvMtrxNN(MtrxNN** ai, const MtrxNN* a);
 /// zeros and when storage runs out. A singular matrix whose pivot becomes 1.0e-20 gives true
 /// with very large elements, as InvMtrxNN does.
 QUIL_EXPORT bool SolveMtrxNN(Vect* x, const MtrxNN* a, const Vect* b);
+
+}  // namespace quil
+
+#ifndef QUIL_NO_GLOBAL_NAMES
+using quil::SingularTol;
+using quil::DetNNbyRef;
+using quil::DetNN;
+using quil::DetNN2;
+using quil::DetLog10;
+using quil::IsSingularMtrxNN;
+using quil::InvMtrxNN;
+using quil::SolveMtrxNN;
+#endif

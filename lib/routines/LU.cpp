@@ -3,8 +3,10 @@
 #include <cmath>
 #include <cstdint>
 
-#include "routines/detail/DetNNKernels.h"
-#include "routines/detail/Paths.h"
+#include "routines/CopyMtrxNN.h"
+#include "routines/LU.h"
+
+namespace quil::detail {
 
 namespace {
 
@@ -24,7 +26,7 @@ void CopyIntoVect(Vect* x, const Vect* b) {
 // choice; among equal scaled values the last row wins. A pivot of exactly 0.0 becomes 1.0e-20.
 // Off the plain path the columns are eliminated by the blocked kernel, which gives every
 // element the same subtractions in the same order and picks the same pivots.
-LUDcmpOutcome quil::detail::LUDcmpMtrxNN(Path path, MtrxNN* f, Array1D<std::int32_t> p,
+LUDcmpOutcome LUDcmpMtrxNN(Path path, MtrxNN* f, Array1D<std::int32_t> p,
                                          int* parity) {
     if (p == nullptr) return LUDcmpOutcome::NoWork;
     const std::uint32_t lo = LowSub(f->Base1);
@@ -94,7 +96,7 @@ LUDcmpOutcome quil::detail::LUDcmpMtrxNN(Path path, MtrxNN* f, Array1D<std::int3
 }
 
 LUDcmpOutcome LUDcmpMtrxNNOutcome(MtrxNN* f, Array1D<std::int32_t> p, int* parity) {
-    return quil::detail::LUDcmpMtrxNN(quil::detail::FastestPath(), f, p, parity);
+    return LUDcmpMtrxNN(FastestPath(), f, p, parity);
 }
 
 bool LUDcmpMtrxNN(MtrxNN* f, Array1D<std::int32_t> p, int* parity) {
@@ -134,7 +136,7 @@ bool LUBksbMtrxNN(const MtrxNN* f, Vect* x, Array1D<std::int32_t> p) {
 
 // x = a^-1 b. The pivot vector always goes to the caller; the factors too when the slot f held
 // a record on entry, else they are released here. On failure every slot it filled is null.
-bool quil::detail::LUSolveMtrxNN(Path path, const MtrxNN* a, const Vect* b, Vect** x,
+bool LUSolveMtrxNN(Path path, const MtrxNN* a, const Vect* b, Vect** x,
                                  MtrxNN** f, Array1D<std::int32_t>* p) {
     const bool keepFactors = *f != nullptr;
     *f = GetMatrixNN(*f, a->Size, a->Base1);
@@ -167,7 +169,7 @@ bool quil::detail::LUSolveMtrxNN(Path path, const MtrxNN* a, const Vect* b, Vect
 
 bool LUSolveMtrxNN(const MtrxNN* a, const Vect* b, Vect** x, MtrxNN** f,
                    Array1D<std::int32_t>* p) {
-    return quil::detail::LUSolveMtrxNN(quil::detail::FastestPath(), a, b, x, f, p);
+    return LUSolveMtrxNN(FastestPath(), a, b, x, f, p);
 }
 
 // x = a^-1 b with the factors and pivots kept from LUSolveMtrxNN.
@@ -181,3 +183,5 @@ bool LUReSolveMtrxNN(const MtrxNN* f, const Vect* b, Array1D<std::int32_t> p, Ve
     }
     return true;
 }
+
+}  // namespace quil::detail

@@ -1,8 +1,11 @@
 // The solve of a x = b through the balanced matrix, as the inverse solves its first column.
 #include <cstdint>
 
+#include "routines/Balance.h"
 #include "routines/DetNN.h"
-#include "routines/detail/DetNNKernels.h"
+#include "routines/LU.h"
+
+namespace quil {
 
 // The solution is formed in work storage and copied into x only at the end, so that a failure
 // leaves x as it was and x may be b. Balancing finds nothing to do in a 1 x 1 matrix (it has no
@@ -20,8 +23,8 @@ bool SolveMtrxNN(Vect* x, const MtrxNN* a, const Vect* b) {
     Array1D<std::int32_t> p;
     MtrxNN* dr = nullptr;
     MtrxNN* dc = nullptr;
-    const bool solved = n == 1 ? LUSolveMtrxNN(a, b, &z, &f, &p)
-                               : BalSolveMtrxNN(a, b, &z, &f, &p, &dr, &dc);
+    const bool solved = n == 1 ? detail::LUSolveMtrxNN(a, b, &z, &f, &p)
+                               : detail::BalSolveMtrxNN(a, b, &z, &f, &p, &dr, &dc);
     if (solved)
         for (std::uint32_t i = lo; i <= hi; ++i) x->Elem[i] = z->Elem[i];
     FreeVector(z);
@@ -30,3 +33,5 @@ bool SolveMtrxNN(Vect* x, const MtrxNN* a, const Vect* b) {
     FreeMatrixNN(dc);
     return solved;
 }
+
+}  // namespace quil

@@ -4,7 +4,7 @@
 #include <cfloat>
 #include <cmath>
 
-#include "FailingHeap.h"
+#include "AllocSweep.h"
 #include "FailingNew.h"
 #include "ObjectTestUtil.h"
 #include "ReportCapture.h"
@@ -129,21 +129,21 @@ TEST(SMtrxNN, SolveIsTheInversesFirstColumnAndRefusesMismatches) {
 TEST(SMtrxNN, FailuresOfTheWorkRecords) {
     SMtrxNN a = Make(2, true, {2, 1, 1, 3});
     ReportCapture report;
-    failheap::Guard guard;
+    allocsweep::Guard guard;
     int zeroInverses = 0, allocErrs = 0;
     for (long n = 1;; ++n) {
-        failheap::FailAt(n);
+        allocsweep::FailAt(n);
         const double d = a.Det();
-        if (failheap::Failed()) {
+        if (allocsweep::Failed()) {
             EXPECT_TRUE(d == 0.0 || d == DBL_MAX) << d;
-            failheap::FailAt(n);
+            allocsweep::FailAt(n);
             EXPECT_TRUE(a.IsSingular());
         }
-        failheap::FailAt(n);
+        allocsweep::FailAt(n);
         const long long count = Thrown(&SMtrx::AllocErr::Count, [&] {
             zeroInverses += Elems(a.Inv()) == V(4, 0.0);
         });
-        if (!failheap::Failed()) break;
+        if (!allocsweep::Failed()) break;
         allocErrs += count == 0;
     }
     EXPECT_GT(zeroInverses, 0);

@@ -12,13 +12,15 @@
 #include <string>
 #include <utility>
 
-#include "FailingHeap.h"
+#include "AllocSweep.h"
 #include "ReportCapture.h"
 #include "RoutineTestUtil.h"
 #include "routines/DetNN.h"
-#include "routines/detail/DetNNKernels.h"
-#include "routines/detail/Log10.h"
-#include "routines/detail/Paths.h"
+#include "routines/LU.h"
+#include "routines/Paths.h"
+#include "routines/kernels/Log10.h"
+
+using namespace quil::detail;  // the library's internals under test
 
 namespace {
 
@@ -354,12 +356,12 @@ TEST(Determinant, AlgorithmsAgreeAndRowExchangesNegate) {
 template <class Call, class Check>
 void EachAllocationFails(Call call, Check check) {
     ReportCapture report;
-    failheap::Guard guard;
+    allocsweep::Guard guard;
     for (long n = 1;; ++n) {
-        failheap::FailAt(n);
+        allocsweep::FailAt(n);
         const auto result = call();
-        const bool failed = failheap::Failed();
-        failheap::Disarm();
+        const bool failed = allocsweep::Failed();
+        allocsweep::Disarm();
         check(result, failed, n);
         if (!failed) return;
         ASSERT_LT(n, 100) << "never completed";

@@ -5,12 +5,15 @@
 #include <cmath>
 #include <thread>
 
-#include "FailingHeap.h"
+#include "AllocSweep.h"
 #include "ReportCapture.h"
 #include "RoutineTestUtil.h"
+#include "routines/Balance.h"
 #include "routines/DetNN.h"
-#include "routines/detail/DetNNKernels.h"
-#include "routines/detail/Paths.h"
+#include "routines/LU.h"
+#include "routines/Paths.h"
+
+using namespace quil::detail;  // the library's internals under test
 
 namespace {
 
@@ -100,13 +103,13 @@ TEST(InvMtrxNN, EachAllocationFailureGivesFalseAndLeaksNothing) {
         NN a = Sample(3, base1);
         const std::vector<double> before = Elems(a.get());
         ReportCapture report;
-        failheap::Guard guard;
+        allocsweep::Guard guard;
         for (long n = 1;; ++n) {
             MtrxNN* ai = GetMatrixNN(nullptr, 3, base1);
-            failheap::FailAt(n);
+            allocsweep::FailAt(n);
             const bool ok = InvMtrxNN(&ai, a.get());
-            const bool failed = failheap::Failed();
-            failheap::Disarm();
+            const bool failed = allocsweep::Failed();
+            allocsweep::Disarm();
             NN inv(ai);
             if (!failed) {
                 ASSERT_TRUE(ok);
@@ -243,15 +246,15 @@ TEST(BalanceMtrxNN, ExactFactorsAroundTheThresholdAndAtPowersOfFour) {
 
 TEST(BalanceMtrxNN, ExhaustedMemoryLeavesBothSlotsNull) {
     ReportCapture report;
-    failheap::Guard guard;
+    allocsweep::Guard guard;
     for (long n = 1;; ++n) {
         NN s = MakeNN(true, {{1, 1e6}, {1e-6, 1}});
         MtrxNN* dr = nullptr;
         MtrxNN* dc = nullptr;
-        failheap::FailAt(n);
+        allocsweep::FailAt(n);
         BalanceMtrxNN(&dr, &dc, s.get());
-        const bool failed = failheap::Failed();
-        failheap::Disarm();
+        const bool failed = allocsweep::Failed();
+        allocsweep::Disarm();
         NN drn(dr), dcn(dc);
         if (!failed) {
             EXPECT_TRUE(dr && dc);
@@ -285,17 +288,17 @@ TEST(BalSolveMtrxNN, EachAllocationFailureClearsEverySlot) {
     NN a = MakeNN(true, {{1, 1e6, 0}, {1e-6, 1, 1e3}, {3, 1e-3, 2}});
     V b = MakeV(true, {1, 2, 3});
     ReportCapture report;
-    failheap::Guard guard;
+    allocsweep::Guard guard;
     for (long n = 1;; ++n) {
         Vect* x = GetVector(nullptr, 3, true);
         MtrxNN* f = GetMatrixNN(nullptr, 3, true);
         Pivots p = GetArray1D<std::int32_t>(ArrInt32, nullptr, 1, 3);  // released before use
         MtrxNN* dr = nullptr;
         MtrxNN* dc = nullptr;
-        failheap::FailAt(n);
+        allocsweep::FailAt(n);
         const bool ok = BalSolveMtrxNN(a.get(), b.get(), &x, &f, &p, &dr, &dc);
-        const bool failed = failheap::Failed();
-        failheap::Disarm();
+        const bool failed = allocsweep::Failed();
+        allocsweep::Disarm();
         if (!failed) {
             ASSERT_TRUE(ok);
             // a x = b

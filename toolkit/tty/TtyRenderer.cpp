@@ -14,7 +14,7 @@
 #include <utility>
 #include <vector>
 
-#include "msgbox/MessageBox.h"
+#include "report/MessageBox.h"
 #include "tty/TtyWindow.h"
 
 // Last: it defines macros with short names (lines, columns) for the terminal's capabilities.
