@@ -71,6 +71,12 @@ TFmMain::TFmMain(TComponent* owner, const ProgramDescriptor& program) : TForm(ow
     Label->Caption = Program.LabelCaption;
 }
 
+TFmMain& CreateProgramWindow(TApplication& app, const ProgramDescriptor& program) {
+    app.Title = program.ApplicationTitle;
+    app.Name = program.Name;
+    return *program.CreateForm(app);
+}
+
 void TFmMain::SpBtnExitClick(TObject*) { Close(); }
 
 void TFmMain::SpBtnRunClick(TObject*) {

@@ -47,6 +47,9 @@ public:
     const ProgramDescriptor& Program;
 };
 
+// Gives app the program's title and name and creates the program's main window.
+TFmMain& CreateProgramWindow(TApplication& app, const ProgramDescriptor& program);
+
 // A descriptor's CreateForm for the program's window class Form.
 template <class Form>
 TFmMain* CreateMainForm(TApplication& app) {

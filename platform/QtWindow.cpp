@@ -10,7 +10,5 @@ QWidget* ShowMainWindowWithQt(TApplication& app, const ProgramDescriptor& progra
     auto renderer = std::make_unique<QtRenderer>(programPath);
     QtRenderer& qt = *renderer;
     app.Initialize(std::move(renderer));
-    app.Title = program.ApplicationTitle;
-    app.Name = program.Name;
-    return qt.Show(app, *program.CreateForm(app));
+    return qt.Show(app, CreateProgramWindow(app, program));
 }

@@ -86,9 +86,7 @@ int RunTestPlatform(int argc, char* argv[], const ProgramDescriptor& program) {
     Application.ExeName = path;
     try {
         Application.Initialize(ChooseRenderer(path));
-        Application.Title = program.ApplicationTitle;
-        Application.Name = program.Name;
-        program.CreateForm(Application);
+        CreateProgramWindow(Application, program);
         Application.Run();
     } catch (const RendererUnavailable& unavailable) {
         std::fprintf(stderr, "%s: %s\n", name.c_str(), unavailable.what());
