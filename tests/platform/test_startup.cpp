@@ -96,3 +96,13 @@ TEST(Startup, CommandLineStreamsAndDisplays) {
     }
     std::filesystem::remove_all(folder);
 }
+
+TEST(Startup, HelpFitsAnEightyColumnTerminal) {
+    const ProcessResult run = RunProgram(QUIL_TEST_PROGRAM, {}, {}, {"-h"});
+    ASSERT_EQ(run.Status, 0);
+    std::size_t start = 0;
+    for (std::size_t end; (end = run.Out.find('\n', start)) != std::string::npos; start = end + 1)
+        EXPECT_LE(end - start, 80u) << run.Out.substr(start, end - start);
+    for (const char* renderer : {"  qt  ", "  tty  ", "  batch  ", "Ctrl+Q", "signal"})
+        EXPECT_NE(run.Out.find(renderer), std::string::npos) << renderer << " in\n" << run.Out;
+}

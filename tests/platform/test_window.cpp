@@ -2,10 +2,13 @@
 // a renderer gives it, its glyphs and its run cycle.
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
 #include <stdexcept>
 
 #include "FmMain.h"
 #include "Glyphs.h"
+#include "IconFile.h"
 #include "TestProgram.h"
 
 namespace {
@@ -93,6 +96,27 @@ TEST(FmMain, GlyphsHoldANormalAndAGreyedImageOnOlive) {
                 EXPECT_TRUE(c == clOlive || c == clGray || c == clWhite) << "disabled image at " << x << "," << y;
             }
     }
+}
+
+TEST(FmMain, TheProgramsIconFileIsTheWindowsIcon) {
+    std::ifstream file(QUIL_ICON_FILE, std::ios::binary);
+    const std::string icon{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    EXPECT_EQ(icon, IconFile(QuilIcon())) << QUIL_ICON_FILE << " is stale: make icon writes it anew";
+    // Read back as a Windows icon: one 32 x 32 image of 16 colours after a palette, bottom row first.
+    ASSERT_EQ(icon.size(), 6u + 16 + 40 + 16 * 4 + 32 * 16 + 32 * 4);
+    auto byte = [&](std::size_t at) { return static_cast<unsigned char>(icon[at]); };
+    EXPECT_EQ(byte(2) + 256 * byte(3), 1) << "an icon, not a cursor";
+    EXPECT_EQ(byte(6), 32);
+    EXPECT_EQ(byte(7), 32);
+    auto pixel = [&](int x, int y) {
+        const unsigned char pair = byte(6 + 16 + 40 + 64 + static_cast<std::size_t>(31 - y) * 16 + x / 2);
+        const std::size_t entry = 6 + 16 + 40 + 4u * (x % 2 == 0 ? pair >> 4 : pair & 0xFu);
+        return static_cast<TColor>(byte(entry + 2) << 16 | byte(entry + 1) << 8 | byte(entry));
+    };
+    EXPECT_EQ(pixel(0, 0), clBlack);
+    EXPECT_EQ(pixel(15, 4), clAqua);
+    EXPECT_EQ(pixel(10, 28), clTeal);
+    EXPECT_THROW(IconFile(TBitmap{1, 1, {0x123456}}), std::invalid_argument);
 }
 
 TEST(FmMain, RunReplacesTheReportAndEachLineIsItsOwnUpdate) {

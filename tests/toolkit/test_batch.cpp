@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
 #include <sstream>
 
@@ -80,6 +81,18 @@ TEST(Batch, AReportThatCannotBeWrittenIsAFailure) {
     std::ostream nowhere(nullptr);
     EXPECT_EQ(batch.Run(nowhere), 1);
     EXPECT_EQ(batch.Err.str(), "Test of Platform: cannot write the report\n");
+
+    // A reader that stopped early (SIGPIPE ignored) is no failure.
+    struct ReaderGone : std::streambuf {
+        int overflow(int) override {
+            errno = EPIPE;
+            return traits_type::eof();
+        }
+    } gone;
+    std::ostream pipe(&gone);
+    BatchRun early;
+    EXPECT_EQ(early.Run(pipe), 0);
+    EXPECT_EQ(early.Err.str(), "");
 }
 
 TEST(StandardStreams, ClosedStandardDescriptorsAreOpenedOnTheNullDevice) {

@@ -8,6 +8,7 @@
 #include "choice/RendererChoice.h"
 #include "objects/SVect.h"
 #include "widgets/Application.h"
+#include "widgets/Views.h"
 
 namespace Objects {
 struct RangeErr {
@@ -47,6 +48,51 @@ TEST(Strings, ClearStartsANewGenerationEvenWhenEmpty) {
     EXPECT_EQ(lines.Generation(), before + 1);
     lines.Add("x");
     EXPECT_EQ(lines.Generation(), before + 1);
+}
+
+TEST(Views, ShownLinesAreWhatIsNewAndAClearStartsAfresh) {
+    TStrings lines;
+    lines.Add("a");
+    lines.Add("b");
+    TShownLines shown;
+    auto expect = [&](bool restart, int from, int to) {
+        const TNewLines added = shown.Take(lines);
+        EXPECT_EQ(added.Restart, restart);
+        EXPECT_EQ(added.From, from);
+        EXPECT_EQ(added.To, to);
+        EXPECT_EQ(shown.Count(), to);
+    };
+    expect(false, 0, 2);   // what the memo held before the view came
+    lines.Add("c");
+    expect(false, 2, 3);
+    expect(false, 3, 3);
+    lines.Clear();
+    lines.Add("x");
+    expect(true, 0, 1);
+    lines.Clear();         // refilled to the same count: still a new text
+    lines.Add("y");
+    expect(true, 0, 1);
+}
+
+TEST(Views, KeysPressTheButtonsInEitherLetterCase) {
+    TFmTest fm;
+    using Keys = std::initializer_list<int>;
+    for (int key : Keys{'r', 'R', KeyEnter}) EXPECT_EQ(ButtonForKey(fm, key), fm.SpBtnRun) << key;
+    for (int key : Keys{'e', 'E', KeyEscape}) EXPECT_EQ(ButtonForKey(fm, key), fm.SpBtnExit) << key;
+    for (int key : Keys{'x', ' ', '\r', 'R' - '@', 'r' | 0x80}) EXPECT_EQ(ButtonForKey(fm, key), nullptr) << key;
+    fm.SpBtnRun->Enabled = false;
+    EXPECT_EQ(ButtonForKey(fm, 'r'), nullptr);
+    EXPECT_EQ(ButtonForKey(fm, KeyEnter), nullptr);
+}
+
+TEST(Views, TabVisitsTheButtonsThenTheReport) {
+    TFmTest fm;
+    using Order = std::vector<TControl*>;
+    EXPECT_EQ(FocusOrder(fm), (Order{fm.SpBtnExit, fm.SpBtnRun, fm.Memo}));
+    fm.SpBtnExit->Enabled = false;
+    EXPECT_EQ(FocusOrder(fm), (Order{fm.SpBtnRun, fm.Memo}));
+    fm.Panel->TabOrder = 2;
+    EXPECT_EQ(FocusOrder(fm), (Order{fm.Memo, fm.SpBtnRun}));
 }
 
 TEST(Components, ADeletedControlLeavesItsParentAndOwner) {

@@ -1,6 +1,10 @@
 #include "choice/StandardStreams.h"
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+
+#include <cstdio>
+#else
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -38,5 +42,15 @@ bool OutputRedirectedAtAPrompt() {
     return false;
 #else
     return isatty(STDIN_FILENO) == 1 && isatty(STDOUT_FILENO) != 1;
+#endif
+}
+
+void UseParentConsole() {
+#ifdef _WIN32
+    const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+    if (output != nullptr && output != INVALID_HANDLE_VALUE) return;
+    if (AttachConsole(ATTACH_PARENT_PROCESS) == FALSE) return;
+    std::freopen("CONOUT$", "w", stdout);
+    std::freopen("CONOUT$", "w", stderr);
 #endif
 }

@@ -15,3 +15,7 @@ bool StandardOutputWasClosed();
 // quadrun | less): standard input is a terminal and standard output is not. Always false on
 // Windows, whose programs are started another way.
 bool OutputRedirectedAtAPrompt();
+// Before anything is written: a Windows program without a console of its own (program.exe)
+// whose standard output leads nowhere writes to the console of the process that started it,
+// if any. Elsewhere, and where the output leads somewhere, it does nothing.
+void UseParentConsole();
