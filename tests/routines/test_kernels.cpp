@@ -723,16 +723,10 @@ TEST(ThreadsDeathTest, ALargeProductStartsNoMoreThreadsThanTheCount) {
 #endif
         std::exit(tasks);
     };
-    // ThreadSanitizer's runtime keeps a thread of its own in every process.
-#ifdef __SANITIZE_THREAD__
-    constexpr unsigned kRuntimeThreads = 1;
-#else
-    constexpr unsigned kRuntimeThreads = 0;
-#endif
     for (unsigned count : {2u, 3u}) {
         const auto atMostCount = [count](int status) {
             return WIFEXITED(status) && WEXITSTATUS(status) >= 1 &&
-                   static_cast<unsigned>(WEXITSTATUS(status)) <= count + kRuntimeThreads;
+                   static_cast<unsigned>(WEXITSTATUS(status)) <= count;
         };
         EXPECT_EXIT(tasksAfterProducts(count), atMostCount, "") << count << " threads";
     }
