@@ -99,9 +99,9 @@ def write(path, rows, overheads):
         "them and the times are noisy; the ratios within one run are what count.",
         "",
         "NumPy's results depend on the BLAS it was built against, the processor and the thread "
-        "count; quil's have the bits of the C++ routines everywhere. `inv` also decomposes the "
-        "matrix once more to tell an exactly singular matrix (`numpy.linalg.LinAlgError`) from a "
-        "nearly singular one.",
+        "count; quil's have the bits of the C++ routines everywhere. `inv` also solves for its "
+        "first column, as `solve` does, to refuse (`numpy.linalg.LinAlgError`) what that "
+        "decomposition finds singular.",
         "",
         f"- Python {platform.python_version()}, NumPy {np.__version__}, quil {quil.__version__}",
         f"- NumPy's BLAS and LAPACK: {blas_library()}",

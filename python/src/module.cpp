@@ -201,8 +201,9 @@ py::array_t<double> Inv(py::handle obj) {
     const std::uint32_t n = Order(a, "a");
     const MatrixNNPtr m = MatrixNN(a, n);
     // The inverse's first column solved alone decomposes the same balanced matrix with the same
-    // operations: it fails where that decomposition meets an exactly zero pivot, which the
-    // inverse itself passes over with a tiny one. Order 1, which the inverse refuses, is 1 / a.
+    // operations, so the inverse is refused wherever SolveMtrxNN finds that decomposition
+    // singular, also where InvMtrxNN would carry on with a tiny pivot in place of an exactly zero
+    // one. Order 1, which InvMtrxNN refuses, is that solve: 1 / a.
     VectorPtr e = Vector(n);
     e->Elem[0] = 1.0;
     if (!Unlocked([&] { return SolveMtrxNN(e.get(), m.get(), e.get()); })) RaiseSingular();
@@ -282,15 +283,15 @@ gives (0, -1.7976931348623157e+308), which stands for log10(0). A NaN in a gives
     m.def("inv", &wrap::Inv, py::arg("a"), R"(The inverse of the square matrix a.
 
 Computed by balancing and one LU decomposition (InvMtrxNN): a new C-ordered float64 array.
-A matrix of order 1 gives [[1 / a]]. Raises numpy.linalg.LinAlgError when a is exactly
-singular (a row of zeros, or an exactly zero pivot in the decomposition); a nearly singular
-matrix gives very large elements. A NaN in a gives NaNs.)");
+A matrix of order 1 gives [[1 / a]]. Raises numpy.linalg.LinAlgError wherever solve refuses
+the inverse's first column, which decomposes the same balanced matrix (a row of zeros); where
+an exactly zero pivot becomes 1.0e-20 the elements are very large. A NaN in a gives NaNs.)");
 
     m.def("solve", &wrap::Solve, py::arg("a"), py::arg("b"), R"(x with a x = b, for a square matrix a and a 1-D array b.
 
 Solved through the balanced matrix and its LU decomposition as inv solves its first column
-(SolveMtrxNN). Raises numpy.linalg.LinAlgError when a is exactly singular, ValueError when the
-shapes do not fit.)");
+(SolveMtrxNN). Raises numpy.linalg.LinAlgError where SolveMtrxNN refuses a (a row of zeros),
+ValueError when the shapes do not fit.)");
 
     m.def("matmul", &wrap::MatMul, py::arg("a"), py::arg("b"), R"(The product a b.
 
