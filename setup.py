@@ -6,9 +6,9 @@ from pathlib import Path
 try:
     from skbuild import setup
 except ImportError:
-    raise SystemExit("quil is built with scikit-build, pybind11 and NumPy: Debian's /usr/bin/python3 "
-                     "has them (python3-skbuild, python3-pybind11, python3-numpy); make the venv "
-                     "from it with --system-site-packages") from None
+    raise SystemExit("quil is built with scikit-build, pybind11 and NumPy: Debian's "
+                     "/usr/bin/python3 has them (python3-skbuild, python3-pybind11, "
+                     "python3-numpy); make the venv from it with --system-site-packages") from None
 
 version = re.search(r"project\(Quil VERSION (\S+)",
                     Path(__file__).with_name("CMakeLists.txt").read_text()).group(1)

@@ -105,7 +105,8 @@ def write(path, rows, overheads):
         "",
         f"- Python {platform.python_version()}, NumPy {np.__version__}, quil {quil.__version__}",
         f"- NumPy's BLAS and LAPACK: {blas_library()}",
-        f"- Processor: {platform.processor() or platform.machine()}, {os.cpu_count()} logical cores",
+        f"- Processor: {platform.processor() or platform.machine()}, "
+        f"{os.cpu_count()} logical cores",
         f"- Run: {time.strftime('%Y-%m-%d %H:%M UTC', time.gmtime())}"
         + (f"; load average {' '.join(f'{x:.2f}' for x in load)}" if load else ""),
         "",

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <string_view>
 
 #include "quil.h"
@@ -94,9 +95,9 @@ py::array Doubles(py::handle obj) {
 }
 
 // The order of the square matrix a; ValueError unless a is 2-D, square and not empty.
-std::uint32_t Order(const py::array& a, const char* name) {
+std::uint32_t Order(const py::array& a) {
     if (a.ndim() != 2 || a.shape(0) != a.shape(1) || a.shape(0) == 0)
-        throw py::value_error(std::string(name) + " must be a square 2-D array with at least one row");
+        throw py::value_error("a must be a square 2-D array with at least one row");
     // Larger orders exceed the library's 32-bit counts; it refuses them as it refuses any
     // request it cannot meet.
     if (static_cast<std::uint64_t>(a.shape(0)) > UINT32_MAX)
@@ -109,13 +110,15 @@ void CopyIn(double* out, const py::array& a, std::size_t rows, std::size_t cols)
     const char* base = static_cast<const char*>(a.data());
     const py::ssize_t rowStride = a.ndim() == 2 ? a.strides(0) : 0;
     const py::ssize_t colStride = a.strides(a.ndim() - 1);
-    if (colStride == sizeof(double) && (rows == 1 || rowStride == py::ssize_t(cols * sizeof(double)))) {
+    const auto width = static_cast<py::ssize_t>(sizeof(double));
+    if (colStride == width && (rows == 1 || rowStride == py::ssize_t(cols) * width)) {
         std::memcpy(out, base, rows * cols * sizeof(double));
         return;
     }
     for (std::size_t i = 0; i < rows; ++i)
         for (std::size_t j = 0; j < cols; ++j)
-            std::memcpy(out + i * cols + j, base + py::ssize_t(i) * rowStride + py::ssize_t(j) * colStride,
+            std::memcpy(out + i * cols + j,
+                        base + py::ssize_t(i) * rowStride + py::ssize_t(j) * colStride,
                         sizeof(double));
 }
 
@@ -154,7 +157,7 @@ py::array_t<double> VectorOut(const Vect* v) {
 // The module's functions, each named for the Python function it serves.
 namespace wrap {
 
-double Det(py::handle obj, std::string_view method) {
+double Det(const py::object& obj, std::string_view method) {
     double (*routine)(const MtrxNN*) = nullptr;
     if (method == "lu")
         routine = DetNN2;
@@ -165,29 +168,29 @@ double Det(py::handle obj, std::string_view method) {
     else
         throw py::value_error("method must be \"lu\", \"full\" or \"cofactor\"");
     const py::array a = Doubles(obj);
-    const MatrixNNPtr m = MatrixNN(a, Order(a, "a"));
+    const MatrixNNPtr m = MatrixNN(a, Order(a));
     return Unlocked([&] { return routine(m.get()); });
 }
 
-py::tuple DetLog10(py::handle obj) {
+py::tuple DetLog10(const py::object& obj) {
     const py::array a = Doubles(obj);
-    const MatrixNNPtr m = MatrixNN(a, Order(a, "a"));
+    const MatrixNNPtr m = MatrixNN(a, Order(a));
     int sign = 0;
     const double log = Unlocked([&] { return ::DetLog10(m.get(), &sign); });
     return py::make_tuple(sign, log);
 }
 
-bool IsSingular(py::handle obj) {
+bool IsSingular(const py::object& obj) {
     const py::array a = Doubles(obj);
-    const MatrixNNPtr m = MatrixNN(a, Order(a, "a"));
+    const MatrixNNPtr m = MatrixNN(a, Order(a));
     double det;
     return Unlocked([&] { return IsSingularMtrxNN(m.get(), &det); });
 }
 
-py::array_t<double> Solve(py::handle aObj, py::handle bObj) {
+py::array_t<double> Solve(const py::object& aObj, const py::object& bObj) {
     const py::array a = Doubles(aObj);
     const py::array b = Doubles(bObj);
-    const std::uint32_t n = Order(a, "a");
+    const std::uint32_t n = Order(a);
     if (b.ndim() != 1 || b.shape(0) != a.shape(0))
         throw py::value_error("b must be a 1-D array of as many elements as a has rows");
     const MatrixNNPtr m = MatrixNN(a, n);
@@ -196,9 +199,9 @@ py::array_t<double> Solve(py::handle aObj, py::handle bObj) {
     return VectorOut(x.get());
 }
 
-py::array_t<double> Inv(py::handle obj) {
+py::array_t<double> Inv(const py::object& obj) {
     const py::array a = Doubles(obj);
-    const std::uint32_t n = Order(a, "a");
+    const std::uint32_t n = Order(a);
     const MatrixNNPtr m = MatrixNN(a, n);
     // The inverse's first column solved alone decomposes the same balanced matrix with the same
     // operations, so the inverse is refused wherever SolveMtrxNN finds that decomposition
@@ -222,7 +225,7 @@ py::array_t<double> Inv(py::handle obj) {
     return MatrixOut(inverse.get());
 }
 
-py::array_t<double> MatMul(py::handle aObj, py::handle bObj) {
+py::array_t<double> MatMul(const py::object& aObj, const py::object& bObj) {
     const py::array a = Doubles(aObj);
     const py::array b = Doubles(bObj);
     if (a.ndim() == 2 && b.ndim() == 1) {
@@ -230,7 +233,7 @@ py::array_t<double> MatMul(py::handle aObj, py::handle bObj) {
         const py::ssize_t rows = a.shape(0), cols = a.shape(1);
         if (rows == 0 || cols == 0 || b.shape(0) != cols)
             throw py::value_error("b must have as many elements as a has columns, at least one");
-        if (static_cast<std::uint64_t>(rows) > UINT32_MAX || static_cast<std::uint64_t>(cols) > UINT32_MAX)
+        if (std::uint64_t(rows) > UINT32_MAX || std::uint64_t(cols) > UINT32_MAX)
             Raise(PyExc_MemoryError, "the shape exceeds the library's 32-bit counts");
         const MatrixPtr m(GetMatrix(nullptr, std::uint32_t(rows), std::uint32_t(cols), false));
         if (m == nullptr) RaiseNoMemory();
@@ -240,7 +243,7 @@ py::array_t<double> MatMul(py::handle aObj, py::handle bObj) {
         Unlocked([&] { return MtrxbyVect(y.get(), m.get(), x.get()); });
         return VectorOut(y.get());
     }
-    const std::uint32_t n = Order(a, "a");
+    const std::uint32_t n = Order(a);
     if (b.ndim() != 2 || b.shape(0) != a.shape(0) || b.shape(1) != a.shape(1))
         throw py::value_error("b must be a square 2-D array of a's order, or a 1-D array");
     const MatrixNNPtr c = MatrixNN(a, n);
@@ -263,7 +266,8 @@ PYBIND11_MODULE(_quil, m) {
     asarray = py::object(py::module_::import("numpy").attr("asarray")).release();
     linAlgError = py::object(py::module_::import("numpy.linalg").attr("LinAlgError")).release();
 
-    m.def("det", &wrap::Det, py::arg("a"), py::arg("method") = "lu", R"(The determinant of the square matrix a.
+    m.def("det", &wrap::Det, py::arg("a"), py::arg("method") = "lu", 
+          R"(The determinant of the square matrix a.
 
 method chooses the library's algorithm:
   "lu"        LU decomposition with implicit partial pivoting (DetNN2), n^3;
@@ -274,42 +278,48 @@ A matrix with a row of zeros gives 0.0; with "lu", any other singular matrix may
 value instead, since an exactly zero pivot counts as 1.0e-20. A NaN in a gives NaN.
 Raises ValueError unless a is a non-empty square 2-D array, MemoryError when memory runs out.)");
 
-    m.def("det_log10", &wrap::DetLog10, py::arg("a"), R"(log10 of |det(a)| and the determinant's sign.
+    m.def("det_log10", &wrap::DetLog10, py::arg("a"), 
+          R"(log10 of |det(a)| and the determinant's sign.
 
 Returns (sign, log) with det = sign * 10**log, from the LU decomposition (DetLog10): never
 overflows or underflows, however large or small the determinant. A matrix with a row of zeros
 gives (0, -1.7976931348623157e+308), which stands for log10(0). A NaN in a gives a NaN log.)");
 
-    m.def("inv", &wrap::Inv, py::arg("a"), R"(The inverse of the square matrix a.
+    m.def("inv", &wrap::Inv, py::arg("a"), 
+          R"(The inverse of the square matrix a.
 
 Computed by balancing and one LU decomposition (InvMtrxNN): a new C-ordered float64 array.
 A matrix of order 1 gives [[1 / a]]. Raises numpy.linalg.LinAlgError wherever solve refuses
 the inverse's first column, which decomposes the same balanced matrix (a row of zeros); where
 an exactly zero pivot becomes 1.0e-20 the elements are very large. A NaN in a gives NaNs.)");
 
-    m.def("solve", &wrap::Solve, py::arg("a"), py::arg("b"), R"(x with a x = b, for a square matrix a and a 1-D array b.
+    m.def("solve", &wrap::Solve, py::arg("a"), py::arg("b"), 
+          R"(x with a x = b, for a square matrix a and a 1-D array b.
 
 Solved through the balanced matrix and its LU decomposition as inv solves its first column
 (SolveMtrxNN). Raises numpy.linalg.LinAlgError where SolveMtrxNN refuses a (a row of zeros),
 ValueError when the shapes do not fit.)");
 
-    m.def("matmul", &wrap::MatMul, py::arg("a"), py::arg("b"), R"(The product a b.
+    m.def("matmul", &wrap::MatMul, py::arg("a"), py::arg("b"), 
+          R"(The product a b.
 
 Both square of the same order: the matrix product (MulMtrxNN), each element summed over
 ascending k. a of any shape r x c and b 1-D of c elements: the matrix-vector product
 (MtrxbyVect). Raises ValueError for any other shapes.)");
 
-    m.def("is_singular", &wrap::IsSingular, py::arg("a"), R"(True when |det(a, "lu")| is below 1.0e-6 (IsSingularMtrxNN).
+    m.def("is_singular", &wrap::IsSingular, py::arg("a"), 
+          R"(True when |det(a, "lu")| is below 1.0e-6 (IsSingularMtrxNN).
 
 The tolerance is absolute: a well-conditioned matrix of small elements counts as singular.)");
 
-    m.def("set_num_threads", &wrap::SetNumThreads, py::arg("n"), R"(From now on the library divides large calls over n threads, the calling one included.
+    m.def("set_num_threads", &wrap::SetNumThreads, py::arg("n"), 
+          R"(From now on the library divides large calls over n threads, the caller's included.
 
 1 keeps all work on the calling thread, 0 means every core the process may run on, more than
 64 means 64 (quil::SetNumThreads). Results have the same bits on any number of threads.)");
 
     m.def("num_threads", &quil::NumThreads,
-          "The number of threads the library's next large call may use, the calling one included.");
+          "The number of threads the library's next large call may use, the caller's included.");
 
     m.def("_fail_heap_request", &FailHeapRequest, py::arg("k"),
           "For the tests: the k-th heap request of the library on this thread from now on fails "
