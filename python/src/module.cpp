@@ -204,9 +204,9 @@ py::array_t<double> Inv(const py::object& obj) {
     const std::uint32_t n = Order(a);
     const MatrixNNPtr m = MatrixNN(a, n);
     // The inverse's first column solved alone decomposes the same balanced matrix with the same
-    // operations, so the inverse is refused wherever SolveMtrxNN finds that decomposition
-    // singular, also where InvMtrxNN would carry on with a tiny pivot in place of an exactly zero
-    // one. Order 1, which InvMtrxNN refuses, is that solve: 1 / a.
+    // operations, so the inverse is refused wherever SolveMtrxNN refuses that decomposition,
+    // whether or not InvMtrxNN would carry on there. Order 1, which InvMtrxNN refuses, is that
+    // solve: 1 / a.
     VectorPtr e = Vector(n);
     e->Elem[0] = 1.0;
     if (!Unlocked([&] { return SolveMtrxNN(e.get(), m.get(), e.get()); })) RaiseSingular();
