@@ -28,7 +28,11 @@ using WorkVector = Work<Vect, FreeVector>;
 SMtrxNN::SMtrxNN(unsigned n, bool base1) : SMtrx(n, n, base1) {}
 
 void SMtrxNN::RequireSquare(const char* operation) const {
-    if (Rows != Cols || Rows == 0u) throw OpeErr(0, operation, "the matrix is not square");
+    if (Elem == nullptr)
+        throw OpeErr(0, operation,
+                     Rows == 0u ? "the matrix was moved from and has no elements"
+                                : "the matrix has no storage since an assignment to it failed");
+    if (Rows != Cols) throw OpeErr(0, operation, "the matrix is not square");
 }
 
 MtrxNN* SMtrxNN::WorkCopy() const {
@@ -43,6 +47,7 @@ MtrxNN* SMtrxNN::WorkCopy() const {
 // t starts as a copy, whose shape is known to be a valid one; a non-square object's transpose
 // then takes the shape Cols x Rows.
 SMtrxNN SMtrxNN::Tran() const {
+    if (Elem == nullptr) throw AllocErr::NoElements(this, "SMtrxNN::Tran");
     SMtrxNN t(*this);
     if (Rows != Cols) static_cast<SMtrx&>(t) = SMtrx(Cols, Rows, Base1);
     const unsigned b = Base();
@@ -103,10 +108,24 @@ SVect SMtrxNN::Solve(const SVect& b) const {
     return x;
 }
 
-SMtrxNN operator+(const SMtrxNN& a) { return a; }
+namespace {
+
+// An operand with no elements (moved from) would otherwise meet the minimum size of the result
+// made in its shape, as if the caller had asked for a 0 x 0 matrix.
+void RequireElements(const SMtrxNN& a, const char* operation) {
+    if (a.GetRows() == 0u) throw SMtrx::AllocErr::NoElements(&a, operation);
+}
+
+}  // namespace
+
+SMtrxNN operator+(const SMtrxNN& a) {
+    RequireElements(a, "SMtrxNN +a");
+    return a;
+}
 
 // Built as a copy of a, so that it has a's shape even when a is not square.
 SMtrxNN operator-(const SMtrxNN& a) {
+    RequireElements(a, "SMtrxNN -a");
     SMtrxNN t(a);
     const unsigned b = a.GetBase1() ? 1u : 0u;
     for (unsigned i = b; i - b < a.GetRows(); ++i)
@@ -125,6 +144,7 @@ void CheckOperands(const SMtrxNN& a, const SMtrxNN& b, const char* operation) {
 }  // namespace
 
 SMtrxNN operator+(const SMtrxNN& a, const SMtrxNN& b) {
+    RequireElements(a, "SMtrxNN a + b");
     SMtrxNN t(a.GetRows(), a.GetBase1());
     CheckOperands(a, b, "SMtrxNN a + b");
     t = a;
@@ -133,6 +153,7 @@ SMtrxNN operator+(const SMtrxNN& a, const SMtrxNN& b) {
 }
 
 SMtrxNN operator-(const SMtrxNN& a, const SMtrxNN& b) {
+    RequireElements(a, "SMtrxNN a - b");
     SMtrxNN t(a.GetRows(), a.GetBase1());
     CheckOperands(a, b, "SMtrxNN a - b");
     t = a;
@@ -141,6 +162,7 @@ SMtrxNN operator-(const SMtrxNN& a, const SMtrxNN& b) {
 }
 
 SMtrxNN operator*(double s, const SMtrxNN& a) {
+    RequireElements(a, "SMtrxNN s * a");
     SMtrxNN t(a.GetRows(), a.GetBase1());
     t = a;
     t *= s;
@@ -150,6 +172,7 @@ SMtrxNN operator*(double s, const SMtrxNN& a) {
 SMtrxNN operator*(const SMtrxNN& a, double s) { return s * a; }
 
 SMtrxNN operator*(const SMtrxNN& a, const SMtrxNN& b) {
+    RequireElements(a, "SMtrxNN a * b");
     SMtrxNN t(a.GetRows(), a.GetBase1());
     if (a.GetBase1() != b.GetBase1() || a.GetCols() != b.GetRows() || b.GetCols() != a.GetRows())
         return t;
