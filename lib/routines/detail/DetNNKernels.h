@@ -16,18 +16,36 @@
 // c = a, element by element. False, with c untouched, unless c and a agree in Size and Base1.
 bool CopyMtrxNN(MtrxNN* c, const MtrxNN* a);
 
-// How an LU decomposition ended: DetNN2 and DetLog10 tell a singular matrix from exhausted
-// memory by it.
-enum class LUDcmpOutcome { Done, ZeroRow, NoWork };
+// How an LU decomposition ended: the determinants tell a singular matrix from exhausted memory
+// by it, and the solve an exactly singular matrix from one it can solve.
+enum class LUDcmpOutcome {
+    Done,
+    ZeroPivot,  // done, but a pivot was exactly 0.0 and counts as 1.0e-20
+    ZeroRow,    // f has a row of zeros (a row of zeros and NaN is not one)
+    NoWork,     // p is null or the row scales cannot be allocated
+};
+
+// True when the factors were made (Done or ZeroPivot).
+inline bool Decomposed(LUDcmpOutcome outcome) {
+    return outcome == LUDcmpOutcome::Done || outcome == LUDcmpOutcome::ZeroPivot;
+}
 
 // Crout's method with implicit partial pivoting, in place: f receives the unit lower factor below
 // its diagonal and the upper factor on and above it; p[j] the row exchanged with row j at step
 // j; *parity +1 or -1. A pivot of exactly 0.0 is replaced by 1.0e-20.
-// ZeroRow (f has a row of zeros) and NoWork (p is null or the row scales cannot be allocated)
-// are failures.
 LUDcmpOutcome LUDcmpMtrxNNOutcome(MtrxNN* f, Array1D<std::int32_t> p, int* parity);
-// The same, true for Done.
+// The same, true when the factors were made.
 bool LUDcmpMtrxNN(MtrxNN* f, Array1D<std::int32_t> p, int* parity);
+
+// Multiplies each row of m whose largest magnitude lies far outside 1 (beyond 2^256 or below
+// 2^-256, a subnormal one included) by the power of 2 that brings it to that bound, and dr's
+// diagonal element of the row (when dr is given) by the same power. Returns the sum of the
+// exponents, so that det m before = det m after x 2^-sum. The LU decomposition with implicit
+// pivoting is the same for any power-of-2 row scales, bit for bit, while nothing leaves the
+// normal range; with this, multipliers and pivots of rows far apart stay in range.
+std::int64_t ShiftRowsIntoRange(MtrxNN* m, MtrxNN* dr);
+// True when ShiftRowsIntoRange would leave m as it is.
+bool RowsInRange(const MtrxNN* m);
 
 // Solves in place with the factors of f: x holds the right-hand side on entry and the solution
 // after. False when f and x differ in Size or Base1, or p is null.
@@ -51,7 +69,18 @@ bool LUReSolveMtrxNN(const MtrxNN* f, const Vect* b, Array1D<std::int32_t> p, Ve
 void BalanceMtrxNN(MtrxNN** dr, MtrxNN** dc, MtrxNN* s);
 
 // *x = a^-1 b through the balanced matrix, keeping the factors in *f, the pivots in *p and the
-// scaling matrices in *dr, *dc for further right-hand sides. Refuses order 1 and a b of another
-// Size or Base1 without touching a slot; any other failure leaves all five slots null.
+// scaling matrices in *dr, *dc for further right-hand sides: x = Dc S^-1 Dr b, S = Dr a Dc, where
+// Dr also carries the row shifts of ShiftRowsIntoRange. Refuses order 1 and a b of another Size
+// or Base1 without touching a slot; any other failure leaves all five slots null.
 bool BalSolveMtrxNN(const MtrxNN* a, const Vect* b, Vect** x, MtrxNN** f,
                     Array1D<std::int32_t>* p, MtrxNN** dr, MtrxNN** dc);
+
+// How SolveMtrxNN ended, for callers that say why it failed.
+enum class SolveEnd {
+    Solved,
+    Mismatch,  // x or b differs from a in Size or Base1
+    Singular,  // a row of zeros, or an exactly zero pivot
+    NoWork,    // storage ran out
+};
+// SolveMtrxNN, telling why it failed.
+SolveEnd SolveMtrxNNEnd(Vect* x, const MtrxNN* a, const Vect* b);
