@@ -200,7 +200,7 @@ public:
     ConstRow operator[](unsigned i) const;
 
     /// Element (i, j). Throws RangeErr for a row, then a column, outside the valid range.
-    double GetValue(unsigned i, unsigned j) const;
+    [[nodiscard]] double GetValue(unsigned i, unsigned j) const;
     /// Sets element (i, j) to v. Throws RangeErr as GetValue does.
     void SetValue(unsigned i, unsigned j, double v);
     /// Sets every element to v.

@@ -6,6 +6,7 @@
 #include "routines/DetNN.h"
 #include "routines/MtrxNN.h"
 #include "routines/Vect.h"
+#include "routines/detail/DetNNKernels.h"
 #include "routines/detail/Kernels.h"
 
 namespace {
@@ -103,9 +104,22 @@ SVect SMtrxNN::Solve(const SVect& b) const {
     if (v.R == nullptr) throw AllocErr{this, 0, "the work copies of SMtrxNN::Solve"};
     const unsigned lo = Base();
     for (unsigned i = lo; i - lo < Rows; ++i) v.R->Elem[i] = x[i];
-    const bool solved = SolveMtrxNN(v.R, w.R, v.R);
-    for (unsigned i = lo; i - lo < Rows; ++i) x[i] = solved ? v.R->Elem[i] : 0.0;
+    switch (SolveMtrxNNEnd(v.R, w.R, v.R)) {
+    case SolveEnd::Solved: break;
+    case SolveEnd::Singular: throw OpeErr(0, "SMtrxNN::Solve", "the matrix is singular");
+    case SolveEnd::Mismatch:  // the shapes were checked above
+    case SolveEnd::NoWork: throw AllocErr{this, 0, "the work storage of SMtrxNN::Solve"};
+    }
+    for (unsigned i = lo; i - lo < Rows; ++i) x[i] = v.R->Elem[i];
     return x;
+}
+
+double SMtrxNN::RCond() const {
+    RequireSquare("SMtrxNN::RCond");
+    WorkRecord w(WorkCopy());
+    const double rcond = w.R != nullptr ? RCondMtrxNN(w.R) : -1.0;
+    if (rcond < 0.0) throw AllocErr{this, 0, "the work storage of SMtrxNN::RCond"};
+    return rcond;
 }
 
 namespace {

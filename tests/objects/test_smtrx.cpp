@@ -66,7 +66,7 @@ TEST(SMtrx, SubscriptsAreCheckedAtBothEndsRowFirst) {
         // lo - 1 wraps to 0xFFFFFFFF for base 0, out of range as well.
         for (unsigned i : {lo - 1, hiRow + 1}) {
             EXPECT_EQ(Thrown(&Range::Index, [&] { m[i]; }), i);
-            EXPECT_EQ(Thrown(&Range::Index, [&] { m.GetValue(i, hiCol + 1); }), i);
+            EXPECT_EQ(Thrown(&Range::Index, [&] { (void)(m.GetValue(i, hiCol + 1)); }), i);
             EXPECT_EQ(Thrown(&Range::Index, [&] { m.Val[i][lo] = 5.0; }), i);
         }
         for (unsigned j : {lo - 1, hiCol + 1}) {
@@ -162,17 +162,17 @@ TEST(ObjectErrors, WhatNamesTheClassAndTheFault) {
     static_cast<SMtrx&>(wide) = SMtrx(2, 3, false);
     EXPECT_EQ(what([&] { return double(moved.Val[0]); }),
               "SVect::RangeErr: subscript 0 is out of range (valid: none)");
-    EXPECT_EQ(what([&] { m.GetValue(2, 4); }),
+    EXPECT_EQ(what([&] { (void)(m.GetValue(2, 4)); }),
               "SMtrx::RangeErr: column subscript 4 is out of range (valid: 1..3)");
     EXPECT_EQ(what([] { SMtrx(0x10000u, 0x10000u, false); }),
               "SMtrx::AllocErr: more elements than 32 bits can count: 65536 x 65536");
     failnew::FailAt(2);
     EXPECT_EQ(what([] { SMtrx(40, 50, false); }), "SMtrx::AllocErr: no memory for 40 x 50");
     failnew::Disarm();
-    EXPECT_EQ(what([&] { v - SVect(4, true); }),
+    EXPECT_EQ(what([&] { (void)(v - SVect(4, true)); }),
               "SVect::OpeErr in SVect a - b: The suffix base of SVect objects is different between "
               "the operator.");
-    EXPECT_EQ(what([&] { wide.Inv(); }), "SMtrx::OpeErr in SMtrxNN::Inv: the matrix is not square");
+    EXPECT_EQ(what([&] { (void)(wide.Inv()); }), "SMtrx::OpeErr in SMtrxNN::Inv: the matrix is not square");
     // A moved-from matrix says so, in the exception class an empty one has always given.
     SMtrxNN a(2), b(std::move(a));
     EXPECT_EQ(what([&] { (void)a.Tran(); }),

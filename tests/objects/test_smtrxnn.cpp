@@ -41,9 +41,9 @@ TEST(SMtrxNN, TransposeAndArithmetic) {
 TEST(SMtrxNN, MismatchedOperands) {
     SMtrxNN three(3), four(4), fourBase1(4, true), threeBase1(3, true);
     const auto kind = &SMtrx::OpeErr::Kind;
-    EXPECT_EQ(Thrown(kind, [&] { three + four; }), 0);
-    EXPECT_EQ(Thrown(kind, [&] { threeBase1 - four; }), 0);  // the size test comes first
-    EXPECT_EQ(Thrown(kind, [&] { four - fourBase1; }), 1);
+    EXPECT_EQ(Thrown(kind, [&] { (void)(three + four); }), 0);
+    EXPECT_EQ(Thrown(kind, [&] { (void)(threeBase1 - four); }), 0);  // the size test comes first
+    EXPECT_EQ(Thrown(kind, [&] { (void)(four - fourBase1); }), 1);
     EXPECT_STREQ(SMtrx::OpeErr(2).Msg[0],
                  "The size of SMtrx objects is different\r\nbetween the operator.");
     EXPECT_STREQ(SMtrx::OpeErr(3).Msg[SMtrx::OpeErr(3).Kind],
@@ -69,10 +69,10 @@ TEST(SMtrxNN, MadeNonSquareThroughTheBaseClass) {
         static_cast<SMtrx&>(wide) = Set(SMtrx(2, 3, base1), {1, 2, 3, 4, 5, 6});
         static_cast<SMtrx&>(tall) = Set(SMtrx(3, 2, base1), {1, 2, 3, 4, 5, 6});
         for (const SMtrxNN* m : {&wide, &tall}) {
-            EXPECT_EQ(Thrown(kind, [&] { m->Det(); }), 0);
-            EXPECT_EQ(Thrown(kind, [&] { m->IsSingular(); }), 0);
-            EXPECT_EQ(Thrown(kind, [&] { m->Inv(); }), 0);
-            EXPECT_EQ(Thrown(kind, [&] { m->Solve(SVect(2, base1)); }), 0);
+            EXPECT_EQ(Thrown(kind, [&] { (void)(m->Det()); }), 0);
+            EXPECT_EQ(Thrown(kind, [&] { (void)(m->IsSingular()); }), 0);
+            EXPECT_EQ(Thrown(kind, [&] { (void)(m->Inv()); }), 0);
+            EXPECT_EQ(Thrown(kind, [&] { (void)(m->Solve(SVect(2, base1))); }), 0);
         }
         const SMtrxNN t = wide.Tran(), neg = -wide;
         EXPECT_EQ(t.GetRows() * 10 + t.GetCols(), 32u);
@@ -118,12 +118,12 @@ TEST(SMtrxNN, SolveIsTheInversesFirstColumnAndRefusesMismatches) {
         for (unsigned i = base1; i < base1 + 4u; ++i) column.push_back(inv.GetValue(i, base1));
         EXPECT_EQ(Elems(x), column);
         EXPECT_EQ(x.GetBase1(), base1);
-        EXPECT_EQ(Thrown(kind, [&] { a.Solve(SVect(3, base1)); }), 0);
-        EXPECT_EQ(Thrown(kind, [&] { a.Solve(SVect(4, !base1)); }), 1);
+        EXPECT_EQ(Thrown(kind, [&] { (void)(a.Solve(SVect(3, base1))); }), 0);
+        EXPECT_EQ(Thrown(kind, [&] { (void)(a.Solve(SVect(4, !base1))); }), 1);
         EXPECT_EQ(Elems(Make(2, base1, {1, 2, 0, 0}).Solve(SVect(2, base1))), V(2, 0.0));
     }
     // No SVect has one element, so order 1 meets a size mismatch.
-    EXPECT_EQ(Thrown(kind, [] { Make(1, false, {5}).Solve(SVect(2)); }), 0);
+    EXPECT_EQ(Thrown(kind, [] { (void)(Make(1, false, {5}).Solve(SVect(2))); }), 0);
 }
 
 TEST(SMtrxNN, FailuresOfTheWorkRecords) {
@@ -156,11 +156,11 @@ TEST(SMtrxNN, RuntimeAllocationFailureBecomesAllocErrWithoutLeaks) {
     const auto count = &SMtrx::AllocErr::Count;
     long caught = 0;
     long fails = failnew::ForEachFailure([&] {
-        caught += Thrown(count, [&] { a.Solve(b); }) == 2;
-        caught += Thrown(count, [&] { a + a; }) == 4;
-        caught += Thrown(count, [&] { a * a; }) == 4;
-        caught += Thrown(count, [&] { a.Tran(); }) == 4;
-        caught += Thrown(count, [&] { a.Inv(); }) == 4;
+        caught += Thrown(count, [&] { (void)(a.Solve(b)); }) == 2;
+        caught += Thrown(count, [&] { (void)(a + a); }) == 4;
+        caught += Thrown(count, [&] { (void)(a * a); }) == 4;
+        caught += Thrown(count, [&] { (void)(a.Tran()); }) == 4;
+        caught += Thrown(count, [&] { (void)(a.Inv()); }) == 4;
     });
     EXPECT_GE(fails, 9);
     EXPECT_EQ(caught, fails);

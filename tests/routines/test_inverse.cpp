@@ -111,7 +111,7 @@ TEST(InvMtrxNN, EachAllocationFailureGivesFalseAndLeaksNothing) {
             if (!failed) {
                 ASSERT_TRUE(ok);
                 NN prod(GetMatrixNN(nullptr, 3, base1));
-                MulMtrxNN(prod.get(), a.get(), inv.get());
+                EXPECT_TRUE(MulMtrxNN(prod.get(), a.get(), inv.get()));
                 EXPECT_LT(MaxDistanceFromIdentity(prod.get()), 1e-12);
                 break;
             }

@@ -692,12 +692,12 @@ TEST(Threads, SeveralCallersAtOnceEachGetTheirOwnBits) {
             const Work& w = work[t];
             for (int round = 0; round < 3; ++round) {
                 NN p(GetMatrixNN(nullptr, n, w.a->Base1));
-                MulMtrxNN(p.get(), w.a.get(), w.a.get());
+                EXPECT_TRUE(MulMtrxNN(p.get(), w.a.get(), w.a.get()));
                 wrong[t] += !SameBits(Elems(p.get()), w.product);
                 const double det = DetNN2(w.a.get());
                 wrong[t] += std::memcmp(&det, &w.det, sizeof det) != 0;
                 MtrxNN* ai = nullptr;
-                InvMtrxNN(&ai, w.a.get());
+                EXPECT_TRUE(InvMtrxNN(&ai, w.a.get()));
                 NN owner(ai);
                 wrong[t] += ai == nullptr || !SameBits(Elems(ai), w.inverse);
             }
