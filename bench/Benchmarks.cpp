@@ -32,8 +32,8 @@
 
 #include "Report.h"
 #include "quil.h"
-#include "routines/detail/Paths.h"
-#include "routines/detail/Threads.h"
+#include "routines/Paths.h"
+#include "routines/kernels/Threads.h"
 
 extern "C" void openblas_set_num_threads(int);
 extern "C" char* openblas_get_config(void);

@@ -9,11 +9,14 @@
 
 #include "widgets/Widgets.h"
 
+namespace quil {
 struct MtrxNN;
 struct Vect;
 class SMtrx;
 class SMtrxNN;
 class SVect;
+}  // namespace quil
+using quil::MtrxNN, quil::Vect, quil::SMtrx, quil::SMtrxNN, quil::SVect;
 
 // The texts that tell the two programs apart; each program defines ProgramTitles.
 struct TitleTable {

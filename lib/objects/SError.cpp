@@ -1,5 +1,7 @@
 #include "objects/SError.h"
 
+namespace quil {
+
 SError::SError(const char* error, const char* operation) noexcept {
     Text[0] = '\0';
     Put(error);
@@ -53,3 +55,5 @@ void SError::PutValid(unsigned b, unsigned count) noexcept {
     }
     Put(")");
 }
+
+}  // namespace quil

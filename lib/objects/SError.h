@@ -13,6 +13,8 @@
 
 #include "QuilExport.h"
 
+namespace quil {
+
 /// The common base of the object layer's exceptions. Its type information is exported, so a
 /// shared build's exceptions are caught by type in the calling program.
 class QUIL_EXPORT SError : public std::exception {
@@ -39,3 +41,9 @@ private:
     char Text[160];
     unsigned Len = 0;
 };
+
+}  // namespace quil
+
+#ifndef QUIL_NO_GLOBAL_NAMES
+using quil::SError;
+#endif

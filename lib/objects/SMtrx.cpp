@@ -6,7 +6,9 @@
 #include <new>
 #include <utility>
 
-#include "routines/detail/Arithmetic.h"
+#include "routines/kernels/Arithmetic.h"
+
+namespace quil {
 
 // Loops below run over a matrix's own subscripts, i from b while i - b < Rows; the unsigned
 // difference keeps the bound from wrapping.
@@ -196,3 +198,5 @@ void SMtrx::operator*=(double s) {
     for (unsigned i = b; i - b < Rows; ++i)
         for (unsigned j = b; j - b < Cols; ++j) Elem[i][j] = Elem[i][j] * s;
 }
+
+}  // namespace quil

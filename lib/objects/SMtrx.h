@@ -24,6 +24,8 @@
 
 static_assert(sizeof(unsigned) * CHAR_BIT == 32, "counts and subscripts are 32-bit");
 
+namespace quil {
+
 /// A Rows x Cols matrix of double with suffix base 0 or 1, owning its storage (see the file's
 /// notes).
 class QUIL_EXPORT SMtrx {
@@ -257,3 +259,9 @@ public:
     /// SetValue, both subscripts checked.
     ValProperty Val;
 };
+
+}  // namespace quil
+
+#ifndef QUIL_NO_GLOBAL_NAMES
+using quil::SMtrx;
+#endif

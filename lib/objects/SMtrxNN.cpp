@@ -6,8 +6,10 @@
 #include "routines/DetNN.h"
 #include "routines/MtrxNN.h"
 #include "routines/Vect.h"
-#include "routines/detail/DetNNKernels.h"
-#include "routines/detail/Kernels.h"
+#include "routines/LU.h"
+#include "routines/kernels/Kernels.h"
+
+namespace quil {
 
 namespace {
 
@@ -104,11 +106,11 @@ SVect SMtrxNN::Solve(const SVect& b) const {
     if (v.R == nullptr) throw AllocErr{this, 0, "the work copies of SMtrxNN::Solve"};
     const unsigned lo = Base();
     for (unsigned i = lo; i - lo < Rows; ++i) v.R->Elem[i] = x[i];
-    switch (SolveMtrxNNEnd(v.R, w.R, v.R)) {
-    case SolveEnd::Solved: break;
-    case SolveEnd::Singular: throw OpeErr(0, "SMtrxNN::Solve", "the matrix is singular");
-    case SolveEnd::Mismatch:  // the shapes were checked above
-    case SolveEnd::NoWork: throw AllocErr{this, 0, "the work storage of SMtrxNN::Solve"};
+    switch (detail::SolveMtrxNNEnd(v.R, w.R, v.R)) {
+    case detail::SolveEnd::Solved: break;
+    case detail::SolveEnd::Singular: throw OpeErr(0, "SMtrxNN::Solve", "the matrix is singular");
+    case detail::SolveEnd::Mismatch:  // the shapes were checked above
+    case detail::SolveEnd::NoWork: throw AllocErr{this, 0, "the work storage of SMtrxNN::Solve"};
     }
     for (unsigned i = lo; i - lo < Rows; ++i) x[i] = v.R->Elem[i];
     return x;
@@ -207,3 +209,5 @@ SMtrxNN operator*(const SMtrxNN& a, const SMtrxNN& b) {
     }
     return t;
 }
+
+}  // namespace quil

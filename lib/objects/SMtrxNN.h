@@ -15,6 +15,8 @@
 #include "QuilExport.h"
 #include "objects/SMtrx.h"
 
+namespace quil {
+
 struct MtrxNN;
 class SVect;
 
@@ -102,3 +104,9 @@ private:
 /// not the square of a's rows) give, without an exception, a zero matrix of a's rows. Throws
 /// AllocErr when the result cannot be made.
 [[nodiscard]] QUIL_EXPORT SMtrxNN operator*(const SMtrxNN& a, const SMtrxNN& b);
+
+}  // namespace quil
+
+#ifndef QUIL_NO_GLOBAL_NAMES
+using quil::SMtrxNN;
+#endif

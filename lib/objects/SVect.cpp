@@ -4,7 +4,9 @@
 #include <new>
 #include <utility>
 
-#include "routines/detail/Arithmetic.h"
+#include "routines/kernels/Arithmetic.h"
+
+namespace quil {
 
 // Loops below run over a vector's own subscripts, i from b while i - b < Size; the unsigned
 // difference keeps the bound from wrapping.
@@ -192,3 +194,5 @@ SVect operator*(const SMtrx& m, const SVect& x) {
 }
 
 SVect operator*(const SMtrxNN& m, const SVect& x) { return static_cast<const SMtrx&>(m) * x; }
+
+}  // namespace quil

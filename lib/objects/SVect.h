@@ -16,6 +16,8 @@
 #include "objects/SMtrx.h"
 #include "objects/SMtrxNN.h"
 
+namespace quil {
+
 /// A vector of double with suffix base 0 or 1, owning its elements (see the file's notes).
 class QUIL_EXPORT SVect {
 public:
@@ -170,3 +172,9 @@ public:
 [[nodiscard]] QUIL_EXPORT SVect operator*(const SMtrx& m, const SVect& x);
 /// The matrix-vector product, as for an SMtrx.
 [[nodiscard]] QUIL_EXPORT SVect operator*(const SMtrxNN& m, const SVect& x);
+
+}  // namespace quil
+
+#ifndef QUIL_NO_GLOBAL_NAMES
+using quil::SVect;
+#endif

@@ -29,6 +29,8 @@
 #include "QuilExport.h"
 #include "routines/Heap.h"
 
+namespace quil {
+
 constexpr std::int8_t ArrInt32 = 4;   ///< Element type code: 4-byte integers (pivot index vectors).
 constexpr std::int8_t ArrDouble = 8;  ///< Element type code: double (every vector and matrix).
 
@@ -183,3 +185,19 @@ template <class T>
     a.ColLo = clo;
     return a;
 }
+
+}  // namespace quil
+
+#ifndef QUIL_NO_GLOBAL_NAMES
+using quil::ArrInt32;
+using quil::ArrDouble;
+using quil::ElemSize;
+using quil::RowPtrSize;
+using quil::Array1D;
+using quil::ArrayRow;
+using quil::Array2D;
+using quil::FreeArray1D;
+using quil::GetArray1D;
+using quil::FreeArray2D;
+using quil::GetArray2D;
+#endif

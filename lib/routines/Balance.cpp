@@ -2,8 +2,12 @@
 #include <cmath>
 #include <cstdint>
 
-#include "routines/detail/DetNNKernels.h"
-#include "routines/detail/Paths.h"
+#include "routines/Balance.h"
+#include "routines/CopyMtrxNN.h"
+#include "routines/LU.h"
+#include "routines/Paths.h"
+
+namespace quil::detail {
 
 namespace {
 
@@ -12,8 +16,8 @@ std::uint32_t LowSub(bool base1) { return base1 ? 1u : 0u; }
 // m = the identity. Dr and Dc are set once, at birth, when they are 0.0 throughout; T1 and T2
 // are born 0.0 and only their diagonals are ever written. So off the plain path only the
 // diagonal is set: the rest is 0.0 already, and writing it again costs a pass over n x n.
-void SetIdentity(quil::detail::Path path, MtrxNN* m) {
-    if (path == quil::detail::Path::Plain) SetMtrxNNO(m);
+void SetIdentity(Path path, MtrxNN* m) {
+    if (path == Path::Plain) SetMtrxNNO(m);
     const std::uint32_t lo = LowSub(m->Base1);
     for (std::uint32_t i = lo; i < lo + m->Size; ++i) m->Elem[i][i] = 1.0;
 }
@@ -35,9 +39,9 @@ bool MulDiagonals(MtrxNN* d, const MtrxNN* t) {
 // d = t d, on the diagonals alone off the plain path. A diagonal element that is not finite
 // stays so (the factors are finite and not 0.0), so once the full product is taken it is taken
 // at every pass after, as on the plain path.
-bool MulScales(quil::detail::Path path, MtrxNN* d, const MtrxNN* t) {
-    if (path != quil::detail::Path::Plain && MulDiagonals(d, t)) return true;
-    return quil::detail::MulMtrxNN(path, d, t, d);
+bool MulScales(Path path, MtrxNN* d, const MtrxNN* t) {
+    if (path != Path::Plain && MulDiagonals(d, t)) return true;
+    return MulMtrxNN(path, d, t, d);
 }
 
 }  // namespace
@@ -45,7 +49,7 @@ bool MulScales(quil::detail::Path path, MtrxNN* d, const MtrxNN* t) {
 // Scales row i of s by a power of 2 and column i by its reciprocal until the off-diagonal row
 // and column sums are within a factor of about 2 of each other. Dr collects the row factors and
 // Dc the column factors, so that s ends as Dr s Dc.
-void quil::detail::BalanceMtrxNN(Path path, MtrxNN** dr, MtrxNN** dc, MtrxNN* s) {
+void BalanceMtrxNN(Path path, MtrxNN** dr, MtrxNN** dc, MtrxNN* s) {
     const std::uint32_t n = s->Size;
     const bool base1 = s->Base1;
     *dr = GetMatrixNN(*dr, n, base1);
@@ -118,7 +122,7 @@ void quil::detail::BalanceMtrxNN(Path path, MtrxNN** dr, MtrxNN** dc, MtrxNN* s)
 }
 
 void BalanceMtrxNN(MtrxNN** dr, MtrxNN** dc, MtrxNN* s) {
-    quil::detail::BalanceMtrxNN(quil::detail::FastestPath(), dr, dc, s);
+    BalanceMtrxNN(FastestPath(), dr, dc, s);
 }
 
 // x = a^-1 b through the balanced matrix S = Dr a Dc: S z = Dr b, x = Dc z. Rows that balancing
@@ -126,7 +130,7 @@ void BalanceMtrxNN(MtrxNN** dr, MtrxNN** dc, MtrxNN* s) {
 // factors of S in f, the pivots in p and the scaling matrices in dr and dc for further
 // right-hand sides. Refuses order 1 and a b of another shape, touching no slot. Any other failure releases
 // every slot it fills (x, f, p, dr, dc) and leaves them null.
-bool quil::detail::BalSolveMtrxNN(Path path, const MtrxNN* a, const Vect* b, Vect** x,
+bool BalSolveMtrxNN(Path path, const MtrxNN* a, const Vect* b, Vect** x,
                                   MtrxNN** f, Array1D<std::int32_t>* p, MtrxNN** dr,
                                   MtrxNN** dc, bool* singular) {
     const std::uint32_t n = a->Size;
@@ -175,5 +179,7 @@ bool quil::detail::BalSolveMtrxNN(Path path, const MtrxNN* a, const Vect* b, Vec
 
 bool BalSolveMtrxNN(const MtrxNN* a, const Vect* b, Vect** x, MtrxNN** f,
                     Array1D<std::int32_t>* p, MtrxNN** dr, MtrxNN** dc) {
-    return quil::detail::BalSolveMtrxNN(quil::detail::FastestPath(), a, b, x, f, p, dr, dc);
+    return BalSolveMtrxNN(FastestPath(), a, b, x, f, p, dr, dc);
 }
+
+}  // namespace quil::detail

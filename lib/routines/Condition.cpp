@@ -3,11 +3,16 @@
 #include <cstdint>
 #include <limits>
 
+#include "routines/Balance.h"
+#include "routines/CopyMtrxNN.h"
 #include "routines/DetNN.h"
-#include "routines/detail/DetNNKernels.h"
-#include "routines/detail/Paths.h"
+#include "routines/LU.h"
+#include "routines/Paths.h"
+
+namespace quil {
 
 namespace {
+
 
 std::uint32_t LowSub(bool base1) { return base1 ? 1u : 0u; }
 
@@ -39,7 +44,7 @@ struct CondWork {
     // x = a^-1 x = Dc S^-1 Dr x.
     void Solve() {
         for (std::uint32_t i = lo; i <= hi; ++i) x->Elem[i] = dr->Elem[i][i] * x->Elem[i];
-        LUBksbMtrxNN(f, x, p);
+        detail::LUBksbMtrxNN(f, x, p);
         for (std::uint32_t i = lo; i <= hi; ++i) x->Elem[i] = dc->Elem[i][i] * x->Elem[i];
     }
 
@@ -137,7 +142,7 @@ double InverseNorm1(CondWork& w) {
 // a balanced by powers of 2, rows far outside the range of 1 shifted towards it, then LU. The
 // decomposition has the same bits on every path, and the estimate's own loops are plain, so the
 // result has the same bits everywhere.
-double RCondMtrxNN(const MtrxNN* a) {
+double detail::RCondMtrxNN(Path path, const MtrxNN* a) {
     const std::uint32_t n = a->Size;
     const std::uint32_t lo = LowSub(a->Base1);
     const std::uint32_t hi = lo + n - 1u;
@@ -153,18 +158,17 @@ double RCondMtrxNN(const MtrxNN* a) {
     if (norm == 0.0) return 0.0;
     if (n == 1) return std::isfinite(norm) ? 1.0 : 0.0;
 
-    const quil::detail::Path path = quil::detail::FastestPath();
     CondWork w(a);
     w.f = GetMatrixNN(nullptr, n, a->Base1);
     if (w.f == nullptr) return -1.0;
     CopyMtrxNN(w.f, a);
-    quil::detail::BalanceMtrxNN(path, &w.dr, &w.dc, w.f);
+    BalanceMtrxNN(path, &w.dr, &w.dc, w.f);
     if (w.dr == nullptr) return -1.0;
     ShiftRowsIntoRange(w.f, w.dr);
     w.p = GetArray1D<std::int32_t>(ArrInt32, nullptr, lo, hi);
     if (w.p == nullptr) return -1.0;
     int parity;
-    switch (quil::detail::LUDcmpMtrxNN(path, w.f, w.p, &parity)) {
+    switch (LUDcmpMtrxNN(path, w.f, w.p, &parity)) {
     case LUDcmpOutcome::NoWork: return -1.0;
     case LUDcmpOutcome::ZeroRow:
     case LUDcmpOutcome::ZeroPivot: return 0.0;
@@ -178,3 +182,7 @@ double RCondMtrxNN(const MtrxNN* a) {
     if (!(inverseNorm > 0.0)) return 0.0;
     return (1.0 / norm) / inverseNorm;
 }
+
+double RCondMtrxNN(const MtrxNN* a) { return detail::RCondMtrxNN(detail::FastestPath(), a); }
+
+}  // namespace quil

@@ -4,10 +4,13 @@
 #include <cstdint>
 #include <limits>
 
+#include "routines/CopyMtrxNN.h"
 #include "routines/DetNN.h"
-#include "routines/detail/DetNNKernels.h"
-#include "routines/detail/Log10.h"
-#include "routines/detail/Paths.h"
+#include "routines/LU.h"
+#include "routines/Paths.h"
+#include "routines/kernels/Log10.h"
+
+namespace quil {
 
 namespace {
 
@@ -171,8 +174,8 @@ struct LUWork {
         if (index == nullptr) return;
         w.R = GetMatrixNN(nullptr, a->Size, a->Base1);
         if (w.R == nullptr) return;
-        CopyMtrxNN(w.R, a);
-        shift = ShiftRowsIntoRange(w.R, nullptr);
+        detail::CopyMtrxNN(w.R, a);
+        shift = detail::ShiftRowsIntoRange(w.R, nullptr);
     }
     ~LUWork() { FreeArray1D(ArrInt32, index, lo, hi); }
     LUWork(const LUWork&) = delete;
@@ -209,7 +212,7 @@ double DetNNbyRef(const MtrxNN* a) {
 // that a column whose entries span more than the range of double keeps them after its scaling.
 // Off the plain path a kernel does the scaling and the steps, each step's update and the next
 // pivot search in one pass, with the plain loop's operations.
-double quil::detail::DetNN(Path path, const MtrxNN* a) {
+double detail::DetNN(Path path, const MtrxNN* a) {
     const std::uint32_t n = a->Size;
     const std::uint32_t lo = LowSub(a->Base1);
     if (n == 1) return a->Elem[lo][lo];
@@ -289,7 +292,7 @@ double quil::detail::DetNN(Path path, const MtrxNN* a) {
 }
 
 // The parity of the row exchanges times the diagonal of the LU factors.
-double quil::detail::DetNN2(Path path, const MtrxNN* a) {
+double detail::DetNN2(Path path, const MtrxNN* a) {
     LUWork work(a);
     if (work.w.R == nullptr) return DBL_MAX;
     int parity;
@@ -304,13 +307,13 @@ double quil::detail::DetNN2(Path path, const MtrxNN* a) {
     return Value(det);
 }
 
-double DetNN(const MtrxNN* a) { return quil::detail::DetNN(quil::detail::FastestPath(), a); }
+double DetNN(const MtrxNN* a) { return detail::DetNN(detail::FastestPath(), a); }
 
-double DetNN2(const MtrxNN* a) { return quil::detail::DetNN2(quil::detail::FastestPath(), a); }
+double DetNN2(const MtrxNN* a) { return detail::DetNN2(detail::FastestPath(), a); }
 
 // log10 |det| from the LU factors, with the sign apart, so that large orders do not overflow.
 // The logarithm is the library's own, whose bits do not depend on the C library.
-double quil::detail::DetLog10(Path path, const MtrxNN* a, int* sign) {
+double detail::DetLog10(Path path, const MtrxNN* a, int* sign) {
     *sign = 0;
     LUWork work(a);
     if (work.w.R == nullptr) return DBL_MAX;
@@ -338,10 +341,12 @@ double quil::detail::DetLog10(Path path, const MtrxNN* a, int* sign) {
 }
 
 double DetLog10(const MtrxNN* a, int* sign) {
-    return quil::detail::DetLog10(quil::detail::FastestPath(), a, sign);
+    return detail::DetLog10(detail::FastestPath(), a, sign);
 }
 
 bool IsSingularMtrxNN(const MtrxNN* a, double* det) {
     *det = DetNN2(a);
     return std::fabs(*det) < SingularTol;
 }
+
+}  // namespace quil

@@ -22,6 +22,8 @@
 #include "routines/MtrxNN.h"
 #include "routines/Vect.h"
 
+namespace quil {
+
 /// |det| below this (strictly) counts as singular for IsSingularMtrxNN.
 constexpr double SingularTol = 1.0e-6;
 
@@ -59,17 +61,19 @@ constexpr double SingularTol = 1.0e-6;
 
 /// *ai (released first if it holds a record) receives the inverse, computed by balancing and one
 /// LU decomposition. False, with *ai null, for order 1, for a matrix with a row of zeros and when
-/// storage runs out. A singular matrix whose pivot becomes 1.0e-20 gives true with very large
-/// elements.
+/// storage runs out. A NaN in a gives NaN elements.
+/// \warning an exactly zero pivot counts as 1.0e-20, so a singular matrix gives true with very
+/// large elements; RCondMtrxNN (below) tells how far to trust an inverse.
 [[nodiscard]] QUIL_EXPORT bool InvMtrxNN(MtrxNN** ai, const MtrxNN* a);
 
 /// x = a^-1 b, through the balanced matrix and its LU decomposition as InvMtrxNN computes its
 /// first column: as accurate as the inverse, and for b the first unit vector the same bits as
 /// that column. x may be b. Order 1 is solved too, to b / a (balancing leaves a 1 x 1 matrix as
 /// it is).
-/// False, with x untouched, when x or b differs from a in Size or Base1, when a has a row of
-/// zeros and when storage runs out. A singular matrix whose pivot becomes 1.0e-20 gives true
-/// with very large elements, as InvMtrxNN does.
+/// False, with x untouched, when x or b differs from a in Size or Base1, when a is exactly
+/// singular (the decomposition meets a row of zeros or an exactly zero pivot) and when storage
+/// runs out. A NaN in a or b gives NaN in x.
+/// \warning a matrix singular only within rounding is solved: see RCondMtrxNN.
 [[nodiscard]] QUIL_EXPORT bool SolveMtrxNN(Vect* x, const MtrxNN* a, const Vect* b);
 
 /// The reciprocal condition number of a in the 1-norm, 1 / (|a|_1 |a^-1|_1), with |a^-1|_1
@@ -83,3 +87,17 @@ constexpr double SingularTol = 1.0e-6;
 /// singular matrix (a row of zeros or an exactly zero pivot) and when a norm overflows; NaN when
 /// a holds a NaN; -1.0 when work storage cannot be allocated.
 [[nodiscard]] QUIL_EXPORT double RCondMtrxNN(const MtrxNN* a);
+
+}  // namespace quil
+
+#ifndef QUIL_NO_GLOBAL_NAMES
+using quil::SingularTol;
+using quil::DetNNbyRef;
+using quil::DetNN;
+using quil::DetNN2;
+using quil::DetLog10;
+using quil::IsSingularMtrxNN;
+using quil::InvMtrxNN;
+using quil::SolveMtrxNN;
+using quil::RCondMtrxNN;
+#endif

@@ -3,7 +3,9 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "msgbox/MessageBox.h"
+#include "report/MessageBox.h"
+
+namespace quil {
 
 bool IsWinEnv() {
     return std::getenv("windir") != nullptr;
@@ -40,3 +42,5 @@ void* FreeHeap(void* p) {
     if (p != nullptr) std::free(p);
     return nullptr;
 }
+
+}  // namespace quil

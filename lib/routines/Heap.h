@@ -9,12 +9,14 @@
 
 #include "QuilExport.h"
 
+namespace quil {
+
 /// True when the environment variable "windir" is defined (its value does not matter). Asked
 /// afresh on every report.
 QUIL_EXPORT bool IsWinEnv();
 
 /// Reports that bytes could not be allocated: "failed to allocate %u byte(s) in heap area.\r\n",
-/// in a modal box titled "QUIL Lib. Error Message" (MessageBoxA of msgbox/MessageBox.h) when
+/// in a modal box titled "QUIL Lib. Error Message" (MessageBoxA of report/MessageBox.h) when
 /// IsWinEnv() is true, on the standard error stream otherwise. Returns when the report is made.
 QUIL_EXPORT void AllocErrMsg(std::uint32_t bytes);
 
@@ -26,3 +28,12 @@ QUIL_EXPORT void AllocErrMsg(std::uint32_t bytes);
 
 /// Returns p to the heap unless it is null; always returns null, for the caller to store.
 QUIL_EXPORT void* FreeHeap(void* p);
+
+}  // namespace quil
+
+#ifndef QUIL_NO_GLOBAL_NAMES
+using quil::IsWinEnv;
+using quil::AllocErrMsg;
+using quil::GetHeap;
+using quil::FreeHeap;
+#endif

@@ -1,15 +1,18 @@
 // The inverse, column by column through the balanced matrix and its kept LU factors.
 #include <cstdint>
 
+#include "routines/Balance.h"
 #include "routines/DetNN.h"
-#include "routines/detail/DetNNKernels.h"
-#include "routines/detail/Paths.h"
+#include "routines/LU.h"
+#include "routines/Paths.h"
+
+namespace quil {
 
 // A^-1 = Dc S^-1 Dr with S = Dr A Dc balanced. The first column is solved by BalSolveMtrxNN,
 // which leaves the factors of S, its pivots and Dr, Dc behind; every further column reuses them:
 // S z = Dr e_j, x = Dc z. Off the plain path the further columns are solved together, each
 // with the operations of its own solve.
-bool quil::detail::InvMtrxNN(Path path, MtrxNN** ai, const MtrxNN* a) {
+bool detail::InvMtrxNN(Path path, MtrxNN** ai, const MtrxNN* a) {
     const std::uint32_t n = a->Size;
     const bool base1 = a->Base1;
     *ai = GetMatrixNN(*ai, n, base1);
@@ -64,5 +67,7 @@ bool quil::detail::InvMtrxNN(Path path, MtrxNN** ai, const MtrxNN* a) {
 }
 
 bool InvMtrxNN(MtrxNN** ai, const MtrxNN* a) {
-    return quil::detail::InvMtrxNN(quil::detail::FastestPath(), ai, a);
+    return detail::InvMtrxNN(detail::FastestPath(), ai, a);
 }
+
+}  // namespace quil

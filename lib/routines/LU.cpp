@@ -4,8 +4,10 @@
 #include <cstdint>
 #include <limits>
 
-#include "routines/detail/DetNNKernels.h"
-#include "routines/detail/Paths.h"
+#include "routines/CopyMtrxNN.h"
+#include "routines/LU.h"
+
+namespace quil::detail {
 
 namespace {
 
@@ -25,7 +27,7 @@ void CopyIntoVect(Vect* x, const Vect* b) {
 // choice; among equal scaled values the last row wins. A pivot of exactly 0.0 becomes 1.0e-20.
 // Off the plain path the columns are eliminated by the blocked kernel, which gives every
 // element the same subtractions in the same order and picks the same pivots.
-LUDcmpOutcome quil::detail::LUDcmpMtrxNN(Path path, MtrxNN* f, Array1D<std::int32_t> p,
+LUDcmpOutcome LUDcmpMtrxNN(Path path, MtrxNN* f, Array1D<std::int32_t> p,
                                          int* parity) {
     if (p == nullptr) return LUDcmpOutcome::NoWork;
     const std::uint32_t lo = LowSub(f->Base1);
@@ -103,7 +105,7 @@ LUDcmpOutcome quil::detail::LUDcmpMtrxNN(Path path, MtrxNN* f, Array1D<std::int3
 }
 
 LUDcmpOutcome LUDcmpMtrxNNOutcome(MtrxNN* f, Array1D<std::int32_t> p, int* parity) {
-    return quil::detail::LUDcmpMtrxNN(quil::detail::FastestPath(), f, p, parity);
+    return LUDcmpMtrxNN(FastestPath(), f, p, parity);
 }
 
 bool LUDcmpMtrxNN(MtrxNN* f, Array1D<std::int32_t> p, int* parity) {
@@ -184,8 +186,8 @@ bool LUBksbMtrxNN(const MtrxNN* f, Vect* x, Array1D<std::int32_t> p) {
 
 // x = a^-1 b. The pivot vector always goes to the caller; the factors too when the slot f held
 // a record on entry, else they are released here. On failure every slot it filled is null.
-bool quil::detail::LUSolveMtrxNN(Path path, const MtrxNN* a, const Vect* b, Vect** x,
-                                 MtrxNN** f, Array1D<std::int32_t>* p, bool* singular) {
+bool LUSolveMtrxNN(Path path, const MtrxNN* a, const Vect* b, Vect** x, MtrxNN** f,
+                   Array1D<std::int32_t>* p, bool* singular) {
     const bool keepFactors = *f != nullptr;
     *f = GetMatrixNN(*f, a->Size, a->Base1);
     if (*f == nullptr) return false;
@@ -220,7 +222,7 @@ bool quil::detail::LUSolveMtrxNN(Path path, const MtrxNN* a, const Vect* b, Vect
 
 bool LUSolveMtrxNN(const MtrxNN* a, const Vect* b, Vect** x, MtrxNN** f,
                    Array1D<std::int32_t>* p) {
-    return quil::detail::LUSolveMtrxNN(quil::detail::FastestPath(), a, b, x, f, p);
+    return LUSolveMtrxNN(FastestPath(), a, b, x, f, p);
 }
 
 // x = a^-1 b with the factors and pivots kept from LUSolveMtrxNN.
@@ -234,3 +236,5 @@ bool LUReSolveMtrxNN(const MtrxNN* f, const Vect* b, Array1D<std::int32_t> p, Ve
     }
     return true;
 }
+
+}  // namespace quil::detail

@@ -3,9 +3,10 @@
 #include <cstdlib>
 #include <new>
 
-#include "routines/detail/DetNNKernels.h"
-#include "routines/detail/Paths.h"
+#include "routines/CopyMtrxNN.h"
+#include "routines/Paths.h"
 
+namespace quil {
 namespace {
 
 std::uint32_t LowSub(const MtrxNN* m) { return m->Base1 ? 1u : 0u; }
@@ -57,7 +58,7 @@ void SetMtrxNNO(MtrxNN* m) {
     for (std::size_t k = 0; k < count; ++k) e[k] = 0.0;
 }
 
-bool CopyMtrxNN(MtrxNN* c, const MtrxNN* a) {
+bool detail::CopyMtrxNN(MtrxNN* c, const MtrxNN* a) {
     if (!Compatible(c, a)) return false;
     if (c == a) return true;
     const double* src = Run(a);
@@ -104,7 +105,7 @@ bool SclMtrxNN(MtrxNN* c, double s, const MtrxNN* a) {
 // c = a b, each element summed over ascending k (the kernels of every path give the plain
 // loop's bits). The product is formed in a work record, so c may be a, b or both; c is
 // unchanged when the work record cannot be had.
-bool quil::detail::MulMtrxNN(Path path, MtrxNN* c, const MtrxNN* a, const MtrxNN* b) {
+bool detail::MulMtrxNN(Path path, MtrxNN* c, const MtrxNN* a, const MtrxNN* b) {
     if (a->Base1 != b->Base1 || a->Base1 != c->Base1) return false;
     if (a->Size != b->Size || a->Size != c->Size) return false;
     MtrxNN* work = GetMatrixNN(nullptr, c->Size, c->Base1);
@@ -116,7 +117,7 @@ bool quil::detail::MulMtrxNN(Path path, MtrxNN* c, const MtrxNN* a, const MtrxNN
 }
 
 bool MulMtrxNN(MtrxNN* c, const MtrxNN* a, const MtrxNN* b) {
-    return quil::detail::MulMtrxNN(quil::detail::FastestPath(), c, a, b);
+    return detail::MulMtrxNN(detail::FastestPath(), c, a, b);
 }
 
 // c = a transposed, through a work record so that c may be a.
@@ -128,7 +129,9 @@ bool TrnMtrxNN(MtrxNN* c, const MtrxNN* a) {
     const std::uint32_t hi = lo + a->Size - 1u;
     for (std::uint32_t i = lo; i <= hi; ++i)
         for (std::uint32_t j = lo; j <= hi; ++j) work->Elem[j][i] = a->Elem[i][j];
-    CopyMtrxNN(c, work);
+    detail::CopyMtrxNN(c, work);
     FreeMatrixNN(work);
     return true;
 }
+
+}  // namespace quil

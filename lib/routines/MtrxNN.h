@@ -7,6 +7,8 @@
 #include "QuilExport.h"
 #include "routines/Arrays.h"
 
+namespace quil {
+
 /// A square matrix of order n: Elem[i][j] for the subscripts of its suffix base.
 struct MtrxNN {
     std::uint32_t Size;     ///< the order n
@@ -36,3 +38,17 @@ QUIL_EXPORT void SetMtrxNNO(MtrxNN* m);
 [[nodiscard]] QUIL_EXPORT bool MulMtrxNN(MtrxNN* c, const MtrxNN* a, const MtrxNN* b);
 /// c = a transposed, through a work record; fails as MulMtrxNN does.
 [[nodiscard]] QUIL_EXPORT bool TrnMtrxNN(MtrxNN* c, const MtrxNN* a);
+
+}  // namespace quil
+
+#ifndef QUIL_NO_GLOBAL_NAMES
+using quil::MtrxNN;
+using quil::GetMatrixNN;
+using quil::FreeMatrixNN;
+using quil::SetMtrxNNO;
+using quil::AddMtrxNN;
+using quil::SubMtrxNN;
+using quil::SclMtrxNN;
+using quil::MulMtrxNN;
+using quil::TrnMtrxNN;
+#endif

@@ -1,15 +1,17 @@
 // The solve of a x = b through the balanced matrix, as the inverse solves its first column.
 #include <cstdint>
 
+#include "routines/Balance.h"
 #include "routines/DetNN.h"
-#include "routines/detail/DetNNKernels.h"
-#include "routines/detail/Paths.h"
+#include "routines/LU.h"
+
+namespace quil {
 
 // The solution is formed in work storage and copied into x only at the end, so that a failure
 // leaves x as it was and x may be b. Balancing finds nothing to do in a 1 x 1 matrix (it has no
 // elements off the diagonal) and the balanced solve refuses one, so order 1 takes the LU solve
 // itself, which is what the balanced solve would do with Dr = Dc = 1: the same bits, b / a.
-SolveEnd SolveMtrxNNEnd(Vect* x, const MtrxNN* a, const Vect* b) {
+detail::SolveEnd detail::SolveMtrxNNEnd(Vect* x, const MtrxNN* a, const Vect* b) {
     const std::uint32_t n = a->Size;
     const bool base1 = a->Base1;
     if (x->Size != n || x->Base1 != base1 || b->Size != n || b->Base1 != base1)
@@ -23,10 +25,9 @@ SolveEnd SolveMtrxNNEnd(Vect* x, const MtrxNN* a, const Vect* b) {
     MtrxNN* dr = nullptr;
     MtrxNN* dc = nullptr;
     bool singular = false;
-    const quil::detail::Path path = quil::detail::FastestPath();
-    const bool solved =
-        n == 1 ? quil::detail::LUSolveMtrxNN(path, a, b, &z, &f, &p, &singular)
-               : quil::detail::BalSolveMtrxNN(path, a, b, &z, &f, &p, &dr, &dc, &singular);
+    const Path path = FastestPath();
+    const bool solved = n == 1 ? LUSolveMtrxNN(path, a, b, &z, &f, &p, &singular)
+                               : BalSolveMtrxNN(path, a, b, &z, &f, &p, &dr, &dc, &singular);
     if (solved && !singular)
         for (std::uint32_t i = lo; i <= hi; ++i) x->Elem[i] = z->Elem[i];
     FreeVector(z);
@@ -37,5 +38,7 @@ SolveEnd SolveMtrxNNEnd(Vect* x, const MtrxNN* a, const Vect* b) {
 }
 
 bool SolveMtrxNN(Vect* x, const MtrxNN* a, const Vect* b) {
-    return SolveMtrxNNEnd(x, a, b) == SolveEnd::Solved;
+    return detail::SolveMtrxNNEnd(x, a, b) == detail::SolveEnd::Solved;
 }
+
+}  // namespace quil

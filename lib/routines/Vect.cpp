@@ -3,7 +3,9 @@
 #include <cstdlib>
 #include <new>
 
-#include "routines/detail/Arithmetic.h"
+#include "routines/kernels/Arithmetic.h"
+
+namespace quil {
 
 namespace {
 
@@ -145,3 +147,5 @@ Mtrx* FreeMatrix(Mtrx* m) {
     FreeHeap(m);
     return nullptr;
 }
+
+}  // namespace quil

@@ -12,6 +12,8 @@
 #include "QuilExport.h"
 #include "routines/Arrays.h"
 
+namespace quil {
+
 /// A vector of double: Elem[i] for the subscripts of its suffix base.
 struct Vect {
     std::uint32_t Size;     ///< number of elements n
@@ -54,3 +56,20 @@ QUIL_EXPORT void SetMtrxO(Vect* v);
 [[nodiscard]] QUIL_EXPORT Mtrx* GetMatrix(Mtrx* old, std::uint32_t rows, std::uint32_t cols, bool base1);
 /// Releases m (may be null); always returns null.
 QUIL_EXPORT Mtrx* FreeMatrix(Mtrx* m);
+
+}  // namespace quil
+
+#ifndef QUIL_NO_GLOBAL_NAMES
+using quil::Vect;
+using quil::Mtrx;
+using quil::GetVector;
+using quil::FreeVector;
+using quil::SetMtrxO;
+using quil::AddVect;
+using quil::SubVect;
+using quil::SclVect;
+using quil::MulVect;
+using quil::MtrxbyVect;
+using quil::GetMatrix;
+using quil::FreeMatrix;
+#endif

@@ -15,11 +15,14 @@
 #include "FailingNew.h"
 #include "Sweep.h"
 #include "routines/Arrays.h"
+#include "routines/Balance.h"
 #include "routines/DetNN.h"
 #include "routines/Heap.h"
-#include "routines/detail/DetNNKernels.h"
-#include "routines/detail/Paths.h"
-#include "routines/detail/Threads.h"
+#include "routines/LU.h"
+#include "routines/Paths.h"
+#include "routines/kernels/Threads.h"
+
+using namespace quil::detail;  // the library's internals under test
 
 namespace {
 

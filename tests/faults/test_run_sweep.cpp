@@ -3,8 +3,8 @@
 //
 // What must come of a failure depends on where it strikes:
 // - in the routine suite (calloc): the suite copes on its own (it says so and ends, or shows
-//   the result the routine gave), nothing escapes the Run, and the class suite that follows
-//   writes its lines exactly as always;
+//   the result the routine gave), touching no null record, nothing escapes the Run, and the
+//   class suite that follows writes its lines exactly as always;
 // - in the object layer's storage (new[]): the AllocErr of the class being built escapes the
 //   Run, after a report that is the normal one cut short;
 // - in the routine-layer work of SMtrxNN's Det, IsSingular and Inv: the lines of those tests
@@ -84,13 +84,19 @@ Normal NormalRun(RoutineSuite routineSuite) {
     return normal;
 }
 
-// Checks common to both programs; classSuiteHeapFailure judges the class suite's lines when a
-// calloc of the class suite failed.
-// shapes: the element counts of the objects the class suite builds, by class.
+// What a program's suites write when a calloc fails in them: routineSuite judges the routine
+// suite's lines when the failure struck there, classSuite the class suite's when it struck
+// there.
+struct HeapFailureChecks {
+    std::function<void(const Lines&)> routineSuite;
+    std::function<void(const Lines&)> classSuite;
+};
+
+// Checks common to both programs.
+// matrixCounts, vectorCounts: the element counts of the objects the class suite builds.
 void CheckRun(const sweep::Run& r, const Escaped& escaped, const Lines& lines,
               const Normal& normal, const std::set<unsigned>& matrixCounts,
-              const std::set<unsigned>& vectorCounts,
-              const std::function<void(const Lines&)>& classSuiteHeapFailure) {
+              const std::set<unsigned>& vectorCounts, const HeapFailureChecks& heapFailure) {
     const Lines classPart(normal.report.begin() + static_cast<long>(normal.routine.size()),
                           normal.report.end());
     EXPECT_NE(escaped.what, Escaped::SomethingElse) << r;
@@ -117,11 +123,19 @@ void CheckRun(const sweep::Run& r, const Escaped& escaped, const Lines& lines,
         EXPECT_TRUE(EndsWith(lines, classPart)) << "the class suite's lines intact: " << r;
         EXPECT_FALSE(StartsWith(lines, normal.report) && lines.size() == normal.report.size())
             << "a failed request must show in the routine suite's lines: " << r;
+        if (lines.size() < classPart.size()) return;
+        const Lines routine(lines.begin(), lines.end() - static_cast<long>(classPart.size()));
+        ASSERT_GE(routine.size(), 3u) << r;
+        EXPECT_EQ(routine.back(), "") << r;
+        for (std::size_t i = 0; i + 1 < routine.size(); ++i)
+            EXPECT_FALSE(routine[i].empty() && routine[i + 1].empty())
+                << "two blank lines at " << i << ": " << r;
+        heapFailure.routineSuite(routine);
         return;
     }
     EXPECT_TRUE(StartsWith(lines, normal.routine)) << r;
-    classSuiteHeapFailure(Lines(lines.begin() + static_cast<long>(normal.routine.size()),
-                                lines.end()));
+    heapFailure.classSuite(Lines(lines.begin() + static_cast<long>(normal.routine.size()),
+                                 lines.end()));
 }
 
 template <class Check>
@@ -140,6 +154,11 @@ void SweepRuns(const char* program, const Normal& normal, Check check) {
 }
 
 #ifdef SWEEP_QUADRUN
+
+std::ptrdiff_t Find(const Lines& lines, const std::string& line) {
+    const auto it = std::find(lines.begin(), lines.end(), line);
+    return it == lines.end() ? -1 : it - lines.begin();
+}
 
 // A 4 x 4 block of zeros under label, as PrintSMtrxNN lays it out.
 Lines ZeroBlock(const std::string& label) {
@@ -174,9 +193,29 @@ TEST(RunSweep, QuadrunSurvivesEveryFailedRequest) {
     }
     allowed[at("IsSingular()...") + 1] = {"A is  singular."};
 
+    // A matrix the routine suite cannot make ends it after a line saying so; a failed
+    // InvMtrxNN puts one line in place of the blocks of AI and A * AI.
+    const std::string endsHere = "GetMatrixNN(...) failed: the suite ends here.";
+    const std::string noInverse = "InvMtrxNN(...) failed: AI and A * AI are not printed.";
+    Lines withoutInverse(normal.routine.begin(), normal.routine.begin() + 99);
+    withoutInverse.insert(withoutInverse.end(), {noInverse, ""});
+    int abandoned = 0, inverseFailures = 0;
+    const auto routineSuite = [&](const sweep::Run& r, const Lines& routine) {
+        const std::ptrdiff_t end = Find(routine, endsHere);
+        if (end >= 0) {
+            ++abandoned;
+            EXPECT_EQ(static_cast<std::size_t>(end), routine.size() - 2) << r;
+        } else if (Find(routine, noInverse) >= 0) {
+            ++inverseFailures;
+            EXPECT_EQ(routine, withoutInverse) << r;
+        } else {
+            EXPECT_EQ(routine.size(), normal.routine.size()) << r;
+        }
+    };
+
     SweepRuns("quadrun", normal, [&](const sweep::Run& r, const Escaped& escaped,
                                      const Lines& lines) {
-        CheckRun(r, escaped, lines, normal, {16, 4}, {}, [&](const Lines& classLines) {
+        const auto classSuite = [&](const Lines& classLines) {
             if (escaped.what == Escaped::MtrxAlloc) {
                 // Inv's own work copy refused: AllocErr with Count 0, before its lines.
                 EXPECT_EQ(escaped.count, 0u) << r;
@@ -195,8 +234,12 @@ TEST(RunSweep, QuadrunSurvivesEveryFailedRequest) {
                     << "class suite line " << k + 1 << ": " << classLines[k] << ", " << r;
             }
             EXPECT_GT(changed, 0) << r;
-        });
+        };
+        CheckRun(r, escaped, lines, normal, {16, 4}, {},
+                 {[&](const Lines& routine) { routineSuite(r, routine); }, classSuite});
     });
+    EXPECT_GT(abandoned, 0);
+    EXPECT_GT(inverseFailures, 0);
 }
 
 #endif
@@ -207,13 +250,25 @@ TEST(RunSweep, LinrunSurvivesEveryFailedRequest) {
     const Normal normal = NormalRun([](TFmMain& fm) { fm.VectRoutineSuite(); });
     ASSERT_EQ(normal.report.size(), 138u);
     ASSERT_GT(normal.routineRequests, 0);
+    // A record the routine suite cannot make ends it after a line saying so, behind the lines
+    // of what ran untouched.
+    bool sawVector = false, sawMatrix = false;
     SweepRuns("linrun", normal, [&](const sweep::Run& r, const Escaped& escaped,
                                     const Lines& lines) {
+        const auto routineSuite = [&](const Lines& routine) {
+            const std::string& last = routine[routine.size() - 2];
+            if (last == "GetVector(...) failed: the suite ends here.") sawVector = true;
+            else if (last == "GetMatrix(...) failed: the suite ends here.") sawMatrix = true;
+            else ADD_FAILURE() << "no failure line: " << last << ", " << r;
+            EXPECT_TRUE(StartsWith(normal.routine, Lines(routine.begin(), routine.end() - 2))) << r;
+        };
         // SMtrx M is 2 x 4 and SMtrxNN P is 4 x 4; the vectors have 4 elements, L 2.
-        CheckRun(r, escaped, lines, normal, {8, 16}, {4, 2}, [&](const Lines&) {
+        CheckRun(r, escaped, lines, normal, {8, 16}, {4, 2}, {routineSuite, [&](const Lines&) {
             ADD_FAILURE() << "the vector class suite makes no routine-layer request: " << r;
-        });
+        }});
     });
+    EXPECT_TRUE(sawVector);
+    EXPECT_TRUE(sawMatrix);
 }
 
 #endif

@@ -6,7 +6,7 @@
 #   UsesDebianPackages    the Debian packages of the build, checked and unpacked with dpkg-deb -x
 #                         into a scratch root (nothing is installed into the machine):
 #                         find_package and pkg-config, and the packaged programs' reports
-# Variables: WAY, BUILD_DIR, CHECKOUT, WORK_DIR, GENERATOR, CXX, NM, OBJDUMP, PROGRAMS.
+# Variables: WAY, BUILD_DIR, CHECKOUT, WORK_DIR, GENERATOR, CXX, NM, OBJDUMP, PROGRAMS, SOVERSION.
 file(REMOVE_RECURSE ${WORK_DIR})
 set(consumer_source ${CHECKOUT}/tests/install/consumer)
 find_program(PKG_CONFIG pkg-config REQUIRED)
@@ -63,10 +63,46 @@ function(check_headers prefix)
     endforeach()
 endfunction()
 
+# Every symbol the library defines for others to link with is a quil:: name, so that none can
+# collide with a program's own; of those, a shared library exports the public API only. Weak
+# symbols (template instances, inline functions) collide with nothing and are passed over.
+function(check_symbols library dynamic)
+    if(dynamic)
+        run(${NM} -D -C --defined-only ${library})
+    else()
+        run(${NM} -g -C --defined-only ${library})
+    endif()
+    string(REGEX MATCHALL "[^\n]* [BDGRST] [^\n]*" strong "${LAST_OUTPUT}")
+    if(NOT strong)
+        message(FATAL_ERROR "${library} defines no symbol:\n${LAST_OUTPUT}")
+    endif()
+    foreach(line ${strong})
+        if(NOT line MATCHES " [BDGRST] ((typeinfo|typeinfo name|vtable|guard variable|TLS init function|TLS wrapper function) for )?quil::")
+            message(FATAL_ERROR "${library} defines a symbol outside namespace quil: ${line}")
+        endif()
+    endforeach()
+    if(dynamic)
+        set(internals "LUDcmp|LUBksb|LUSolve|BalanceMtrxNN|BalSolve|CopyMtrxNN|quil::detail|Allocate")
+        string(REGEX MATCHALL "[^\n]*(${internals})[^\n]*" internal "${LAST_OUTPUT}")
+        if(internal)
+            message(FATAL_ERROR "${library} exports internals: ${internal}")
+        endif()
+    endif()
+endfunction()
+
 if(WAY STREQUAL "FindsLibrary")
+    # Configured as the README's commands do it, with no build type: an optimised build.
+    run(${CMAKE_COMMAND} -S ${CHECKOUT} -B ${WORK_DIR}/default -G "${GENERATOR}"
+        -DQUIL_BUILD_PROGRAMS=OFF -DQUIL_BUILD_TESTS=OFF -DQUIL_BUILD_EXAMPLES=OFF)
+    file(STRINGS ${WORK_DIR}/default/CMakeCache.txt build_type REGEX "^CMAKE_BUILD_TYPE:")
+    if(NOT build_type STREQUAL "CMAKE_BUILD_TYPE:STRING=Release")
+        message(FATAL_ERROR "configured without a build type, the project chose '${build_type}'")
+    endif()
     set(prefix ${WORK_DIR}/prefix)
     run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix} --component library)
     check_headers(${prefix})
+    file(GLOB_RECURSE library ${prefix}/*/libquil.a)
+    check_symbols(${library} FALSE)
     consumer_by_package(${prefix} ${WORK_DIR}/consumer)
     # Installed elsewhere than the build's own prefix: the pkg-config file must follow.
     file(GLOB_RECURSE pcfile ${prefix}/*/quil.pc)
@@ -84,25 +120,21 @@ elseif(WAY STREQUAL "FetchesSharedLibrary")
     run(${CMAKE_COMMAND} --install ${WORK_DIR}/fetched --prefix ${prefix} --component library)
     check_headers(${prefix})
     # libquil.so names its major version, and exports the public routines and classes only.
-    file(GLOB library ${prefix}/lib/libquil.so.1.*)
-    if(NOT library OR NOT EXISTS ${prefix}/lib/libquil.so.1 OR NOT EXISTS ${prefix}/lib/libquil.so)
-        message(FATAL_ERROR "no libquil.so, libquil.so.1 and libquil.so.1.x.y in ${prefix}/lib")
+    file(GLOB library ${prefix}/lib/libquil.so.${SOVERSION}.*)
+    if(NOT library OR NOT EXISTS ${prefix}/lib/libquil.so.${SOVERSION}
+       OR NOT EXISTS ${prefix}/lib/libquil.so)
+        message(FATAL_ERROR "no libquil.so, libquil.so.${SOVERSION} and libquil.so.${SOVERSION}.x.y in ${prefix}/lib")
     endif()
     run(${OBJDUMP} -p ${library})
-    if(NOT LAST_OUTPUT MATCHES "SONAME +libquil\\.so\\.1\n")
-        message(FATAL_ERROR "${library} has no SONAME libquil.so.1:\n${LAST_OUTPUT}")
+    if(NOT LAST_OUTPUT MATCHES "SONAME +libquil\\.so\\.${SOVERSION}\n")
+        message(FATAL_ERROR "${library} has no SONAME libquil.so.${SOVERSION}:\n${LAST_OUTPUT}")
     endif()
-    run(${NM} -D -C --defined-only ${library})
-    set(internals "LUDcmp|LUBksb|LUSolve|BalanceMtrxNN|BalSolve|CopyMtrxNN|quil::detail|Allocate")
-    string(REGEX MATCHALL "[^\n]*(${internals})[^\n]*" internal "${LAST_OUTPUT}")
-    if(internal)
-        message(FATAL_ERROR "${library} exports internals: ${internal}")
-    endif()
+    check_symbols(${library} TRUE)
 
     consumer_by_package(${prefix} ${WORK_DIR}/consumer)
     run(${OBJDUMP} -p ${WORK_DIR}/consumer/consumer)
-    if(NOT LAST_OUTPUT MATCHES "NEEDED +libquil\\.so\\.1\n")
-        message(FATAL_ERROR "the consumer does not load libquil.so.1:\n${LAST_OUTPUT}")
+    if(NOT LAST_OUTPUT MATCHES "NEEDED +libquil\\.so\\.${SOVERSION}\n")
+        message(FATAL_ERROR "the consumer does not load libquil.so.${SOVERSION}:\n${LAST_OUTPUT}")
     endif()
     consumer_by_pkg_config(${prefix}/lib/pkgconfig ${WORK_DIR}/consumer-pc)
 
@@ -113,7 +145,7 @@ elseif(WAY STREQUAL "UsesDebianPackages")
         message(FATAL_ERROR "cpack wrote no libquil-dev package:\n${LAST_OUTPUT}")
     endif()
     run(dpkg-deb --contents ${library_deb})
-    foreach(file include/quil/quil.h include/quil/QuilExport.h include/quil/msgbox/MessageBox.h
+    foreach(file include/quil/quil.h include/quil/QuilExport.h include/quil/report/MessageBox.h
                  cmake/Quil/QuilConfig.cmake pkgconfig/quil.pc)
         if(NOT LAST_OUTPUT MATCHES "\\./usr/[^\n]*${file}\n")
             message(FATAL_ERROR "${library_deb} lacks ${file}:\n${LAST_OUTPUT}")

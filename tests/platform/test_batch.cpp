@@ -98,7 +98,7 @@ TEST(Startup, CommandLineStreamsAndDisplays) {
         std::string Err;   // the start of the error output; empty: no message of the program
     } const cases[] = {
         {{"--help"}, {}, Output::Pipe, 0, "Usage: platform_program [--help] [--version]\n\nShows a small fixed report", ""},
-        {{"--version"}, {}, Output::Pipe, 0, "platform_program (QUIL) 1", ""},
+        {{"--version"}, {}, Output::Pipe, 0, "platform_program (QUIL) 2", ""},
         {{"--help"}, {}, Output::Full, 1, "", name + "cannot write: No space left on device\n"},
         {{"--bogus"}, {}, Output::Pipe, 2, "", name + "unknown option '--bogus'" + tryHelp},
         {{"extra"}, {}, Output::Pipe, 2, "", name + "unexpected argument 'extra'" + tryHelp},

@@ -14,8 +14,8 @@
 
 #include "FmMain.h"
 #include "TestProgram.h"
-#include "msgbox/MessageBox.h"
 #include "qt/QtRenderer.h"
+#include "report/MessageBox.h"
 #include "widgets/Application.h"
 
 #include <cmath>

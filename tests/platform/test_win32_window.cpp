@@ -12,8 +12,8 @@
 #include "ExpectedReports.h"
 #include "FmMain.h"
 #include "ReportCapture.h"
-#include "msgbox/MessageBox.h"
 #include "quil.h"
+#include "report/MessageBox.h"
 #include "widgets/Application.h"
 #include "win32/Win32Renderer.h"
 

@@ -11,9 +11,10 @@
 #include <vector>
 
 #include "routines/MtrxNN.h"
+#include "routines/Threads.h"
 #include "routines/Vect.h"
-#include "routines/detail/Kernels.h"
-#include "routines/detail/Threads.h"
+#include "routines/kernels/Kernels.h"
+#include "routines/kernels/Threads.h"
 
 namespace rtest {
 
@@ -86,10 +87,10 @@ inline std::vector<quil::detail::Path> FastPaths() {
     return paths;
 }
 
-// The work of one call divided over count threads while it lives.
+// The work of one call divided over count threads while it lives, set as a program sets it.
 class Threads {
 public:
-    explicit Threads(unsigned count) { quil::detail::SetThreadCount(count); }
+    explicit Threads(unsigned count) { quil::SetNumThreads(count); }
     ~Threads() { quil::detail::SetThreadCount(0); }
     Threads(const Threads&) = delete;
     Threads& operator=(const Threads&) = delete;

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "FailingHeap.h"
+#include "AllocSweep.h"
 #include "ReportCapture.h"
 #include "routines/Arrays.h"
 
@@ -72,11 +72,11 @@ TEST(GetArray1D, OtherElementWidths) {
     FreeArray1D(9, p, 2, 6);
 
     // A type that does not match the code's width, and codes outside 0..9, give nothing.
-    failheap::Guard guard;
-    failheap::Count();
+    allocsweep::Guard guard;
+    allocsweep::Count();
     EXPECT_EQ(GetArray1D<double>(ArrInt32, nullptr, 0, 3), nullptr);
     EXPECT_EQ(GetArray1D<double>(10, nullptr, 0, 3), nullptr);
-    EXPECT_EQ(failheap::Requests(), 0);
+    EXPECT_EQ(allocsweep::Requests(), 0);
 }
 
 TEST(GetArray1D, OldArrayIsReleasedFirst) {
@@ -85,8 +85,8 @@ TEST(GetArray1D, OldArrayIsReleasedFirst) {
     p = GetArray1D<double>(ArrDouble, p, 1, 8);
     ASSERT_TRUE(p);
     ReportCapture report;
-    failheap::Guard guard;
-    failheap::FailAt(1);
+    allocsweep::Guard guard;
+    allocsweep::FailAt(1);
     p = GetArray1D<double>(ArrDouble, p, 1, 8);
     EXPECT_EQ(p, nullptr);
     EXPECT_EQ(report.Text(), "failed to allocate 72 byte(s) in heap area.\r\n");
@@ -95,8 +95,8 @@ TEST(GetArray1D, OldArrayIsReleasedFirst) {
 TEST(GetArray1D, FailureReportsTheBlockSizeWhateverTheLowerBound) {
     for (std::uint32_t lo : {0u, 1u, 5u}) {
         ReportCapture report;
-        failheap::Guard guard;
-        failheap::FailAt(1);
+        allocsweep::Guard guard;
+        allocsweep::FailAt(1);
         EXPECT_EQ(GetArray1D<double>(ArrDouble, nullptr, lo, lo + 3), nullptr);
         EXPECT_EQ(report.Text(), "failed to allocate 40 byte(s) in heap area.\r\n");
     }
@@ -104,13 +104,13 @@ TEST(GetArray1D, FailureReportsTheBlockSizeWhateverTheLowerBound) {
 
 TEST(GetArray1D, CountThatWrapsIsRefusedBeforeAllocating) {
     ReportCapture report;
-    failheap::Guard guard;
-    failheap::Count();
+    allocsweep::Guard guard;
+    allocsweep::Count();
     // 0..4294967295 needs 2^32 + 1 elements; the 32-bit count is 1.
     EXPECT_EQ(GetArray1D<double>(ArrDouble, nullptr, 0, 0xFFFFFFFFu), nullptr);
     // 1..4294967295 needs 2^32 elements; the 32-bit count is 0.
     EXPECT_EQ(GetArray1D<double>(ArrDouble, nullptr, 1, 0xFFFFFFFFu), nullptr);
-    EXPECT_EQ(failheap::Requests(), 0);
+    EXPECT_EQ(allocsweep::Requests(), 0);
     EXPECT_EQ(report.Text(), "failed to allocate 8 byte(s) in heap area.\r\n"
                              "failed to allocate 0 byte(s) in heap area.\r\n");
 }
@@ -159,8 +159,8 @@ TEST(GetArray2D, ReversedBoundsAndOldArray) {
 
 TEST(GetArray2D, RowTableFailure) {
     ReportCapture report;
-    failheap::Guard guard;
-    failheap::FailAt(1);
+    allocsweep::Guard guard;
+    allocsweep::FailAt(1);
     EXPECT_EQ(GetArray2D<double>(ArrDouble, nullptr, 1, 3, 1, 2), nullptr);
     EXPECT_EQ(report.Text(), ReportCapture::TextFor(4 * sizeof(void*)));  // 4 entries
 }
@@ -168,31 +168,31 @@ TEST(GetArray2D, RowTableFailure) {
 TEST(GetArray2D, ElementBlockFailureReturnsTheRowTable) {
     // The leak checker catches a row table left behind.
     ReportCapture report;
-    failheap::Guard guard;
-    failheap::FailAt(2);
+    allocsweep::Guard guard;
+    allocsweep::FailAt(2);
     EXPECT_EQ(GetArray2D<double>(ArrDouble, nullptr, 1, 3, 1, 2), nullptr);
-    EXPECT_TRUE(failheap::Failed());
+    EXPECT_TRUE(allocsweep::Failed());
     EXPECT_EQ(report.Text(), "failed to allocate 56 byte(s) in heap area.\r\n");
 }
 
 TEST(GetArray2D, ElementCountThatWrapsIsRefused) {
     ReportCapture report;
-    failheap::Guard guard;
-    failheap::Count();
+    allocsweep::Guard guard;
+    allocsweep::Count();
     // 65536 x 65536 elements + 1 wraps to 1: the rows would overrun a one-element block.
     EXPECT_EQ(GetArray2D<double>(ArrDouble, nullptr, 1, 65536, 1, 65536), nullptr);
-    EXPECT_EQ(failheap::Requests(), 1) << "only the row table may have been asked for";
+    EXPECT_EQ(allocsweep::Requests(), 1) << "only the row table may have been asked for";
     EXPECT_EQ(report.Text(), "failed to allocate 8 byte(s) in heap area.\r\n");
 }
 
 TEST(GetArray2D, RowRangeOfAllSubscriptsIsRefused) {
     ReportCapture report;
-    failheap::Guard guard;
-    failheap::Count();
+    allocsweep::Guard guard;
+    allocsweep::Count();
     // What a zero row count with suffix base 0 asks for: rows 0..4294967295.
     EXPECT_EQ(GetArray2D<double>(ArrDouble, nullptr, 0, 0xFFFFFFFFu, 0, 3), nullptr);
     EXPECT_EQ(GetArray2D<double>(ArrDouble, nullptr, 0, 3, 0, 0xFFFFFFFFu), nullptr);
-    EXPECT_EQ(failheap::Requests(), 1);
+    EXPECT_EQ(allocsweep::Requests(), 1);
     // A row table of 1 entry; then 4 rows x 0 columns + 1 = 1 element.
     EXPECT_EQ(report.Text(), ReportCapture::TextFor(sizeof(void*)) + ReportCapture::TextFor(8));
 }
@@ -201,8 +201,8 @@ TEST(GetArray2D, OldArrayIsReleasedEvenWhenTheNewOneFails) {
     Array2D<double> a = GetArray2D<double>(ArrDouble, nullptr, 0, 3, 0, 3);
     ASSERT_TRUE(a);
     ReportCapture report;
-    failheap::Guard guard;
-    failheap::FailAt(1);
+    allocsweep::Guard guard;
+    allocsweep::FailAt(1);
     a = GetArray2D<double>(ArrDouble, a, 0, 3, 0, 3);
     EXPECT_EQ(a, nullptr);
 }

@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "AllocSweep.h"
 #include "Env.h"
-#include "FailingHeap.h"
 #include "ReportCapture.h"
 #include "routines/Heap.h"
 
@@ -23,23 +23,23 @@ TEST(GetHeap, ZeroBytesAreReportedWithoutAllocating) {
     struct Case { std::uint32_t count, size; };
     for (Case c : {Case{0, 8}, Case{5, 0}, Case{0x10000u, 0x10000u}, Case{0x80000000u, 2}}) {
         ReportCapture report;
-        failheap::Guard guard;
-        failheap::Count();
+        allocsweep::Guard guard;
+        allocsweep::Count();
         EXPECT_EQ(GetHeap(nullptr, c.count, c.size), nullptr);
-        EXPECT_EQ(failheap::Requests(), 0) << "an allocation was attempted";
+        EXPECT_EQ(allocsweep::Requests(), 0) << "an allocation was attempted";
         EXPECT_EQ(report.Text(), "failed to allocate 0 byte(s) in heap area.\r\n");
     }
 }
 
 TEST(GetHeap, FailureReportsTheWrappedByteCount) {
     ReportCapture report;
-    failheap::Guard guard;
-    failheap::FailAt(1);
+    allocsweep::Guard guard;
+    allocsweep::FailAt(1);
     EXPECT_EQ(GetHeap(nullptr, 3, 8), nullptr);
     EXPECT_EQ(report.Text(), "failed to allocate 24 byte(s) in heap area.\r\n");
 
     // 0x40000001 elements of 8 bytes: the 32-bit product is 8.
-    failheap::FailAt(1);
+    allocsweep::FailAt(1);
     EXPECT_EQ(GetHeap(nullptr, 0x40000001u, 8), nullptr);
     EXPECT_EQ(report.Text(), "failed to allocate 24 byte(s) in heap area.\r\n"
                              "failed to allocate 8 byte(s) in heap area.\r\n");
@@ -52,8 +52,8 @@ TEST(GetHeap, OldBlockIsReleasedOnSuccessAndOnFailure) {
     p = GetHeap(p, 6, 8);
     ASSERT_NE(p, nullptr);
     ReportCapture report;
-    failheap::Guard guard;
-    failheap::FailAt(1);
+    allocsweep::Guard guard;
+    allocsweep::FailAt(1);
     p = GetHeap(p, 6, 8);
     EXPECT_EQ(p, nullptr);
     EXPECT_EQ(GetHeap(GetHeap(nullptr, 2, 4), 0, 4), nullptr);

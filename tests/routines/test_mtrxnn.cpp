@@ -3,11 +3,13 @@
 
 #include <cmath>
 
-#include "FailingHeap.h"
+#include "AllocSweep.h"
 #include "ReportCapture.h"
 #include "RoutineTestUtil.h"
+#include "routines/CopyMtrxNN.h"
 #include "routines/MtrxNN.h"
-#include "routines/detail/DetNNKernels.h"
+
+using namespace quil::detail;  // the library's internals under test
 
 namespace {
 
@@ -36,18 +38,18 @@ TEST(GetMatrixNN, BothBasesAreZeroFilledAtBirth) {
 
 TEST(GetMatrixNN, EveryFailureGivesNullAndLeaksNothing) {
     ReportCapture report;
-    failheap::Guard guard;
-    failheap::FailAt(1);  // the record: no report
+    allocsweep::Guard guard;
+    allocsweep::FailAt(1);  // the record: no report
     EXPECT_EQ(GetMatrixNN(nullptr, 2, true), nullptr);
     EXPECT_EQ(report.Text(), "");
-    failheap::FailAt(2);  // the row table of 3 entries
+    allocsweep::FailAt(2);  // the row table of 3 entries
     EXPECT_EQ(GetMatrixNN(nullptr, 2, true), nullptr);
-    failheap::FailAt(3);  // the element block of 5 doubles
+    allocsweep::FailAt(3);  // the element block of 5 doubles
     EXPECT_EQ(GetMatrixNN(nullptr, 2, false), nullptr);
     EXPECT_EQ(report.Text(), ReportCapture::TextFor(3 * sizeof(void*)) + ReportCapture::TextFor(40));
     // A live old record is released whatever happens next.
     MtrxNN* m = GetMatrixNN(nullptr, 2, true);
-    failheap::FailAt(3);
+    allocsweep::FailAt(3);
     m = GetMatrixNN(m, 2, true);
     EXPECT_EQ(m, nullptr);
 }
@@ -149,15 +151,15 @@ TEST(TrnMtrxNN, TransposeIntoAnotherRecordAndInPlace) {
 TEST(MulMtrxNN, WorkRecordFailureLeavesCUnchangedAndLeaksNothing) {
     NN a = MakeNN(true, {{1, 2}, {3, 4}});
     ReportCapture report;
-    failheap::Guard guard;
+    allocsweep::Guard guard;
     for (bool square : {false, true}) {
         for (long n = 1;; ++n) {
             NN c = MakeNN(true, {{9, 8}, {7, 6}});
-            failheap::FailAt(n);
+            allocsweep::FailAt(n);
             const bool ok = square ? MulMtrxNN(a.get(), a.get(), a.get())
                                    : MulMtrxNN(c.get(), a.get(), a.get());
-            const bool failed = failheap::Failed();
-            failheap::Disarm();
+            const bool failed = allocsweep::Failed();
+            allocsweep::Disarm();
             if (!failed) {
                 ASSERT_TRUE(ok);
                 ASSERT_GT(n, 1) << "the work record was never asked for";
@@ -173,13 +175,13 @@ TEST(MulMtrxNN, WorkRecordFailureLeavesCUnchangedAndLeaksNothing) {
 
 TEST(TrnMtrxNN, WorkRecordFailureLeavesCUnchangedAndLeaksNothing) {
     ReportCapture report;
-    failheap::Guard guard;
+    allocsweep::Guard guard;
     NN a = MakeNN(false, {{1, 2}, {3, 4}});
     for (long n = 1;; ++n) {
-        failheap::FailAt(n);
+        allocsweep::FailAt(n);
         const bool ok = TrnMtrxNN(a.get(), a.get());
-        const bool failed = failheap::Failed();
-        failheap::Disarm();
+        const bool failed = allocsweep::Failed();
+        allocsweep::Disarm();
         if (!failed) {
             ASSERT_TRUE(ok);
             ASSERT_GT(n, 1);

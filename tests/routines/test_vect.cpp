@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "FailingHeap.h"
+#include "AllocSweep.h"
 #include "ReportCapture.h"
 #include "RoutineTestUtil.h"
 #include "routines/Vect.h"
@@ -36,16 +36,16 @@ TEST(GetVector, BothBasesAreZeroFilledAtBirth) {
 
 TEST(GetVector, RecordFailureIsSilentElementFailureIsReported) {
     ReportCapture report;
-    failheap::Guard guard;
-    failheap::FailAt(1);
+    allocsweep::Guard guard;
+    allocsweep::FailAt(1);
     EXPECT_EQ(GetVector(nullptr, 4, true), nullptr);
     EXPECT_EQ(report.Text(), "");
-    failheap::FailAt(2);
+    allocsweep::FailAt(2);
     EXPECT_EQ(GetVector(nullptr, 4, false), nullptr);
     EXPECT_EQ(report.Text(), "failed to allocate 40 byte(s) in heap area.\r\n");
     // The old record is gone even though the new one could not be had.
     Vect* old = GetVector(nullptr, 3, true);
-    failheap::FailAt(1);
+    allocsweep::FailAt(1);
     EXPECT_EQ(GetVector(old, 3, true), nullptr);
 }
 
@@ -67,9 +67,9 @@ TEST(GetMatrix, BothBasesAreZeroFilledAndReleased) {
     EXPECT_EQ(FreeMatrix(nullptr), nullptr);
 
     ReportCapture report;
-    failheap::Guard guard;
+    allocsweep::Guard guard;
     for (long n = 1; n <= 3; ++n) {
-        failheap::FailAt(n);
+        allocsweep::FailAt(n);
         EXPECT_EQ(GetMatrix(nullptr, 3, 2, true), nullptr) << n;
     }
 }

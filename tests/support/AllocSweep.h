@@ -1,6 +1,8 @@
-// One count over both kinds of heap request the library makes, for failure sweeps: the routine
-// layer's calloc (FailingHeap.cpp) and the object layer's array new (FailingNew.cpp). The n-th
-// request from FailAt on fails: calloc returns null, new[] throws std::bad_alloc.
+// The tests' one way to make the library's heap requests fail: one count over both kinds of
+// request the library makes, the routine layer's calloc (FailingHeap.cpp, in every test
+// program) and the object layer's array new (FailingNew.cpp, where it is linked). The n-th
+// request from FailAt on fails: calloc returns null, new[] throws std::bad_alloc. Only the
+// requests of the thread that armed the count are counted.
 //
 // Scalar operator new is not counted: the library never uses it, while the report's lines and
 // the test's own bookkeeping do.
@@ -25,8 +27,17 @@ struct Request {
 
 // From now on the n-th counted request (n >= 1) fails; counting starts at 0.
 void FailAt(long n);
+// Counts requests from now on without failing any.
+inline void Count() { FailAt(0); }
 // Stops counting and failing; blocks still live stay remembered until freed.
 void Disarm();
+// Disarms when the scope ends, so an assertion that returns early leaves the heap working.
+struct Guard {
+    Guard() = default;
+    Guard(const Guard&) = delete;
+    Guard& operator=(const Guard&) = delete;
+    ~Guard() { Disarm(); }
+};
 // True when the armed failure has been delivered.
 bool Failed();
 // The request that failed (valid when Failed()).

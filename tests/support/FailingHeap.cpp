@@ -1,5 +1,8 @@
-#include "FailingHeap.h"
-
+// The library's calloc and free, seen by the failure sweeps (AllocSweep.h).
+//
+// Test executables link with -Wl,--wrap=calloc -Wl,--wrap=free, so every calloc the library makes
+// passes through here; unless a sweep fails it, it goes on to the real calloc (or to the
+// sanitizer's, in the sanitized build).
 #include <cstddef>
 
 #include "AllocSweep.h"
@@ -7,21 +10,7 @@
 extern "C" void* __real_calloc(std::size_t count, std::size_t size);
 extern "C" void __real_free(void* p);
 
-namespace {
-bool counting = false;
-long failAt = 0;
-long requests = 0;
-bool failed = false;
-}  // namespace
-
 extern "C" void* __wrap_calloc(std::size_t count, std::size_t size) {
-    if (counting) {
-        ++requests;
-        if (requests == failAt) {
-            failed = true;
-            return nullptr;
-        }
-    }
     if (allocsweep::Take(allocsweep::Kind::Calloc, count, size, __builtin_return_address(0)))
         return nullptr;
     void* p = __real_calloc(count, size);
@@ -34,25 +23,3 @@ extern "C" void __wrap_free(void* p) {
     allocsweep::Released(p);
     __real_free(p);
 }
-
-namespace failheap {
-
-void FailAt(long n) {
-    counting = true;
-    failAt = n;
-    requests = 0;
-    failed = false;
-}
-
-void Count() { FailAt(0); }
-
-void Disarm() {
-    counting = false;
-    failAt = 0;
-}
-
-long Requests() { return requests; }
-
-bool Failed() { return failed; }
-
-}  // namespace failheap

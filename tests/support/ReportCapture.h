@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "msgbox/MessageBox.h"
+#include "report/MessageBox.h"
 
 class ReportCapture {
 public:

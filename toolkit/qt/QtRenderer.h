@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "msgbox/MessageBox.h"
+#include "report/MessageBox.h"
 #include "widgets/Application.h"
 
 class QApplication;

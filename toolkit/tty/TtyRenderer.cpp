@@ -11,7 +11,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "msgbox/MessageBox.h"
+#include "report/MessageBox.h"
 #include "tty/TtyWindow.h"
 
 // Last: it defines macros with short names (lines, columns) for the terminal's capabilities.

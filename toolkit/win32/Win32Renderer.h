@@ -14,7 +14,7 @@
 #include <memory>
 #include <vector>
 
-#include "msgbox/MessageBox.h"
+#include "report/MessageBox.h"
 #include "widgets/Application.h"
 
 class Win32Renderer final : public TRenderer {

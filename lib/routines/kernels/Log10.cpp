@@ -3,12 +3,12 @@
 // x = m 2^e with m near 1; log10 x = e log10(2) + ln(m) / ln(10), where ln m = 2 atanh s with
 // s = (m - 1) / (m + 1) is summed as its odd series. The leading parts are carried as pairs of
 // doubles (an unevaluated sum hi + lo) so that the one rounding that matters is the last.
-#include "routines/detail/Log10.h"
+#include "routines/kernels/Log10.h"
 
 #include <cmath>
 #include <limits>
 
-#include "routines/detail/Arithmetic.h"
+#include "routines/kernels/Arithmetic.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // The fast kernels, built once per vector width, and the choice between them at run time.
-#include "routines/detail/Kernels.h"
+#include "routines/kernels/Kernels.h"
 
 #include <algorithm>
 #include <cmath>
@@ -10,7 +10,7 @@
 #include <new>
 #include <utility>
 
-#include "routines/detail/Threads.h"
+#include "routines/kernels/Threads.h"
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 #include <cpuid.h>
@@ -155,7 +155,7 @@ constexpr std::size_t kTileVectors = 2;
 constexpr std::size_t kPanelDepth = 256;
 constexpr std::size_t kBlockRows = 64;
 constexpr std::size_t kSolveVectors = 4;
-#include "routines/detail/KernelBody.inc"
+#include "routines/kernels/KernelBody.inc"
 }  // namespace portable
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
@@ -183,7 +183,7 @@ constexpr std::size_t kTileVectors = 2;
 constexpr std::size_t kPanelDepth = 512;
 constexpr std::size_t kBlockRows = 72;
 constexpr std::size_t kSolveVectors = 4;
-#include "routines/detail/KernelBody.inc"
+#include "routines/kernels/KernelBody.inc"
 }  // namespace avx2
 QUIL_TARGET_END
 
@@ -196,7 +196,7 @@ constexpr std::size_t kTileVectors = 2;
 constexpr std::size_t kPanelDepth = 256;
 constexpr std::size_t kBlockRows = 192;
 constexpr std::size_t kSolveVectors = 4;
-#include "routines/detail/KernelBody.inc"
+#include "routines/kernels/KernelBody.inc"
 }  // namespace avx512
 QUIL_TARGET_END
 #endif

@@ -13,13 +13,19 @@
 
 namespace quil::detail {
 
-// How many threads a call may use, its own included: QUIL_NUM_THREADS when it holds a number from
-// 1 up, else the cores this process may run on; never more than kMaxThreads.
-unsigned ThreadCount();
 inline constexpr unsigned kMaxThreads = 64;
 
-// For the tests and the bench: from now on calls use count threads (0: the default again).
+// How many threads a call may use, its own included: the count set last by SetThreadCount, else
+// QUIL_NUM_THREADS when it holds a number from 1 up (a value that cannot be used is named on
+// standard error), else the cores this process may run on; never more than kMaxThreads.
+unsigned ThreadCount();
+
+// From now on calls use count threads, at most kMaxThreads (0: the default again).
 void SetThreadCount(unsigned count);
+
+// The cores this process may run on (its affinity mask, where the system has one), at most
+// kMaxThreads.
+unsigned CoreCount();
 
 // Runs run(context, part) once for every part from 0 to parts - 1 and returns when all have run.
 void RunParts(unsigned parts, void (*run)(const void* context, unsigned part), const void* context);

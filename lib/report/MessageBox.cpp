@@ -1,7 +1,9 @@
-#include "msgbox/MessageBox.h"
+#include "report/MessageBox.h"
 
 #include <cstdio>
 #include <string>
+
+namespace quil {
 
 #ifdef _WIN32
 
@@ -47,7 +49,7 @@ int MessageBoxA(void* owner, const char* text, const char* caption, unsigned sty
 
 namespace {
 
-// The one piece of process state in the toolkit: which renderer shows notices.
+// The one piece of process state in the report: which handler shows notices.
 MessageBoxHandler activeHandler = DefaultHandler;
 
 }  // namespace
@@ -61,3 +63,5 @@ MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler) {
     activeHandler = handler != nullptr ? handler : DefaultHandler;
     return previous;
 }
+
+}  // namespace quil

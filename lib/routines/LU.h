@@ -1,8 +1,9 @@
-// Internal to the library: the kernels under the determinants, the inverse and the solve of
-// routines/DetNN.h, and the copy with which they take their work records. Their slots and pivot
-// vectors are the library's own conventions; callers outside it use routines/DetNN.h.
+// Internal to the library: the LU decomposition (Crout's method with implicit partial pivoting)
+// and the solves built on its factors, under the determinants, the inverse and the solve of
+// routines/DetNN.h. Their slots and pivot vectors are the library's own conventions; callers
+// outside it use routines/DetNN.h.
 //
-// A slot is the caller's pointer passed by address: a kernel that fills it releases what it
+// A slot is the caller's pointer passed by address: a routine that fills it releases what it
 // held first; one that releases it on failure leaves it null. Pivot index vectors are 4-byte
 // integer arrays over the matrix's subscripts.
 #pragma once
@@ -12,9 +13,9 @@
 #include "routines/Arrays.h"
 #include "routines/MtrxNN.h"
 #include "routines/Vect.h"
+#include "routines/kernels/Kernels.h"
 
-// c = a, element by element. False, with c untouched, unless c and a agree in Size and Base1.
-bool CopyMtrxNN(MtrxNN* c, const MtrxNN* a);
+namespace quil::detail {
 
 // How an LU decomposition ended: the determinants tell a singular matrix from exhausted memory
 // by it, and the solve an exactly singular matrix from one it can solve.
@@ -33,6 +34,9 @@ inline bool Decomposed(LUDcmpOutcome outcome) {
 // Crout's method with implicit partial pivoting, in place: f receives the unit lower factor below
 // its diagonal and the upper factor on and above it; p[j] the row exchanged with row j at step
 // j; *parity +1 or -1. A pivot of exactly 0.0 is replaced by 1.0e-20.
+// Off the plain path the blocked kernels do the work, with the same bits.
+LUDcmpOutcome LUDcmpMtrxNN(Path path, MtrxNN* f, Array1D<std::int32_t> p, int* parity);
+// The same on the fastest path.
 LUDcmpOutcome LUDcmpMtrxNNOutcome(MtrxNN* f, Array1D<std::int32_t> p, int* parity);
 // The same, true when the factors were made.
 bool LUDcmpMtrxNN(MtrxNN* f, Array1D<std::int32_t> p, int* parity);
@@ -56,24 +60,17 @@ bool LUBksbMtrxNN(const MtrxNN* f, Vect* x, Array1D<std::int32_t> p);
 // vector it made are released and null, and so is *x unless the factors' record was what
 // could not be had (then *x is left as it was).
 // \warning b is not checked against a: its first elements are copied, as many as both have.
+// *singular (when given) tells whether the decomposition found a row of zeros or an exactly zero
+// pivot: the first fails, the second solves with the pivot 1.0e-20.
+bool LUSolveMtrxNN(Path path, const MtrxNN* a, const Vect* b, Vect** x, MtrxNN** f,
+                   Array1D<std::int32_t>* p, bool* singular = nullptr);
+// The same on the fastest path.
 bool LUSolveMtrxNN(const MtrxNN* a, const Vect* b, Vect** x, MtrxNN** f,
                    Array1D<std::int32_t>* p);
 
 // *x = solution for b with the factors f and pivots p kept from LUSolveMtrxNN; on failure *x is
 // released and null. b is copied as LUSolveMtrxNN copies it.
 bool LUReSolveMtrxNN(const MtrxNN* f, const Vect* b, Array1D<std::int32_t> p, Vect** x);
-
-// Balances s (order 2 or more) in place by powers of 2: s becomes Dr s Dc, with the diagonal
-// scaling matrices in *dr and *dc (Dr = Dc^-1). When storage runs out, s may be partly balanced
-// and both slots are left null.
-void BalanceMtrxNN(MtrxNN** dr, MtrxNN** dc, MtrxNN* s);
-
-// *x = a^-1 b through the balanced matrix, keeping the factors in *f, the pivots in *p and the
-// scaling matrices in *dr, *dc for further right-hand sides: x = Dc S^-1 Dr b, S = Dr a Dc, where
-// Dr also carries the row shifts of ShiftRowsIntoRange. Refuses order 1 and a b of another Size
-// or Base1 without touching a slot; any other failure leaves all five slots null.
-bool BalSolveMtrxNN(const MtrxNN* a, const Vect* b, Vect** x, MtrxNN** f,
-                    Array1D<std::int32_t>* p, MtrxNN** dr, MtrxNN** dc);
 
 // How SolveMtrxNN ended, for callers that say why it failed.
 enum class SolveEnd {
@@ -84,3 +81,5 @@ enum class SolveEnd {
 };
 // SolveMtrxNN, telling why it failed.
 SolveEnd SolveMtrxNNEnd(Vect* x, const MtrxNN* a, const Vect* b);
+
+}  // namespace quil::detail

@@ -14,17 +14,17 @@
 // 64-bit ARM.
 //
 // The product, the decomposition's products and the inverse's solves divide their elements
-// over threads (routines/detail/Threads.h); a call's results do not depend on how many.
+// over threads (routines/kernels/Threads.h); a call's results do not depend on how many.
 //
 // The kernels know nothing of the records: matrices reach them as runs, n * n doubles row after
 // row from element (lo, lo), and vectors as plain arrays. Pivot subscripts are stored as the
 // routines store them, with the suffix base added. The routines that take a path are declared
-// in routines/detail/Paths.h.
+// above this level, in routines/Paths.h, routines/LU.h and routines/Balance.h.
 #pragma once
 
 #include <cstdint>
 
-#include "routines/detail/Arithmetic.h"
+#include "routines/kernels/Arithmetic.h"
 
 namespace quil::detail {
 
@@ -51,12 +51,14 @@ TileShape ShapeOf(Path path);
 // c must not overlap a or b. Falls back to the plain loop when the packing buffers cannot be had.
 void ProductRuns(Path path, std::uint32_t n, const double* a, const double* b, double* c);
 
-// Step 3 of the decomposition: vv(i) = 1 / the largest magnitude of row i (NaN for a row of
-// zeros and NaN); *zeroRow is set, and vv is incomplete, when a row holds nothing but zeros. False, with nothing touched, when
+// The decomposition's row scales: vv(i) = 1 / the largest magnitude of row i (NaN for a row of
+// zeros and NaN); *zeroRow is set, and vv is incomplete, when a row holds nothing but zeros.
+// False, with nothing touched, when
 // the path is Plain; the caller then runs its plain loop.
 bool RowScalesRuns(Path path, std::uint32_t n, const double* f, double* vv, bool* zeroRow);
 
-// Steps 4.1 to 4.6 of the decomposition, for every column, on f in place: vv holds the row
+// The decomposition's elimination (Crout's method with implicit partial pivoting, as
+// LUDcmpMtrxNN's plain loop does it), for every column, on f in place: vv holds the row
 // scales (1 / largest magnitude of each row), *parity starts at 1, piv receives the pivot rows
 // (subscripts, lo added); *zeroPivot is set when a pivot of exactly 0.0 became 1.0e-20. False,
 // with nothing touched, when the path is Plain or the work buffers cannot be had; the caller

@@ -1,0 +1,19 @@
+// Internal to the library: the public routines with the kernels' path given, so that the tests
+// and the bench can run every path of this processor against the plain loops. The public
+// routines pass FastestPath(). Identical results on every path. The LU and balancing routines
+// take their path in routines/LU.h and routines/Balance.h.
+#pragma once
+
+#include "routines/MtrxNN.h"
+#include "routines/kernels/Kernels.h"
+
+namespace quil::detail {
+
+bool MulMtrxNN(Path path, MtrxNN* c, const MtrxNN* a, const MtrxNN* b);
+double DetNN(Path path, const MtrxNN* a);
+double DetNN2(Path path, const MtrxNN* a);
+double DetLog10(Path path, const MtrxNN* a, int* sign);
+bool InvMtrxNN(Path path, MtrxNN** ai, const MtrxNN* a);
+double RCondMtrxNN(Path path, const MtrxNN* a);
+
+}  // namespace quil::detail
