@@ -128,8 +128,8 @@ void BalanceMtrxNN(MtrxNN** dr, MtrxNN** dc, MtrxNN* s) {
 // x = a^-1 b through the balanced matrix S = Dr a Dc: S z = Dr b, x = Dc z. Rows that balancing
 // leaves far outside the range of 1 are shifted towards it, the shifts kept in Dr. Keeps the
 // factors of S in f, the pivots in p and the scaling matrices in dr and dc for further
-// right-hand sides. Refuses order 1 and a b of another shape, touching no slot. Any other failure releases
-// every slot it fills (x, f, p, dr, dc) and leaves them null.
+// right-hand sides. Refuses order 1 and a b of another shape, touching no slot. Any other
+// failure releases every slot it fills (x, f, p, dr, dc) and leaves them null.
 bool BalSolveMtrxNN(Path path, const MtrxNN* a, const Vect* b, Vect** x,
                                   MtrxNN** f, Array1D<std::int32_t>* p, MtrxNN** dr,
                                   MtrxNN** dc, bool* singular) {

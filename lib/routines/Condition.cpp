@@ -28,7 +28,8 @@ struct CondWork {
     Vect* v = nullptr;
     Vect* sign = nullptr;
 
-    explicit CondWork(const MtrxNN* a) : lo(LowSub(a->Base1)), hi(LowSub(a->Base1) + a->Size - 1u) {}
+    explicit CondWork(const MtrxNN* a)
+        : lo(LowSub(a->Base1)), hi(LowSub(a->Base1) + a->Size - 1u) {}
     ~CondWork() {
         FreeMatrixNN(f);
         FreeArray1D(ArrInt32, p, lo, hi);

@@ -13,6 +13,14 @@
 /// bits of the plain loops. Infinity or 0.0 comes out only when the value lies outside the range
 /// of double, or a factor is infinite, NaN or 0.0.
 ///
+/// The eliminations keep their factors in range too: DetNN, DetNN2, DetLog10, InvMtrxNN,
+/// SolveMtrxNN and RCondMtrxNN first shift every row whose largest magnitude lies beyond 2^256 or
+/// below 2^-256 (a subnormal one included) by the power of 2 that brings it to that bound, and
+/// rescale their results by the same powers. A row inside that band is left as it is, so an
+/// ordinary matrix keeps every bit; the LU decomposition with implicit pivoting gives the same
+/// bits for any power-of-2 row scales while nothing leaves the normal range. (In a shifted
+/// matrix, an exactly zero pivot still counts as 1.0e-20 of the shifted row.)
+///
 /// A NaN anywhere in the input gives a NaN determinant from every determinant routine (and from
 /// DetLog10 a NaN logarithm), never the 0.0 of a singular matrix: a column or row of zeros and
 /// NaN is not a zero one.
@@ -41,16 +49,15 @@ constexpr double SingularTol = 1.0e-6;
 [[nodiscard]] QUIL_EXPORT double DetNN(const MtrxNN* a);
 
 /// The determinant from the LU decomposition: the parity times the diagonal of the factors, a
-/// product that keeps the range (see above). The decomposition itself is not rescaled: a factor
-/// that overflows stays infinite.
+/// product that keeps the range, of a decomposition whose rows are kept in range (see above).
 /// \returns 0.0 when a has a row of zeros; DBL_MAX when work storage cannot be allocated.
 /// \warning For other singular matrices the result is tiny rather than 0.0: a pivot of exactly
 /// 0.0 counts as 1.0e-20.
 [[nodiscard]] QUIL_EXPORT double DetNN2(const MtrxNN* a);
 
 /// log10 |det| from the LU decomposition; *sign receives +1 or -1, so det = *sign * 10^result.
-/// A sum of logarithms: it has no range to lose. The logarithm is the library's own, within
-/// 0.53 ulp of the exact one, so the sum has the same bits on every target and C library.
+/// A sum of logarithms of factors kept in range (see above). The logarithm is the library's own,
+/// within 0.53 ulp of the exact one, so the sum has the same bits on every target and C library.
 /// \returns -DBL_MAX with *sign 0 when a has a row of zeros (NaN when a also holds a NaN);
 /// DBL_MAX with *sign 0 when work storage cannot be allocated.
 [[nodiscard]] QUIL_EXPORT double DetLog10(const MtrxNN* a, int* sign);

@@ -124,7 +124,8 @@ namespace {
 int RowShift(const MtrxNN* m, std::uint32_t i) {
     const std::uint32_t lo = LowSub(m->Base1);
     double big = 0.0;
-    for (std::uint32_t j = lo; j < lo + m->Size; ++j) big = std::fmax(big, std::fabs(m->Elem[i][j]));
+    for (std::uint32_t j = lo; j < lo + m->Size; ++j)
+        big = std::fmax(big, std::fabs(m->Elem[i][j]));
     if (big == 0.0 || !std::isfinite(big)) return 0;
     const int e = std::ilogb(big);
     return e > kRowBand ? kRowBand - e : e < -kRowBand ? -kRowBand - e : 0;
