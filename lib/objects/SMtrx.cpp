@@ -48,12 +48,15 @@ SMtrx::AllocErr SMtrx::AllocErr::NoElements(const SMtrx* obj, const char* operat
     return AllocErr{obj, operation, NoElementsTag{}};
 }
 
-// A matrix is left 0 x 0 only by a move; an assignment that fails keeps the shape it took.
 SMtrx::AllocErr::AllocErr(const SMtrx* obj, const char* operation, NoElementsTag) noexcept
     : SError("SMtrx::AllocErr", operation), Obj(obj), Count(0) {
-    Put(obj->Rows == 0u && obj->Cols == 0u
-            ? "the matrix was moved from and has no elements"
-            : "the matrix has no storage since an assignment to it failed");
+    Put(obj->NoElementsReason());
+}
+
+// A matrix is left 0 x 0 only by a move; an assignment that fails keeps the shape it took.
+const char* SMtrx::NoElementsReason() const noexcept {
+    return Rows == 0u && Cols == 0u ? "the matrix was moved from and has no elements"
+                                    : "the matrix has no storage since an assignment to it failed";
 }
 
 SMtrx::OpeErr::OpeErr(unsigned code, const char* operation, const char* problem) noexcept

@@ -236,6 +236,8 @@ protected:
     bool RowOk(unsigned i) const { return Base1 ? (i >= 1u && i <= Rows) : i < Rows; }
     /// True when j is a valid column subscript.
     bool ColOk(unsigned j) const { return Base1 ? (j >= 1u && j <= Cols) : j < Cols; }
+    /// Why a matrix without storage (Elem null) has none, as the exceptions say it.
+    const char* NoElementsReason() const noexcept;
     /// Throws RangeErr {this, j} unless j is a valid column subscript. A subscript that a
     /// 32-bit count cannot hold is never valid (Index is then its value modulo 2^32).
     template <std::integral I>

@@ -4,9 +4,9 @@
 
 #include "objects/SVect.h"
 #include "routines/DetNN.h"
+#include "routines/LU.h"
 #include "routines/MtrxNN.h"
 #include "routines/Vect.h"
-#include "routines/LU.h"
 #include "routines/kernels/Kernels.h"
 
 namespace quil {
@@ -31,10 +31,7 @@ using WorkVector = Work<Vect, FreeVector>;
 SMtrxNN::SMtrxNN(unsigned n, bool base1) : SMtrx(n, n, base1) {}
 
 void SMtrxNN::RequireSquare(const char* operation) const {
-    if (Elem == nullptr)
-        throw OpeErr(0, operation,
-                     Rows == 0u ? "the matrix was moved from and has no elements"
-                                : "the matrix has no storage since an assignment to it failed");
+    if (Elem == nullptr) throw OpeErr(0, operation, NoElementsReason());
     if (Rows != Cols) throw OpeErr(0, operation, "the matrix is not square");
 }
 
