@@ -26,7 +26,8 @@
 #include <utility>
 #include <vector>
 
-#include "FmMain.h"
+#include "FmLinrun.h"
+#include "FmQuadrun.h"
 #include "objects/SMtrx.h"
 #include "objects/SMtrxNN.h"
 #include "objects/SVect.h"
@@ -34,9 +35,6 @@
 #include "routines/MtrxNN.h"
 #include "routines/Vect.h"
 
-// The window's program hooks, which the printers do not need.
-const TitleTable ProgramTitles = {"fuzz", "fuzz", "fuzz"};
-void TFmMain::RunSuites() {}
 
 namespace {
 
@@ -461,7 +459,7 @@ void CheckPrinters(const Case& c, const MtrxNN* a, const char* label) {
                      Field("%10lf", b) + (i == 0 ? "| = |" : "|   |") + Field("%10lf", r) + "|");
     }
 
-    TFmMain fm;
+    TFmQuadrun fm;
     fm.PrintMtrxNN(label, a);
     Check(Lines(fm) == block, "PrintMtrxNN lines");
 
@@ -472,28 +470,28 @@ void CheckPrinters(const Case& c, const MtrxNN* a, const char* label) {
         bv->Elem[lo + k] = c.a[k * n];
         rv->Elem[lo + k] = c.a[k * n + n - 1];
     }
-    TFmMain fv;
+    TFmLinrun fv;
     fv.PrintVector(label, xv.get());
     Check(Lines(fv) == column, "PrintVector lines");
-    TFmMain fo;
+    TFmLinrun fo;
     fo.PrintVectOp(xv.get(), "+", bv.get(), rv.get());
     Check(Lines(fo) == op, "PrintVectOp lines");
 
     if (n == 1 && c.base1) return;
     SMtrxNN m(n, c.base1);
     for (unsigned k = 0; k < n * n; ++k) m.Val[lo + k / n][lo + k % n] = c.a[k];
-    TFmMain fs;
+    TFmQuadrun fs;
     fs.PrintSMtrxNN(label, m);
     Check(Lines(fs) == block, "PrintSMtrxNN lines");
     if (!c.base1) {
-        TFmMain fb;
+        TFmLinrun fb;
         fb.PrintSMtrx("M = |", m);
         Check(Lines(fb) == matrixBlock, "the matrix block's lines");
     }
     if (n < 2) return;
     SVect x(n, c.base1);
     for (unsigned k = 0; k < n; ++k) x[lo + k] = c.x[k];
-    TFmMain fx;
+    TFmLinrun fx;
     fx.PrintSVect(label, x);
     Check(Lines(fx) == column, "PrintSVect lines");
 }

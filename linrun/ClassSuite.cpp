@@ -4,13 +4,13 @@
 // The objects are locals that live to the end of the suite and are destroyed in reverse
 // order; operator results are temporaries consumed by one assignment each. Nothing is caught:
 // an exception of the object layer ends the Run where it is raised.
-#include "FmMain.h"
+#include "FmLinrun.h"
 #include "LineFormat.h"
 #include "objects/SMtrx.h"
 #include "objects/SMtrxNN.h"
 #include "objects/SVect.h"
 
-void TFmMain::SVectClassSuite() {
+void TFmLinrun::SVectClassSuite() {
     const std::string blank;
 
     // 1

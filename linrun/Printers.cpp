@@ -3,7 +3,7 @@
 #include <cstring>
 #include <string>
 
-#include "FmMain.h"
+#include "FmLinrun.h"
 #include "LineFormat.h"
 #include "objects/SMtrx.h"
 #include "objects/SVect.h"
@@ -22,14 +22,14 @@ void PrintColumn(TFmMain& fm, const char* label, unsigned n, unsigned first, Ele
 }  // namespace
 
 // Reads the elements straight from the record.
-void TFmMain::PrintVector(const char* label, const Vect* v) {
+void TFmLinrun::PrintVector(const char* label, const Vect* v) {
     PrintColumn(*this, label, v->Size, v->Base1 ? 1u : 0u,
                 [v](unsigned i) { return v->Elem[i]; });
 }
 
 // a op b = c, one line per subscript of a; b and c must match a in size and suffix base. On
 // every line after the first the operator and the equals sign give way to blanks.
-void TFmMain::PrintVectOp(const Vect* a, const char* op, const Vect* b, const Vect* c) {
+void TFmLinrun::PrintVectOp(const Vect* a, const char* op, const Vect* b, const Vect* c) {
     const int width = static_cast<int>(std::strlen(op));
     const unsigned first = a->Base1 ? 1u : 0u;
     for (unsigned r = 0; r < a->Size; ++r) {
@@ -45,7 +45,7 @@ void TFmMain::PrintVectOp(const Vect* a, const char* op, const Vect* b, const Ve
 }
 
 // Reads the elements through the validating GetValue.
-void TFmMain::PrintSVect(const char* label, const SVect& v) {
+void TFmLinrun::PrintSVect(const char* label, const SVect& v) {
     PrintColumn(*this, label, v.GetSize(), v.GetBase1() ? 1u : 0u,
                 [&v](unsigned i) { return v.GetValue(i); });
 }
@@ -54,7 +54,7 @@ void TFmMain::PrintSVect(const char* label, const SVect& v) {
 // and a bar, so that with a five-character prefix every bar lines up. The class suite prints
 // only suffix-base-0 matrices; a suffix-base-1 one is read from its own first subscript
 // rather than refused.
-void TFmMain::PrintSMtrx(const char* firstPrefix, const SMtrx& m) {
+void TFmLinrun::PrintSMtrx(const char* firstPrefix, const SMtrx& m) {
     const unsigned first = m.GetBase1() ? 1u : 0u;
     const unsigned rows = m.GetRows();
     const unsigned cols = m.GetCols();

@@ -2,7 +2,7 @@
 //
 // Each section writes its header, the vectors involved and one blank line. The suite compares
 // nothing; what the routines compute is what the report shows.
-#include "FmMain.h"
+#include "FmLinrun.h"
 #include "LineFormat.h"
 #include "routines/Vect.h"
 
@@ -17,7 +17,7 @@ void Set4(Vect* v, double e0, double e1, double e2, double e3) {
 
 }  // namespace
 
-void TFmMain::VectRoutineSuite() {
+void TFmLinrun::VectRoutineSuite() {
     const std::string blank;
     Vect* A = nullptr;
     Vect* B = nullptr;

@@ -2,7 +2,7 @@
 
 #include "Glyphs.h"
 
-TFmMain::TFmMain(TComponent* owner) : TForm(owner) {
+TFmMain::TFmMain(TComponent* owner, const ProgramDescriptor& program) : TForm(owner), Program(program) {
     Name = "FmMain";
     Caption = "QUIL Library Test Platform";
     SetBounds(0, 0, 800, 600);
@@ -66,8 +66,15 @@ TFmMain::TFmMain(TComponent* owner) : TForm(owner) {
     Memo->ScrollBars = TScrollStyle::Both;
     Memo->ImeMode = TImeMode::Disable;
     Memo->TabOrder = 1;
+    Memo->Hint = "Report";
 
-    Label->Caption = ProgramTitles.LabelCaption;
+    Label->Caption = Program.LabelCaption;
+}
+
+TFmMain& CreateProgramWindow(TApplication& app, const ProgramDescriptor& program) {
+    app.Title = program.ApplicationTitle;
+    app.Name = program.Name;
+    return *program.CreateForm(app);
 }
 
 void TFmMain::SpBtnExitClick(TObject*) { Close(); }

@@ -1,30 +1,29 @@
 // The test platform window shared by quadrun and linrun.
 //
 // TFmMain is described once against the widget layer and does not know which renderer draws
-// it. A Run clears the report and calls RunSuites; every line of the report arrives through
-// PutLine. RunSuites, the printers and the suites are defined by each program.
+// it, nor which program runs in it. A Run clears the report and calls RunSuites; every line of
+// the report arrives through PutLine. Each program derives its own window from TFmMain, with
+// its printers and suites as members and RunSuites calling the suites, and hands the platform
+// a ProgramDescriptor that makes that window.
 #pragma once
 
 #include <string>
 
+#include "widgets/Application.h"
 #include "widgets/Widgets.h"
 
-namespace quil {
-struct MtrxNN;
-struct Vect;
-class SMtrx;
-class SMtrxNN;
-class SVect;
-}  // namespace quil
-using quil::MtrxNN, quil::Vect, quil::SMtrx, quil::SMtrxNN, quil::SVect;
+class TFmMain;
 
-// The texts that tell the two programs apart; each program defines ProgramTitles.
-struct TitleTable {
-    const char* ApplicationTitle;
-    const char* LabelCaption;
-    const char* Summary;   // what the program does, in a few lines for --help
+// What the platform knows of a program: the texts that tell the programs apart, and how its
+// main window is made.
+struct ProgramDescriptor {
+    const char* Name;               // "quadrun": what the desktop tells the programs apart by
+    const char* ApplicationTitle;   // the running program's name on the desktop
+    const char* LabelCaption;       // the title in the window's top strip
+    const char* Summary;            // what the program does, in a few lines for --help
+    // Creates the program's main window, owned by app (CreateMainForm below).
+    TFmMain* (*CreateForm)(TApplication& app);
 };
-extern const TitleTable ProgramTitles;
 
 class TFmMain : public TForm {
 public:
@@ -35,7 +34,7 @@ public:
     TMemo* Memo;
     TStatusBar* StatusBar;
 
-    explicit TFmMain(TComponent* owner = nullptr);
+    TFmMain(TComponent* owner, const ProgramDescriptor& program);
 
     void SpBtnExitClick(TObject* sender);
     void SpBtnRunClick(TObject* sender);
@@ -43,19 +42,18 @@ public:
     // Appends line as the new last line of the report.
     void PutLine(const std::string& line);
     // The program's two suites, one after the other.
-    void RunSuites();
+    virtual void RunSuites() = 0;
 
-    // quadrun
-    void PrintMtrxNN(const char* label, const MtrxNN* m);
-    void PrintSMtrxNN(const char* label, const SMtrxNN& a);
-    void MtrxNNRoutineSuite();
-    void SMtrxNNClassSuite();
-
-    // linrun
-    void PrintVector(const char* label, const Vect* v);
-    void PrintVectOp(const Vect* a, const char* op, const Vect* b, const Vect* c);
-    void PrintSVect(const char* label, const SVect& v);
-    void PrintSMtrx(const char* firstPrefix, const SMtrx& m);
-    void VectRoutineSuite();
-    void SVectClassSuite();
+    const ProgramDescriptor& Program;
 };
+
+// Gives app the program's title and name and creates the program's main window.
+TFmMain& CreateProgramWindow(TApplication& app, const ProgramDescriptor& program);
+
+// A descriptor's CreateForm for the program's window class Form.
+template <class Form>
+TFmMain* CreateMainForm(TApplication& app) {
+    Form* form = nullptr;
+    app.CreateForm(form);
+    return form;
+}

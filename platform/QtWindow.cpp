@@ -6,12 +6,9 @@
 #include "qt/QtRenderer.h"
 #include "widgets/Application.h"
 
-QWidget* ShowMainWindowWithQt(TApplication& app, const char* programPath) {
+QWidget* ShowMainWindowWithQt(TApplication& app, const ProgramDescriptor& program, const char* programPath) {
     auto renderer = std::make_unique<QtRenderer>(programPath);
     QtRenderer& qt = *renderer;
     app.Initialize(std::move(renderer));
-    app.Title = ProgramTitles.ApplicationTitle;
-    TFmMain* form = nullptr;
-    app.CreateForm(form);
-    return qt.Show(app, *form);
+    return qt.Show(app, CreateProgramWindow(app, program));
 }

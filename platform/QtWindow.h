@@ -4,7 +4,9 @@
 
 class QWidget;
 class TApplication;
+struct ProgramDescriptor;
 
-// Initialises app with the qt renderer, sets the program's title, creates FmMain and shows it;
-// returns the top-level widget, owned by the renderer that app now holds.
-QWidget* ShowMainWindowWithQt(TApplication& app, const char* programPath = "quil");
+// Initialises app with the qt renderer, sets the program's titles, creates its main window and
+// shows it; returns the top-level widget, owned by the renderer that app now holds.
+QWidget* ShowMainWindowWithQt(TApplication& app, const ProgramDescriptor& program,
+                              const char* programPath = "quil");

@@ -45,8 +45,8 @@ std::string Wrapped(const std::string& text, std::size_t width) {
     return lines;
 }
 
-std::string Help(const std::string& name) {
-    return "Usage: " + name + " [--help] [--version]\n\n" + Wrapped(ProgramTitles.Summary, HelpWidth) +
+std::string Help(const std::string& name, const ProgramDescriptor& program) {
+    return "Usage: " + name + " [--help] [--version]\n\n" + Wrapped(program.Summary, HelpWidth) +
            "\n\n" + RendererHelp() +
            "\n"
            "Exit status: 0 when done; 1 when no renderer could start, the report could not\n"
@@ -77,14 +77,14 @@ int Refuse(const std::string& name, const std::string& why) {
 
 }  // namespace
 
-int RunTestPlatform(int argc, char* argv[]) {
+int RunTestPlatform(int argc, char* argv[], const ProgramDescriptor& program) {
     OpenClosedStandardStreams();
     const char* path = argc > 0 && argv[0] != nullptr ? argv[0] : "quil";
     const std::string name = ProgramNameOf(path);
     bool options = true;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
-        if (options && (arg == "--help" || arg == "-h")) return Print(name, Help(name));
+        if (options && (arg == "--help" || arg == "-h")) return Print(name, Help(name, program));
         if (options && arg == "--version") return Print(name, name + " (QUIL) " QUIL_VERSION "\n");
         if (options && arg == "--") {
             options = false;
@@ -104,9 +104,7 @@ int RunTestPlatform(int argc, char* argv[]) {
     Application.ExeName = path;
     try {
         Application.Initialize(ChooseRenderer(path));
-        Application.Title = ProgramTitles.ApplicationTitle;
-        TFmMain* FmMain = nullptr;
-        Application.CreateForm(FmMain);
+        CreateProgramWindow(Application, program);
         Application.Run();
     } catch (const RendererUnavailable& unavailable) {
         std::fprintf(stderr, "%s: %s\n", name.c_str(), unavailable.what());

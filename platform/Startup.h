@@ -2,7 +2,9 @@
 // application object, its title, the main window and the message loop.
 #pragma once
 
-// Runs the program whose titles and suites are linked in and returns its exit status: 0, or
+#include "FmMain.h"
+
+// Runs the program that program describes and returns its exit status: 0, or
 // 1 when a renderer cannot start, the report cannot be written or a Run with nobody to show
 // it to failed, or 2 for a command line or QUIL_RENDERER value that makes no sense.
-int RunTestPlatform(int argc, char* argv[]);
+int RunTestPlatform(int argc, char* argv[], const ProgramDescriptor& program);

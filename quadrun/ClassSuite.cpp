@@ -3,11 +3,11 @@
 // The seven matrices are locals that live to the end of the suite and are destroyed in
 // reverse order; operator results are temporaries consumed by one assignment each. Nothing is
 // caught: an exception of the object layer ends the Run where it is raised.
-#include "FmMain.h"
+#include "FmQuadrun.h"
 #include "LineFormat.h"
 #include "objects/SMtrxNN.h"
 
-void TFmMain::SMtrxNNClassSuite() {
+void TFmQuadrun::SMtrxNNClassSuite() {
     const std::string blank;
 
     // 1

@@ -5,7 +5,7 @@
 // a space, or by a bar after the last column.
 #include <string>
 
-#include "FmMain.h"
+#include "FmQuadrun.h"
 #include "LineFormat.h"
 #include "objects/SMtrxNN.h"
 #include "routines/MtrxNN.h"
@@ -30,13 +30,13 @@ void PrintSquareBlock(TFmMain& fm, const char* label, unsigned n, unsigned first
 }  // namespace
 
 // Reads the elements straight from the row table.
-void TFmMain::PrintMtrxNN(const char* label, const MtrxNN* m) {
+void TFmQuadrun::PrintMtrxNN(const char* label, const MtrxNN* m) {
     PrintSquareBlock(*this, label, m->Size, m->Base1 ? 1u : 0u,
                      [m](unsigned i, unsigned j) { return m->Elem[i][j]; });
 }
 
 // Reads the elements through the validating GetValue.
-void TFmMain::PrintSMtrxNN(const char* label, const SMtrxNN& a) {
+void TFmQuadrun::PrintSMtrxNN(const char* label, const SMtrxNN& a) {
     PrintSquareBlock(*this, label, a.GetRows(), a.GetBase1() ? 1u : 0u,
                      [&a](unsigned i, unsigned j) { return a.GetValue(i, j); });
 }

@@ -4,7 +4,7 @@
 // compares nothing; what the routines compute is what the report shows.
 #include <cmath>
 
-#include "FmMain.h"
+#include "FmQuadrun.h"
 #include "LineFormat.h"
 #include "routines/DetNN.h"
 #include "routines/MtrxNN.h"
@@ -28,7 +28,7 @@ void Fill(MtrxNN* m, const double (&data)[Order][Order]) {
 
 }  // namespace
 
-void TFmMain::MtrxNNRoutineSuite() {
+void TFmQuadrun::MtrxNNRoutineSuite() {
     const std::string blank;
     MtrxNN* A = nullptr;
     MtrxNN* B1 = nullptr;

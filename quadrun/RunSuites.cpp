@@ -1,11 +1,12 @@
-#include "FmMain.h"
+#include "FmQuadrun.h"
 
-const TitleTable ProgramTitles = {
-    "Test of MtrxNN", "Test of MtrxNN",
+const ProgramDescriptor QuadrunProgram = {
+    "quadrun", "Test of MtrxNN", "Test of MtrxNN",
     "Runs the square-matrix routines and the SMtrxNN class of the QUIL library on fixed data\n"
-    "and shows what each one produced as a text report of 211 lines, the same on every run."};
+    "and shows what each one produced as a text report of 211 lines, the same on every run.",
+    CreateMainForm<TFmQuadrun>};
 
-void TFmMain::RunSuites() {
+void TFmQuadrun::RunSuites() {
     MtrxNNRoutineSuite();
     SMtrxNNClassSuite();
 }

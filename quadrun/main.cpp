@@ -1,3 +1,4 @@
+#include "FmQuadrun.h"
 #include "Startup.h"
 
-int main(int argc, char* argv[]) { return RunTestPlatform(argc, argv); }
+int main(int argc, char* argv[]) { return RunTestPlatform(argc, argv, QuadrunProgram); }

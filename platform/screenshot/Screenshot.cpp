@@ -1,11 +1,13 @@
-// Saves a picture of the program's window after one Run, as the qt renderer draws it. With
-// QT_QPA_PLATFORM=offscreen it needs no display. Built once per program.
+// Saves a picture of a program's window after one Run, as the qt renderer draws it. With
+// QT_QPA_PLATFORM=offscreen it needs no display. Built once per program: QUIL_PROGRAM names the
+// program's descriptor and QUIL_PROGRAM_HEADER the header that declares it.
 #include <QApplication>
 #include <QToolButton>
 #include <QWidget>
 
 #include <cstdio>
 
+#include QUIL_PROGRAM_HEADER
 #include "QtWindow.h"
 #include "widgets/Application.h"
 
@@ -15,7 +17,7 @@ int main(int argc, char* argv[]) {
         return 2;
     }
     TApplication app;
-    QWidget* window = ShowMainWindowWithQt(app, argv[0]);
+    QWidget* window = ShowMainWindowWithQt(app, QUIL_PROGRAM, argv[0]);
     window->findChild<QToolButton*>(QStringLiteral("SpBtnRun"))->click();
     QApplication::processEvents();
     if (!window->grab().save(QString::fromLocal8Bit(argv[1]))) {

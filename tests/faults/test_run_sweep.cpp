@@ -22,11 +22,19 @@
 #include <vector>
 
 #include "../reports/ReportLines.h"
-#include "FmMain.h"
 #include "LineFormat.h"
 #include "Sweep.h"
 #include "objects/SMtrx.h"
 #include "objects/SVect.h"
+
+#ifdef SWEEP_QUADRUN
+#include "FmQuadrun.h"
+using ProgramWindow = TFmQuadrun;
+#endif
+#ifdef SWEEP_LINRUN
+#include "FmLinrun.h"
+using ProgramWindow = TFmLinrun;
+#endif
 
 namespace {
 
@@ -71,14 +79,14 @@ template <class RoutineSuite>
 Normal NormalRun(RoutineSuite routineSuite) {
     Normal normal;
     {
-        TFmMain fm;
+        ProgramWindow fm;
         allocsweep::FailAt(0);  // count only
         routineSuite(fm);
         allocsweep::Disarm();
         normal.routineRequests = allocsweep::Requests();
         normal.routine = ReportLines(fm);
     }
-    TFmMain fm;
+    ProgramWindow fm;
     fm.SpBtnRunClick(nullptr);
     normal.report = ReportLines(fm);
     return normal;
@@ -141,7 +149,7 @@ void CheckRun(const sweep::Run& r, const Escaped& escaped, const Lines& lines,
 template <class Check>
 void SweepRuns(const char* program, const Normal& normal, Check check) {
     sweep::Tally tally;
-    TFmMain fm;  // one window, Run pressed again and again
+    ProgramWindow fm;  // one window, Run pressed again and again
     sweep::Sweep(tally, std::string(program) + " Run", [&](sweep::Run& r) {
         r.Arm();
         const Escaped escaped = RunOnce(fm);
@@ -169,7 +177,7 @@ Lines ZeroBlock(const std::string& label) {
 }
 
 TEST(RunSweep, QuadrunSurvivesEveryFailedRequest) {
-    const Normal normal = NormalRun([](TFmMain& fm) { fm.MtrxNNRoutineSuite(); });
+    const Normal normal = NormalRun([](ProgramWindow& fm) { fm.MtrxNNRoutineSuite(); });
     ASSERT_EQ(normal.report.size(), 211u);
     ASSERT_GT(normal.routineRequests, 0);
 
@@ -247,7 +255,7 @@ TEST(RunSweep, QuadrunSurvivesEveryFailedRequest) {
 #ifdef SWEEP_LINRUN
 
 TEST(RunSweep, LinrunSurvivesEveryFailedRequest) {
-    const Normal normal = NormalRun([](TFmMain& fm) { fm.VectRoutineSuite(); });
+    const Normal normal = NormalRun([](ProgramWindow& fm) { fm.VectRoutineSuite(); });
     ASSERT_EQ(normal.report.size(), 138u);
     ASSERT_GT(normal.routineRequests, 0);
     // A record the routine suite cannot make ends it after a line saying so, behind the lines

@@ -1,7 +1,9 @@
 #include "ProcessRun.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
+#include <pty.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -11,15 +13,20 @@
 
 ProcessResult RunProgram(const std::string& path, const std::vector<std::string>& unset,
                          const std::map<std::string, std::string>& set, const std::vector<std::string>& args,
-                         Output output) {
+                         Output output, Start start) {
     int out[2];
     int err[2];
     if (pipe(out) != 0 || pipe(err) != 0) return {};
+    int terminal = -1;
+    int input = -1;
+    if (start.FromTerminal && openpty(&terminal, &input, nullptr, nullptr, nullptr) != 0) return {};
     if (output == Output::ReaderGone) close(out[0]);
     const pid_t pid = fork();
     if (pid == 0) {
-        const int null = open("/dev/null", O_RDONLY);
-        dup2(null, STDIN_FILENO);
+        dup2(start.FromTerminal ? input : open("/dev/null", O_RDONLY), STDIN_FILENO);
+        const uid_t nobody = 65534;
+        if (start.Unprivileged && geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(nobody) != 0 || setuid(nobody) != 0))
+            _exit(126);
         if (output == Output::Full) dup2(open("/dev/full", O_WRONLY), STDOUT_FILENO);
         else if (output == Output::Closed) close(STDOUT_FILENO);
         else dup2(out[1], STDOUT_FILENO);
@@ -37,6 +44,7 @@ ProcessResult RunProgram(const std::string& path, const std::vector<std::string>
     }
     close(out[1]);
     close(err[1]);
+    if (input != -1) close(input);
     ProcessResult result;
     pollfd fds[2] = {{output == Output::ReaderGone ? -1 : out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
     std::string* texts[2] = {&result.Out, &result.Err};
@@ -62,6 +70,7 @@ ProcessResult RunProgram(const std::string& path, const std::vector<std::string>
     if (open > 0) kill(pid, SIGKILL);
     int status = 0;
     waitpid(pid, &status, 0);
+    if (terminal != -1) close(terminal);
     result.Status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     return result;
 }

@@ -1,4 +1,4 @@
-// Runs a program to its end with standard input from /dev/null and collects what it writes.
+// Runs a program to its end and collects what it writes.
 #pragma once
 
 #include <map>
@@ -15,7 +15,16 @@ struct ProcessResult {
 // (closed), or a pipe whose reader has gone.
 enum class Output { Pipe, Full, Closed, ReaderGone };
 
+// How the program is started: its standard input from /dev/null, as a desktop launcher starts
+// it, or from a terminal, as a prompt does; as this user, or (when this user is root) as the
+// unprivileged user nobody.
+struct Start {
+    bool FromTerminal = false;
+    bool Unprivileged = false;
+};
+
 // A program still running after a minute is killed.
 ProcessResult RunProgram(const std::string& path, const std::vector<std::string>& unset,
                          const std::map<std::string, std::string>& set,
-                         const std::vector<std::string>& args = {}, Output output = Output::Pipe);
+                         const std::vector<std::string>& args = {}, Output output = Output::Pipe,
+                         Start start = {});

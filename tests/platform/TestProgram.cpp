@@ -5,9 +5,8 @@
 #include <stdexcept>
 #include <string_view>
 
-#include "FmMain.h"
-
-const TitleTable ProgramTitles = {"Test of Platform", "Platform under test", "Shows a small fixed report."};
+const ProgramDescriptor PlatformTestProgram = {"platform_program", "Test of Platform", "Platform under test",
+                                               "Shows a small fixed report.", CreateMainForm<TFmTest>};
 
 const std::vector<std::string> TestReport = [] {
     std::vector<std::string> lines = {
@@ -33,7 +32,7 @@ TestFailure TestRunFailure = [] {
                                  : TestFailure::None;
 }();
 
-void TFmMain::RunSuites() {
+void TFmTest::RunSuites() {
     for (std::size_t i = 0; i < TestReport.size(); ++i) {
         if (i == LinesBeforeFailure && TestRunFailure == TestFailure::Standard)
             throw std::runtime_error("suite failed on purpose");

@@ -1,9 +1,21 @@
 // A program for the window tests: titles of its own and a small fixed report, with a switch
-// that makes the Run fail part-way. Linked instead of quadrun's or linrun's suites.
+// that makes the Run fail part-way. The toolkit's tests draw its window too.
 #pragma once
 
 #include <string>
 #include <vector>
+
+#include "FmMain.h"
+
+// Titles "Test of Platform" and "Platform under test"; the window is a TFmTest.
+extern const ProgramDescriptor PlatformTestProgram;
+
+class TFmTest : public TFmMain {
+public:
+    explicit TFmTest(TComponent* owner = nullptr) : TFmMain(owner, PlatformTestProgram) {}
+    // Writes TestReport, or fails after LinesBeforeFailure lines as TestRunFailure says.
+    void RunSuites() override;
+};
 
 // The lines one Run writes: a blank one, one too long for an 80-column terminal, and enough
 // of them to scroll.

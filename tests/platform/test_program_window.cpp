@@ -3,27 +3,31 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QClipboard>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QScreen>
 #include <QTest>
+#include <QToolButton>
 
-#include "FmMain.h"
+#include QUIL_PROGRAM_HEADER
 #include "ProcessRun.h"
 #include "QtWindow.h"
 #include "widgets/Application.h"
 
 TEST(PROGRAM_SUITE, CaptionApplicationTitleAndLabel) {
     TApplication app;
-    QWidget* window = ShowMainWindowWithQt(app);
+    QWidget* window = ShowMainWindowWithQt(app, QUIL_PROGRAM);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
     EXPECT_EQ(window->windowTitle(), "QUIL Library Test Platform");
-    EXPECT_EQ(QCoreApplication::applicationName(), EXPECTED_APPLICATION_TITLE);
+    EXPECT_EQ(QCoreApplication::applicationName(), EXPECTED_NAME);
+    EXPECT_EQ(window->windowIconText(), EXPECTED_APPLICATION_TITLE);
     EXPECT_EQ(window->findChild<QLabel*>("Label")->text(), EXPECTED_LABEL);
 }
 
 TEST(PROGRAM_SUITE, TheFirstSizeFitsASmallScreen) {
     TApplication app;
-    QWidget* window = ShowMainWindowWithQt(app);
+    QWidget* window = ShowMainWindowWithQt(app, QUIL_PROGRAM);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
     ASSERT_EQ(window->screen()->availableGeometry(), QRect(0, 0, 640, 480));
     EXPECT_EQ(window->frameGeometry(), QRect(0, 0, 640, 480));
@@ -32,7 +36,8 @@ TEST(PROGRAM_SUITE, TheFirstSizeFitsASmallScreen) {
 }
 
 TEST(PROGRAM_SUITE, BatchOutputIsTheReportTheMemoHoldsAfterARun) {
-    TFmMain fm;
+    TApplication app;
+    TFmMain& fm = *QUIL_PROGRAM.CreateForm(app);
     fm.SpBtnRunClick(nullptr);
     std::string memo;
     for (int i = 0; i < fm.Memo->Lines->Count(); ++i) memo += (*fm.Memo->Lines)[i] + "\n";
@@ -41,6 +46,19 @@ TEST(PROGRAM_SUITE, BatchOutputIsTheReportTheMemoHoldsAfterARun) {
     EXPECT_EQ(run.Status, 0);
     EXPECT_EQ(run.Err, "");
     EXPECT_EQ(run.Out, memo);
+}
+
+// What a user copies from the window after a Run is what `program > file` writes.
+TEST(PROGRAM_SUITE, TheWholeReportCopiedFromTheWindowIsTheBatchOutput) {
+    TApplication app;
+    QWidget* window = ShowMainWindowWithQt(app, QUIL_PROGRAM);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+    QTest::mouseClick(window->findChild<QToolButton*>("SpBtnRun"), Qt::LeftButton);
+    auto* memo = window->findChild<QPlainTextEdit*>("Memo");
+    memo->selectAll();
+    memo->copy();
+    const ProcessResult run = RunProgram(PROGRAM_PATH, {}, {{"QUIL_RENDERER", "batch"}});
+    EXPECT_EQ(QApplication::clipboard()->text().toStdString(), run.Out);
 }
 
 int main(int argc, char** argv) {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "FmMain.h"
+#include "FmLinrun.h"
 #include "ReportLines.h"
 #include "objects/SMtrx.h"
 #include "objects/SMtrxNN.h"
@@ -40,25 +40,25 @@ SVect Object(bool base1, const std::vector<double>& values) {
 }
 
 Lines Printed(const char* label, const Record& r) {
-    TFmMain fm;
+    TFmLinrun fm;
     fm.PrintVector(label, r.v);
     return ReportLines(fm);
 }
 
 Lines Printed(const char* label, const SVect& v) {
-    TFmMain fm;
+    TFmLinrun fm;
     fm.PrintSVect(label, v);
     return ReportLines(fm);
 }
 
 Lines PrintedOp(const Record& a, const char* op, const Record& b, const Record& c) {
-    TFmMain fm;
+    TFmLinrun fm;
     fm.PrintVectOp(a.v, op, b.v, c.v);
     return ReportLines(fm);
 }
 
 Lines PrintedBlock(const char* prefix, const SMtrx& m) {
-    TFmMain fm;
+    TFmLinrun fm;
     fm.PrintSMtrx(prefix, m);
     return ReportLines(fm);
 }

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "ExpectedReports.h"
-#include "FmMain.h"
+#include "FmLinrun.h"
 #include "ReportLines.h"
 
 using namespace reports;
@@ -16,23 +16,23 @@ TEST(LinrunReport, ExpectedTextHasTheLineCountsOfBothSuites) {
 }
 
 TEST(LinrunReport, RunWritesTheRoutineSuiteThenTheClassSuite) {
-    TFmMain fm;
+    TFmLinrun fm;
     fm.SpBtnRunClick(nullptr);
     ExpectLines(ReportLines(fm), LinrunReport());
 }
 
 TEST(LinrunReport, EachSuiteWritesItsOwnPart) {
-    TFmMain routine;
+    TFmLinrun routine;
     routine.VectRoutineSuite();
     ExpectLines(ReportLines(routine), LinrunRoutineSuite());
 
-    TFmMain objects;
+    TFmLinrun objects;
     objects.SVectClassSuite();
     ExpectLines(ReportLines(objects), LinrunClassSuite());
 }
 
 TEST(LinrunReport, SecondRunReplacesTheFirstWithTheSameReport) {
-    TFmMain fm;
+    TFmLinrun fm;
     fm.SpBtnRunClick(nullptr);
     const std::vector<std::string> first = ReportLines(fm);
     fm.SpBtnRunClick(nullptr);

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "FmMain.h"
+#include "FmQuadrun.h"
 #include "ReportLines.h"
 #include "objects/SMtrxNN.h"
 #include "routines/MtrxNN.h"
@@ -31,13 +31,13 @@ struct Record {
 };
 
 std::vector<std::string> Printed(const char* label, const Record& r) {
-    TFmMain fm;
+    TFmQuadrun fm;
     fm.PrintMtrxNN(label, r.m);
     return ReportLines(fm);
 }
 
 std::vector<std::string> Printed(const char* label, const SMtrxNN& a) {
-    TFmMain fm;
+    TFmQuadrun fm;
     fm.PrintSMtrxNN(label, a);
     return ReportLines(fm);
 }

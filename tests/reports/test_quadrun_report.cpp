@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "ExpectedReports.h"
-#include "FmMain.h"
+#include "FmQuadrun.h"
 #include "ReferenceInverse.h"
 #include "ReportLines.h"
 
@@ -35,23 +35,23 @@ TEST(QuadrunReport, ReferenceArithmeticFindsTheInverses) {
 }
 
 TEST(QuadrunReport, RunWritesTheRoutineSuiteThenTheClassSuite) {
-    TFmMain fm;
+    TFmQuadrun fm;
     fm.SpBtnRunClick(nullptr);
     ExpectLines(ReportLines(fm), QuadrunReport());
 }
 
 TEST(QuadrunReport, EachSuiteWritesItsOwnPart) {
-    TFmMain routine;
+    TFmQuadrun routine;
     routine.MtrxNNRoutineSuite();
     ExpectLines(ReportLines(routine), QuadrunRoutineSuite());
 
-    TFmMain objects;
+    TFmQuadrun objects;
     objects.SMtrxNNClassSuite();
     ExpectLines(ReportLines(objects), QuadrunClassSuite());
 }
 
 TEST(QuadrunReport, SecondRunReplacesTheFirstWithTheSameReport) {
-    TFmMain fm;
+    TFmQuadrun fm;
     fm.SpBtnRunClick(nullptr);
     const std::vector<std::string> first = ReportLines(fm);
     fm.SpBtnRunClick(nullptr);

@@ -13,6 +13,7 @@
 #include <QToolButton>
 
 #include "ExpectedReports.h"
+#include QUIL_PROGRAM_HEADER
 #include "ProcessRun.h"
 #include "QtWindow.h"
 #include "widgets/Application.h"
@@ -43,7 +44,7 @@ TEST(PROGRAM_SUITE, QtWindowShowsTheReportAfterEachRun) {
         ASSERT_STREQ(std::localeconv()->decimal_point, ",");
     }
     TApplication app;
-    QWidget* window = ShowMainWindowWithQt(app);
+    QWidget* window = ShowMainWindowWithQt(app, QUIL_PROGRAM);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
     auto* memo = window->findChild<QPlainTextEdit*>("Memo");
     auto* run = window->findChild<QToolButton*>("SpBtnRun");

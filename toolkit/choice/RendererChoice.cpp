@@ -160,7 +160,7 @@ std::unique_ptr<TRenderer> MakeRenderer(RendererKind kind, [[maybe_unused]] cons
     case RendererKind::Win32: return std::make_unique<Win32Renderer>();
 #endif
 #if QUIL_RENDERER_QT
-    case RendererKind::Qt: return std::make_unique<QtRenderer>(programPath, automatic);
+    case RendererKind::Qt: return std::make_unique<QtRenderer>(programPath);
 #endif
 #if QUIL_RENDERER_TTY
     case RendererKind::Tty: return std::make_unique<TtyRenderer>();
@@ -176,6 +176,8 @@ std::unique_ptr<TRenderer> ChooseRenderer(const char* programPath) {
     if (const auto forced = ForcedRendererKind()) return MakeRenderer(*forced, programPath, false);
     std::vector<std::string> passedOver;
     for (const KindName& r : kRenderers) {
+        // Typed at a prompt with the output sent to a file or a pipe, the report goes there.
+        if (r.kind == RendererKind::Qt && OutputRedirectedAtAPrompt()) continue;
         try {
             auto renderer = MakeRenderer(r.kind, programPath, true);
             const std::string name = ProgramNameOf(programPath);

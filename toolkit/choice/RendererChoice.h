@@ -2,9 +2,10 @@
 //
 // QUIL_RENDERER=win32|qt|tty|batch (in any letter case) forces one, and a forced renderer that
 // cannot start is an error. Otherwise the first of win32, qt, tty and batch that can start here
-// is taken: win32 on Windows; qt when a display that a person sees can be opened, tty when
-// standard input and output are a terminal that can place the cursor, batch for everything
-// else. Where one is passed over for a reason the user would want to know (a display named but
+// is taken: win32 on Windows; qt when a display that a person sees can be opened and the
+// program was not typed at a prompt with its output redirected (standard input a terminal,
+// standard output not: that output wants the report), tty when standard input and output are
+// a terminal that can place the cursor, batch for everything else. Where one is passed over for a reason the user would want to know (a display named but
 // not there, an unknown terminal type), one line on standard error says why.
 // A program never chooses a renderer it was built without (win32 exists only on Windows; Qt 6
 // and ncurses may not be installed for a cross target), and forcing one is an error.
@@ -30,8 +31,9 @@ std::optional<RendererKind> RendererKindNamed(std::string_view name);
 // with the message to show, for a value that names no renderer.
 std::optional<RendererKind> ForcedRendererKind();
 
-// The renderer of kind, or RendererUnavailable when it cannot start here. For the automatic
-// choice a display that nobody sees (Qt's offscreen and minimal platforms) is no display.
+// The renderer of kind, or RendererUnavailable when it cannot start here. A display that nobody
+// sees (Qt's offscreen and minimal platforms) is no display; passed over by the automatic choice
+// without a word, it is an error when qt is forced.
 std::unique_ptr<TRenderer> MakeRenderer(RendererKind kind, const char* programPath, bool automatic);
 
 // The forced renderer, or the first of the automatic order that starts. Throws

@@ -37,6 +37,14 @@ void OpenClosedStandardStreams() {
 
 bool StandardOutputWasClosed() { return outputWasClosed; }
 
+bool OutputRedirectedAtAPrompt() {
+#ifdef _WIN32
+    return false;
+#else
+    return isatty(STDIN_FILENO) == 1 && isatty(STDOUT_FILENO) != 1;
+#endif
+}
+
 void UseParentConsole() {
 #ifdef _WIN32
     const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);

@@ -1,4 +1,5 @@
-// The process's standard descriptors, made safe before anything else starts.
+// The process's standard descriptors, made safe before anything else starts, and what they
+// tell of how the program was started.
 //
 // A descriptor 0, 1 or 2 that the program was started without would be taken by the next file
 // anything opens (the display connection, say), and a message meant for standard error would then
@@ -10,6 +11,10 @@
 void OpenClosedStandardStreams();
 // Whether standard output was closed when the program started: a report written there is lost.
 bool StandardOutputWasClosed();
+// Whether the program was started at a prompt with its output sent elsewhere (quadrun > file,
+// quadrun | less): standard input is a terminal and standard output is not. Always false on
+// Windows, whose programs are started another way.
+bool OutputRedirectedAtAPrompt();
 // Before anything is written: a Windows program without a console of its own (program.exe)
 // whose standard output leads nowhere writes to the console of the process that started it,
 // if any. Elsewhere, and where the output leads somewhere, it does nothing.

@@ -1,12 +1,21 @@
 #include "qt/QtDisplay.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QLibraryInfo>
 #include <QStringList>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
+#include <memory>
 #include <string_view>
+
+#ifdef __linux__
+#include <fcntl.h>
+#include <linux/fb.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+#endif
 
 #ifdef QUIL_HAVE_XCB
 #include <xcb/xcb.h>
@@ -45,22 +54,40 @@ bool PluginInstalled(const std::string& name) {
     return false;
 }
 
-// Empty when the platform's display server answers, otherwise why not.
-std::string Connect(const std::string& name, const QString& arguments) {
-    // Qt's framebuffer platform crashes where it finds no framebuffer.
+// Empty when path is a framebuffer that this user can draw on, otherwise why not.
+std::string OpenFramebuffer(const std::string& path) {
+#ifdef __linux__
+    const int fd = open(path.c_str(), O_RDWR | O_CLOEXEC);
+    if (fd == -1) return "cannot open the framebuffer " + path + ": " + std::strerror(errno);
+    fb_fix_screeninfo info{};
+    const bool framebuffer = ioctl(fd, FBIOGET_FSCREENINFO, &info) == 0;
+    close(fd);
+    if (framebuffer) return {};
+    return path + " is not a framebuffer";
+#else
+    return "no framebuffer " + path + " on this system";
+#endif
+}
+
+// Empty when the platform's display server answers, otherwise why not. An X connection that
+// answered is left in held.
+std::string Connect(const std::string& name, const QString& arguments, std::shared_ptr<void>& held) {
+    // Qt's framebuffer platform crashes where it finds no framebuffer: the device must open for
+    // reading and writing, as Qt opens it, and answer as a framebuffer does.
     if (name == "linuxfb") {
         QString device = QStringLiteral("/dev/fb0");
         for (const QString& argument : arguments.split(u':'))
             if (argument.startsWith(QStringLiteral("fb="))) device = argument.mid(3);
-        if (QFileInfo(device).isWritable()) return {};
-        return "cannot open the framebuffer " + device.toStdString();
+        return OpenFramebuffer(device.toStdString());
     }
 #ifdef QUIL_HAVE_XCB
     if (name == "xcb") {
         xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
-        const bool failed = xcb_connection_has_error(connection) != 0;
+        if (xcb_connection_has_error(connection) == 0) {
+            held.reset(connection, [](void* c) { xcb_disconnect(static_cast<xcb_connection_t*>(c)); });
+            return {};
+        }
         xcb_disconnect(connection);
-        if (!failed) return {};
         const std::string display = Env("DISPLAY");
         return display.empty() ? "cannot open an X display: DISPLAY is not set"
                                : "cannot open the X display \"" + display + "\"";
@@ -83,19 +110,20 @@ std::string Connect(const std::string& name, const QString& arguments) {
 
 QtDisplay ProbeQtDisplay() {
     if (Env("DISPLAY").empty() && Env("WAYLAND_DISPLAY").empty() && Env("QT_QPA_PLATFORM").empty())
-        return {QtDisplay::NoneNamed, "no display: DISPLAY, WAYLAND_DISPLAY and QT_QPA_PLATFORM are not set"};
+        return {QtDisplay::NoneNamed, "no display: DISPLAY, WAYLAND_DISPLAY and QT_QPA_PLATFORM are not set", {}};
     std::string failures;
     for (const QString& platform : PlatformsQtTries()) {
         const std::string name = platform.section(u':', 0, 0).toStdString();
-        std::string why = PluginInstalled(name) ? Connect(name, platform.section(u':', 1))
+        std::shared_ptr<void> held;
+        std::string why = PluginInstalled(name) ? Connect(name, platform.section(u':', 1), held)
                                                 : "Qt has no platform plugin \"" + name + "\"";
         if (why.empty()) {
             if (name == "offscreen" || name == "minimal")
-                return {QtDisplay::ShowsNothing, "QT_QPA_PLATFORM=" + name + " shows the window to nobody"};
-            return {QtDisplay::Opens, {}};
+                return {QtDisplay::ShowsNothing, "QT_QPA_PLATFORM=" + name + " shows the window to nobody", {}};
+            return {QtDisplay::Opens, {}, held};
         }
         failures += (failures.empty() ? "" : "; ") + why;
     }
     if (failures.empty()) failures = "QT_QPA_PLATFORM names no platform";
-    return {QtDisplay::Unreachable, failures};
+    return {QtDisplay::Unreachable, failures, {}};
 }

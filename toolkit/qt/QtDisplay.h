@@ -2,9 +2,10 @@
 // of its platform plugins can connect. The platforms are the ones Qt would try, in its order
 // (QT_QPA_PLATFORM, or Wayland where the session names one and then X11), and the display
 // servers are asked themselves (xcb_connect, wl_display_connect); for the framebuffer
-// platform, whose Qt plugin crashes without one, the device is looked for.
+// platform, whose Qt plugin crashes without one, the device is opened as Qt opens it.
 #pragma once
 
+#include <memory>
 #include <string>
 
 struct QtDisplay {
@@ -15,6 +16,9 @@ struct QtDisplay {
         Opens,
     } State;
     std::string Why;    // for every state but Opens
+    // The probe's own connection to the X server, to be let go once Qt has connected: a server
+    // whose last client leaves resets, and refuses connections meanwhile (a bare Xvfb).
+    std::shared_ptr<void> Held;
 };
 
 QtDisplay ProbeQtDisplay();

@@ -1,5 +1,7 @@
 #include "qt/QtRenderer.h"
 
+#include <QAbstractEventDispatcher>
+#include <QAbstractNativeEventFilter>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFrame>
@@ -8,12 +10,14 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <QScreen>
 #include <QShortcut>
 #include <QStatusBar>
 #include <QTextCursor>
+#include <QTextDocumentFragment>
 #include <QToolButton>
 
 #include <algorithm>
@@ -24,6 +28,10 @@
 
 #include "qt/QtDisplay.h"
 #include "widgets/Views.h"
+
+#ifdef QUIL_HAVE_XCB
+#include <xcb/xcb.h>
+#endif
 
 namespace {
 
@@ -131,11 +139,31 @@ int QtMessageBox(void*, const char* text, const char* caption, unsigned style) {
                           QString::fromUtf8(caption), QString::fromUtf8(text).trimmed());
 }
 
+// The report's text area. What it copies is the selected text with the line break that ends the
+// report's last line when the selection reaches it: every line of the report ends with one, so a
+// copy of the whole report is the report (the text area itself only separates its lines).
+class ReportEdit final : public QPlainTextEdit {
+public:
+    using QPlainTextEdit::QPlainTextEdit;
+
+protected:
+    QMimeData* createMimeDataFromSelection() const override {
+        const QTextCursor selection = textCursor();
+        QString text = selection.selection().toPlainText();
+        if (selection.hasSelection() && selection.selectionEnd() == document()->characterCount() - 1)
+            text += u'\n';
+        auto* data = new QMimeData;
+        data->setText(text);
+        return data;
+    }
+};
+
 }  // namespace
 
 // The window of one form. It owns the widgets that stand for the form's controls and keeps
-// them where the model puts them.
-class QtRenderer::FormWindow final : public QWidget, private TFormView {
+// them where the model puts them. A window that another program destroys (xdotool
+// windowclose) closes the form as its close box would, which ends the program.
+class QtRenderer::FormWindow final : public QWidget, private TFormView, private QAbstractNativeEventFilter {
 public:
     FormWindow(TApplication& app, TForm& form) : app_(app), form_(form) {
         setObjectName(Text(form.Name));
@@ -154,9 +182,11 @@ public:
         ApplyConstraints();
         resize(form_.ClientWidth(), form_.ClientHeight());
         Place();
+        QCoreApplication::instance()->installNativeEventFilter(this);
     }
 
     ~FormWindow() override {
+        QCoreApplication::instance()->removeNativeEventFilter(this);
         if (form_.View == this) form_.View = nullptr;
     }
 
@@ -191,6 +221,21 @@ protected:
     }
 
 private:
+    bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) override {
+#ifdef QUIL_HAVE_XCB
+        if (eventType != "xcb_generic_event_t") return false;
+        const auto* event = static_cast<const xcb_generic_event_t*>(message);
+        if ((event->response_type & 0x7F) != XCB_DESTROY_NOTIFY) return false;
+        const auto* destroyed = static_cast<const xcb_destroy_notify_event_t*>(message);
+        if (internalWinId() == 0 || destroyed->window != internalWinId()) return false;
+        QMetaObject::invokeMethod(this, [this] { close(); }, Qt::QueuedConnection);
+#else
+        (void)eventType;
+        (void)message;
+#endif
+        return false;
+    }
+
     struct MemoView {
         QPlainTextEdit* Edit = nullptr;
         TShownLines Shown;
@@ -255,7 +300,8 @@ private:
                                       speed->Glyph.Height));
             button->setToolButtonStyle(Qt::ToolButtonIconOnly);
             button->setAutoRaise(speed->Flat);
-            button->setFocusPolicy(Qt::NoFocus);
+            // Reached by Tab, with the style's focus frame; a click leaves the focus where it is.
+            button->setFocusPolicy(Qt::TabFocus);
             QObject::connect(button, &QToolButton::clicked, button,
                              [this, speed] { app_.Dispatch([speed] { speed->Click(); }); });
             return button;
@@ -269,7 +315,7 @@ private:
             return text;
         }
         if (auto* memo = dynamic_cast<TMemo*>(&control)) {
-            auto* edit = new QPlainTextEdit(parent);
+            auto* edit = new ReportEdit(parent);
             edit->setReadOnly(memo->ReadOnly);
             if (memo->ReadOnly)
                 edit->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
@@ -301,16 +347,16 @@ private:
         return widget;
     }
 
+    // Tab goes round the controls in the model's focus order.
     void SetTabOrder() {
-        std::vector<std::pair<int, QWidget*>> stops;
-        for (const auto& [control, widget] : placed_) {
-            auto* container = dynamic_cast<TWinControl*>(control);
-            if (container != nullptr && container->TabStop) stops.emplace_back(container->TabOrder, widget);
+        QWidget* previous = nullptr;
+        for (TControl* control : FocusOrder(form_)) {
+            const auto placed = std::find_if(placed_.begin(), placed_.end(),
+                                             [control](const auto& entry) { return entry.first == control; });
+            if (placed == placed_.end()) continue;
+            if (previous != nullptr) QWidget::setTabOrder(previous, placed->second);
+            previous = placed->second;
         }
-        std::stable_sort(stops.begin(), stops.end(),
-                         [](const auto& a, const auto& b) { return a.first < b.first; });
-        for (std::size_t i = 1; i < stops.size(); ++i)
-            QWidget::setTabOrder(stops[i - 1].second, stops[i].second);
     }
 
     void Place() {
@@ -396,11 +442,11 @@ void FailStartingQt(QtMsgType type, const QMessageLogContext& context, const QSt
 
 }  // namespace
 
-QtRenderer::QtRenderer(const char* programPath, bool automatic) : programPath_(programPath) {
+QtRenderer::QtRenderer(const char* programPath) : programPath_(programPath) {
     if (QApplication::instance() == nullptr) {
+        // A window that nobody sees would wait for a click that never comes.
         const QtDisplay display = ProbeQtDisplay();
-        if (display.State == QtDisplay::NoneNamed || display.State == QtDisplay::Unreachable ||
-            (display.State == QtDisplay::ShowsNothing && automatic))
+        if (display.State != QtDisplay::Opens)
             throw RendererUnavailable("the qt renderer cannot start: " + display.Why,
                                       display.State != QtDisplay::Unreachable);
         argv_[0] = programPath_.data();
@@ -408,7 +454,7 @@ QtRenderer::QtRenderer(const char* programPath, bool automatic) : programPath_(p
         previousHandler = qInstallMessageHandler(FailStartingQt);
         ownApplication_ = std::make_unique<QApplication>(argc_, argv_);
         qInstallMessageHandler(previousHandler);
-    }
+    }   // the probe's connection goes only now, with Qt's own open
     RegisterFontSubstitutes();
     previousMessageBox_ = SetMessageBoxHandler(QtMessageBox);
 }
@@ -419,10 +465,16 @@ QtRenderer::~QtRenderer() {
 }
 
 QWidget* QtRenderer::Show(TApplication& app, TForm& form) {
-    QCoreApplication::setApplicationName(Text(app.Title));
+    // The program's name is what the desktop tells programs apart by (the class of X11's
+    // WM_CLASS, Wayland's application id, the accessibility tree's application); the title
+    // names the iconified window, and the caption stays the form's.
+    const QString name = Text(app.Name.empty() ? app.Title : app.Name);
+    QCoreApplication::setApplicationName(name);
+    QGuiApplication::setDesktopFileName(name);
     if (&form == app.MainForm() && !form.Icon.Empty()) QApplication::setWindowIcon(FormIcon(form.Icon));
     windows_.push_back(std::make_unique<FormWindow>(app, form));
     FormWindow* window = windows_.back().get();
+    window->setWindowIconText(Text(app.Title));
     form.Show();
     // No move(): the window system places a new window.
     window->show();

@@ -21,10 +21,10 @@ class QWidget;
 class QtRenderer final : public TRenderer {
 public:
     // Uses the running QApplication, or makes one for programPath (no other arguments). Before
-    // making one it throws RendererUnavailable where no display can be opened, and where the
-    // only one is a platform nobody sees when the choice is automatic. Should Qt fail to start
-    // all the same, the program ends with a message and status 1.
-    explicit QtRenderer(const char* programPath = "quil", bool automatic = false);
+    // making one it throws RendererUnavailable where no display can be opened or the only one
+    // is a platform that nobody sees (offscreen, minimal). Should Qt fail to start all the
+    // same, the program ends with a message and status 1.
+    explicit QtRenderer(const char* programPath = "quil");
     ~QtRenderer() override;
 
     int Run(TApplication& app, TForm& mainForm) override;

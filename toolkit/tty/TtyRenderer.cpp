@@ -2,6 +2,7 @@
 
 #include <curses.h>
 #include <poll.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -10,6 +11,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "report/MessageBox.h"
 #include "tty/TtyWindow.h"
@@ -24,6 +27,49 @@ volatile std::sig_atomic_t resumed = 0;      // the program went on after a stop
 
 extern "C" void RequestStop(int signal) { stopSignal = signal; }
 extern "C" void NoteResume(int) { resumed = 1; }
+
+// Signals that end a program and come from outside (kill, the terminal's keys, timers): each is
+// noted, the window closes and restores the terminal, and then the program ends as the signal
+// would have ended it.
+std::vector<int> EndingSignals() {
+    std::vector<int> signals = {SIGHUP,    SIGINT,  SIGQUIT, SIGTERM, SIGUSR1, SIGUSR2, SIGALRM,
+                                SIGVTALRM, SIGPROF, SIGPIPE, SIGXCPU, SIGXFSZ, SIGIO};
+#ifdef SIGPWR
+    signals.push_back(SIGPWR);
+#endif
+#ifdef SIGSTKFLT
+    signals.push_back(SIGSTKFLT);
+#endif
+    for (int signal = SIGRTMIN; signal <= SIGRTMAX; ++signal) signals.push_back(signal);
+    return signals;
+}
+
+// Signals of a fault (or sent as one): the program cannot go on, so the handler restores the
+// terminal itself, with what is safe in a handler, and lets the signal take its course.
+constexpr int FaultSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP, SIGSYS, SIGABRT};
+
+// What the fault handler needs, made while the session starts: the terminal's modes before the
+// session, and the text that puts its screen back (attributes, mouse, keypad, cursor, screen).
+termios savedModes{};
+char resetText[256];
+std::size_t resetLength = 0;
+struct sigaction previousFault[std::size(FaultSignals)]{};
+
+extern "C" void RestoreTerminalAndFail(int signal) {
+    (void)!write(STDOUT_FILENO, resetText, resetLength);
+    tcsetattr(STDOUT_FILENO, TCSANOW, &savedModes);
+    for (std::size_t i = 0; i < std::size(FaultSignals); ++i)
+        if (FaultSignals[i] == signal) sigaction(signal, &previousFault[i], nullptr);
+    // Delivered when the handler returns, to whatever handled it before (a sanitizer's report,
+    // or the default end with a core).
+    raise(signal);
+}
+
+// A capability's string, or nothing where the terminal has none.
+std::string Capability(const char* name) {
+    const char* value = tigetstr(name);
+    return value != nullptr && value != reinterpret_cast<char*>(-1) ? value : "";
+}
 
 TtyRenderer* activeRenderer = nullptr;
 
@@ -66,6 +112,7 @@ public:
         struct sigaction stop {};
         sigaction(SIGTSTP, nullptr, &stop);
         canSuspend_ = stop.sa_handler != SIG_IGN;
+        tcgetattr(STDOUT_FILENO, &savedModes);
         screen_ = newterm(nullptr, stdout, stdin);
         if (screen_ == nullptr) {
             const char* term = std::getenv("TERM");
@@ -86,15 +133,24 @@ public:
         mouseinterval(0);
         mousemask(BUTTON1_PRESSED | BUTTON4_PRESSED | BUTTON5_PRESSED, nullptr);
         InitStyles();
+        PrepareReset();
         stopSignal = 0;
         resumed = 0;
         struct sigaction action {};
         action.sa_handler = RequestStop;
         sigemptyset(&action.sa_mask);
-        for (std::size_t i = 0; i < std::size(signals_); ++i) {
-            sigaction(signals_[i], nullptr, &previous_[i]);
+        for (int signal : EndingSignals()) {
+            struct sigaction previous {};
+            sigaction(signal, nullptr, &previous);
             // A signal the program was started ignoring (nohup) stays ignored.
-            if (previous_[i].sa_handler != SIG_IGN) sigaction(signals_[i], &action, nullptr);
+            if (previous.sa_handler == SIG_IGN) continue;
+            sigaction(signal, &action, nullptr);
+            previous_.emplace_back(signal, previous);
+        }
+        action.sa_handler = RestoreTerminalAndFail;
+        for (std::size_t i = 0; i < std::size(FaultSignals); ++i) {
+            sigaction(FaultSignals[i], nullptr, &previousFault[i]);
+            if (previousFault[i].sa_handler != SIG_IGN) sigaction(FaultSignals[i], &action, nullptr);
         }
         action.sa_handler = NoteResume;
         sigaction(SIGCONT, &action, &previousResume_);
@@ -102,7 +158,8 @@ public:
 
     ~Session() {
         sigaction(SIGCONT, &previousResume_, nullptr);
-        for (std::size_t i = 0; i < std::size(signals_); ++i) sigaction(signals_[i], &previous_[i], nullptr);
+        for (std::size_t i = 0; i < std::size(FaultSignals); ++i) sigaction(FaultSignals[i], &previousFault[i], nullptr);
+        for (const auto& [signal, previous] : previous_) sigaction(signal, &previous, nullptr);
         endwin();
         delscreen(screen_);
     }
@@ -188,7 +245,9 @@ private:
             // A control sequence: parameter and intermediate bytes, then a final byte.
             for (int ch = getch(); ch != ERR && !(ch >= 0x40 && ch <= 0x7E); ch = getch()) {}
         } else if (next == 'O') {
-            getch();
+            // Keypad Enter in application mode, which terminals without it in their description
+            // (screen, tmux) pass on as it is.
+            if (getch() == 'M') return {Event::Key, TtyKeyEnter};
         }
         return {};
     }
@@ -248,8 +307,19 @@ private:
         }
     }
 
-    static constexpr int signals_[] = {SIGINT, SIGTERM, SIGHUP};
-    struct sigaction previous_[std::size(signals_)] {};
+    // The text that undoes what the session did to the screen, for the fault handler: the
+    // mouse reports off (the terminal's own sequence where its description has one, xterm's
+    // otherwise), the keypad's normal mode, plain attributes, the cursor shown, the shell's
+    // screen back.
+    static void PrepareReset() {
+        const std::string mouseOff = !Capability("XM").empty() ? tiparm(Capability("XM").c_str(), 0) : "\x1b[?1000l";
+        const std::string text = Capability("sgr0") + mouseOff + Capability("rmkx") + Capability("cnorm") +
+                                 Capability("rmcup");
+        resetLength = std::min(text.size(), sizeof resetText);
+        std::copy_n(text.data(), resetLength, resetText);
+    }
+
+    std::vector<std::pair<int, struct sigaction>> previous_;   // the ending signals' actions before
     struct sigaction previousResume_ {};
     bool canSuspend_ = true;
     SCREEN* screen_ = nullptr;

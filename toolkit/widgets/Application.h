@@ -61,6 +61,8 @@ public:
     void HandleException();
     void ShowException(const std::string& message);
 
+    // The running program's name as the desktop shows it; Name (the component's) is what the
+    // desktop tells programs apart by, a short one like "quadrun".
     std::string Title;
     std::string ExeName;   // the path the program was started by
     int ExitCode = 0;

@@ -124,8 +124,9 @@ public:
     const TFont& ShownFont() const;
 
     std::string Caption;
-    std::string Hint;            // where a glyph cannot be drawn, this names the control
-    bool ShowHint = false;
+    std::string Hint;            // names the control: for assistive technology, and where a
+                                 // glyph cannot be drawn
+    bool ShowHint = false;       // the hint also shows as a tooltip
     bool Enabled = true;
     TColor Color = clBtnFace;
     bool ParentColor = true;
@@ -255,7 +256,7 @@ public:
     TBevelCut BevelOuter = TBevelCut::Raised;
 };
 
-// A button that shows a glyph and never takes the keyboard focus. The glyph holds NumGlyphs
+// A button that shows a glyph; a click does not take the keyboard focus. The glyph holds NumGlyphs
 // images side by side: normal, then disabled. Its bottom-left pixel's colour is drawn
 // transparent.
 class TSpeedButton : public TControl {

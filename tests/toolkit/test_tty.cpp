@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -53,7 +54,7 @@ protected:
     static constexpr int TextRows = Rows - 4;
 
     void SetUp() override {
-        app.Title = ProgramTitles.ApplicationTitle;
+        app.Title = PlatformTestProgram.ApplicationTitle;
         app.CreateForm(form);
         form->Show();
         window = std::make_unique<TtyWindow>(app, *form);
@@ -67,7 +68,7 @@ protected:
     }
 
     TApplication app;
-    TFmMain* form = nullptr;
+    TFmTest* form = nullptr;
     std::unique_ptr<TtyWindow> window;
 };
 
@@ -230,6 +231,8 @@ public:
             for (const auto& [name, value] : env) all[name] = value;
             for (const auto& [name, value] : all) setenv(name.c_str(), value.c_str(), 1);
             if (mode == IgnoringHangup) signal(SIGHUP, SIG_IGN);
+            const rlimit noCore{0, 0};   // the signals that dump one
+            setrlimit(RLIMIT_CORE, &noCore);
             if (mode == UnderShell) RunUnderShell();
             execl(QUIL_TEST_PROGRAM, QUIL_TEST_PROGRAM, static_cast<char*>(nullptr));
             _exit(127);
@@ -309,13 +312,22 @@ private:
     std::size_t seen_ = 0;
 };
 
+// Whether the last of on is followed by off in the program's output.
+bool TurnedOff(const std::string& out, const std::string& on, const std::string& off) {
+    const auto lastOn = out.rfind(on);
+    const auto lastOff = out.rfind(off);
+    return lastOn == std::string::npos || (lastOff != std::string::npos && lastOff > lastOn);
+}
+
 // The alternate screen is left only where the terminal type has one.
 void ExpectRestored(const PtyProgram& program, bool alternateScreen = true) {
     const termios t = program.Terminal();
     EXPECT_TRUE(t.c_lflag & ICANON) << "line editing back on";
     EXPECT_TRUE(t.c_lflag & ECHO) << "echo back on";
-    if (!alternateScreen) return;
     const std::string& out = program.Output();
+    EXPECT_TRUE(TurnedOff(out, "1000h", "1000l")) << "mouse tracking off";
+    EXPECT_TRUE(TurnedOff(out, "\x1b[?25l", "\x1b[?25h")) << "cursor shown";
+    if (!alternateScreen) return;
     const auto entered = out.find("\x1b[?1049h");
     const auto left = out.rfind("\x1b[?1049l");
     ASSERT_NE(entered, std::string::npos);
@@ -336,6 +348,18 @@ TEST(TtyProgram, RunByKeyDrawsTheReportAndExitRestoresTheTerminal) {
     program.Type("e");
     EXPECT_EQ(program.Wait(), 0);
     ExpectRestored(program);
+}
+
+// Keypad Enter sends ESC O M; screen's and tmux's descriptions do not name it.
+TEST(TtyProgram, KeypadEnterRunsWhateverTheTerminalDescriptionSays) {
+    for (const char* term : {"xterm", "screen", "tmux-256color"}) {
+        PtyProgram program("", {{"TERM", term}});
+        ASSERT_TRUE(program.WaitFor("Platform under test")) << term;
+        program.Type("\x1bOM");
+        EXPECT_TRUE(program.WaitFor("line 40")) << term;
+        program.Type("e");
+        EXPECT_EQ(program.Wait(), 0) << term;
+    }
 }
 
 // Terminals send Alt chords, and keys their description does not name, as Escape and more.
@@ -399,8 +423,11 @@ TEST(TtyProgram, AFailedRunShowsANoticeAndTheWindowGoesOn) {
 }
 
 // Signal 0 stands for Ctrl-C, the terminal's interrupt key; that run is also one without colours.
+// SIGABRT stands for the faults, whose handler restores the terminal itself.
 TEST(TtyProgram, SignalsRestoreTheTerminalAndEndTheProgramAsTheyWould) {
     for (const auto& [signal, status] : {std::pair{SIGINT, 130}, std::pair{SIGTERM, 143}, std::pair{SIGHUP, 129},
+                                         std::pair{SIGQUIT, 131}, std::pair{SIGUSR1, 138}, std::pair{SIGALRM, 142},
+                                         std::pair{SIGRTMIN, 128 + SIGRTMIN}, std::pair{SIGABRT, 134},
                                          std::pair{0, 130}}) {
         PtyProgram program("", {{"NO_COLOR", signal == 0 ? "1" : ""}});
         ASSERT_TRUE(program.WaitFor("Platform under test"));

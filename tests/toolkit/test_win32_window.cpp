@@ -14,7 +14,7 @@
 
 #include "AllocSweep.h"
 #include "ExpectedReports.h"
-#include "FmMain.h"
+#include "FmQuadrun.h"
 #include "ReportCapture.h"
 #include "quil.h"
 #include "report/MessageBox.h"
@@ -44,14 +44,14 @@ std::string EditText(const reports::Lines& lines) {
 struct QuadrunWindow {
     TApplication App;
     Win32Renderer* Renderer = nullptr;
-    TFmMain* Form = nullptr;
+    TFmQuadrun* Form = nullptr;
     HWND Main = nullptr;
 
     explicit QuadrunWindow(int dpi = 96) {
         auto renderer = std::make_unique<Win32Renderer>(dpi);
         Renderer = renderer.get();
         App.Initialize(std::move(renderer));
-        App.Title = ProgramTitles.ApplicationTitle;
+        App.Title = QuadrunProgram.ApplicationTitle;
         App.CreateForm(Form);
         Main = Renderer->Show(App, *Form);
     }
@@ -233,7 +233,7 @@ TEST(Win32Window, AnExceptionEscapingAClickIsShownAndTheWindowStaysOpen) {
     QuadrunWindow window;
     long routineRequests = 0;
     {
-        TFmMain counted;
+        TFmQuadrun counted;
         allocsweep::FailAt(0);  // count only
         counted.MtrxNNRoutineSuite();
         allocsweep::Disarm();

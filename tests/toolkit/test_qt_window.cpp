@@ -52,7 +52,8 @@ protected:
         auto renderer = std::make_unique<QtRenderer>();
         qt = renderer.get();
         app.Initialize(std::move(renderer));
-        app.Title = ProgramTitles.ApplicationTitle;
+        app.Title = PlatformTestProgram.ApplicationTitle;
+        app.Name = PlatformTestProgram.Name;
         app.CreateForm(form);
         window = qt->Show(app, *form);
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
@@ -77,7 +78,7 @@ protected:
 
     TApplication app;
     QtRenderer* qt = nullptr;
-    TFmMain* form = nullptr;
+    TFmTest* form = nullptr;
     QWidget* window = nullptr;
     QPlainTextEdit* memo = nullptr;
     QToolButton* run = nullptr;
@@ -86,9 +87,11 @@ protected:
 
 }  // namespace
 
-TEST_F(QtWindow, CaptionApplicationTitleAndLabel) {
+TEST_F(QtWindow, CaptionApplicationNameAndTitleAndLabel) {
     EXPECT_EQ(window->windowTitle(), "QUIL Library Test Platform");
-    EXPECT_EQ(QCoreApplication::applicationName(), "Test of Platform");
+    EXPECT_EQ(QCoreApplication::applicationName(), "platform_program") << "WM_CLASS's class";
+    EXPECT_EQ(QGuiApplication::desktopFileName(), "platform_program") << "Wayland's application id";
+    EXPECT_EQ(window->windowIconText(), "Test of Platform");
     EXPECT_EQ(Child<QLabel>("Label")->text(), "Platform under test");
 }
 
@@ -120,14 +123,17 @@ TEST_F(QtWindow, ResizeBelowTheMinimumIsRefusedAndGrowingMovesOnlyTheMemo) {
 }
 
 TEST_F(QtWindow, ControlsBehaveAsDescribed) {
-    for (QToolButton* button : {exit, run}) {
+    for (const auto& [button, name] : {std::pair{exit, "Exit"}, std::pair{run, "Run"}}) {
         EXPECT_FALSE(button->autoRaise()) << "raised, not flat";
-        EXPECT_EQ(button->focusPolicy(), Qt::NoFocus);
+        EXPECT_EQ(button->focusPolicy(), Qt::TabFocus) << "Tab reaches it, a click leaves the focus";
         EXPECT_TRUE(button->text().isEmpty());
+        EXPECT_EQ(button->toolTip(), name);
+        EXPECT_EQ(button->accessibleName(), name);
         const QImage glyph = button->icon().pixmap(16, 16).toImage();
         EXPECT_EQ(qAlpha(glyph.pixel(0, 15)), 0) << "olive is drawn transparent";
     }
     EXPECT_TRUE(memo->isReadOnly());
+    EXPECT_EQ(memo->accessibleName(), "Report");
     EXPECT_EQ(memo->lineWrapMode(), QPlainTextEdit::WidgetWidth);
     EXPECT_EQ(memo->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
     EXPECT_EQ(memo->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
@@ -216,12 +222,56 @@ TEST_F(QtWindow, KeysPressTheButtonsAndLeaveTheReportItsOwn) {
     QApplication::clipboard()->clear();
     QTest::keyClick(memo, Qt::Key_A, Qt::ControlModifier);
     QTest::keyClick(memo, Qt::Key_C, Qt::ControlModifier);
-    EXPECT_EQ(QApplication::clipboard()->text(), report) << "select-all and copy are the report's";
+    EXPECT_EQ(QApplication::clipboard()->text(), report + '\n')
+        << "select-all and copy are the report's, and give every line with its line break";
     form->Memo->Lines->Clear();
     QTest::keyClick(memo, Qt::Key_R, Qt::ControlModifier);
     EXPECT_EQ(memo->toPlainText(), "") << "Ctrl+R is no Run";
+    QTest::keyClick(memo, Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_FALSE(form->Visible()) << "Ctrl-Q closes";
+    form->Show();
+    window->show();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
     QTest::keyClick(memo, Qt::Key_E, Qt::ShiftModifier);
     EXPECT_FALSE(form->Visible());
+}
+
+TEST_F(QtWindow, TabGoesRoundTheButtonsAndTheReportWithAVisibleFocus) {
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    memo->setFocus();
+    const QImage unfocused = run->grab().toImage();
+    for (QWidget* next : {static_cast<QWidget*>(exit), static_cast<QWidget*>(run), static_cast<QWidget*>(memo)}) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        EXPECT_EQ(QApplication::focusWidget(), next) << next->objectName().toStdString();
+        if (next == run) {
+            EXPECT_NE(run->grab().toImage(), unfocused) << "the focus shows";
+        }
+    }
+    QTest::keyClick(memo, Qt::Key_Backtab);
+    EXPECT_EQ(QApplication::focusWidget(), run);
+    QTest::keyClick(run, Qt::Key_Space);
+    EXPECT_EQ(memo->toPlainText(), Joined(TestReport, TestReport.size())) << "Space presses it";
+    memo->setFocus();
+    QTest::mouseClick(run, Qt::LeftButton);
+    EXPECT_EQ(QApplication::focusWidget(), memo) << "a click does not take the focus";
+}
+
+// Copying a part of the report that reaches its end gives the last line its line break too.
+TEST_F(QtWindow, CopyingThePartThatEndsTheReportEndsWithALineBreak) {
+    for (const char* line : {"a", "b", ""}) form->PutLine(line);
+    QTextCursor cursor(memo->document());
+    cursor.setPosition(2);   // from "b"
+    cursor.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+    memo->setTextCursor(cursor);
+    memo->copy();
+    EXPECT_EQ(QApplication::clipboard()->text(), "b\n\n");
+    cursor.setPosition(0);
+    cursor.setPosition(1, QTextCursor::KeepAnchor);
+    memo->setTextCursor(cursor);
+    memo->copy();
+    EXPECT_EQ(QApplication::clipboard()->text(), "a") << "a part inside the report is copied as it is";
 }
 
 TEST_F(QtWindow, ExitAndTheCloseBoxCloseTheForm) {
@@ -271,7 +321,7 @@ TEST_F(QtWindowDark, TextStaysReadable) {
 TEST(QtRendererRun, RunReturnsZeroWhenTheWindowIsClosed) {
     TApplication app;
     app.Initialize(std::make_unique<QtRenderer>());
-    TFmMain* form = nullptr;
+    TFmTest* form = nullptr;
     app.CreateForm(form);
     QTimer::singleShot(0, [form] { form->SpBtnExit->Click(); });
     app.Run();
