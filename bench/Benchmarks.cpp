@@ -515,7 +515,7 @@ int main(int argc, char** argv) {
     benchmark::Shutdown();
     setting.loadAfter = LoadAverage();
 
-    const std::string doc = bench::Document(entries, collector, setting);
+    const std::string doc = bench::Document(entries, collector, setting) + bench::AccuracyNotes();
     std::cout << '\n' << doc;
     if (!out.empty()) {
         std::ofstream file(out);

@@ -55,4 +55,7 @@ struct Setting {
 std::string Document(const std::vector<Entry>& entries, const Collector& results,
                      const Setting& setting);
 
+// The accuracy notes in Markdown: the condition estimate beside LAPACK's on classic matrices.
+std::string AccuracyNotes();
+
 }  // namespace bench

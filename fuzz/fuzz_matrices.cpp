@@ -376,7 +376,7 @@ void CheckObjects(const Case& c, const MtrxNN* a, const MtrxNN* inv) {
     NN r(GetMatrixNN(nullptr, n, c.base1));
     // The product, whatever kernel computes it, has the bits of the plain triple loop that sums
     // each element over ascending k.
-    MulMtrxNN(r.get(), a, a);
+    Check(MulMtrxNN(r.get(), a, a), "MulMtrxNN refused its operands");
     std::vector<double> square(n * n);
     for (unsigned i = 0; i < n; ++i)
         for (unsigned j = 0; j < n; ++j) {
@@ -385,15 +385,15 @@ void CheckObjects(const Case& c, const MtrxNN* a, const MtrxNN* inv) {
             square[i * n + j] = sum;
         }
     Check(SameAll(Elems(r.get()), square), "MulMtrxNN against the plain triple loop");
-    TrnMtrxNN(r.get(), a);
+    Check(TrnMtrxNN(r.get(), a), "TrnMtrxNN refused its operands");
     Check(SameAll(Elems(m.Tran()), Elems(r.get())), "SMtrxNN::Tran against TrnMtrxNN");
-    MulMtrxNN(r.get(), a, a);
+    Check(MulMtrxNN(r.get(), a, a), "MulMtrxNN refused its operands");
     Check(SameAll(Elems(m * m), Elems(r.get())), "SMtrxNN product against MulMtrxNN");
-    AddMtrxNN(r.get(), a, a);
+    Check(AddMtrxNN(r.get(), a, a), "AddMtrxNN refused its operands");
     Check(SameAll(Elems(m + m), Elems(r.get())), "SMtrxNN + against AddMtrxNN");
-    SubMtrxNN(r.get(), a, a);
+    Check(SubMtrxNN(r.get(), a, a), "SubMtrxNN refused its operands");
     Check(SameAll(Elems(m - m), Elems(r.get())), "SMtrxNN - against SubMtrxNN");
-    SclMtrxNN(r.get(), 2.5, a);
+    Check(SclMtrxNN(r.get(), 2.5, a), "SclMtrxNN refused its operands");
     Check(SameAll(Elems(2.5 * m), Elems(r.get())), "double * SMtrxNN against SclMtrxNN");
     Check(SameAll(Elems(m * 2.5), Elems(r.get())), "SMtrxNN * double against SclMtrxNN");
     std::vector<double> negated = before;
@@ -411,17 +411,17 @@ void CheckObjects(const Case& c, const MtrxNN* a, const MtrxNN* inv) {
     }
     Mtrx* mm = GetMatrix(nullptr, n, n, c.base1);
     for (unsigned k = 0; k < n * n; ++k) mm->Elem[lo + k / n][lo + k % n] = c.a[k];
-    MtrxbyVect(yv.get(), mm, xv.get());
+    Check(MtrxbyVect(yv.get(), mm, xv.get()), "MtrxbyVect refused its operands");
     FreeMatrix(mm);
     Check(SameAll(Elems(m * x), Elems(yv.get())), "SMtrxNN * SVect against MtrxbyVect");
     const SMtrx& general = m;
     Check(SameAll(Elems(general * x), Elems(yv.get())), "SMtrx * SVect against MtrxbyVect");
     Check(Same(x | x, MulVect(xv.get(), xv.get())), "SVect | against MulVect");
-    AddVect(yv.get(), xv.get(), xv.get());
+    Check(AddVect(yv.get(), xv.get(), xv.get()), "AddVect refused its operands");
     Check(SameAll(Elems(x + x), Elems(yv.get())), "SVect + against AddVect");
-    SubVect(yv.get(), xv.get(), xv.get());
+    Check(SubVect(yv.get(), xv.get(), xv.get()), "SubVect refused its operands");
     Check(SameAll(Elems(x - x), Elems(yv.get())), "SVect - against SubVect");
-    SclVect(yv.get(), -0.75, xv.get());
+    Check(SclVect(yv.get(), -0.75, xv.get()), "SclVect refused its operands");
     Check(SameAll(Elems(-0.75 * x), Elems(yv.get())), "double * SVect against SclVect");
 }
 

@@ -63,19 +63,19 @@ void TFmLinrun::VectRoutineSuite() {
     Set4(A, 6.0, -3.0, 4.0, 1.0);
     Set4(B, 2.0, 3.0, 1.0, -3.0);
     PutLine("AddVect(...)...");
-    AddVect(C, A, B);
+    (void)AddVect(C, A, B);
     PrintVectOp(A, "+", B, C);
     PutLine(blank);
 
     // 4
     PutLine("SubVect(...)...");
-    SubVect(C, A, B);
+    (void)SubVect(C, A, B);
     PrintVectOp(A, "-", B, C);
     PutLine(blank);
 
     // 5
     PutLine("SclVect(...)...");
-    SclVect(C, 0.1, A);
+    (void)SclVect(C, 0.1, A);
     PrintVector("A =", A);
     PrintVector("0.1 * A =", C);
     PutLine(blank);
@@ -93,7 +93,7 @@ void TFmLinrun::VectRoutineSuite() {
     M = GetMatrix(M, 4, 4, false);
     if (M == nullptr) return abandon("GetMatrix(...)");
     for (unsigned i = 4; i-- > 0;) M->Elem[i][i] = 0.5;
-    MtrxbyVect(C, M, A);
+    (void)MtrxbyVect(C, M, A);
     PrintVector("A =", A);
     PrintVector("C = 0.5I * A =", C);
     PutLine(blank);

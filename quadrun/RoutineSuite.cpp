@@ -81,7 +81,7 @@ void TFmQuadrun::MtrxNNRoutineSuite() {
     Fill(A, DataA);
     Fill(B, DataB);
     PutLine("AddMtrxNN(...)...");
-    AddMtrxNN(R, A, B);
+    (void)AddMtrxNN(R, A, B);
     PrintMtrxNN("    A =", A);
     PrintMtrxNN("    B =", B);
     PrintMtrxNN("A + B =", R);
@@ -89,7 +89,7 @@ void TFmQuadrun::MtrxNNRoutineSuite() {
 
     // 4
     PutLine("SubMtrxNN(...)...");
-    SubMtrxNN(R, A, B);
+    (void)SubMtrxNN(R, A, B);
     PrintMtrxNN("    A =", A);
     PrintMtrxNN("    B =", B);
     PrintMtrxNN("A - B =", R);
@@ -97,14 +97,14 @@ void TFmQuadrun::MtrxNNRoutineSuite() {
 
     // 5
     PutLine("SclMtrxNN(...)...");
-    SclMtrxNN(R, 0.1, A);
+    (void)SclMtrxNN(R, 0.1, A);
     PrintMtrxNN("      A =", A);
     PrintMtrxNN("0.1 * A =", R);
     PutLine(blank);
 
     // 6
     PutLine("MulMtrxNN(...)...");
-    MulMtrxNN(R, A, B);
+    (void)MulMtrxNN(R, A, B);
     PrintMtrxNN("    A =", A);
     PrintMtrxNN("    B =", B);
     PrintMtrxNN("A * B =", R);
@@ -112,7 +112,7 @@ void TFmQuadrun::MtrxNNRoutineSuite() {
 
     // 7
     PutLine("TrnMtrxNN(...)...");
-    TrnMtrxNN(R, A);
+    (void)TrnMtrxNN(R, A);
     PrintMtrxNN("  A =", A);
     PrintMtrxNN("A^T =", R);
     PutLine(blank);
@@ -162,7 +162,7 @@ void TFmQuadrun::MtrxNNRoutineSuite() {
         PrintMtrxNN("     AI =", AI);
         P = GetMatrixNN(nullptr, D->Size, D->Base1);
         if (P == nullptr) return abandon();
-        MulMtrxNN(P, D, AI);
+        (void)MulMtrxNN(P, D, AI);
         PrintMtrxNN("A *  AI =", P);
     }
     PutLine(blank);

@@ -44,6 +44,21 @@ SMtrx::AllocErr::AllocErr(const SMtrx* obj, unsigned count, const char* storage)
     Put(obj->Cols);
 }
 
+SMtrx::AllocErr SMtrx::AllocErr::NoElements(const SMtrx* obj, const char* operation) noexcept {
+    return AllocErr{obj, operation, NoElementsTag{}};
+}
+
+SMtrx::AllocErr::AllocErr(const SMtrx* obj, const char* operation, NoElementsTag) noexcept
+    : SError("SMtrx::AllocErr", operation), Obj(obj), Count(0) {
+    Put(obj->NoElementsReason());
+}
+
+// A matrix is left 0 x 0 only by a move; an assignment that fails keeps the shape it took.
+const char* SMtrx::NoElementsReason() const noexcept {
+    return Rows == 0u && Cols == 0u ? "the matrix was moved from and has no elements"
+                                    : "the matrix has no storage since an assignment to it failed";
+}
+
 SMtrx::OpeErr::OpeErr(unsigned code, const char* operation, const char* problem) noexcept
     : SError("SMtrx::OpeErr", operation),
       Msg{"The size of SMtrx objects is different\r\nbetween the operator.",
@@ -59,6 +74,7 @@ SMtrx::SMtrx(unsigned rows, unsigned cols, bool base1)
 
 SMtrx::SMtrx(const SMtrx& other)
     : Base1(other.Base1), Rows(other.Rows), Cols(other.Cols), Elem(nullptr), Val(this) {
+    if (other.Elem == nullptr) throw AllocErr::NoElements(&other, "a copy of SMtrx");
     Allocate();
     CopyElements(other);
 }
@@ -74,6 +90,7 @@ SMtrx::~SMtrx() { Release(); }
 
 SMtrx& SMtrx::operator=(const SMtrx& other) {
     if (&other == this) return *this;
+    if (other.Elem == nullptr) throw AllocErr::NoElements(&other, "an assignment of SMtrx");
     Release();
     Base1 = other.Base1;
     Rows = other.Rows;
@@ -135,14 +152,14 @@ void SMtrx::CopyElements(const SMtrx& other) {
         for (unsigned j = b; j - b < Cols; ++j) Elem[i][j] = other.Elem[i][j];
 }
 
-double* SMtrx::operator[](unsigned i) {
+SMtrx::Row SMtrx::operator[](unsigned i) {
     if (!RowOk(i)) throw RangeErr{this, i};
-    return Elem[i];
+    return {this, Elem[i]};
 }
 
-const double* SMtrx::operator[](unsigned i) const {
+SMtrx::ConstRow SMtrx::operator[](unsigned i) const {
     if (!RowOk(i)) throw RangeErr{this, i};
-    return Elem[i];
+    return {this, Elem[i]};
 }
 
 double SMtrx::GetValue(unsigned i, unsigned j) const {

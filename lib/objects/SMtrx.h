@@ -9,12 +9,15 @@
 /// Misuse throws one of the nested exception classes by value; nothing here catches them.
 ///
 /// Moves hand the storage over without a heap request. A moved-from matrix is 0 x 0 with no
-/// storage and its suffix base kept: every subscript throws RangeErr, an operation that makes a
-/// matrix of its shape throws AllocErr with Count 0 (as SMtrx(0, 0, b) does), and it may be
-/// assigned again or destroyed. Its Val stays bound to it.
+/// storage and its suffix base kept: every subscript throws RangeErr, copying it or an operation
+/// that makes a matrix from it throws AllocErr with Count 0 saying that it was moved from, and it
+/// may be assigned again or destroyed. Its Val stays bound to it.
 #pragma once
 
 #include <climits>
+#include <concepts>
+#include <cstdint>
+#include <type_traits>
 
 #include "QuilExport.h"
 #include "objects/SError.h"
@@ -45,6 +48,13 @@ public:
         unsigned Count;     ///< the 32-bit element count asked for
         /// The exception for count elements of obj, or for the storage named.
         AllocErr(const SMtrx* obj, unsigned count, const char* storage = nullptr) noexcept;
+        /// The exception of an operation (named when given) on obj, which has no elements: it
+        /// was moved from, or an assignment to it failed. Count is 0.
+        static AllocErr NoElements(const SMtrx* obj, const char* operation = nullptr) noexcept;
+
+    private:
+        struct NoElementsTag {};
+        AllocErr(const SMtrx* obj, const char* operation, NoElementsTag) noexcept;
     };
 
     /// Operands of a two-operand operator that differ in size (Kind 0) or suffix base
@@ -56,6 +66,47 @@ public:
         /// The exception of kind code % 2, in operation and for problem when given.
         explicit OpeErr(unsigned code, const char* operation = nullptr,
                         const char* problem = nullptr) noexcept;
+    };
+
+    /// Row i as m[i] gives it: m[i][j] checks the column j as GetValue does (RangeErr {Obj, j}),
+    /// for a subscript of any integer type, and the row still converts to the row pointer
+    /// (double*, so also const double*) for code that takes it. Valid while the matrix keeps its
+    /// storage.
+    class Row {
+    public:
+        /// Row pointer p of obj.
+        Row(SMtrx* obj, double* p) : Obj(obj), P(p) {}
+        /// Element j of the row. Throws RangeErr for a column outside the valid range.
+        template <std::integral I>
+        double& operator[](I j) const {
+            Obj->CheckCol(j);
+            return P[static_cast<unsigned>(j)];
+        }
+        /// The row pointer: p[j] is element (i, j), unchecked.
+        operator double*() const { return P; }
+
+    private:
+        SMtrx* Obj;
+        double* P;
+    };
+
+    /// Row i of a const matrix as m[i] gives it: checked as Row, read only.
+    class ConstRow {
+    public:
+        /// Row pointer p of obj.
+        ConstRow(const SMtrx* obj, const double* p) : Obj(obj), P(p) {}
+        /// Element j of the row. Throws RangeErr for a column outside the valid range.
+        template <std::integral I>
+        const double& operator[](I j) const {
+            Obj->CheckCol(j);
+            return P[static_cast<unsigned>(j)];
+        }
+        /// The row pointer: p[j] is element (i, j), unchecked.
+        operator const double*() const { return P; }
+
+    private:
+        const SMtrx* Obj;
+        const double* P;
     };
 
     /// Element (i, j) seen through Val: reading calls GetValue, writing calls SetValue.
@@ -127,7 +178,8 @@ public:
     /// AllocErr for too few elements, an element count that does not fit in 32 bits, or no
     /// memory.
     SMtrx(unsigned rows, unsigned cols, bool base1);
-    /// A deep copy. Throws AllocErr when the storage cannot be had.
+    /// A deep copy. Throws AllocErr when the storage cannot be had, or when other has no
+    /// elements (AllocErr::NoElements).
     SMtrx(const SMtrx& other);
     /// Takes other's storage without a heap request; other is left moved-from.
     SMtrx(SMtrx&& other) noexcept;
@@ -136,20 +188,21 @@ public:
 
     /// The target takes the shape and suffix base of other. When the new storage cannot be
     /// had, AllocErr is thrown after the old storage was released: the target then holds the
-    /// new shape and no storage, and may only be destroyed or assigned again.
+    /// new shape and no storage, and may only be destroyed or assigned again. A source with no
+    /// elements throws AllocErr::NoElements before the target changes.
     SMtrx& operator=(const SMtrx& other);
     /// The target takes other's shape, suffix base and storage; its own storage is released.
     SMtrx& operator=(SMtrx&& other) noexcept;
 
-    /// Row i, checked: throws RangeErr for a row outside the valid range.
-    /// \warning the column subscript of m[i][j] is not checked; Val[i][j], GetValue and
-    /// SetValue check both.
-    double* operator[](unsigned i);
-    /// Row i, checked as the non-const one; the column is not checked.
-    const double* operator[](unsigned i) const;
+    /// Row i, checked: throws RangeErr for a row outside the valid range. m[i][j] then checks
+    /// the column; the row converts to double* for code that takes the row pointer, whose own
+    /// subscripts are not checked.
+    Row operator[](unsigned i);
+    /// Row i, checked as the non-const one, read only.
+    ConstRow operator[](unsigned i) const;
 
     /// Element (i, j). Throws RangeErr for a row, then a column, outside the valid range.
-    double GetValue(unsigned i, unsigned j) const;
+    [[nodiscard]] double GetValue(unsigned i, unsigned j) const;
     /// Sets element (i, j) to v. Throws RangeErr as GetValue does.
     void SetValue(unsigned i, unsigned j, double v);
     /// Sets every element to v.
@@ -183,6 +236,20 @@ protected:
     bool RowOk(unsigned i) const { return Base1 ? (i >= 1u && i <= Rows) : i < Rows; }
     /// True when j is a valid column subscript.
     bool ColOk(unsigned j) const { return Base1 ? (j >= 1u && j <= Cols) : j < Cols; }
+    /// Why a matrix without storage (Elem null) has none, as the exceptions say it.
+    const char* NoElementsReason() const noexcept;
+    /// Throws RangeErr {this, j} unless j is a valid column subscript. A subscript that a
+    /// 32-bit count cannot hold is never valid (Index is then its value modulo 2^32).
+    template <std::integral I>
+    void CheckCol(I j) const {
+        bool ok;
+        if constexpr (std::is_signed_v<I>)
+            ok = j >= 0 && static_cast<std::uintmax_t>(j) <= UINT32_MAX;
+        else
+            ok = static_cast<std::uintmax_t>(j) <= UINT32_MAX;
+        if (!ok || !ColOk(static_cast<unsigned>(j)))
+            throw RangeErr{this, static_cast<unsigned>(j), true};
+    }
 
 private:
     QUIL_NO_EXPORT void Allocate();

@@ -4,6 +4,7 @@
 
 #include "objects/SVect.h"
 #include "routines/DetNN.h"
+#include "routines/LU.h"
 #include "routines/MtrxNN.h"
 #include "routines/Vect.h"
 #include "routines/kernels/Kernels.h"
@@ -30,7 +31,8 @@ using WorkVector = Work<Vect, FreeVector>;
 SMtrxNN::SMtrxNN(unsigned n, bool base1) : SMtrx(n, n, base1) {}
 
 void SMtrxNN::RequireSquare(const char* operation) const {
-    if (Rows != Cols || Rows == 0u) throw OpeErr(0, operation, "the matrix is not square");
+    if (Elem == nullptr) throw OpeErr(0, operation, NoElementsReason());
+    if (Rows != Cols) throw OpeErr(0, operation, "the matrix is not square");
 }
 
 MtrxNN* SMtrxNN::WorkCopy() const {
@@ -45,6 +47,7 @@ MtrxNN* SMtrxNN::WorkCopy() const {
 // t starts as a copy, whose shape is known to be a valid one; a non-square object's transpose
 // then takes the shape Cols x Rows.
 SMtrxNN SMtrxNN::Tran() const {
+    if (Elem == nullptr) throw AllocErr::NoElements(this, "SMtrxNN::Tran");
     SMtrxNN t(*this);
     if (Rows != Cols) static_cast<SMtrx&>(t) = SMtrx(Cols, Rows, Base1);
     const unsigned b = Base();
@@ -100,15 +103,42 @@ SVect SMtrxNN::Solve(const SVect& b) const {
     if (v.R == nullptr) throw AllocErr{this, 0, "the work copies of SMtrxNN::Solve"};
     const unsigned lo = Base();
     for (unsigned i = lo; i - lo < Rows; ++i) v.R->Elem[i] = x[i];
-    const bool solved = SolveMtrxNN(v.R, w.R, v.R);
-    for (unsigned i = lo; i - lo < Rows; ++i) x[i] = solved ? v.R->Elem[i] : 0.0;
+    switch (detail::SolveMtrxNNEnd(v.R, w.R, v.R)) {
+    case detail::SolveEnd::Solved: break;
+    case detail::SolveEnd::Singular: throw OpeErr(0, "SMtrxNN::Solve", "the matrix is singular");
+    case detail::SolveEnd::Mismatch:  // the shapes were checked above
+    case detail::SolveEnd::NoWork: throw AllocErr{this, 0, "the work storage of SMtrxNN::Solve"};
+    }
+    for (unsigned i = lo; i - lo < Rows; ++i) x[i] = v.R->Elem[i];
     return x;
 }
 
-SMtrxNN operator+(const SMtrxNN& a) { return a; }
+double SMtrxNN::RCond() const {
+    RequireSquare("SMtrxNN::RCond");
+    WorkRecord w(WorkCopy());
+    const double rcond = w.R != nullptr ? RCondMtrxNN(w.R) : -1.0;
+    if (rcond < 0.0) throw AllocErr{this, 0, "the work storage of SMtrxNN::RCond"};
+    return rcond;
+}
+
+namespace {
+
+// An operand with no elements (moved from) would otherwise meet the minimum size of the result
+// made in its shape, as if the caller had asked for a 0 x 0 matrix.
+void RequireElements(const SMtrxNN& a, const char* operation) {
+    if (a.GetRows() == 0u) throw SMtrx::AllocErr::NoElements(&a, operation);
+}
+
+}  // namespace
+
+SMtrxNN operator+(const SMtrxNN& a) {
+    RequireElements(a, "SMtrxNN +a");
+    return a;
+}
 
 // Built as a copy of a, so that it has a's shape even when a is not square.
 SMtrxNN operator-(const SMtrxNN& a) {
+    RequireElements(a, "SMtrxNN -a");
     SMtrxNN t(a);
     const unsigned b = a.GetBase1() ? 1u : 0u;
     for (unsigned i = b; i - b < a.GetRows(); ++i)
@@ -127,6 +157,7 @@ void CheckOperands(const SMtrxNN& a, const SMtrxNN& b, const char* operation) {
 }  // namespace
 
 SMtrxNN operator+(const SMtrxNN& a, const SMtrxNN& b) {
+    RequireElements(a, "SMtrxNN a + b");
     SMtrxNN t(a.GetRows(), a.GetBase1());
     CheckOperands(a, b, "SMtrxNN a + b");
     t = a;
@@ -135,6 +166,7 @@ SMtrxNN operator+(const SMtrxNN& a, const SMtrxNN& b) {
 }
 
 SMtrxNN operator-(const SMtrxNN& a, const SMtrxNN& b) {
+    RequireElements(a, "SMtrxNN a - b");
     SMtrxNN t(a.GetRows(), a.GetBase1());
     CheckOperands(a, b, "SMtrxNN a - b");
     t = a;
@@ -143,6 +175,7 @@ SMtrxNN operator-(const SMtrxNN& a, const SMtrxNN& b) {
 }
 
 SMtrxNN operator*(double s, const SMtrxNN& a) {
+    RequireElements(a, "SMtrxNN s * a");
     SMtrxNN t(a.GetRows(), a.GetBase1());
     t = a;
     t *= s;
@@ -152,6 +185,7 @@ SMtrxNN operator*(double s, const SMtrxNN& a) {
 SMtrxNN operator*(const SMtrxNN& a, double s) { return s * a; }
 
 SMtrxNN operator*(const SMtrxNN& a, const SMtrxNN& b) {
+    RequireElements(a, "SMtrxNN a * b");
     SMtrxNN t(a.GetRows(), a.GetBase1());
     if (a.GetBase1() != b.GetBase1() || a.GetCols() != b.GetRows() || b.GetCols() != a.GetRows())
         return t;

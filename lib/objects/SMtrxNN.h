@@ -35,7 +35,7 @@ public:
     SMtrxNN& operator=(SMtrxNN&&) noexcept = default;
 
     /// The transpose, of the shape Cols x Rows. Throws AllocErr when it cannot be made.
-    SMtrxNN Tran() const;
+    [[nodiscard]] SMtrxNN Tran() const;
 
     /// \returns the determinant by LU decomposition (DetNN2), whose product of the diagonal never
     /// overflows or underflows on the way (routines/DetNN.h): DBL_MAX when the routine has no
@@ -43,28 +43,38 @@ public:
     /// Throws OpeErr Kind 0 when this object is not square.
     /// \warning an exactly zero pivot counts as 1.0e-20, so a singular matrix may give a tiny
     /// non-zero value rather than 0.0.
-    double Det() const;
+    [[nodiscard]] double Det() const;
 
     /// True only when Det() is exactly 0.0 or exactly DBL_MAX; no tolerance is applied. Throws
     /// OpeErr Kind 0 when this object is not square.
-    bool IsSingular() const;
+    [[nodiscard]] bool IsSingular() const;
 
     /// \returns the inverse, or the zero matrix of the same order and suffix base when there is
     /// none (a row of zeros, order 1, or no work storage inside the routine). Throws AllocErr
     /// with Count 0 when this object's work copy cannot be made, OpeErr Kind 0 when this object
     /// is not square.
-    SMtrxNN Inv() const;
+    /// \warning an exactly zero pivot counts as 1.0e-20 (InvMtrxNN), so a singular matrix gives
+    /// huge elements rather than the zero matrix; RCond() tells how far to trust the result.
+    [[nodiscard]] SMtrxNN Inv() const;
 
     /// \returns x with A x = b, A this matrix, solved as Inv() solves its first column
     /// (SolveMtrxNN): as accurate as the inverse, and for b the first unit vector the same bits
-    /// as that column. x has b's size and suffix base. When there is no solution (a row of
-    /// zeros, or no work storage inside the routine) the result is the zero vector, as Inv()
-    /// gives the zero matrix.
-    /// Throws OpeErr Kind 0 when this object is not square or b's size differs from its order,
-    /// else Kind 1 when the suffix bases differ; AllocErr when the result cannot be made (Count
-    /// the order) or this call's work storage cannot (Count 0). A matrix of order 1 has no
-    /// SVect of its size, so it meets OpeErr Kind 0.
-    SVect Solve(const SVect& b) const;
+    /// as that column. x has b's size and suffix base. A NaN in A or b gives NaN in x.
+    /// Throws OpeErr Kind 0 saying that the matrix is singular when the decomposition meets a
+    /// row of zeros or an exactly zero pivot; OpeErr Kind 0 when this object is not square or
+    /// b's size differs from its order, else Kind 1 when the suffix bases differ; AllocErr when
+    /// the result cannot be made (Count the order) or this call's work storage cannot (Count
+    /// 0). A matrix of order 1 has no SVect of its size, so it meets OpeErr Kind 0.
+    /// \warning a matrix that is singular only within rounding is solved: see RCond().
+    [[nodiscard]] SVect Solve(const SVect& b) const;
+
+    /// \returns the reciprocal condition number in the 1-norm, 1 / (|A|_1 |A^-1|_1), estimated
+    /// as RCondMtrxNN does from the decomposition Solve() uses: 1 for the identity, 0.0 for an
+    /// exactly singular matrix, NaN when A holds a NaN. A solution loses about -log10(RCond())
+    /// of its decimal digits; near the unit roundoff (1.1e-16) it has no correct digit.
+    /// Throws AllocErr with Count 0 when work storage cannot be had, OpeErr Kind 0 when this
+    /// object is not square.
+    [[nodiscard]] double RCond() const;
 
 private:
     // Throws OpeErr Kind 0, naming the operation, unless Rows = Cols and there are elements.
@@ -75,25 +85,25 @@ private:
 };
 
 /// A copy of a. Throws AllocErr when it cannot be made.
-QUIL_EXPORT SMtrxNN operator+(const SMtrxNN& a);
+[[nodiscard]] QUIL_EXPORT SMtrxNN operator+(const SMtrxNN& a);
 /// a with every element negated. Throws AllocErr when it cannot be made.
-QUIL_EXPORT SMtrxNN operator-(const SMtrxNN& a);
+[[nodiscard]] QUIL_EXPORT SMtrxNN operator-(const SMtrxNN& a);
 
 /// a + b. Throws OpeErr Kind 0 when the orders differ, else Kind 1 when the suffix bases
 /// differ; AllocErr when the result cannot be made.
-QUIL_EXPORT SMtrxNN operator+(const SMtrxNN& a, const SMtrxNN& b);
+[[nodiscard]] QUIL_EXPORT SMtrxNN operator+(const SMtrxNN& a, const SMtrxNN& b);
 /// a - b; throws as a + b does.
-QUIL_EXPORT SMtrxNN operator-(const SMtrxNN& a, const SMtrxNN& b);
+[[nodiscard]] QUIL_EXPORT SMtrxNN operator-(const SMtrxNN& a, const SMtrxNN& b);
 
 /// s a. Throws AllocErr when the result cannot be made.
-QUIL_EXPORT SMtrxNN operator*(double s, const SMtrxNN& a);
+[[nodiscard]] QUIL_EXPORT SMtrxNN operator*(double s, const SMtrxNN& a);
 /// a s. Throws AllocErr when the result cannot be made.
-QUIL_EXPORT SMtrxNN operator*(const SMtrxNN& a, double s);
+[[nodiscard]] QUIL_EXPORT SMtrxNN operator*(const SMtrxNN& a, double s);
 
 /// The matrix product. Incompatible operands (another suffix base, or shapes whose product is
 /// not the square of a's rows) give, without an exception, a zero matrix of a's rows. Throws
 /// AllocErr when the result cannot be made.
-QUIL_EXPORT SMtrxNN operator*(const SMtrxNN& a, const SMtrxNN& b);
+[[nodiscard]] QUIL_EXPORT SMtrxNN operator*(const SMtrxNN& a, const SMtrxNN& b);
 
 }  // namespace quil
 

@@ -108,7 +108,7 @@ public:
     /// Element i. Throws RangeErr for a subscript outside the valid range.
     const double& operator[](unsigned i) const;
     /// Element i. Throws RangeErr for a subscript outside the valid range.
-    double GetValue(unsigned i) const;
+    [[nodiscard]] double GetValue(unsigned i) const;
     /// Sets element i to x. Throws RangeErr for a subscript outside the valid range.
     void SetValue(unsigned i, double x);
 
@@ -118,10 +118,10 @@ public:
     bool GetBase1() const { return Base1; }
 
     /// A copy. Throws AllocErr when it cannot be made.
-    SVect operator+() const;
+    [[nodiscard]] SVect operator+() const;
     /// Negates every element, so 0.0 becomes -0.0. Throws AllocErr when the result cannot be
     /// made.
-    SVect operator-() const;
+    [[nodiscard]] SVect operator-() const;
 
     /// Adds b element-wise; an operand of another size or suffix base leaves this vector
     /// unchanged, without an exception.
@@ -152,26 +152,26 @@ public:
 
 /// a + b. Throws OpeErr Kind 0 when the sizes differ, else Kind 1 when the suffix bases differ;
 /// AllocErr when the result cannot be made.
-QUIL_EXPORT SVect operator+(const SVect& a, const SVect& b);
+[[nodiscard]] QUIL_EXPORT SVect operator+(const SVect& a, const SVect& b);
 /// a - b; throws as a + b does.
-QUIL_EXPORT SVect operator-(const SVect& a, const SVect& b);
+[[nodiscard]] QUIL_EXPORT SVect operator-(const SVect& a, const SVect& b);
 
 /// d a. Throws AllocErr when the result cannot be made.
-QUIL_EXPORT SVect operator*(double d, const SVect& a);
+[[nodiscard]] QUIL_EXPORT SVect operator*(double d, const SVect& a);
 /// a d. Throws AllocErr when the result cannot be made.
-QUIL_EXPORT SVect operator*(const SVect& a, double d);
+[[nodiscard]] QUIL_EXPORT SVect operator*(const SVect& a, double d);
 
 /// The inner product; 0.0 for operands of different size or suffix base, without an
 /// exception.
-QUIL_EXPORT double operator|(const SVect& a, const SVect& b);
+[[nodiscard]] QUIL_EXPORT double operator|(const SVect& a, const SVect& b);
 
 /// The matrix-vector product, a vector of m's row count and suffix base. Throws OpeErr Kind 0
 /// when x's size differs from m's column count, else Kind 1 when the suffix bases differ; a
 /// matrix of one row gives AllocErr (a vector needs 2 elements), and so does a result that
 /// cannot be made.
-QUIL_EXPORT SVect operator*(const SMtrx& m, const SVect& x);
+[[nodiscard]] QUIL_EXPORT SVect operator*(const SMtrx& m, const SVect& x);
 /// The matrix-vector product, as for an SMtrx.
-QUIL_EXPORT SVect operator*(const SMtrxNN& m, const SVect& x);
+[[nodiscard]] QUIL_EXPORT SVect operator*(const SMtrxNN& m, const SVect& x);
 
 }  // namespace quil
 

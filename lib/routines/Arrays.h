@@ -108,7 +108,8 @@ Array1D<T> FreeArray1D(std::int8_t type, Array1D<T> p, std::uint32_t lo, std::ui
 /// does not fit in 32 bits. T must be ElemSize(type) bytes wide; any other type, or a code
 /// outside 0 to 9, gives null without an allocation and without a report.
 template <class T>
-Array1D<T> GetArray1D(std::int8_t type, Array1D<T> old, std::uint32_t lo, std::uint32_t hi) {
+[[nodiscard]] Array1D<T> GetArray1D(std::int8_t type, Array1D<T> old, std::uint32_t lo,
+                                 std::uint32_t hi) {
     if (lo > hi) std::swap(lo, hi);
     const std::uint32_t count = hi - lo + 2u;
     FreeArray1D(type, old, lo, hi);
@@ -145,8 +146,8 @@ Array2D<T> FreeArray2D(std::int8_t type, Array2D<T> a, std::uint32_t rlo, std::u
 /// table or the element block cannot be had or a count does not fit in 32 bits. Type and code
 /// are checked as GetArray1D checks them.
 template <class T>
-Array2D<T> GetArray2D(std::int8_t type, Array2D<T> old, std::uint32_t rlo, std::uint32_t rhi,
-                      std::uint32_t clo, std::uint32_t chi) {
+[[nodiscard]] Array2D<T> GetArray2D(std::int8_t type, Array2D<T> old, std::uint32_t rlo,
+                                   std::uint32_t rhi, std::uint32_t clo, std::uint32_t chi) {
     if (rlo > rhi) std::swap(rlo, rhi);
     if (clo > chi) std::swap(clo, chi);
     const std::uint32_t nr = rhi - rlo + 1u;

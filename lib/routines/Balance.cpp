@@ -101,8 +101,12 @@ void BalanceMtrxNN(Path path, MtrxNN** dr, MtrxNN** dc, MtrxNN* s) {
             if ((c + r) / f < 0.95 * total) {
                 changed = true;
                 g = 1.0 / f;
-                for (std::uint32_t j = lo; j <= hi; ++j) s->Elem[i][j] = s->Elem[i][j] * g;
-                for (std::uint32_t j = lo; j <= hi; ++j) s->Elem[j][i] = s->Elem[j][i] * f;
+                // The diagonal element is taken times g and then f, which leaves it as it is
+                // unless the first product leaves the range of double: so it is left alone.
+                for (std::uint32_t j = lo; j <= hi; ++j)
+                    if (j != i) s->Elem[i][j] = s->Elem[i][j] * g;
+                for (std::uint32_t j = lo; j <= hi; ++j)
+                    if (j != i) s->Elem[j][i] = s->Elem[j][i] * f;
                 t1->Elem[i][i] = g;
                 t2->Elem[i][i] = f;
             }
@@ -121,13 +125,14 @@ void BalanceMtrxNN(MtrxNN** dr, MtrxNN** dc, MtrxNN* s) {
     BalanceMtrxNN(FastestPath(), dr, dc, s);
 }
 
-// x = a^-1 b through the balanced matrix S = Dr a Dc: S z = Dr b, x = Dc z. Keeps the factors
-// of S in f, the pivots in p and the scaling matrices in dr and dc for further right-hand
-// sides. Refuses order 1 and a b of another shape, touching no slot. Any other failure releases
-// every slot it fills (x, f, p, dr, dc) and leaves them null.
+// x = a^-1 b through the balanced matrix S = Dr a Dc: S z = Dr b, x = Dc z. Rows that balancing
+// leaves far outside the range of 1 are shifted towards it, the shifts kept in Dr. Keeps the
+// factors of S in f, the pivots in p and the scaling matrices in dr and dc for further
+// right-hand sides. Refuses order 1 and a b of another shape, touching no slot. Any other
+// failure releases every slot it fills (x, f, p, dr, dc) and leaves them null.
 bool BalSolveMtrxNN(Path path, const MtrxNN* a, const Vect* b, Vect** x,
                                   MtrxNN** f, Array1D<std::int32_t>* p, MtrxNN** dr,
-                                  MtrxNN** dc) {
+                                  MtrxNN** dc, bool* singular) {
     const std::uint32_t n = a->Size;
     const bool base1 = a->Base1;
     if (n == 1) return false;
@@ -154,12 +159,13 @@ bool BalSolveMtrxNN(Path path, const MtrxNN* a, const Vect* b, Vect** x,
     *dc = FreeMatrixNN(*dc);
     BalanceMtrxNN(path, dr, dc, s);
     if (*dr == nullptr || *dc == nullptr) return fail();
+    ShiftRowsIntoRange(s, *dr);
 
     Vect* y = GetVector(nullptr, n, base1);
     if (y == nullptr) return fail();
     for (std::uint32_t i = lo; i <= hi; ++i) y->Elem[i] = (*dr)->Elem[i][i] * b->Elem[i];
     *p = FreeArray1D(ArrInt32, *p, lo, hi);  // the solver wants an empty pivot slot
-    const bool solved = LUSolveMtrxNN(path, s, y, &z, f, p);
+    const bool solved = LUSolveMtrxNN(path, s, y, &z, f, p, singular);
     FreeVector(y);
     if (!solved) return fail();
 

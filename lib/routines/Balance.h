@@ -21,10 +21,12 @@ void BalanceMtrxNN(Path path, MtrxNN** dr, MtrxNN** dc, MtrxNN* s);
 void BalanceMtrxNN(MtrxNN** dr, MtrxNN** dc, MtrxNN* s);
 
 // *x = a^-1 b through the balanced matrix, keeping the factors in *f, the pivots in *p and the
-// scaling matrices in *dr, *dc for further right-hand sides. Refuses order 1 and a b of another
-// Size or Base1 without touching a slot; any other failure leaves all five slots null.
+// scaling matrices in *dr, *dc for further right-hand sides: x = Dc S^-1 Dr b, S = Dr a Dc, where
+// Dr also carries the row shifts of ShiftRowsIntoRange (routines/LU.h). Refuses order 1 and a b
+// of another Size or Base1 without touching a slot; any other failure leaves all five slots
+// null. *singular as LUSolveMtrxNN gives it.
 bool BalSolveMtrxNN(Path path, const MtrxNN* a, const Vect* b, Vect** x, MtrxNN** f,
-                    Array1D<std::int32_t>* p, MtrxNN** dr, MtrxNN** dc);
+                    Array1D<std::int32_t>* p, MtrxNN** dr, MtrxNN** dc, bool* singular = nullptr);
 // The same on the fastest path.
 bool BalSolveMtrxNN(const MtrxNN* a, const Vect* b, Vect** x, MtrxNN** f,
                     Array1D<std::int32_t>* p, MtrxNN** dr, MtrxNN** dc);

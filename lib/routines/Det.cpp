@@ -149,26 +149,42 @@ bool CofactorDet(const MtrxNN* a, Scaled* det) {
     return true;
 }
 
-// The pivot index vector and the work copy of a, as DetNN2 and DetLog10 both need them.
+// A work record released when the scope ends: one owner on every way out.
+struct WorkRecord {
+    MtrxNN* R = nullptr;
+    WorkRecord() = default;
+    explicit WorkRecord(MtrxNN* r) : R(r) {}
+    WorkRecord(const WorkRecord&) = delete;
+    WorkRecord& operator=(const WorkRecord&) = delete;
+    ~WorkRecord() { FreeMatrixNN(R); }
+};
+
+// The pivot index vector and the work copy of a, as DetNN2 and DetLog10 both need them; rows
+// far outside the range of 1 are shifted towards it in the copy (shift: the sum of the
+// exponents, det a = det w x 2^-shift).
 struct LUWork {
     std::uint32_t lo, hi;
     Array1D<std::int32_t> index;
-    MtrxNN* w = nullptr;
+    WorkRecord w;
+    std::int64_t shift = 0;
 
     explicit LUWork(const MtrxNN* a)
         : lo(LowSub(a->Base1)), hi(LowSub(a->Base1) + a->Size - 1u) {
         index = GetArray1D<std::int32_t>(ArrInt32, nullptr, lo, hi);
         if (index == nullptr) return;
-        w = GetMatrixNN(nullptr, a->Size, a->Base1);
-        if (w != nullptr) detail::CopyMtrxNN(w, a);
+        w.R = GetMatrixNN(nullptr, a->Size, a->Base1);
+        if (w.R == nullptr) return;
+        detail::CopyMtrxNN(w.R, a);
+        shift = detail::ShiftRowsIntoRange(w.R, nullptr);
     }
-    ~LUWork() {
-        FreeMatrixNN(w);
-        FreeArray1D(ArrInt32, index, lo, hi);
-    }
+    ~LUWork() { FreeArray1D(ArrInt32, index, lo, hi); }
     LUWork(const LUWork&) = delete;
     LUWork& operator=(const LUWork&) = delete;
 };
+
+// log10(2) in two parts: k x the first is exact for |k| < 2^29.
+constexpr double kLog10Of2Hi = 0x1.344134p-2;
+constexpr double kLog10Of2Lo = 0x1.09f79fef311f1p-26;
 
 // The factors of DetNN's product, as the elimination kernel reports them.
 void TimesFactor(void* product, double x) {
@@ -192,32 +208,34 @@ double DetNNbyRef(const MtrxNN* a) {
 
 // Scales every column by its largest magnitude into a base-1 work record W, then eliminates with
 // full pivoting; the determinant is the product of the scales, the pivots and the sign changes
-// of the exchanges. Off the plain path a kernel does the scaling and the steps, each step's
-// update and the next pivot search in one pass, with the plain loop's operations.
+// of the exchanges. Rows far outside the range of 1 are first shifted towards it in a copy, so
+// that a column whose entries span more than the range of double keeps them after its scaling.
+// Off the plain path a kernel does the scaling and the steps, each step's update and the next
+// pivot search in one pass, with the plain loop's operations.
 double detail::DetNN(Path path, const MtrxNN* a) {
     const std::uint32_t n = a->Size;
     const std::uint32_t lo = LowSub(a->Base1);
     if (n == 1) return a->Elem[lo][lo];
 
+    WorkRecord wm(GetMatrixNN(nullptr, n, true));
+    if (wm.R == nullptr) return DBL_MAX;
+    const Array2D<double> w = wm.R->Elem;
+    WorkRecord shifted;
     Scaled product = ToScaled(1.0);
-    MtrxNN* wm = GetMatrixNN(nullptr, n, true);
-    if (wm == nullptr) return DBL_MAX;
-    const Array2D<double> w = wm->Elem;
+    if (!RowsInRange(a)) {
+        shifted.R = GetMatrixNN(nullptr, n, a->Base1);
+        if (shifted.R == nullptr) return DBL_MAX;
+        CopyMtrxNN(shifted.R, a);
+        product.Exp = -ShiftRowsIntoRange(shifted.R, nullptr);
+        a = shifted.R;
+    }
 
     std::uint32_t step = 0;
     switch (FullPivotRuns(path, n, &a->Elem[lo][lo], &w[1][1],
                           ProductSink{&product, TimesFactor, FlipSign}, &step)) {
-    case FullPivotEnd::ZeroColumn: FreeMatrixNN(wm); return ZeroUnlessNaN(a->Elem, lo, lo + n - 1u);
-    case FullPivotEnd::NoPivot: {
-        const double det = ZeroUnlessNaN(w, step + 1u, n);
-        FreeMatrixNN(wm);
-        return det;
-    }
-    case FullPivotEnd::Done: {
-        const double last = w[n][n];
-        FreeMatrixNN(wm);
-        return LastFactor(product, last);
-    }
+    case FullPivotEnd::ZeroColumn: return ZeroUnlessNaN(a->Elem, lo, lo + n - 1u);
+    case FullPivotEnd::NoPivot: return ZeroUnlessNaN(w, step + 1u, n);
+    case FullPivotEnd::Done: return LastFactor(product, w[n][n]);
     case FullPivotEnd::NotRun: break;
     }
 
@@ -227,10 +245,8 @@ double detail::DetNN(Path path, const MtrxNN* a) {
             const double m = std::fabs(a->Elem[lo + i - 1u][lo + j - 1u]);
             if (m > scale) scale = m;
         }
-        if (scale == 0.0) {  // a zero column (or zeros and NaN): singular
-            FreeMatrixNN(wm);
+        if (scale == 0.0)  // a zero column (or zeros and NaN): singular
             return ZeroUnlessNaN(a->Elem, lo, lo + n - 1u);
-        }
         for (std::uint32_t i = 1; i <= n; ++i) w[i][j] = a->Elem[lo + i - 1u][lo + j - 1u] / scale;
         product = Times(product, scale);
     }
@@ -249,11 +265,8 @@ double detail::DetNN(Path path, const MtrxNN* a) {
                 }
             }
         }
-        if (big == 0.0) {  // nothing left to pivot on (but zeros or NaN): singular
-            const double det = ZeroUnlessNaN(w, k, n);
-            FreeMatrixNN(wm);
-            return det;
-        }
+        if (big == 0.0)  // nothing left to pivot on (but zeros or NaN): singular
+            return ZeroUnlessNaN(w, k, n);
         product = Times(product, w[p][q]);
         if (q != k) {
             for (std::uint32_t i = k; i <= n; ++i) {
@@ -275,23 +288,22 @@ double detail::DetNN(Path path, const MtrxNN* a) {
         for (std::uint32_t i = k + 1u; i <= n; ++i)
             for (std::uint32_t j = k + 1u; j <= n; ++j) w[i][j] = w[i][j] - (r * w[i][k]) * w[k][j];
     }
-    const double last = w[n][n];
-    FreeMatrixNN(wm);
-    return LastFactor(product, last);
+    return LastFactor(product, w[n][n]);
 }
 
 // The parity of the row exchanges times the diagonal of the LU factors.
 double detail::DetNN2(Path path, const MtrxNN* a) {
     LUWork work(a);
-    if (work.w == nullptr) return DBL_MAX;
+    if (work.w.R == nullptr) return DBL_MAX;
     int parity;
-    switch (LUDcmpMtrxNN(path, work.w, work.index, &parity)) {
+    switch (LUDcmpMtrxNN(path, work.w.R, work.index, &parity)) {
     case LUDcmpOutcome::NoWork: return DBL_MAX;
     case LUDcmpOutcome::ZeroRow: return ZeroUnlessNaN(a->Elem, work.lo, work.hi);
-    case LUDcmpOutcome::Done: break;
+    case LUDcmpOutcome::Done:
+    case LUDcmpOutcome::ZeroPivot: break;
     }
-    Scaled det = ToScaled(parity);
-    for (std::uint32_t i = work.lo; i <= work.hi; ++i) det = Times(det, work.w->Elem[i][i]);
+    Scaled det = {static_cast<double>(parity), -work.shift};
+    for (std::uint32_t i = work.lo; i <= work.hi; ++i) det = Times(det, work.w.R->Elem[i][i]);
     return Value(det);
 }
 
@@ -304,20 +316,25 @@ double DetNN2(const MtrxNN* a) { return detail::DetNN2(detail::FastestPath(), a)
 double detail::DetLog10(Path path, const MtrxNN* a, int* sign) {
     *sign = 0;
     LUWork work(a);
-    if (work.w == nullptr) return DBL_MAX;
+    if (work.w.R == nullptr) return DBL_MAX;
     int parity;
-    switch (LUDcmpMtrxNN(path, work.w, work.index, &parity)) {
+    switch (LUDcmpMtrxNN(path, work.w.R, work.index, &parity)) {
     case LUDcmpOutcome::NoWork: return DBL_MAX;
-    case LUDcmpOutcome::ZeroRow:  // log10 of 0, unless a zero row was made of zeros and NaN
+    case LUDcmpOutcome::ZeroRow:  // log10 of 0, unless a NaN lies elsewhere
         return HoldsNaN(a->Elem, work.lo, work.hi) ? kNaN : -DBL_MAX;
-    case LUDcmpOutcome::Done: break;
+    case LUDcmpOutcome::Done:
+    case LUDcmpOutcome::ZeroPivot: break;
     }
     int s = parity;
     double sum = 0.0;
     for (std::uint32_t i = work.lo; i <= work.hi; ++i) {
-        const double d = work.w->Elem[i][i];
+        const double d = work.w.R->Elem[i][i];
         s = s * (d > 0.0 ? 1 : -1);
         sum = sum + Log10(std::fabs(d));
+    }
+    if (work.shift != 0) {  // the shifted rows' factor 2^-shift
+        const auto k = static_cast<double>(work.shift);
+        sum = sum - (k * kLog10Of2Hi + k * kLog10Of2Lo);
     }
     *sign = s;
     return sum;

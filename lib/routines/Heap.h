@@ -24,7 +24,7 @@ QUIL_EXPORT void AllocErrMsg(std::uint32_t bytes);
 /// each, or null. The byte count count * size wraps modulo 2^32; when it is 0 the request is
 /// reported and refused without an allocation attempt. Every failure is reported with that
 /// wrapped count (AllocErrMsg). The old block is gone whether or not the new one was obtained.
-QUIL_EXPORT void* GetHeap(void* old, std::uint32_t count, std::uint32_t size);
+[[nodiscard]] QUIL_EXPORT void* GetHeap(void* old, std::uint32_t count, std::uint32_t size);
 
 /// Returns p to the heap unless it is null; always returns null, for the caller to store.
 QUIL_EXPORT void* FreeHeap(void* p);

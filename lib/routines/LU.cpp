@@ -2,6 +2,7 @@
 // solvers built on them.
 #include <cmath>
 #include <cstdint>
+#include <limits>
 
 #include "routines/CopyMtrxNN.h"
 #include "routines/LU.h"
@@ -39,12 +40,15 @@ LUDcmpOutcome LUDcmpMtrxNN(Path path, MtrxNN* f, Array1D<std::int32_t> p,
     if (!RowScalesRuns(path, f->Size, &f->Elem[lo][lo], &vv[lo], &zeroRow)) {
         for (std::uint32_t i = lo; i <= hi && !zeroRow; ++i) {
             double big = 0.0;
+            bool nan = false;
             for (std::uint32_t j = lo; j <= hi; ++j) {
                 const double temp = std::fabs(f->Elem[i][j]);
                 if (temp > big) big = temp;
+                nan = nan || std::isnan(temp);
             }
-            zeroRow = big == 0.0;
-            if (!zeroRow) vv[i] = 1.0 / big;
+            // A row of zeros and NaN is no zero row: its scale is NaN, and so are the results.
+            zeroRow = big == 0.0 && !nan;
+            if (!zeroRow) vv[i] = big == 0.0 ? std::numeric_limits<double>::quiet_NaN() : 1.0 / big;
         }
     }
     if (zeroRow) {
@@ -52,11 +56,14 @@ LUDcmpOutcome LUDcmpMtrxNN(Path path, MtrxNN* f, Array1D<std::int32_t> p,
         return LUDcmpOutcome::ZeroRow;
     }
 
-    if (FactorRuns(path, f->Size, static_cast<std::int32_t>(lo), &f->Elem[lo][lo], &vv[lo], &p[lo],
-                   parity)) {
+    bool zeroPivot = false;
+    const auto done = [&] {
         FreeArray1D(ArrDouble, vv, lo, hi);
-        return LUDcmpOutcome::Done;
-    }
+        return zeroPivot ? LUDcmpOutcome::ZeroPivot : LUDcmpOutcome::Done;
+    };
+    if (FactorRuns(path, f->Size, static_cast<std::int32_t>(lo), &f->Elem[lo][lo], &vv[lo], &p[lo],
+                   parity, &zeroPivot))
+        return done();
     for (std::uint32_t j = lo; j <= hi; ++j) {
         for (std::uint32_t i = lo; i < j; ++i) {
             double sum = f->Elem[i][j];
@@ -85,14 +92,16 @@ LUDcmpOutcome LUDcmpMtrxNN(Path path, MtrxNN* f, Array1D<std::int32_t> p,
             vv[imax] = vv[j];
         }
         p[j] = static_cast<std::int32_t>(imax);
-        if (f->Elem[j][j] == 0.0) f->Elem[j][j] = 1.0e-20;
+        if (f->Elem[j][j] == 0.0) {
+            f->Elem[j][j] = 1.0e-20;
+            zeroPivot = true;
+        }
         if (j != hi) {
             const double dum = 1.0 / f->Elem[j][j];
             for (std::uint32_t i = j + 1; i <= hi; ++i) f->Elem[i][j] = f->Elem[i][j] * dum;
         }
     }
-    FreeArray1D(ArrDouble, vv, lo, hi);
-    return LUDcmpOutcome::Done;
+    return done();
 }
 
 LUDcmpOutcome LUDcmpMtrxNNOutcome(MtrxNN* f, Array1D<std::int32_t> p, int* parity) {
@@ -100,7 +109,49 @@ LUDcmpOutcome LUDcmpMtrxNNOutcome(MtrxNN* f, Array1D<std::int32_t> p, int* parit
 }
 
 bool LUDcmpMtrxNN(MtrxNN* f, Array1D<std::int32_t> p, int* parity) {
-    return LUDcmpMtrxNNOutcome(f, p, parity) == LUDcmpOutcome::Done;
+    return Decomposed(LUDcmpMtrxNNOutcome(f, p, parity));
+}
+
+// A row whose largest magnitude lies outside [2^-kRowBand, 2^kRowBand] is brought to the nearer
+// end. Inside the band nothing changes, so no ordinary matrix sees this; outside it, row scales,
+// multipliers and pivots that would leave the range of double stay in it.
+constexpr int kRowBand = 256;
+
+namespace {
+
+// The power of 2 that brings row i of m into the band: 0 inside it, and for a row of zeros,
+// NaN or infinities.
+int RowShift(const MtrxNN* m, std::uint32_t i) {
+    const std::uint32_t lo = LowSub(m->Base1);
+    double big = 0.0;
+    for (std::uint32_t j = lo; j < lo + m->Size; ++j)
+        big = std::fmax(big, std::fabs(m->Elem[i][j]));
+    if (big == 0.0 || !std::isfinite(big)) return 0;
+    const int e = std::ilogb(big);
+    return e > kRowBand ? kRowBand - e : e < -kRowBand ? -kRowBand - e : 0;
+}
+
+}  // namespace
+
+bool RowsInRange(const MtrxNN* m) {
+    const std::uint32_t lo = LowSub(m->Base1);
+    for (std::uint32_t i = lo; i < lo + m->Size; ++i)
+        if (RowShift(m, i) != 0) return false;
+    return true;
+}
+
+std::int64_t ShiftRowsIntoRange(MtrxNN* m, MtrxNN* dr) {
+    const std::uint32_t lo = LowSub(m->Base1);
+    const std::uint32_t hi = lo + m->Size - 1u;
+    std::int64_t total = 0;
+    for (std::uint32_t i = lo; i <= hi; ++i) {
+        const int shift = RowShift(m, i);
+        if (shift == 0) continue;
+        for (std::uint32_t j = lo; j <= hi; ++j) m->Elem[i][j] = std::ldexp(m->Elem[i][j], shift);
+        if (dr != nullptr) dr->Elem[i][i] = std::ldexp(dr->Elem[i][i], shift);
+        total += shift;
+    }
+    return total;
 }
 
 // Solves with the factors of f in place of the right-hand side x: the row exchanges and the
@@ -136,8 +187,8 @@ bool LUBksbMtrxNN(const MtrxNN* f, Vect* x, Array1D<std::int32_t> p) {
 
 // x = a^-1 b. The pivot vector always goes to the caller; the factors too when the slot f held
 // a record on entry, else they are released here. On failure every slot it filled is null.
-bool LUSolveMtrxNN(Path path, const MtrxNN* a, const Vect* b, Vect** x,
-                                 MtrxNN** f, Array1D<std::int32_t>* p) {
+bool LUSolveMtrxNN(Path path, const MtrxNN* a, const Vect* b, Vect** x, MtrxNN** f,
+                   Array1D<std::int32_t>* p, bool* singular) {
     const bool keepFactors = *f != nullptr;
     *f = GetMatrixNN(*f, a->Size, a->Base1);
     if (*f == nullptr) return false;
@@ -161,7 +212,10 @@ bool LUSolveMtrxNN(Path path, const MtrxNN* a, const Vect* b, Vect** x,
     *p = GetArray1D<std::int32_t>(ArrInt32, nullptr, lo, hi);
     if (*p == nullptr) return fail(false);
     int parity;
-    if (LUDcmpMtrxNN(path, *f, *p, &parity) != LUDcmpOutcome::Done) return fail(true);
+    const LUDcmpOutcome outcome = LUDcmpMtrxNN(path, *f, *p, &parity);
+    if (singular != nullptr)
+        *singular = outcome == LUDcmpOutcome::ZeroRow || outcome == LUDcmpOutcome::ZeroPivot;
+    if (!Decomposed(outcome)) return fail(true);
     if (!LUBksbMtrxNN(*f, *x, *p)) return fail(true);
     if (!keepFactors) *f = FreeMatrixNN(*f);
     return true;

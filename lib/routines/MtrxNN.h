@@ -19,7 +19,7 @@ struct MtrxNN {
 /// Releases old (may be null), then returns an n x n matrix of 0.0 with subscripts 1..n or
 /// 0..n-1, or null: silently when the record cannot be had, after the heap's report when its
 /// elements cannot. n must be at least 1.
-QUIL_EXPORT MtrxNN* GetMatrixNN(MtrxNN* old, std::uint32_t n, bool base1);
+[[nodiscard]] QUIL_EXPORT MtrxNN* GetMatrixNN(MtrxNN* old, std::uint32_t n, bool base1);
 /// Releases m (may be null); always returns null, for the caller to store.
 QUIL_EXPORT MtrxNN* FreeMatrixNN(MtrxNN* m);
 /// Sets every element to 0.0; does nothing while m has no element storage.
@@ -27,17 +27,17 @@ QUIL_EXPORT void SetMtrxNNO(MtrxNN* m);
 
 /// c = a + b. False, with c untouched, unless the three agree in Size and Base1; c may be an
 /// operand.
-QUIL_EXPORT bool AddMtrxNN(MtrxNN* c, const MtrxNN* a, const MtrxNN* b);
+[[nodiscard]] QUIL_EXPORT bool AddMtrxNN(MtrxNN* c, const MtrxNN* a, const MtrxNN* b);
 /// c = a - b; fails as AddMtrxNN does.
-QUIL_EXPORT bool SubMtrxNN(MtrxNN* c, const MtrxNN* a, const MtrxNN* b);
+[[nodiscard]] QUIL_EXPORT bool SubMtrxNN(MtrxNN* c, const MtrxNN* a, const MtrxNN* b);
 /// c = s a. False, with c untouched, unless c and a agree in Size and Base1; c may be a.
-QUIL_EXPORT bool SclMtrxNN(MtrxNN* c, double s, const MtrxNN* a);
+[[nodiscard]] QUIL_EXPORT bool SclMtrxNN(MtrxNN* c, double s, const MtrxNN* a);
 /// c = a b, each element summed over ascending k; c may be an operand. Formed in a work
 /// record: false, with c unchanged, when the three differ in Size or Base1 or the work record
 /// cannot be had.
-QUIL_EXPORT bool MulMtrxNN(MtrxNN* c, const MtrxNN* a, const MtrxNN* b);
+[[nodiscard]] QUIL_EXPORT bool MulMtrxNN(MtrxNN* c, const MtrxNN* a, const MtrxNN* b);
 /// c = a transposed, through a work record; fails as MulMtrxNN does.
-QUIL_EXPORT bool TrnMtrxNN(MtrxNN* c, const MtrxNN* a);
+[[nodiscard]] QUIL_EXPORT bool TrnMtrxNN(MtrxNN* c, const MtrxNN* a);
 
 }  // namespace quil
 

@@ -14,5 +14,6 @@ double DetNN(Path path, const MtrxNN* a);
 double DetNN2(Path path, const MtrxNN* a);
 double DetLog10(Path path, const MtrxNN* a, int* sign);
 bool InvMtrxNN(Path path, MtrxNN** ai, const MtrxNN* a);
+double RCondMtrxNN(Path path, const MtrxNN* a);
 
 }  // namespace quil::detail

@@ -32,28 +32,28 @@ struct Mtrx {
 /// Releases old (may be null), then returns a vector of n elements, all 0.0, or null: silently
 /// when the record cannot be had, after the heap's report when its elements cannot. n may be 0
 /// with either base; every loop over such a vector does nothing.
-QUIL_EXPORT Vect* GetVector(Vect* old, std::uint32_t n, bool base1);
+[[nodiscard]] QUIL_EXPORT Vect* GetVector(Vect* old, std::uint32_t n, bool base1);
 /// Releases v (may be null); always returns null, for the caller to store.
 QUIL_EXPORT Vect* FreeVector(Vect* v);
 /// Sets every element of v to 0.0 (nothing when v has no elements).
 QUIL_EXPORT void SetMtrxO(Vect* v);
 /// c = a + b, element by element; c may be an operand. False, with c untouched, unless all
 /// agree in Size and Base1.
-QUIL_EXPORT bool AddVect(Vect* c, const Vect* a, const Vect* b);
+[[nodiscard]] QUIL_EXPORT bool AddVect(Vect* c, const Vect* a, const Vect* b);
 /// c = a - b, element by element; fails as AddVect does.
-QUIL_EXPORT bool SubVect(Vect* c, const Vect* a, const Vect* b);
+[[nodiscard]] QUIL_EXPORT bool SubVect(Vect* c, const Vect* a, const Vect* b);
 /// c = s a, element by element; c may be a. False, with c untouched, unless c and a agree in
 /// Size and Base1.
-QUIL_EXPORT bool SclVect(Vect* c, double s, const Vect* a);
+[[nodiscard]] QUIL_EXPORT bool SclVect(Vect* c, double s, const Vect* a);
 /// The inner product, summed from the lowest subscript up (sum = a[i] * b[i] + sum).
 /// \warning 0.0 for mismatched operands, which cannot be told from a true zero product.
-QUIL_EXPORT double MulVect(const Vect* a, const Vect* b);
+[[nodiscard]] QUIL_EXPORT double MulVect(const Vect* a, const Vect* b);
 /// y = m x, rows in ascending order. False, with y untouched, unless the three share Base1 and
 /// y->Size = m->Rows, m->Cols = x->Size. y must be a different record from x.
-QUIL_EXPORT bool MtrxbyVect(Vect* y, const Mtrx* m, const Vect* x);
+[[nodiscard]] QUIL_EXPORT bool MtrxbyVect(Vect* y, const Mtrx* m, const Vect* x);
 /// Releases old (may be null), then returns a rows x cols matrix of 0.0, or null (as GetVector).
 /// rows and cols must be at least 1.
-QUIL_EXPORT Mtrx* GetMatrix(Mtrx* old, std::uint32_t rows, std::uint32_t cols, bool base1);
+[[nodiscard]] QUIL_EXPORT Mtrx* GetMatrix(Mtrx* old, std::uint32_t rows, std::uint32_t cols, bool base1);
 /// Releases m (may be null); always returns null.
 QUIL_EXPORT Mtrx* FreeMatrix(Mtrx* m);
 

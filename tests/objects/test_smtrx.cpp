@@ -1,6 +1,7 @@
 // SMtrx: storage, subscript checks, copies and the compound operators.
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <exception>
 #include <string>
 #include <type_traits>
@@ -29,12 +30,29 @@ TEST(SMtrx, TooFewOrWrappedElementsAreRefused) {
     }
 }
 
-TEST(SMtrx, FreshStorageIsZeroAndTheColumnOfIndexingIsUnchecked) {
+TEST(SMtrx, FreshStorageIsZeroAndTheColumnOfIndexingIsChecked) {
     for (bool base1 : {false, true}) {
         SMtrx m(2, 3, base1);
+        const SMtrx& c = m;
         EXPECT_EQ(Elems(m), V(6, 0.0));
-        m[base1][base1 + 3] = 7.0;  // one past the last column is the next row
-        EXPECT_EQ(Elems(m), V({0, 0, 0, 7, 0, 0}));
+        const unsigned past = base1 + 3;
+        // m[i][j] checks the column for every integer type, and reports it as GetValue does.
+        EXPECT_EQ(Thrown(&Range::Index, [&] { m[base1][past] = 7.0; }), past);
+        EXPECT_EQ(Thrown(&Range::Index, [&] { m[base1][static_cast<int>(past)] = 7.0; }), past);
+        EXPECT_EQ(Thrown(&Range::Index, [&] { m[base1][std::size_t{past}] = 7.0; }), past);
+        EXPECT_EQ(Thrown(&Range::Index, [&] { return c[base1][static_cast<long>(past)]; }), past);
+        EXPECT_EQ(Thrown(&Range::Index, [&] { return c[base1][-1]; }), 0xFFFFFFFF);
+        // A subscript beyond 32 bits does not wrap into the row.
+        EXPECT_EQ(Thrown(&Range::Index, [&] { m[base1][(1ull << 32) + base1] = 7.0; }),
+                  base1);
+        EXPECT_EQ(Thrown(&Range::Index, [&] { m[base1][base1 + 2u] = 7.0; }), -1);
+        EXPECT_EQ(c[base1][base1 + 2], 7.0);
+        // The row still converts to the row pointer, whose subscripts are the caller's affair.
+        double* row = m[base1];
+        const double* crow = c[base1];
+        EXPECT_EQ(&row[base1 + 2], &m[base1][base1 + 2]);
+        EXPECT_EQ(crow, row);
+        EXPECT_EQ(Elems(m), V({0, 0, 7, 0, 0, 0}));
     }
 }
 
@@ -48,7 +66,7 @@ TEST(SMtrx, SubscriptsAreCheckedAtBothEndsRowFirst) {
         // lo - 1 wraps to 0xFFFFFFFF for base 0, out of range as well.
         for (unsigned i : {lo - 1, hiRow + 1}) {
             EXPECT_EQ(Thrown(&Range::Index, [&] { m[i]; }), i);
-            EXPECT_EQ(Thrown(&Range::Index, [&] { m.GetValue(i, hiCol + 1); }), i);
+            EXPECT_EQ(Thrown(&Range::Index, [&] { (void)(m.GetValue(i, hiCol + 1)); }), i);
             EXPECT_EQ(Thrown(&Range::Index, [&] { m.Val[i][lo] = 5.0; }), i);
         }
         for (unsigned j : {lo - 1, hiCol + 1}) {
@@ -122,6 +140,7 @@ TEST(SMtrx, MovesHandTheStorageOverAndLeaveAnEmptyMatrix) {
         EXPECT_EQ(m->GetRows() + m->GetCols(), 0u);
         EXPECT_EQ(Thrown(&Range::Index, [&] { m->Val[1][1] = 1.0; }), 1);
         EXPECT_EQ(Thrown(&Alloc::Count, [&] { SMtrx copy(*m); }), 0);
+        EXPECT_EQ(Thrown(&Range::Index, [&] { (*m)[1][1] = 1.0; }), 1);
         *m = c;
         EXPECT_EQ(Elems(*m), Elems(c));
     }
@@ -143,17 +162,27 @@ TEST(ObjectErrors, WhatNamesTheClassAndTheFault) {
     static_cast<SMtrx&>(wide) = SMtrx(2, 3, false);
     EXPECT_EQ(what([&] { return double(moved.Val[0]); }),
               "SVect::RangeErr: subscript 0 is out of range (valid: none)");
-    EXPECT_EQ(what([&] { m.GetValue(2, 4); }),
+    EXPECT_EQ(what([&] { (void)(m.GetValue(2, 4)); }),
               "SMtrx::RangeErr: column subscript 4 is out of range (valid: 1..3)");
     EXPECT_EQ(what([] { SMtrx(0x10000u, 0x10000u, false); }),
               "SMtrx::AllocErr: more elements than 32 bits can count: 65536 x 65536");
     failnew::FailAt(2);
     EXPECT_EQ(what([] { SMtrx(40, 50, false); }), "SMtrx::AllocErr: no memory for 40 x 50");
     failnew::Disarm();
-    EXPECT_EQ(what([&] { v - SVect(4, true); }),
+    EXPECT_EQ(what([&] { (void)(v - SVect(4, true)); }),
               "SVect::OpeErr in SVect a - b: The suffix base of SVect objects is different between "
               "the operator.");
-    EXPECT_EQ(what([&] { wide.Inv(); }), "SMtrx::OpeErr in SMtrxNN::Inv: the matrix is not square");
+    EXPECT_EQ(what([&] { (void)(wide.Inv()); }), "SMtrx::OpeErr in SMtrxNN::Inv: the matrix is not square");
+    // A moved-from matrix says so, in the exception class an empty one has always given.
+    SMtrxNN a(2), b(std::move(a));
+    EXPECT_EQ(what([&] { (void)a.Tran(); }),
+              "SMtrx::AllocErr in SMtrxNN::Tran: the matrix was moved from and has no elements");
+    EXPECT_EQ(what([&] { (void)(a * 2.0); }),
+              "SMtrx::AllocErr in SMtrxNN s * a: the matrix was moved from and has no elements");
+    EXPECT_EQ(what([&] { SMtrx copy(a); }),
+              "SMtrx::AllocErr in a copy of SMtrx: the matrix was moved from and has no elements");
+    EXPECT_EQ(what([&] { (void)a.Det(); }),
+              "SMtrx::OpeErr in SMtrxNN::Det: the matrix was moved from and has no elements");
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 
 #include <cfloat>
 #include <cmath>
+#include <utility>
 
 #include "AllocSweep.h"
 #include "FailingNew.h"
@@ -41,9 +42,9 @@ TEST(SMtrxNN, TransposeAndArithmetic) {
 TEST(SMtrxNN, MismatchedOperands) {
     SMtrxNN three(3), four(4), fourBase1(4, true), threeBase1(3, true);
     const auto kind = &SMtrx::OpeErr::Kind;
-    EXPECT_EQ(Thrown(kind, [&] { three + four; }), 0);
-    EXPECT_EQ(Thrown(kind, [&] { threeBase1 - four; }), 0);  // the size test comes first
-    EXPECT_EQ(Thrown(kind, [&] { four - fourBase1; }), 1);
+    EXPECT_EQ(Thrown(kind, [&] { (void)(three + four); }), 0);
+    EXPECT_EQ(Thrown(kind, [&] { (void)(threeBase1 - four); }), 0);  // the size test comes first
+    EXPECT_EQ(Thrown(kind, [&] { (void)(four - fourBase1); }), 1);
     EXPECT_STREQ(SMtrx::OpeErr(2).Msg[0],
                  "The size of SMtrx objects is different\r\nbetween the operator.");
     EXPECT_STREQ(SMtrx::OpeErr(3).Msg[SMtrx::OpeErr(3).Kind],
@@ -69,10 +70,10 @@ TEST(SMtrxNN, MadeNonSquareThroughTheBaseClass) {
         static_cast<SMtrx&>(wide) = Set(SMtrx(2, 3, base1), {1, 2, 3, 4, 5, 6});
         static_cast<SMtrx&>(tall) = Set(SMtrx(3, 2, base1), {1, 2, 3, 4, 5, 6});
         for (const SMtrxNN* m : {&wide, &tall}) {
-            EXPECT_EQ(Thrown(kind, [&] { m->Det(); }), 0);
-            EXPECT_EQ(Thrown(kind, [&] { m->IsSingular(); }), 0);
-            EXPECT_EQ(Thrown(kind, [&] { m->Inv(); }), 0);
-            EXPECT_EQ(Thrown(kind, [&] { m->Solve(SVect(2, base1)); }), 0);
+            EXPECT_EQ(Thrown(kind, [&] { (void)(m->Det()); }), 0);
+            EXPECT_EQ(Thrown(kind, [&] { (void)(m->IsSingular()); }), 0);
+            EXPECT_EQ(Thrown(kind, [&] { (void)(m->Inv()); }), 0);
+            EXPECT_EQ(Thrown(kind, [&] { (void)(m->Solve(SVect(2, base1))); }), 0);
         }
         const SMtrxNN t = wide.Tran(), neg = -wide;
         EXPECT_EQ(t.GetRows() * 10 + t.GetCols(), 32u);
@@ -118,12 +119,77 @@ TEST(SMtrxNN, SolveIsTheInversesFirstColumnAndRefusesMismatches) {
         for (unsigned i = base1; i < base1 + 4u; ++i) column.push_back(inv.GetValue(i, base1));
         EXPECT_EQ(Elems(x), column);
         EXPECT_EQ(x.GetBase1(), base1);
-        EXPECT_EQ(Thrown(kind, [&] { a.Solve(SVect(3, base1)); }), 0);
-        EXPECT_EQ(Thrown(kind, [&] { a.Solve(SVect(4, !base1)); }), 1);
-        EXPECT_EQ(Elems(Make(2, base1, {1, 2, 0, 0}).Solve(SVect(2, base1))), V(2, 0.0));
+        EXPECT_EQ(Thrown(kind, [&] { (void)(a.Solve(SVect(3, base1))); }), 0);
+        EXPECT_EQ(Thrown(kind, [&] { (void)(a.Solve(SVect(4, !base1))); }), 1);
+        // An exactly singular matrix: a row of zeros, or an exactly zero pivot.
+        for (const V& singular : {V{1, 2, 0, 0}, V{1, 2, 2, 4}}) {
+            const SMtrxNN s = Make(2, base1, singular);
+            EXPECT_EQ(Thrown(kind, [&] { (void)s.Solve(SVect(2, base1)); }), 0);
+            try {
+                (void)s.Solve(SVect(2, base1));
+            } catch (const SMtrx::OpeErr& e) {
+                EXPECT_STREQ(e.what(), "SMtrx::OpeErr in SMtrxNN::Solve: the matrix is singular");
+            }
+        }
     }
     // No SVect has one element, so order 1 meets a size mismatch.
-    EXPECT_EQ(Thrown(kind, [] { Make(1, false, {5}).Solve(SVect(2)); }), 0);
+    EXPECT_EQ(Thrown(kind, [] { (void)(Make(1, false, {5}).Solve(SVect(2))); }), 0);
+}
+
+// NaN in, NaN out: a row of zeros and NaN is no row of zeros.
+TEST(SMtrxNN, NaNIsNeverTakenForARowOfZeros) {
+    const double nan = std::nan("");
+    for (bool base1 : {false, true}) {
+        const SMtrxNN a = Make(3, base1, {0, nan, 0, 1, 2, 3, 4, 5, 7});
+        EXPECT_TRUE(std::isnan(a.Det()));
+        EXPECT_FALSE(a.IsSingular());
+        for (double x : Elems(a.Inv())) EXPECT_TRUE(std::isnan(x));
+        SVect b(3, base1);
+        b.SetValue(base1, 1.0);
+        for (double x : Elems(a.Solve(b))) EXPECT_TRUE(std::isnan(x));
+        EXPECT_TRUE(std::isnan(a.RCond()));
+    }
+}
+
+// The edges of the range, as the routines meet them (routines/test_det.cpp, test_inverse.cpp).
+TEST(SMtrxNN, RightAtTheEdgesOfTheRange) {
+    for (bool base1 : {false, true}) {
+        const SMtrxNN wide = Make(4, base1, {4e165, 1e165, 2e165, 1e165, 1e165, 5e165, 1e165, 2e165,
+                                             2e-165, 1e-165, 6e-165, 1e-165, 1e-165, 2e-165, 1e-165,
+                                             7e-165});
+        EXPECT_NEAR(wide.Det(), 572.0, 572e-12);
+        const SMtrxNN a = Make(2, base1, {9e-167, 0, -1e167, 3e167});
+        EXPECT_NEAR(a.Det(), 27.0, 27e-12);
+        const V inverse = Elems(a.Inv()), want = {1e167 / 9, 0, 1e167 / 27, 1e-167 / 3};
+        for (unsigned k = 0; k < 4; ++k) EXPECT_NEAR(inverse[k], want[k], 1e-12 * want[k]) << k;
+        const SMtrxNN tiny = Make(2, base1, {1e-310, 1e-310, 1, 2});
+        EXPECT_NEAR(tiny.Det(), 1e-310, 1e-322);
+        SVect b(2, base1);
+        b.SetValue(base1, 2e-310);
+        b.SetValue(base1 + 1u, 3.0);
+        for (double x : Elems(tiny.Solve(b))) EXPECT_NEAR(x, 1.0, 1e-12);
+    }
+}
+
+TEST(SMtrxNN, RCondFromTheSolvesDecomposition) {
+    for (bool base1 : {false, true}) {
+        EXPECT_EQ(Make(3, base1, {1, 0, 0, 0, 1, 0, 0, 0, 1}).RCond(), 1.0);
+        EXPECT_EQ(Make(2, base1, {1, 2, 2, 4}).RCond(), 0.0);
+        // (4 1 / 1 3): |A|_1 = 5, |A^-1|_1 = 5 / 11, so RCond = 11 / 25.
+        EXPECT_NEAR(Make(2, base1, {4, 1, 1, 3}).RCond(), 0.44, 1e-15);
+    }
+    SMtrxNN a = Make(2, false, {4, 1, 1, 3}), b(std::move(a));
+    EXPECT_EQ(Thrown(&SMtrx::OpeErr::Kind, [&] { (void)a.RCond(); }), 0);
+}
+
+// A matrix moved onto itself keeps its elements and stays usable.
+TEST(SMtrxNN, SelfMoveAssignmentKeepsTheMatrix) {
+    SMtrxNN a = Make(4, true, kRegular);
+    SMtrxNN& same = a;
+    a = std::move(same);
+    EXPECT_EQ(Elems(a), kRegular);
+    EXPECT_NEAR(a.Det(), -126.0, 1e-12);
+    EXPECT_EQ(Elems(a.Tran().Tran()), kRegular);
 }
 
 TEST(SMtrxNN, FailuresOfTheWorkRecords) {
@@ -156,11 +222,11 @@ TEST(SMtrxNN, RuntimeAllocationFailureBecomesAllocErrWithoutLeaks) {
     const auto count = &SMtrx::AllocErr::Count;
     long caught = 0;
     long fails = failnew::ForEachFailure([&] {
-        caught += Thrown(count, [&] { a.Solve(b); }) == 2;
-        caught += Thrown(count, [&] { a + a; }) == 4;
-        caught += Thrown(count, [&] { a * a; }) == 4;
-        caught += Thrown(count, [&] { a.Tran(); }) == 4;
-        caught += Thrown(count, [&] { a.Inv(); }) == 4;
+        caught += Thrown(count, [&] { (void)(a.Solve(b)); }) == 2;
+        caught += Thrown(count, [&] { (void)(a + a); }) == 4;
+        caught += Thrown(count, [&] { (void)(a * a); }) == 4;
+        caught += Thrown(count, [&] { (void)(a.Tran()); }) == 4;
+        caught += Thrown(count, [&] { (void)(a.Inv()); }) == 4;
     });
     EXPECT_GE(fails, 9);
     EXPECT_EQ(caught, fails);

@@ -28,7 +28,7 @@ TEST(SVect, SizesAndSubscripts) {
     EXPECT_EQ(Elems(a), V(4, 0.0));
     EXPECT_EQ(Thrown(&Range::Index, [&] { a[4]; }), 4);
     EXPECT_EQ(Thrown(&Range::Index, [&] { a.SetValue(~0u, 1.0); }), ~0u);
-    EXPECT_EQ(Thrown(&Range::Index, [&] { b.GetValue(0); }), 0);
+    EXPECT_EQ(Thrown(&Range::Index, [&] { (void)(b.GetValue(0)); }), 0);
     EXPECT_EQ(Thrown(&Range::Index, [&] { b.Val[5] = 1.0; }), 5);
     EXPECT_EQ(Thrown(&Range::Index, [&] { a[0] = a[3] = b[1] = b[4] = b.Val[4] + 2; }), -1);
     EXPECT_EQ(Elems(b), V({2, 0, 0, 2}));
@@ -59,8 +59,8 @@ TEST(SVect, Operators) {
     EXPECT_EQ(Make({1, 1e16, -1e16}) | Make({1, 1, 1}), 0.0);
 
     SVect five(5, true), based = Make({1, 1, 1, 1}, true);
-    EXPECT_EQ(Thrown(&Ope::Kind, [&] { a + five; }), 0);  // the size test comes first
-    EXPECT_EQ(Thrown(&Ope::Kind, [&] { a - based; }), 1);
+    EXPECT_EQ(Thrown(&Ope::Kind, [&] { (void)(a + five); }), 0);  // the size test comes first
+    EXPECT_EQ(Thrown(&Ope::Kind, [&] { (void)(a - based); }), 1);
     EXPECT_STREQ(Ope(2).Msg[0], "The size of SVect objects is different\r\nbetween the operator.");
     EXPECT_STREQ(Ope(3).Msg[Ope(3).Kind],
                  "The suffix base of SVect objects is different\r\nbetween the operator.");
@@ -76,14 +76,14 @@ TEST(SVect, MatrixVectorProducts) {
         SVect y = m * Make({1, 10, 100}, base1);
         EXPECT_EQ(y.GetBase1(), base1);
         EXPECT_EQ(Elems(y), V({321, -1}));
-        EXPECT_EQ(Thrown(&Ope::Kind, [&] { m * Make({1, 2}, base1); }), 0);
-        EXPECT_EQ(Thrown(&Ope::Kind, [&] { m * Make({1, 2, 3}, !base1); }), 1);
+        EXPECT_EQ(Thrown(&Ope::Kind, [&] { (void)(m * Make({1, 2}, base1)); }), 0);
+        EXPECT_EQ(Thrown(&Ope::Kind, [&] { (void)(m * Make({1, 2, 3}, !base1)); }), 1);
         SMtrxNN sq = Set(SMtrxNN(2, base1), {1, 2, 3, 4});
         EXPECT_EQ(Elems(sq * Make({1, 3}, base1)), V({7, 15}));
     }
     // The result is made before the operands are checked: one row is too few elements.
     SMtrx row(1, 3, false);
-    EXPECT_EQ(Thrown(&Alloc::Count, [&] { row * Make({1, 2}); }), 1);
+    EXPECT_EQ(Thrown(&Alloc::Count, [&] { (void)(row * Make({1, 2})); }), 1);
 }
 
 TEST(SVect, RuntimeAllocationFailureBecomesAllocErrWithoutLeaks) {
@@ -91,9 +91,9 @@ TEST(SVect, RuntimeAllocationFailureBecomesAllocErrWithoutLeaks) {
     SMtrx m(3, 3, true);
     long caught = 0;
     long fails = failnew::ForEachFailure([&] {
-        caught += Thrown(&Alloc::Count, [&] { a + a; }) == 3;
-        caught += Thrown(&Alloc::Count, [&] { m * a; }) == 3;
-        caught += Thrown(&Alloc::Count, [&] { -a; }) == 3;
+        caught += Thrown(&Alloc::Count, [&] { (void)(a + a); }) == 3;
+        caught += Thrown(&Alloc::Count, [&] { (void)(m * a); }) == 3;
+        caught += Thrown(&Alloc::Count, [&] { (void)(-a); }) == 3;
     });
     EXPECT_GE(fails, 3);
     EXPECT_EQ(caught, fails);
@@ -116,7 +116,7 @@ TEST(SVect, MovesHandTheArrayOverAndLeaveAnEmptyVector) {
     EXPECT_EQ(&c[1], array);
     c.Val[3] = 7.0;  // Val stays with its own vector
     EXPECT_EQ(Thrown(&Range::Index, [&] { b.Val[1] = 1.0; }), 1);
-    EXPECT_EQ(Thrown(&Alloc::Count, [&] { -a; }), 0);
+    EXPECT_EQ(Thrown(&Alloc::Count, [&] { (void)(-a); }), 0);
     a = c;
     EXPECT_EQ(Elems(a), V({1, 2, 7}));
 }

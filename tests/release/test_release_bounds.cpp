@@ -92,6 +92,9 @@ void CheckMatrix(M& m) {
         SCOPED_TRACE("column " + std::to_string(j));
         EXPECT_EQ(Refused<Err>([&] { (void)m.GetValue(b, j); }), want);
         EXPECT_EQ(Refused<Err>([&] { (void)c.Val[b][j]; }), want);
+        EXPECT_EQ(Refused<Err>([&] { (void)c[b][j]; }), want);
+        EXPECT_EQ(Refused<Err>([&] { m[b][j] = 99.0; }), want);
+        EXPECT_EQ(Refused<Err>([&] { m[b][static_cast<int>(j)] = 99.0; }), want);
         EXPECT_EQ(Refused<Err>([&] { m.SetValue(b, j, 99.0); }), want);
         EXPECT_EQ(Refused<Err>([&] { m.Val[b][j] = 99.0; }), want);
         EXPECT_EQ(Elems(m), before);

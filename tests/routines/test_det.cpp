@@ -181,10 +181,25 @@ TEST(Determinant, NaNInGivesNaNOut) {
         for (const NN& a : cases) {
             int sign = 0;
             double det = 0.0;
-            IsSingularMtrxNN(a.get(), &det);
+            (void)IsSingularMtrxNN(a.get(), &det);
             for (double d : {DetNNbyRef(a.get()), DetNN(a.get()), DetNN2(a.get()),
                              DetLog10(a.get(), &sign), det})
                 EXPECT_TRUE(std::isnan(d)) << d;
+        }
+        // DetNN: a NaN that the elimination leaves in row k or column k of the step k that
+        // finds no pivot (every other element of the block is 0.0), on the plain loop's and the
+        // kernel's orders.
+        for (std::uint32_t n : {3u, 8u}) {
+            for (bool inRow : {true, false}) {
+                NN ones(GetMatrixNN(nullptr, n, base1));
+                const std::uint32_t lo = Lo(base1);
+                for (std::uint32_t i = lo; i < lo + n; ++i)
+                    for (std::uint32_t j = lo; j < lo + n; ++j) ones->Elem[i][j] = 1.0;
+                (inRow ? ones->Elem[lo + 1][lo + n - 1] : ones->Elem[lo + n - 1][lo + 1]) = nan;
+                for (Path path : Paths())
+                    EXPECT_TRUE(std::isnan(quil::detail::DetNN(path, ones.get())))
+                        << n << (inRow ? " row" : " column");
+            }
         }
         // At the kernels' orders: one NaN, and a row of zeros but for a NaN.
         for (std::uint32_t n : {16u, 17u}) {
@@ -236,7 +251,7 @@ TEST(Determinant, OutOfRangeOnTheWayButNotAtTheEnd) {
                               std::ldexp(quil::detail::DetNN2(path, b.get()), total)) << n;
                 }
                 double det = 0.0;
-                IsSingularMtrxNN(rows.get(), &det);
+                (void)IsSingularMtrxNN(rows.get(), &det);
                 EXPECT_EQ(det, std::ldexp(DetNN2(b.get()), total)) << n;
                 EXPECT_EQ(DetNN(cols.get()), std::ldexp(DetNN(b.get()), total)) << n;
                 if (n == 4) {
@@ -251,6 +266,65 @@ TEST(Determinant, OutOfRangeOnTheWayButNotAtTheEnd) {
             NN d = MakeNN(base1, {{big, 0, 0, 0}, {0, big, 0, 0}, {0, 0, 1 / big, 0}, {0, 0, 0, 1 / big}});
             for (double det : {DetNNbyRef(d.get()), DetNN(d.get()), DetNN2(d.get())})
                 EXPECT_NEAR(det, 1.0, 4 * DBL_EPSILON) << big;
+        }
+    }
+}
+
+// The matrices of the range's edges, with their exact determinants (rational arithmetic).
+struct EdgeCase {
+    const char* name;
+    std::vector<std::vector<double>> rows;
+    double det;
+    double log10;  // log10 |det|, where the double det is rounded
+};
+
+std::vector<EdgeCase> EdgeCases() {
+    std::vector<EdgeCase> cases;
+    // (4 1 2 1 / 1 5 1 2 / 2 1 6 1 / 1 2 1 7), det 572, rows scaled by s, s, 1/s, 1/s: each
+    // column's entries span more than the range of double.
+    for (double s : {1e155, 1e165}) {
+        std::vector<std::vector<double>> b = {{4, 1, 2, 1}, {1, 5, 1, 2}, {2, 1, 6, 1}, {1, 2, 1, 7}};
+        for (std::size_t i = 0; i < 4; ++i)
+            for (double& x : b[i]) x = i < 2 ? x * s : x / s;
+        cases.push_back({s == 1e155 ? "572, rows 1e155" : "572, rows 1e165", b, 572.0,
+                         2.7573960287930244});
+    }
+    cases.push_back({"19", {{4e170, 1e170}, {1e-170, 5e-170}}, 19.0, 1.2787536009528289});
+    cases.push_back({"27", {{9e-167, 0}, {-1e167, 3e167}}, 27.0, 1.4313637641589874});
+    // Rows whose largest entry is subnormal.
+    cases.push_back({"DBL_MIN / 4", {{DBL_MIN / 4, 0}, {0, 8}}, 2 * DBL_MIN, -307.35162557292483});
+    cases.push_back({"1e-310", {{1e-310, 1e-310}, {1, 2}}, 1e-310, -310.0});
+    // An LU factor that overflows: det -3e298.
+    cases.push_back({"-3e298", {{1, 1.5e308, 0}, {1, -1.5e308, 0}, {0, 0, 1e-10}}, -3e298,
+                     298.47712125471963});
+    return cases;
+}
+
+NN FromRows(bool base1, const std::vector<std::vector<double>>& rows) {
+    const auto n = static_cast<std::uint32_t>(rows.size());
+    NN m(GetMatrixNN(nullptr, n, base1));
+    for (std::uint32_t i = 0; i < n; ++i)
+        for (std::uint32_t j = 0; j < n; ++j) m->Elem[Lo(base1) + i][Lo(base1) + j] = rows[i][j];
+    return m;
+}
+
+TEST(Determinant, RightAtTheEdgesOfTheRange) {
+    for (const EdgeCase& c : EdgeCases()) {
+        for (bool base1 : {false, true}) {
+            SCOPED_TRACE(std::string(c.name) + (base1 ? ", base 1" : ", base 0"));
+            NN a = FromRows(base1, c.rows);
+            const double tol = 1e-12 * std::fabs(c.det);
+            for (Path path : Paths()) {
+                EXPECT_NEAR(quil::detail::DetNN(path, a.get()), c.det, tol);
+                EXPECT_NEAR(quil::detail::DetNN2(path, a.get()), c.det, tol);
+                int sign = 0;
+                EXPECT_NEAR(quil::detail::DetLog10(path, a.get(), &sign), c.log10, 1e-13);
+                EXPECT_EQ(sign, c.det < 0 ? -1 : 1);
+            }
+            EXPECT_NEAR(DetNNbyRef(a.get()), c.det, tol);
+            double det = 0.0;
+            EXPECT_FALSE(IsSingularMtrxNN(a.get(), &det) && std::fabs(c.det) >= SingularTol);
+            EXPECT_NEAR(det, c.det, tol);
         }
     }
 }

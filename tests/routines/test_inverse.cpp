@@ -2,6 +2,7 @@
 // their slot conventions and exhausted memory.
 #include <gtest/gtest.h>
 
+#include <cfloat>
 #include <cmath>
 #include <thread>
 
@@ -114,7 +115,7 @@ TEST(InvMtrxNN, EachAllocationFailureGivesFalseAndLeaksNothing) {
             if (!failed) {
                 ASSERT_TRUE(ok);
                 NN prod(GetMatrixNN(nullptr, 3, base1));
-                MulMtrxNN(prod.get(), a.get(), inv.get());
+                EXPECT_TRUE(MulMtrxNN(prod.get(), a.get(), inv.get()));
                 EXPECT_LT(MaxDistanceFromIdentity(prod.get()), 1e-12);
                 break;
             }
@@ -364,8 +365,154 @@ TEST(SolveMtrxNN, RefusesMismatchesAndSolvesOrderOne) {
         EXPECT_NEAR(x->Elem[Lo(base1) + 1], 1.4, 1e-15);
         NN one = MakeNN(base1, {{3}});
         V q = MakeV(base1, {1});
+        EXPECT_FALSE(SolveMtrxNN(q.get(), one.get(), b.get()));  // order 1, b of order 2
+        EXPECT_FALSE(SolveMtrxNN(b.get(), one.get(), q.get()));
+        EXPECT_EQ(Elems(b.get()), (std::vector<double>{3, 5}));
         ASSERT_TRUE(SolveMtrxNN(q.get(), one.get(), q.get()));
         EXPECT_EQ(q->Elem[Lo(base1)], 1.0 / 3.0);
+    }
+}
+
+// An exactly singular matrix is refused, x as it was, where the inverse still gives its huge
+// elements; a NaN, in a row of zeros or alone at order 1, comes out as NaN.
+TEST(SolveMtrxNN, RefusesAnExactlySingularMatrixAndKeepsNaN) {
+    const double nan = std::nan("");
+    for (bool base1 : {false, true}) {
+        const std::uint32_t lo = Lo(base1);
+        NN singular = MakeNN(base1, {{1, 2}, {2, 4}}), zero = MakeNN(base1, {{0}});
+        V x = MakeV(base1, {7, 7}), b = MakeV(base1, {1, 1}), one = MakeV(base1, {1});
+        EXPECT_FALSE(SolveMtrxNN(x.get(), singular.get(), b.get()));
+        EXPECT_EQ(Elems(x.get()), (std::vector<double>{7, 7}));
+        EXPECT_FALSE(SolveMtrxNN(one.get(), zero.get(), one.get()));
+        MtrxNN* ai = nullptr;
+        EXPECT_TRUE(InvMtrxNN(&ai, singular.get()));
+        FreeMatrixNN(ai);
+
+        NN nanRow = MakeNN(base1, {{0, nan, 0}, {1, 2, 3}, {4, 5, 7}});
+        V y = MakeV(base1, {1, 2, 3}), c = MakeV(base1, {1, 2, 3});
+        ASSERT_TRUE(SolveMtrxNN(y.get(), nanRow.get(), c.get()));
+        for (double v : Elems(y.get())) EXPECT_TRUE(std::isnan(v));
+        ai = nullptr;
+        ASSERT_TRUE(InvMtrxNN(&ai, nanRow.get()));
+        NN inv(ai);
+        for (double v : Elems(inv.get())) EXPECT_TRUE(std::isnan(v));
+        NN nanOne = MakeNN(base1, {{nan}});
+        ASSERT_TRUE(SolveMtrxNN(one.get(), nanOne.get(), one.get()));
+        EXPECT_TRUE(std::isnan(one->Elem[lo]));
+    }
+}
+
+// At the edges of the range: a multiplier that would overflow, a factor that would, and rows
+// whose largest entry is subnormal.
+TEST(SolveMtrxNN, RightAtTheEdgesOfTheRange) {
+    for (bool base1 : {false, true}) {
+        const std::uint32_t lo = Lo(base1);
+        struct Case {
+            NN a;
+            std::vector<double> x;        // the solution sought; b = a x
+            std::vector<double> inverse;  // row by row; empty where it is not representable
+        };
+        const double third = 1.0 / 3.0;
+        Case cases[] = {
+            {MakeNN(base1, {{9e-167, 0}, {-1e167, 3e167}}), {1, 1},
+             {1e167 / 9, 0, 1e167 / 27, 1e-167 / 3}},
+            {MakeNN(base1, {{1, 1.5e308, 0}, {1, -1.5e308, 0}, {0, 0, 1e-10}}), {1e308, 0.5, 1},
+             {0.5, 0.5, 0, third * 1e-308, -third * 1e-308, 0, 0, 0, 1e10}},
+            {MakeNN(base1, {{DBL_MIN / 4, 0}, {0, 8}}), {1, 1}, {}},
+            {MakeNN(base1, {{1e-310, 1e-310}, {1, 2}}), {1, 1}, {}},
+        };
+        for (Case& c : cases) {
+            const std::uint32_t n = c.a->Size;
+            V b(GetVector(nullptr, n, base1)), x(GetVector(nullptr, n, base1));
+            for (std::uint32_t i = lo; i < lo + n; ++i)
+                for (std::uint32_t j = lo; j < lo + n; ++j)
+                    b->Elem[i] = b->Elem[i] + c.a->Elem[i][j] * c.x[j - lo];
+            ASSERT_TRUE(SolveMtrxNN(x.get(), c.a.get(), b.get()));
+            const std::vector<double> got = Elems(x.get());
+            for (std::size_t k = 0; k < n; ++k) EXPECT_NEAR(got[k], c.x[k], 1e-12 * c.x[k]) << n;
+            if (c.inverse.empty()) continue;
+            MtrxNN* ai = nullptr;
+            ASSERT_TRUE(InvMtrxNN(&ai, c.a.get()));
+            NN inv(ai);
+            const std::vector<double> elems = Elems(inv.get());
+            for (std::size_t k = 0; k < elems.size(); ++k)
+                EXPECT_NEAR(elems[k], c.inverse[k], 1e-12 * std::fabs(c.inverse[k])) << n << " " << k;
+        }
+    }
+}
+
+// The estimate against the true reciprocal condition, 1 / (|A|_1 |A^-1|_1), from rational
+// arithmetic on the matrices as stored: never below it, never 3 times above.
+TEST(RCondMtrxNN, BetweenTheTrueValueAndThreeTimesIt) {
+    for (bool base1 : {false, true}) {
+        const std::uint32_t lo = Lo(base1);
+        NN hilbert(GetMatrixNN(nullptr, 8, base1)), pascal(GetMatrixNN(nullptr, 12, base1));
+        for (std::uint32_t i = 0; i < 8; ++i)
+            for (std::uint32_t j = 0; j < 8; ++j) hilbert->Elem[lo + i][lo + j] = 1.0 / (i + j + 1);
+        for (std::uint32_t i = 0; i < 12; ++i)
+            for (std::uint32_t j = 0; j < 12; ++j)
+                pascal->Elem[lo + i][lo + j] =
+                    i == 0 || j == 0 ? 1.0
+                                     : pascal->Elem[lo + i - 1][lo + j] + pascal->Elem[lo + i][lo + j - 1];
+        const std::pair<const MtrxNN*, double> cases[] = {{hilbert.get(), 2.9522220355739169e-11},
+                                                           {pascal.get(), 5.7503973099379796e-13}};
+        for (const auto& [a, truth] : cases) {
+            const double r = RCondMtrxNN(a);
+            EXPECT_GE(r, truth) << a->Size;
+            EXPECT_LE(r, 3 * truth) << a->Size;
+        }
+        NN identity = rtest::Identity(5, base1), scaled = rtest::Identity(3, base1, -0.25);
+        EXPECT_EQ(RCondMtrxNN(identity.get()), 1.0);
+        EXPECT_EQ(RCondMtrxNN(scaled.get()), 1.0);
+        NN one = MakeNN(base1, {{-7}});
+        EXPECT_EQ(RCondMtrxNN(one.get()), 1.0);
+    }
+}
+
+TEST(RCondMtrxNN, ZeroForExactlySingularNaNForNaN) {
+    const double nan = std::nan("");
+    for (bool base1 : {false, true}) {
+        const NN singular[] = {MakeNN(base1, {{1, 2}, {2, 4}}), MakeNN(base1, {{1, 2}, {0, 0}}),
+                               MakeNN(base1, {{0}}), MakeNN(base1, {{0, 0}, {0, 0}})};
+        for (const NN& a : singular) EXPECT_EQ(RCondMtrxNN(a.get()), 0.0);
+        const NN nans[] = {MakeNN(base1, {{0, nan, 0}, {1, 2, 3}, {4, 5, 7}}), MakeNN(base1, {{nan}})};
+        for (const NN& a : nans) EXPECT_TRUE(std::isnan(RCondMtrxNN(a.get())));
+    }
+}
+
+// The same bits on every path and thread count, at orders on both sides of the kernels'.
+TEST(RCondMtrxNN, SameBitsOnEveryPathAndThreadCount) {
+    for (std::uint32_t n : {6u, 40u, 130u}) {
+        NN a = Sample(n, n % 2 == 0);
+        const double plain = RCondMtrxNN(Path::Plain, a.get());
+        EXPECT_GT(plain, 0.0);
+        for (Path path : rtest::FastPaths()) {
+            for (unsigned threads : {1u, 2u, 3u}) {
+                rtest::Threads count(threads);
+                const double fast = RCondMtrxNN(path, a.get());
+                EXPECT_TRUE(SameBits({plain}, {fast})) << n << " " << threads;
+            }
+        }
+    }
+}
+
+TEST(RCondMtrxNN, ExhaustedMemoryGivesMinusOneAndLeaksNothing) {
+    NN a = Sample(5, true);
+    const double whole = RCondMtrxNN(a.get());
+    ReportCapture report;
+    allocsweep::Guard guard;
+    for (long n = 1;; ++n) {
+        allocsweep::FailAt(n);
+        const double r = RCondMtrxNN(a.get());
+        const bool failed = allocsweep::Failed();
+        allocsweep::Disarm();
+        EXPECT_EQ(allocsweep::Live(), 0) << n;
+        if (!failed) {
+            EXPECT_EQ(r, whole);
+            break;
+        }
+        EXPECT_EQ(r, -1.0) << n;
+        ASSERT_LT(n, 200);
     }
 }
 

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <new>
 #include <utility>
 
@@ -305,16 +306,16 @@ void ProductRuns(Path path, std::uint32_t n, const double* a, const double* b, d
 }
 
 bool FactorRuns(Path path, std::uint32_t n, std::int32_t lo, double* f, double* vv,
-                std::int32_t* piv, int* parity) {
+                std::int32_t* piv, int* parity, bool* zeroPivot) {
     if (n < kFactorFrom || !PathRuns(path)) return false;
     // The largest product of the decomposition is the first, of order about n / 2.
     const unsigned parts = PartsFor(std::size_t{n / 2} * (n / 2) * (n / 2), ThreadCount());
     switch (path) {
     case Path::Plain: return false;
-    case Path::Portable: return portable::Factor(n, lo, f, vv, piv, parity, parts);
+    case Path::Portable: return portable::Factor(n, lo, f, vv, piv, parity, zeroPivot, parts);
 #ifdef QUIL_X86_PATHS
-    case Path::Avx2: return avx2::Factor(n, lo, f, vv, piv, parity, parts);
-    case Path::Avx512: return avx512::Factor(n, lo, f, vv, piv, parity, parts);
+    case Path::Avx2: return avx2::Factor(n, lo, f, vv, piv, parity, zeroPivot, parts);
+    case Path::Avx512: return avx512::Factor(n, lo, f, vv, piv, parity, zeroPivot, parts);
 #else
     case Path::Avx2:
     case Path::Avx512: return false;

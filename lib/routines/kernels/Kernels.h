@@ -51,18 +51,20 @@ TileShape ShapeOf(Path path);
 // c must not overlap a or b. Falls back to the plain loop when the packing buffers cannot be had.
 void ProductRuns(Path path, std::uint32_t n, const double* a, const double* b, double* c);
 
-// The decomposition's row scales: vv(i) = 1 / the largest magnitude of row i; *zeroRow is set,
-// and vv is incomplete, when a row holds nothing but zeros. False, with nothing touched, when
+// The decomposition's row scales: vv(i) = 1 / the largest magnitude of row i (NaN for a row of
+// zeros and NaN); *zeroRow is set, and vv is incomplete, when a row holds nothing but zeros.
+// False, with nothing touched, when
 // the path is Plain; the caller then runs its plain loop.
 bool RowScalesRuns(Path path, std::uint32_t n, const double* f, double* vv, bool* zeroRow);
 
 // The decomposition's elimination (Crout's method with implicit partial pivoting, as
 // LUDcmpMtrxNN's plain loop does it), for every column, on f in place: vv holds the row
 // scales (1 / largest magnitude of each row), *parity starts at 1, piv receives the pivot rows
-// (subscripts, lo added). False, with nothing touched, when the path is Plain or the work
-// buffers cannot be had; the caller then runs its plain loop.
+// (subscripts, lo added); *zeroPivot is set when a pivot of exactly 0.0 became 1.0e-20. False,
+// with nothing touched, when the path is Plain or the work buffers cannot be had; the caller
+// then runs its plain loop.
 bool FactorRuns(Path path, std::uint32_t n, std::int32_t lo, double* f, double* vv,
-                std::int32_t* piv, int* parity);
+                std::int32_t* piv, int* parity, bool* zeroPivot);
 
 // The solves of the inverse for columns first..n-1, done together: for column j, the
 // right-hand side 1.0 * dr(j, j) e_j goes through the pivot exchanges of piv, the forward

@@ -1,0 +1,189 @@
+// The reciprocal condition number in the 1-norm, estimated from the balanced LU decomposition.
+#include <cmath>
+#include <cstdint>
+#include <limits>
+
+#include "routines/Balance.h"
+#include "routines/CopyMtrxNN.h"
+#include "routines/DetNN.h"
+#include "routines/LU.h"
+#include "routines/Paths.h"
+
+namespace quil {
+
+namespace {
+
+
+std::uint32_t LowSub(bool base1) { return base1 ? 1u : 0u; }
+
+// The work of one estimate: the factors of S = Dr a Dc (P S = L U) with their pivots, and the
+// vectors of Hager and Higham's iteration.
+struct CondWork {
+    std::uint32_t lo, hi;
+    MtrxNN* f = nullptr;
+    Array1D<std::int32_t> p;
+    MtrxNN* dr = nullptr;
+    MtrxNN* dc = nullptr;
+    Vect* x = nullptr;
+    Vect* v = nullptr;
+    Vect* sign = nullptr;
+
+    explicit CondWork(const MtrxNN* a)
+        : lo(LowSub(a->Base1)), hi(LowSub(a->Base1) + a->Size - 1u) {}
+    ~CondWork() {
+        FreeMatrixNN(f);
+        FreeArray1D(ArrInt32, p, lo, hi);
+        FreeMatrixNN(dr);
+        FreeMatrixNN(dc);
+        FreeVector(x);
+        FreeVector(v);
+        FreeVector(sign);
+    }
+    CondWork(const CondWork&) = delete;
+    CondWork& operator=(const CondWork&) = delete;
+
+    // x = a^-1 x = Dc S^-1 Dr x.
+    void Solve() {
+        for (std::uint32_t i = lo; i <= hi; ++i) x->Elem[i] = dr->Elem[i][i] * x->Elem[i];
+        detail::LUBksbMtrxNN(f, x, p);
+        for (std::uint32_t i = lo; i <= hi; ++i) x->Elem[i] = dc->Elem[i][i] * x->Elem[i];
+    }
+
+    // x = a^-T x = Dr S^-T Dc x: S^T = U^T L^T P, so U^T w = x forward, L^T y = w back, and the
+    // row exchanges undone in reverse order.
+    void SolveTransposed() {
+        const Array2D<double> u = f->Elem;
+        const Array1D<double> e = x->Elem;
+        for (std::uint32_t i = lo; i <= hi; ++i) e[i] = dc->Elem[i][i] * e[i];
+        for (std::uint32_t i = lo; i <= hi; ++i) {
+            double sum = e[i];
+            for (std::uint32_t k = lo; k < i; ++k) sum = sum - u[k][i] * e[k];
+            e[i] = sum / u[i][i];
+        }
+        for (std::uint32_t i = hi + 1u; i-- > lo;) {
+            double sum = e[i];
+            for (std::uint32_t k = i + 1u; k <= hi; ++k) sum = sum - u[k][i] * e[k];
+            e[i] = sum;
+        }
+        for (std::uint32_t i = hi + 1u; i-- > lo;) {
+            const auto q = static_cast<std::uint32_t>(p[i]);
+            const double t = e[i];
+            e[i] = e[q];
+            e[q] = t;
+        }
+        for (std::uint32_t i = lo; i <= hi; ++i) e[i] = dr->Elem[i][i] * e[i];
+    }
+
+    double Norm1(const Vect* y) const {
+        double sum = 0.0;
+        for (std::uint32_t i = lo; i <= hi; ++i) sum = sum + std::fabs(y->Elem[i]);
+        return sum;
+    }
+
+    // The first subscript of the largest magnitude of x.
+    std::uint32_t ArgMax() const {
+        std::uint32_t at = lo;
+        for (std::uint32_t i = lo + 1u; i <= hi; ++i)
+            if (std::fabs(x->Elem[i]) > std::fabs(x->Elem[at])) at = i;
+        return at;
+    }
+
+    // x = the signs of x (+1 for 0.0); true when they are those kept in sign, which then
+    // receives them.
+    bool SignsRepeat() {
+        bool same = true;
+        for (std::uint32_t i = lo; i <= hi; ++i) {
+            const double s = x->Elem[i] >= 0.0 ? 1.0 : -1.0;
+            same = same && s == sign->Elem[i];
+            sign->Elem[i] = s;
+            x->Elem[i] = s;
+        }
+        return same;
+    }
+};
+
+// Hager's estimate of |a^-1|_1 with Higham's refinements, as LAPACK's dlacn2 makes it: at most
+// five steps of the power method on the 1-norm, then an alternating-sign vector as a safeguard.
+// It never exceeds the true norm.
+double InverseNorm1(CondWork& w) {
+    const std::uint32_t n = w.hi - w.lo + 1u;
+    for (std::uint32_t i = w.lo; i <= w.hi; ++i) w.x->Elem[i] = 1.0 / n;
+    w.Solve();
+    double est = w.Norm1(w.x);
+    for (std::uint32_t i = w.lo; i <= w.hi; ++i) w.sign->Elem[i] = 0.0;
+    w.SignsRepeat();
+    w.SolveTransposed();
+    std::uint32_t j = w.ArgMax();
+    for (int iter = 2;; ++iter) {
+        SetMtrxO(w.x);
+        w.x->Elem[j] = 1.0;
+        w.Solve();
+        for (std::uint32_t i = w.lo; i <= w.hi; ++i) w.v->Elem[i] = w.x->Elem[i];
+        const double old = est;
+        est = w.Norm1(w.v);
+        if (w.SignsRepeat() || est <= old) break;
+        w.SolveTransposed();
+        const std::uint32_t last = j;
+        j = w.ArgMax();
+        if (w.x->Elem[last] == std::fabs(w.x->Elem[j]) || iter >= 5) break;
+    }
+    double alt = 1.0;
+    for (std::uint32_t i = w.lo; i <= w.hi; ++i) {
+        w.x->Elem[i] = alt * (1.0 + static_cast<double>(i - w.lo) / (n - 1u));
+        alt = -alt;
+    }
+    w.Solve();
+    const double temp = 2.0 * (w.Norm1(w.x) / (3.0 * n));
+    return temp > est ? temp : est;
+}
+
+}  // namespace
+
+// 1 / (|a|_1 |a^-1|_1) with |a^-1|_1 estimated through the decomposition that SolveMtrxNN uses:
+// a balanced by powers of 2, rows far outside the range of 1 shifted towards it, then LU. The
+// decomposition has the same bits on every path, and the estimate's own loops are plain, so the
+// result has the same bits everywhere.
+double detail::RCondMtrxNN(Path path, const MtrxNN* a) {
+    const std::uint32_t n = a->Size;
+    const std::uint32_t lo = LowSub(a->Base1);
+    const std::uint32_t hi = lo + n - 1u;
+    double norm = 0.0;
+    for (std::uint32_t j = lo; j <= hi; ++j) {
+        double sum = 0.0;
+        for (std::uint32_t i = lo; i <= hi; ++i) {
+            if (std::isnan(a->Elem[i][j])) return std::numeric_limits<double>::quiet_NaN();
+            sum = sum + std::fabs(a->Elem[i][j]);
+        }
+        if (sum > norm) norm = sum;
+    }
+    if (norm == 0.0) return 0.0;
+    if (n == 1) return std::isfinite(norm) ? 1.0 : 0.0;
+
+    CondWork w(a);
+    w.f = GetMatrixNN(nullptr, n, a->Base1);
+    if (w.f == nullptr) return -1.0;
+    CopyMtrxNN(w.f, a);
+    BalanceMtrxNN(path, &w.dr, &w.dc, w.f);
+    if (w.dr == nullptr) return -1.0;
+    ShiftRowsIntoRange(w.f, w.dr);
+    w.p = GetArray1D<std::int32_t>(ArrInt32, nullptr, lo, hi);
+    if (w.p == nullptr) return -1.0;
+    int parity;
+    switch (LUDcmpMtrxNN(path, w.f, w.p, &parity)) {
+    case LUDcmpOutcome::NoWork: return -1.0;
+    case LUDcmpOutcome::ZeroRow:
+    case LUDcmpOutcome::ZeroPivot: return 0.0;
+    case LUDcmpOutcome::Done: break;
+    }
+    w.x = GetVector(nullptr, n, a->Base1);
+    w.v = w.x != nullptr ? GetVector(nullptr, n, a->Base1) : nullptr;
+    w.sign = w.v != nullptr ? GetVector(nullptr, n, a->Base1) : nullptr;
+    if (w.sign == nullptr) return -1.0;
+    const double inverseNorm = InverseNorm1(w);
+    if (!(inverseNorm > 0.0)) return 0.0;
+    return (1.0 / norm) / inverseNorm;
+}
+
+double RCondMtrxNN(const MtrxNN* a) { return detail::RCondMtrxNN(detail::FastestPath(), a); }
+
+}  // namespace quil

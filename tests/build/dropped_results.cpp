@@ -1,0 +1,17 @@
+// Results that must not be dropped: each line marked "dropped" must draw the compiler's
+// nodiscard warning (check_dropped_results.cmake compiles this file and counts them).
+#include "quil.h"
+
+void Dropped(Vect* v, MtrxNN* a, MtrxNN* ai, const SMtrxNN& m, const SVect& x) {
+    GetVector(v, 10, false);  // dropped: frees v
+    InvMtrxNN(&ai, a);        // dropped: the only sign of failure
+    SolveMtrxNN(v, a, v);     // dropped
+    MulMtrxNN(ai, a, a);      // dropped
+    DetNN2(a);                // dropped
+    RCondMtrxNN(a);           // dropped
+    m.Tran();                 // dropped: does nothing
+    m.Inv();                  // dropped
+    m.Solve(x);               // dropped
+    m * m;                    // dropped
+    x + x;                    // dropped
+}
