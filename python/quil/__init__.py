@@ -6,8 +6,7 @@ and number of threads: no BLAS, no fused multiply-add, no work divided over a su
 
 Arguments are anything numpy.asarray takes with real elements (any memory order, any real dtype,
 converted to float64); matrices are square 2-D arrays, vectors 1-D arrays. A wrong shape raises
-ValueError, a matrix that the library's solve refuses (in inv and solve)
-numpy.linalg.LinAlgError, memory that runs out MemoryError; a NaN in gives NaN out. The GIL is
+ValueError, an exactly singular matrix in inv and solve numpy.linalg.LinAlgError, memory that runs out MemoryError; a NaN in gives NaN out. The GIL is
 released while the library computes.
 """
 
@@ -19,6 +18,7 @@ from ._quil import (
     is_singular,
     matmul,
     num_threads,
+    rcond,
     set_num_threads,
     solve,
 )
@@ -30,6 +30,7 @@ __all__ = [
     "is_singular",
     "matmul",
     "num_threads",
+    "rcond",
     "set_num_threads",
     "solve",
 ]

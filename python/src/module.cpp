@@ -187,6 +187,12 @@ bool IsSingular(const py::object& obj) {
     return Unlocked([&] { return IsSingularMtrxNN(m.get(), &det); });
 }
 
+double RCond(const py::object& obj) {
+    const py::array a = Doubles(obj);
+    const MatrixNNPtr m = MatrixNN(a, Order(a));
+    return Unlocked([&] { return RCondMtrxNN(m.get()); });
+}
+
 py::array_t<double> Solve(const py::object& aObj, const py::object& bObj) {
     const py::array a = Doubles(aObj);
     const py::array b = Doubles(bObj);
@@ -204,9 +210,8 @@ py::array_t<double> Inv(const py::object& obj) {
     const std::uint32_t n = Order(a);
     const MatrixNNPtr m = MatrixNN(a, n);
     // The inverse's first column solved alone decomposes the same balanced matrix with the same
-    // operations, so the inverse is refused wherever SolveMtrxNN refuses that decomposition,
-    // whether or not InvMtrxNN would carry on there. Order 1, which InvMtrxNN refuses, is that
-    // solve: 1 / a.
+    // operations: SolveMtrxNN refuses an exactly zero pivot there, which InvMtrxNN passes over
+    // with 1.0e-20. Order 1, which InvMtrxNN refuses, is that solve: 1 / a.
     VectorPtr e = Vector(n);
     e->Elem[0] = 1.0;
     if (!Unlocked([&] { return SolveMtrxNN(e.get(), m.get(), e.get()); })) RaiseSingular();
@@ -285,20 +290,28 @@ Returns (sign, log) with det = sign * 10**log, from the LU decomposition (DetLog
 overflows or underflows, however large or small the determinant. A matrix with a row of zeros
 gives (0, -1.7976931348623157e+308), which stands for log10(0). A NaN in a gives a NaN log.)");
 
-    m.def("inv", &wrap::Inv, py::arg("a"), 
+    m.def("inv", &wrap::Inv, py::arg("a"),
           R"(The inverse of the square matrix a.
 
 Computed by balancing and one LU decomposition (InvMtrxNN): a new C-ordered float64 array.
-A matrix of order 1 gives [[1 / a]]. Raises numpy.linalg.LinAlgError wherever solve refuses
-the inverse's first column, which decomposes the same balanced matrix (a row of zeros); where
-an exactly zero pivot becomes 1.0e-20 the elements are very large. A NaN in a gives NaNs.)");
+A matrix of order 1 gives [[1 / a]]. Raises numpy.linalg.LinAlgError when a is exactly
+singular: its decomposition meets a row of zeros or an exactly zero pivot (where InvMtrxNN
+itself would go on with 1.0e-20). A matrix singular only within rounding gives very large
+elements: rcond(a) tells how far to trust them. A NaN in a gives NaNs.)");
 
-    m.def("solve", &wrap::Solve, py::arg("a"), py::arg("b"), 
+    m.def("solve", &wrap::Solve, py::arg("a"), py::arg("b"),
           R"(x with a x = b, for a square matrix a and a 1-D array b.
 
 Solved through the balanced matrix and its LU decomposition as inv solves its first column
-(SolveMtrxNN). Raises numpy.linalg.LinAlgError where SolveMtrxNN refuses a (a row of zeros),
-ValueError when the shapes do not fit.)");
+(SolveMtrxNN). Raises numpy.linalg.LinAlgError when a is exactly singular (a row of zeros or
+an exactly zero pivot), ValueError when the shapes do not fit.)");
+
+    m.def("rcond", &wrap::RCond, py::arg("a"),
+          R"(The reciprocal condition number of a in the 1-norm, estimated (RCondMtrxNN).
+
+1 / (|a|_1 |a^-1|_1) with |a^-1|_1 estimated as LAPACK's dgecon does, from the decomposition
+that solve uses: 0.0 for an exactly singular matrix, 1.0 for the identity. A solution loses
+about -log10(rcond(a)) decimal digits. A NaN in a gives NaN.)");
 
     m.def("matmul", &wrap::MatMul, py::arg("a"), py::arg("b"), 
           R"(The product a b.

@@ -47,15 +47,13 @@ void Compute(const std::string& op, std::uint32_t rows, std::uint32_t cols, std:
     int sign = 0;
     if (op == "matvec") {
         Read(in, &x->Elem[0], cols);
-        MtrxbyVect(y, g, x);
-        Write(&y->Elem[0], rows);
+        MtrxbyVect(y, g, x) ? Write(&y->Elem[0], rows) : void(std::printf(" fail"));
     } else if (op == "solve") {
         Read(in, &x->Elem[0], n);
         SolveMtrxNN(x, a, x) ? Write(&x->Elem[0], n) : void(std::printf(" fail"));
     } else if (op == "matmul") {
         Read(in, &b->Elem[0][0], std::size_t{n} * n);
-        MulMtrxNN(b, a, b);
-        Write(&b->Elem[0][0], std::size_t{n} * n);
+        MulMtrxNN(b, a, b) ? Write(&b->Elem[0][0], std::size_t{n} * n) : void(std::printf(" fail"));
     } else if (op == "inv") {
         InvMtrxNN(&b, a) ? Write(&b->Elem[0][0], std::size_t{n} * n) : void(std::printf(" fail"));
     } else if (op == "det_log10") {
@@ -63,7 +61,10 @@ void Compute(const std::string& op, std::uint32_t rows, std::uint32_t cols, std:
         std::printf(" %d", sign);
         Write(&det, 1);
     } else {
-        det = op == "det_full" ? DetNN(a) : op == "det_cofactor" ? DetNNbyRef(a) : DetNN2(a);
+        det = op == "det_full"       ? DetNN(a)
+              : op == "det_cofactor" ? DetNNbyRef(a)
+              : op == "rcond"        ? RCondMtrxNN(a)
+                                     : DetNN2(a);
         Write(&det, 1);
     }
     FreeMatrix(g);

@@ -28,6 +28,7 @@ OPERATIONS = {  # name: (the call, its result as the reference's words, the oper
     "det_full": (lambda a: quil.det(a, method="full"), bits, lambda n: [(n, n)]),
     "det_cofactor": (lambda a: quil.det(a, "cofactor"), bits, lambda n: [(n, n)]),
     "det_log10": (quil.det_log10, lambda r: [str(r[0])] + bits(r[1]), lambda n: [(n, n)]),
+    "rcond": (quil.rcond, bits, lambda n: [(n, n)]),
     "inv": (quil.inv, bits, lambda n: [(n, n)]),
     "solve": (quil.solve, bits, lambda n: [(n, n), (n,)]),
     "matmul": (quil.matmul, bits, lambda n: [(n, n), (n, n)]),

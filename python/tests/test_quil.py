@@ -16,7 +16,7 @@ def test_worked_example_and_order_one():
     for method in ("lu", "full", "cofactor"):
         assert quil.det(A, method) == pytest.approx(-126.0, rel=1e-14)
     assert quil.det_log10(A) == (-1, pytest.approx(2.100371, abs=1e-6))
-    assert not quil.is_singular(A)
+    assert not quil.is_singular(A) and 0.0 < quil.rcond(A) < 1.0 == quil.rcond(np.eye(4))
     np.testing.assert_allclose(quil.matmul(A, quil.inv(A)), np.eye(4), atol=1e-14)
     np.testing.assert_allclose(quil.matmul(A, quil.solve(A, [1, 2, 3, 4])), [1, 2, 3, 4])
     assert quil.det([[2.5]]) == 2.5
@@ -47,13 +47,14 @@ def test_complex_elements_are_a_type_error():
         quil.solve(A, A[0] * 1j)
 
 
-@pytest.mark.parametrize("singular", [[[1.0, 2.0], [0.0, 0.0]], [[0.0]], np.zeros((5, 5))])
-def test_a_matrix_with_a_row_of_zeros_has_no_inverse_and_no_solution(singular):
+@pytest.mark.parametrize("singular", [[[1.0, 2.0], [2.0, 4.0]], [[1.0, 2.0], [0.0, 0.0]],
+                                      [[0.0]], np.ones((5, 5))])
+def test_an_exactly_singular_matrix_has_no_inverse_and_no_solution(singular):
     with pytest.raises(np.linalg.LinAlgError):
         quil.inv(singular)
     with pytest.raises(np.linalg.LinAlgError):
         quil.solve(singular, np.ones(len(singular)))
-    assert quil.is_singular(singular)
+    assert quil.is_singular(singular) and quil.rcond(singular) == 0.0
 
 
 def test_a_nearly_singular_matrix_is_inverted():
@@ -66,7 +67,7 @@ def test_nan_in_nan_out():
     a[2, 1] = np.nan
     for method in ("lu", "full", "cofactor"):
         assert np.isnan(quil.det(a, method))
-    assert np.isnan(quil.det_log10(a)[1])
+    assert np.isnan(quil.det_log10(a)[1]) and np.isnan(quil.rcond(a))
     assert np.isnan(quil.inv(a)).any() and np.isnan(quil.solve(a, np.ones(4))).any()
     assert np.isnan(quil.matmul(a, A)[2]).all()
 
@@ -83,6 +84,7 @@ CALLS = {  # each gives a list of results
     "det": lambda: [quil.det(A, m) for m in ("lu", "full", "cofactor")],
     "det_log10": lambda: [quil.det_log10(A)],
     "is_singular": lambda: [quil.is_singular(A)],
+    "rcond": lambda: [quil.rcond(A)],
     "inv": lambda: [quil.inv(A)],
     "solve": lambda: [quil.solve(A, A[1])],
     "matmul": lambda: [quil.matmul(A, A.T), quil.matmul(A, A[1])],
