@@ -8,6 +8,7 @@
 #include "routines/DetNN.h"
 #include "routines/LU.h"
 #include "routines/Paths.h"
+#include "routines/Work.h"
 #include "routines/kernels/Log10.h"
 
 namespace quil {
@@ -149,25 +150,25 @@ bool CofactorDet(const MtrxNN* a, Scaled* det) {
     return true;
 }
 
-// The pivot index vector and the work copy of a, as DetNN2 and DetLog10 both need them.
+// The pivot index vector and the work copy of a, as DetNN2 and DetLog10 both need them, in the
+// calling thread's work storage.
 struct LUWork {
     std::uint32_t lo, hi;
+    detail::WorkBlock block;
     Array1D<std::int32_t> index;
-    MtrxNN* w = nullptr;
+    MtrxNN w{};
 
     explicit LUWork(const MtrxNN* a)
-        : lo(LowSub(a->Base1)), hi(LowSub(a->Base1) + a->Size - 1u) {
-        index = GetArray1D<std::int32_t>(ArrInt32, nullptr, lo, hi);
-        if (index == nullptr) return;
-        w = GetMatrixNN(nullptr, a->Size, a->Base1);
-        if (w != nullptr) detail::CopyMtrxNN(w, a);
+        : lo(LowSub(a->Base1)),
+          hi(LowSub(a->Base1) + a->Size - 1u),
+          block(detail::PivotBytes(a->Size) + detail::MatrixBytes(a->Size)) {
+        if (!block) return;
+        detail::WorkCarver carve(block);
+        index = carve.Pivots(a->Size, a->Base1);
+        w = carve.Matrix(a->Size, a->Base1, false);
+        detail::CopyMtrxNN(&w, a);
     }
-    ~LUWork() {
-        FreeMatrixNN(w);
-        FreeArray1D(ArrInt32, index, lo, hi);
-    }
-    LUWork(const LUWork&) = delete;
-    LUWork& operator=(const LUWork&) = delete;
+    bool Ok() const { return static_cast<bool>(block); }
 };
 
 // The factors of DetNN's product, as the elimination kernel reports them.
@@ -283,15 +284,15 @@ double detail::DetNN(Path path, const MtrxNN* a) {
 // The parity of the row exchanges times the diagonal of the LU factors.
 double detail::DetNN2(Path path, const MtrxNN* a) {
     LUWork work(a);
-    if (work.w == nullptr) return DBL_MAX;
+    if (!work.Ok()) return DBL_MAX;
     int parity;
-    switch (LUDcmpMtrxNN(path, work.w, work.index, &parity)) {
+    switch (LUDcmpMtrxNN(path, &work.w, work.index, &parity)) {
     case LUDcmpOutcome::NoWork: return DBL_MAX;
     case LUDcmpOutcome::ZeroRow: return ZeroUnlessNaN(a->Elem, work.lo, work.hi);
     case LUDcmpOutcome::Done: break;
     }
     Scaled det = ToScaled(parity);
-    for (std::uint32_t i = work.lo; i <= work.hi; ++i) det = Times(det, work.w->Elem[i][i]);
+    for (std::uint32_t i = work.lo; i <= work.hi; ++i) det = Times(det, work.w.Elem[i][i]);
     return Value(det);
 }
 
@@ -304,9 +305,9 @@ double DetNN2(const MtrxNN* a) { return detail::DetNN2(detail::FastestPath(), a)
 double detail::DetLog10(Path path, const MtrxNN* a, int* sign) {
     *sign = 0;
     LUWork work(a);
-    if (work.w == nullptr) return DBL_MAX;
+    if (!work.Ok()) return DBL_MAX;
     int parity;
-    switch (LUDcmpMtrxNN(path, work.w, work.index, &parity)) {
+    switch (LUDcmpMtrxNN(path, &work.w, work.index, &parity)) {
     case LUDcmpOutcome::NoWork: return DBL_MAX;
     case LUDcmpOutcome::ZeroRow:  // log10 of 0, unless a zero row was made of zeros and NaN
         return HoldsNaN(a->Elem, work.lo, work.hi) ? kNaN : -DBL_MAX;
@@ -315,7 +316,7 @@ double detail::DetLog10(Path path, const MtrxNN* a, int* sign) {
     int s = parity;
     double sum = 0.0;
     for (std::uint32_t i = work.lo; i <= work.hi; ++i) {
-        const double d = work.w->Elem[i][i];
+        const double d = work.w.Elem[i][i];
         s = s * (d > 0.0 ? 1 : -1);
         sum = sum + Log10(std::fabs(d));
     }

@@ -5,6 +5,7 @@
 
 #include "routines/CopyMtrxNN.h"
 #include "routines/LU.h"
+#include "routines/Work.h"
 
 namespace quil::detail {
 
@@ -31,8 +32,9 @@ LUDcmpOutcome LUDcmpMtrxNN(Path path, MtrxNN* f, Array1D<std::int32_t> p,
     if (p == nullptr) return LUDcmpOutcome::NoWork;
     const std::uint32_t lo = LowSub(f->Base1);
     const std::uint32_t hi = lo + f->Size - 1u;
-    Array1D<double> vv = GetArray1D<double>(ArrDouble, nullptr, lo, hi);
-    if (vv == nullptr) return LUDcmpOutcome::NoWork;
+    const WorkBlock scales(VectorBytes(f->Size));
+    if (!scales) return LUDcmpOutcome::NoWork;
+    const Array1D<double> vv = WorkCarver(scales).Vector(f->Size, f->Base1, false).Elem;
 
     *parity = 1;
     bool zeroRow = false;
@@ -47,16 +49,11 @@ LUDcmpOutcome LUDcmpMtrxNN(Path path, MtrxNN* f, Array1D<std::int32_t> p,
             if (!zeroRow) vv[i] = 1.0 / big;
         }
     }
-    if (zeroRow) {
-        FreeArray1D(ArrDouble, vv, lo, hi);
-        return LUDcmpOutcome::ZeroRow;
-    }
+    if (zeroRow) return LUDcmpOutcome::ZeroRow;
 
     if (FactorRuns(path, f->Size, static_cast<std::int32_t>(lo), &f->Elem[lo][lo], &vv[lo], &p[lo],
-                   parity)) {
-        FreeArray1D(ArrDouble, vv, lo, hi);
+                   parity))
         return LUDcmpOutcome::Done;
-    }
     for (std::uint32_t j = lo; j <= hi; ++j) {
         for (std::uint32_t i = lo; i < j; ++i) {
             double sum = f->Elem[i][j];
@@ -91,7 +88,6 @@ LUDcmpOutcome LUDcmpMtrxNN(Path path, MtrxNN* f, Array1D<std::int32_t> p,
             for (std::uint32_t i = j + 1; i <= hi; ++i) f->Elem[i][j] = f->Elem[i][j] * dum;
         }
     }
-    FreeArray1D(ArrDouble, vv, lo, hi);
     return LUDcmpOutcome::Done;
 }
 

@@ -9,6 +9,7 @@
 #include <new>
 #include <utility>
 
+#include "routines/Work.h"
 #include "routines/kernels/Threads.h"
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
@@ -18,82 +19,16 @@
 namespace quil::detail {
 namespace {
 
-// The kernels' scratch memory, kept by each thread from one call to the next. A large product
-// packs megabytes, and memory fresh from the system costs a page fault on the first touch of
-// every 4 KiB, which at these orders takes as long as a good part of the arithmetic. Blocks are
-// lent whole; a block asked for while all are lent, or one beyond kKeep bytes in all, is had
-// from the heap for the one call.
-class Scratch {
-public:
-    Scratch() = default;
-    Scratch(const Scratch&) = delete;
-    Scratch& operator=(const Scratch&) = delete;
-    ~Scratch() {
-        for (Block& b : blocks_) ::operator delete(b.p, kAlign);
-    }
-
-    // bytes of cache-line aligned memory, or null when they cannot be had.
-    void* Lend(std::size_t bytes) {
-        Block* spare = nullptr;
-        for (Block& b : blocks_) {
-            if (b.lent) continue;
-            if (b.p != nullptr && b.bytes >= bytes) {
-                b.lent = true;
-                return b.p;
-            }
-            if (spare == nullptr || b.p == nullptr) spare = &b;
-        }
-        if (spare != nullptr && kept_ - spare->bytes + bytes <= kKeep) {
-            ::operator delete(spare->p, kAlign);
-            kept_ -= spare->bytes;
-            spare->bytes = 0;
-            spare->p = ::operator new(bytes, kAlign, std::nothrow);
-            if (spare->p == nullptr) return nullptr;
-            spare->bytes = bytes;
-            kept_ += bytes;
-            spare->lent = true;
-            return spare->p;
-        }
-        return ::operator new(bytes, kAlign, std::nothrow);
-    }
-    void Return(void* p) {
-        if (p == nullptr) return;
-        for (Block& b : blocks_) {
-            if (b.p == p) {
-                b.lent = false;
-                return;
-            }
-        }
-        ::operator delete(p, kAlign);
-    }
-
-    static Scratch& Mine() {
-        thread_local Scratch scratch;
-        return scratch;
-    }
-
-private:
-    static constexpr std::align_val_t kAlign{64};
-    static constexpr std::size_t kKeep = std::size_t{32} << 20;
-    struct Block {
-        void* p = nullptr;
-        std::size_t bytes = 0;
-        bool lent = false;
-    };
-    Block blocks_[16];
-    std::size_t kept_ = 0;
-};
-
 // An uninitialised, cache-line aligned array that the kernels use for one call, lent by the
-// calling thread's Scratch; empty when the memory cannot be had, which the kernels answer by
-// leaving the work to the plain loops (so no report is made for it).
+// calling thread's scratch (routines/Work.h); empty when the memory cannot be had, which the
+// kernels answer by leaving the work to the plain loops (so no report is made for it).
 template <class T>
 class Buffer {
 public:
     explicit Buffer(std::size_t count)
-        : p_(static_cast<T*>(Scratch::Mine().Lend(count * sizeof(T)))) {}
+        : p_(static_cast<T*>(ThreadScratch().Lend(count * sizeof(T)))) {}
     ~Buffer() {
-        if (p_ != nullptr) Scratch::Mine().Return(p_);
+        if (p_ != nullptr) ThreadScratch().Return(p_);
     }
     Buffer(const Buffer&) = delete;
     Buffer& operator=(const Buffer&) = delete;
@@ -112,11 +47,11 @@ class Buffers {
 public:
     Buffers(std::size_t count, unsigned wanted) {
         while (got_ < wanted && got_ < kMaxThreads &&
-               (p_[got_] = static_cast<T*>(Scratch::Mine().Lend(count * sizeof(T)))) != nullptr)
+               (p_[got_] = static_cast<T*>(ThreadScratch().Lend(count * sizeof(T)))) != nullptr)
             ++got_;
     }
     ~Buffers() {
-        for (unsigned k = 0; k < got_; ++k) Scratch::Mine().Return(p_[k]);
+        for (unsigned k = 0; k < got_; ++k) ThreadScratch().Return(p_[k]);
     }
     Buffers(const Buffers&) = delete;
     Buffers& operator=(const Buffers&) = delete;
