@@ -206,37 +206,60 @@ const char* PathName(Path path) {
     return "?";
 }
 
-TileShape ShapeOf(Path path) {
+namespace {
+
+// f(the entry points of path's kernels), or plain on the plain path and on paths this build
+// does not have.
+template <class R, class F>
+R OnPath(Path path, R plain, F f) {
     switch (path) {
-    case Path::Plain: return TileShape{1, 1, 64, 0};
-    case Path::Portable: return portable::Shape();
+    case Path::Plain: break;
+    case Path::Portable: return f(portable::Entry{});
 #ifdef QUIL_X86_PATHS
-    case Path::Avx2: return avx2::Shape();
-    case Path::Avx512: return avx512::Shape();
+    case Path::Avx2: return f(avx2::Entry{});
+    case Path::Avx512: return f(avx512::Entry{});
 #else
     case Path::Avx2:
     case Path::Avx512: break;
 #endif
     }
-    return TileShape{1, 1, 64, 0};
+    return plain;
+}
+
+}  // namespace
+
+TileShape ShapeOf(Path path) {
+    return OnPath(path, TileShape{1, 1, 64, 0}, [](auto k) { return k.shape(); });
 }
 
 void ProductRuns(Path path, std::uint32_t n, const double* a, const double* b, double* c) {
-    bool done = false;
-    if (n < kProductFrom || !PathRuns(path)) path = Path::Plain;
-    const unsigned parts = path == Path::Plain ? 1u : PartsFor(std::size_t{n} * n * n, ThreadCount());
-    switch (path) {
-    case Path::Plain: break;
-    case Path::Portable: done = portable::Product(n, a, b, c, parts); break;
-#ifdef QUIL_X86_PATHS
-    case Path::Avx2: done = avx2::Product(n, a, b, c, parts); break;
-    case Path::Avx512: done = avx512::Product(n, a, b, c, parts); break;
-#else
-    case Path::Avx2:
-    case Path::Avx512: break;
-#endif
+    if (!PathRuns(path)) path = Path::Plain;
+    bool done;
+    if (n < kProductFrom) {
+        done = OnPath(path, false, [&](auto k) {
+            k.smallProduct(n, a, b, c);
+            return true;
+        });
+    } else {
+        const unsigned parts = PartsFor(std::size_t{n} * n * n, ThreadCount());
+        done = OnPath(path, false, [&](auto k) { return k.product(n, a, b, c, parts); });
     }
     if (!done) PlainProduct(n, a, b, c);
+}
+
+void ElementRuns(Path path, ElementOp op, std::size_t count, const double* a, const double* b,
+                 double s, double* c) {
+    if (!PathRuns(path)) path = Path::Plain;
+    const bool done = OnPath(path, false, [&](auto k) {
+        k.elementwise(op, count, a, b, s, c);
+        return true;
+    });
+    if (done) return;
+    switch (op) {
+    case ElementOp::Add: for (std::size_t k = 0; k < count; ++k) c[k] = a[k] + b[k]; break;
+    case ElementOp::Subtract: for (std::size_t k = 0; k < count; ++k) c[k] = a[k] - b[k]; break;
+    case ElementOp::Scale: for (std::size_t k = 0; k < count; ++k) c[k] = a[k] * s; break;
+    }
 }
 
 bool FactorRuns(Path path, std::uint32_t n, std::int32_t lo, double* f, double* vv,
@@ -244,34 +267,15 @@ bool FactorRuns(Path path, std::uint32_t n, std::int32_t lo, double* f, double* 
     if (n < kFactorFrom || !PathRuns(path)) return false;
     // The largest product of the decomposition is the first, of order about n / 2.
     const unsigned parts = PartsFor(std::size_t{n / 2} * (n / 2) * (n / 2), ThreadCount());
-    switch (path) {
-    case Path::Plain: return false;
-    case Path::Portable: return portable::Factor(n, lo, f, vv, piv, parity, parts);
-#ifdef QUIL_X86_PATHS
-    case Path::Avx2: return avx2::Factor(n, lo, f, vv, piv, parity, parts);
-    case Path::Avx512: return avx512::Factor(n, lo, f, vv, piv, parity, parts);
-#else
-    case Path::Avx2:
-    case Path::Avx512: return false;
-#endif
-    }
-    return false;
+    return OnPath(path, false, [&](auto k) { return k.factor(n, lo, f, vv, piv, parity, parts); });
 }
 
 bool RowScalesRuns(Path path, std::uint32_t n, const double* f, double* vv, bool* zeroRow) {
     if (n < kFactorFrom || !PathRuns(path)) return false;
-    switch (path) {
-    case Path::Plain: return false;
-    case Path::Portable: *zeroRow = !portable::RowScales(n, f, vv); return true;
-#ifdef QUIL_X86_PATHS
-    case Path::Avx2: *zeroRow = !avx2::RowScales(n, f, vv); return true;
-    case Path::Avx512: *zeroRow = !avx512::RowScales(n, f, vv); return true;
-#else
-    case Path::Avx2:
-    case Path::Avx512: return false;
-#endif
-    }
-    return false;
+    return OnPath(path, false, [&](auto k) {
+        *zeroRow = !k.rowScales(n, f, vv);
+        return true;
+    });
 }
 
 bool SolveUnitColumnsRuns(Path path, std::uint32_t n, std::int32_t lo, const double* f,
@@ -279,37 +283,18 @@ bool SolveUnitColumnsRuns(Path path, std::uint32_t n, std::int32_t lo, const dou
                           std::uint32_t first, double* out) {
     if (n < kSolveFrom || !PathRuns(path)) return false;
     const unsigned parts = PartsFor(std::size_t{n} * n * (n - first), ThreadCount());
-    switch (path) {
-    case Path::Plain: return false;
-    case Path::Portable: return portable::SolveUnitColumns(n, lo, f, piv, dr, dc, first, out, parts);
-#ifdef QUIL_X86_PATHS
-    case Path::Avx2: return avx2::SolveUnitColumns(n, lo, f, piv, dr, dc, first, out, parts);
-    case Path::Avx512: return avx512::SolveUnitColumns(n, lo, f, piv, dr, dc, first, out, parts);
-#else
-    case Path::Avx2:
-    case Path::Avx512: return false;
-#endif
-    }
-    return false;
+    return OnPath(path, false, [&](auto k) {
+        return k.solveUnitColumns(n, lo, f, piv, dr, dc, first, out, parts);
+    });
 }
 
 FullPivotEnd FullPivotRuns(Path path, std::uint32_t n, const double* a, double* w,
                            const ProductSink& sink, std::uint32_t* step) {
     if (n < kFullPivotFrom || !PathRuns(path)) return FullPivotEnd::NotRun;
-    FullPivotEnd end = FullPivotEnd::NotRun;
-    bool ran = false;
-    switch (path) {
-    case Path::Plain: break;
-    case Path::Portable: ran = portable::FullPivot(n, a, w, sink, &end, step); break;
-#ifdef QUIL_X86_PATHS
-    case Path::Avx2: ran = avx2::FullPivot(n, a, w, sink, &end, step); break;
-    case Path::Avx512: ran = avx512::FullPivot(n, a, w, sink, &end, step); break;
-#else
-    case Path::Avx2:
-    case Path::Avx512: break;
-#endif
-    }
-    return ran ? end : FullPivotEnd::NotRun;
+    return OnPath(path, FullPivotEnd::NotRun, [&](auto k) {
+        FullPivotEnd end = FullPivotEnd::NotRun;
+        return k.fullPivot(n, a, w, sink, &end, step) ? end : FullPivotEnd::NotRun;
+    });
 }
 
 }  // namespace quil::detail

@@ -22,6 +22,7 @@
 // above this level, in routines/Paths.h, routines/LU.h and routines/Balance.h.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "routines/kernels/Arithmetic.h"
@@ -50,6 +51,14 @@ TileShape ShapeOf(Path path);
 // c = a b: c(i, j) = 0.0 + a(i, 0) b(0, j) + ... + a(i, n-1) b(n-1, j), summed left to right.
 // c must not overlap a or b. Falls back to the plain loop when the packing buffers cannot be had.
 void ProductRuns(Path path, std::uint32_t n, const double* a, const double* b, double* c);
+
+// What ElementRuns computes.
+enum class ElementOp : std::uint8_t { Add, Subtract, Scale };
+
+// c(k) = a(k) + b(k) (Add), a(k) - b(k) (Subtract) or a(k) * s (Scale, b unused) for count
+// elements, each one operation; c may be a or b. On the plain path the plain loop.
+void ElementRuns(Path path, ElementOp op, std::size_t count, const double* a, const double* b,
+                 double s, double* c);
 
 // The decomposition's row scales: vv(i) = 1 / the largest magnitude of row i; *zeroRow is set,
 // and vv is incomplete, when a row holds nothing but zeros. False, with nothing touched, when
