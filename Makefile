@@ -21,7 +21,7 @@ SAN_ENV = ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:abort_on_error=0 \
           LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0
 
 .PHONY: all deps build run screenshots test test-plain test-asan test-tsan fuzz compare-reports \
-        cross-check bench package docs clean windows windows-check
+        cross-check bench package docs clean windows windows-check icon
 
 all: build
 
@@ -123,6 +123,10 @@ windows-check:
 	cmake --build $(WIN_BUILD) -j $(JOBS)
 	cd $(WIN_BUILD) && $(CTEST)
 	scripts/windows-reports.sh $(WIN_BUILD) $(BUILD)
+
+# platform/windows/quil.ico, the Windows programs' icon, written anew from the window's icon.
+icon: build
+	$(BUILD)/platform/quil_write_icon platform/windows/quil.ico
 
 # The Debian packages of the build, libquil-dev and quil-programs, written into $(BUILD).
 package: build

@@ -28,6 +28,7 @@ TFmMain::TFmMain(TComponent* owner) : TForm(owner) {
     SpBtnExit->Glyph = ExitGlyph();
     SpBtnExit->NumGlyphs = 2;
     SpBtnExit->Hint = "Exit";
+    SpBtnExit->ShowHint = true;
     SpBtnExit->Cancel = true;
     SpBtnExit->OnClick = [this](TObject* sender) { SpBtnExitClick(sender); };
 
@@ -46,6 +47,7 @@ TFmMain::TFmMain(TComponent* owner) : TForm(owner) {
     SpBtnRun->Glyph = RunGlyph();
     SpBtnRun->NumGlyphs = 2;
     SpBtnRun->Hint = "Run";
+    SpBtnRun->ShowHint = true;
     SpBtnRun->Default = true;
     SpBtnRun->OnClick = [this](TObject* sender) { SpBtnRunClick(sender); };
 

@@ -1,5 +1,6 @@
 #include "Startup.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -17,33 +18,49 @@ namespace {
 constexpr int Failed = 1;
 constexpr int Misused = 2;
 
+constexpr std::size_t HelpWidth = 80;
+
+// Text as lines of at most width columns, broken between words; its own line breaks go.
+std::string Wrapped(const std::string& text, std::size_t width) {
+    std::string lines;
+    std::size_t column = 0;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t end = std::min(text.find_first_of(" \n", start), text.size());
+        const std::size_t length = end - start;
+        if (length > 0) {
+            if (column > 0 && column + 1 + length > width) {
+                lines += '\n';
+                column = 0;
+            }
+            if (column > 0) {
+                lines += ' ';
+                ++column;
+            }
+            lines.append(text, start, length);
+            column += length;
+        }
+        start = end + 1;
+    }
+    return lines;
+}
+
 std::string Help(const std::string& name) {
-    return "Usage: " + name + " [--help] [--version]\n\n" + ProgramTitles.Summary + "\n\n"
-           "The report is shown by the first renderer that can start here:\n"
-           "  qt     a desktop window, where a display that a person sees can be opened\n"
-           "  tty    the same window in the terminal, where standard input and output are a\n"
-           "         terminal that can place the cursor\n"
-           "  batch  no window: one Run, the report on standard output\n"
-           "QUIL_RENDERER=qt, tty or batch (in any letter case) forces one.\n"
+    return "Usage: " + name + " [--help] [--version]\n\n" + Wrapped(ProgramTitles.Summary, HelpWidth) +
+           "\n\n" + RendererHelp() +
            "\n"
-           "Keys in the window:\n"
-           "  r, Enter                   Run\n"
-           "  e, Escape                  Exit (in a terminal a lone Escape; Alt chords do nothing)\n"
-           "  arrows, Page Up/Down,      scroll the report (in the desktop window Home and End go\n"
-           "  Home, End                  to the line's ends, Ctrl-Home and Ctrl-End to the report's)\n"
-           "  Ctrl-Q                     close the window\n"
-           "  Ctrl-L, Ctrl-Z, Ctrl-C     in a terminal: redraw, suspend, interrupt\n"
-           "\n"
-           "Environment: QUIL_RENDERER; NO_COLOR (a terminal window without colours); DISPLAY,\n"
-           "WAYLAND_DISPLAY and QT_QPA_PLATFORM (where the desktop window opens).\n"
-           "\n"
-           "Exit status: 0 when done; 1 when no renderer could start, the report could not be\n"
-           "written or a batch Run failed; 2 for a wrong option or QUIL_RENDERER value; 128+N\n"
-           "when signal N ended the program.\n";
+           "Exit status: 0 when done; 1 when no renderer could start, the report could not\n"
+           "be written or a batch Run failed; 2 for a wrong option or QUIL_RENDERER value"
+#ifdef _WIN32
+           ".\n";
+#else
+           ";\n128+N when signal N ended the program.\n";
+#endif
 }
 
 // Writes text to standard output; a text that cannot be written is reported as a failure.
 int Print(const std::string& name, const std::string& text) {
+    UseParentConsole();
     std::fputs(text.c_str(), stdout);
     errno = 0;
     if (std::fflush(stdout) == 0 && std::ferror(stdout) == 0) return 0;
@@ -52,6 +69,7 @@ int Print(const std::string& name, const std::string& text) {
 }
 
 int Refuse(const std::string& name, const std::string& why) {
+    UseParentConsole();
     std::fprintf(stderr, "%s: %s\nTry '%s --help' for more information.\n", name.c_str(), why.c_str(),
                  name.c_str());
     return Misused;

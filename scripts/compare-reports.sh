@@ -7,6 +7,7 @@
 # Builds go to $CMP_BUILD/<name> (default build-cmp), reports to $CMP_BUILD/reports.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/reports.sh
 
 root=${CMP_BUILD:-build-cmp}
 jobs=${JOBS:-$(nproc)}
@@ -15,7 +16,6 @@ if [[ ${#variants[@]} -eq 0 ]]; then
     variants=("g++:-O0" "g++:-O2" "g++:-O3 -march=native"
               "clang++:-O0" "clang++:-O2" "clang++:-O3 -march=native")
 fi
-declare -A expected_lines=([quadrun]=211 [linrun]=138)
 
 mkdir -p "$root/reports"
 reference=""
@@ -38,18 +38,8 @@ for variant in "${variants[@]}"; do
     fi
     for program in quadrun linrun; do
         out=$root/reports/$name.$program.txt
-        QUIL_RENDERER=batch "$dir/$program/$program" >"$out" </dev/null
-        lines=$(wc -l <"$out")
-        if [[ $lines -ne ${expected_lines[$program]} ]]; then
-            echo "compare-reports: $program built with $cxx $flags wrote $lines lines," \
-                 "not ${expected_lines[$program]}" >&2
-            failed=1
-        fi
-        if [[ -n $reference ]] && ! cmp -s "$root/reports/$reference.$program.txt" "$out"; then
-            echo "compare-reports: $program differs between $reference and $name:" >&2
-            diff "$root/reports/$reference.$program.txt" "$out" | head -n 20 >&2 || true
-            failed=1
-        fi
+        REFERENCE=${reference:+$root/reports/$reference.$program.txt} \
+            batch_report "$program" "$out" "$dir/$program/$program" || failed=1
     done
     [[ -n $reference ]] || reference=$name
 done

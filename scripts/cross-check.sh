@@ -7,30 +7,16 @@
 # $CROSS_BUILD/TRIPLE (default build-cross), the reports go to $CROSS_BUILD/reports.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/reports.sh
 
 native=${BUILD:-build}
 root=${CROSS_BUILD:-build-cross}
 jobs=${JOBS:-$(nproc)}
-declare -A expected_lines=([quadrun]=211 [linrun]=138)
 programs=(quadrun linrun)
-
-# Runs program (a path) with the batch renderer, through the emulator words that follow it;
-# its report goes to out.
-report() {
-    local program=$1 out=$2
-    shift 2
-    QUIL_RENDERER=batch "$@" "$program" >"$out" </dev/null
-}
 
 mkdir -p "$root/reports"
 for program in "${programs[@]}"; do
-    out=$root/reports/native.$program.txt
-    report "$native/$program/$program" "$out"
-    lines=$(wc -l <"$out")
-    if [[ $lines -ne ${expected_lines[$program]} ]]; then
-        echo "cross-check: the native $program wrote $lines lines, not ${expected_lines[$program]}" >&2
-        exit 1
-    fi
+    batch_report "$program" "$root/reports/native.$program.txt" "$native/$program/$program" || exit 1
 done
 
 summary=()
@@ -51,14 +37,8 @@ for triple in "$@"; do
     emulator=$(sed -n 's/^CMAKE_CROSSCOMPILING_EMULATOR:[A-Z]*=//p' "$dir/CMakeCache.txt")
     IFS=';' read -r -a run_with <<<"$emulator"
     for program in "${programs[@]}"; do
-        out=$root/reports/$triple.$program.txt
-        exe=$dir/$program/$program
-        report "$exe" "$out" "${run_with[@]}"
-        if ! cmp -s "$root/reports/native.$program.txt" "$out"; then
-            echo "cross-check: $triple: $program's report differs from the native one:" >&2
-            diff "$root/reports/native.$program.txt" "$out" | head -n 20 >&2 || true
-            exit 1
-        fi
+        REFERENCE=$root/reports/native.$program.txt batch_report "$program" \
+            "$root/reports/$triple.$program.txt" "${run_with[@]}" "$dir/$program/$program" || exit 1
     done
     summary+=("$triple: ${passed:-?} tests passed; quadrun's and linrun's reports byte-identical to the native ones; $((SECONDS - start)) s")
 done

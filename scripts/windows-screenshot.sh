@@ -17,7 +17,7 @@ fi
 
 # The prefix the build set up for its window test, which these settings do not disturb.
 export WINEPREFIX=$build/wineprefix-display WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-wine64=/usr/lib/wine/wine64
+source "$(dirname "$0")/reports.sh"
 # Wine draws the frame itself, as Windows would, since no window manager runs here, with
 # its own fonts (Marlett for the caption buttons), which Debian's Wine does not find by itself.
 "$wine64" reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1

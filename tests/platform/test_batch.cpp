@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
 #include <sstream>
 
@@ -79,6 +80,18 @@ TEST(Batch, AReportThatCannotBeWrittenIsAFailure) {
     std::ostream nowhere(nullptr);
     EXPECT_EQ(batch.Run(nowhere), 1);
     EXPECT_EQ(batch.Err.str(), "Test of Platform: cannot write the report\n");
+
+    // A reader that stopped early (SIGPIPE ignored) is no failure.
+    struct ReaderGone : std::streambuf {
+        int overflow(int) override {
+            errno = EPIPE;
+            return traits_type::eof();
+        }
+    } gone;
+    std::ostream pipe(&gone);
+    BatchRun early;
+    EXPECT_EQ(early.Run(pipe), 0);
+    EXPECT_EQ(early.Err.str(), "");
 }
 
 // Each process at start: the command line, QUIL_RENDERER, where the output goes and which
@@ -122,6 +135,16 @@ TEST(Startup, CommandLineStreamsAndDisplays) {
         EXPECT_TRUE(run.Out.starts_with(c.Out) && run.Out.empty() == c.Out.empty()) << seen;
         EXPECT_TRUE(c.Err.empty() ? run.Err.find(name) == std::string::npos : run.Err.starts_with(c.Err)) << seen;
     }
+}
+
+TEST(Startup, HelpFitsAnEightyColumnTerminal) {
+    const ProcessResult run = RunProgram(QUIL_TEST_PROGRAM, {}, {}, {"-h"});
+    ASSERT_EQ(run.Status, 0);
+    std::size_t start = 0;
+    for (std::size_t end; (end = run.Out.find('\n', start)) != std::string::npos; start = end + 1)
+        EXPECT_LE(end - start, 80u) << run.Out.substr(start, end - start);
+    for (const char* renderer : {"  qt  ", "  tty  ", "  batch  ", "Ctrl+Q", "signal"})
+        EXPECT_NE(run.Out.find(renderer), std::string::npos) << renderer << " in\n" << run.Out;
 }
 
 TEST(Startup, ClosedStandardDescriptorsAreOpenedOnTheNullDevice) {

@@ -5,8 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <commctrl.h>
+
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "AllocSweep.h"
 #include "ExpectedReports.h"
@@ -43,8 +47,8 @@ struct QuadrunWindow {
     TFmMain* Form = nullptr;
     HWND Main = nullptr;
 
-    QuadrunWindow() {
-        auto renderer = std::make_unique<Win32Renderer>();
+    explicit QuadrunWindow(int dpi = 96) {
+        auto renderer = std::make_unique<Win32Renderer>(dpi);
         Renderer = renderer.get();
         App.Initialize(std::move(renderer));
         App.Title = ProgramTitles.ApplicationTitle;
@@ -99,6 +103,45 @@ struct BoxCloser {
     BoxCloser() : Timer(SetTimer(nullptr, 0, 50, CloseMessageBoxes)) { seen = {}; }
     ~BoxCloser() { KillTimer(nullptr, Timer); }
 };
+
+// Runs the window's message loop and takes one step each time its queue has gone quiet: a
+// step checks what the input before it did and posts the next. The window is closed once the
+// steps are done, should the last one not have closed it.
+std::vector<std::function<void()>>* steps = nullptr;
+std::size_t nextStep = 0;
+HWND scriptWindow = nullptr;
+
+void CALLBACK TakeStep(HWND, UINT, UINT_PTR, DWORD) {
+    if (nextStep < steps->size()) {
+        (*steps)[nextStep++]();
+    } else {
+        ++nextStep;
+        PostMessageW(scriptWindow, WM_CLOSE, 0, 0);
+    }
+}
+
+void RunScript(QuadrunWindow& window, std::vector<std::function<void()>> script) {
+    steps = &script;
+    nextStep = 0;
+    scriptWindow = window.Main;
+    const UINT_PTR timer = SetTimer(nullptr, 0, 20, TakeStep);
+    window.App.Run();
+    KillTimer(nullptr, timer);
+    EXPECT_EQ(nextStep, script.size()) << "the steps that closed the window, and no more";
+}
+
+// Holds down (or lets go of) keys such as Shift and Ctrl, as the next key presses see them.
+void HoldKeys(std::initializer_list<int> keys, bool down = true) {
+    BYTE state[256];
+    GetKeyboardState(state);
+    for (int key : keys) state[key] = down ? 0x80 : 0;
+    SetKeyboardState(state);
+}
+
+void Key(HWND target, WPARAM key) {
+    PostMessageW(target, WM_KEYDOWN, key, 0);
+    PostMessageW(target, WM_KEYUP, key, 0xC0000000);
+}
 
 }  // namespace
 
@@ -211,4 +254,189 @@ TEST(Win32Window, AnExceptionEscapingAClickIsShownAndTheWindowStaysOpen) {
     window.Press(window.Form->SpBtnRun);
     EXPECT_EQ(seen.Count, 0);
     EXPECT_EQ(WindowText(window.Control(window.Form->Memo)), EditText(reports::QuadrunReport()));
+}
+
+TEST(Win32Window, LettersInEitherCasePressTheButtons) {
+    QuadrunWindow window;
+    HWND memo = window.Control(window.Form->Memo);
+    RunScript(window, {
+        [&] { PostMessageW(memo, WM_CHAR, 'R', 0); },   // Shift+R or Caps Lock
+        [&] {
+            EXPECT_EQ(window.Form->Memo->Lines->Count(), 211);
+            window.Form->Memo->Lines->Clear();
+            PostMessageW(memo, WM_CHAR, 'R' - '@', 0);   // Ctrl+R
+        },
+        [&] {
+            EXPECT_EQ(window.Form->Memo->Lines->Count(), 0);
+            PostMessageW(memo, WM_CHAR, 'E', 0);
+        },
+    });
+    EXPECT_FALSE(window.Form->Visible());
+}
+
+TEST(Win32Window, TabVisitsTheButtonsAndTheReportAndSpacePressesTheFocusedButton) {
+    QuadrunWindow window;
+    const TFmMain& form = *window.Form;
+    HWND memo = window.Control(form.Memo);
+    HWND exit = window.Control(form.SpBtnExit);
+    HWND run = window.Control(form.SpBtnRun);
+    EXPECT_TRUE(GetWindowLongW(run, GWL_STYLE) & WS_TABSTOP);
+    RunScript(window, {
+        [&] {
+            EXPECT_EQ(GetFocus(), memo);
+            Key(memo, VK_TAB);
+        },
+        [&] {
+            EXPECT_EQ(GetFocus(), exit);
+            Key(exit, VK_TAB);
+        },
+        [&] {
+            EXPECT_EQ(GetFocus(), run);
+            Key(run, VK_TAB);
+        },
+        [&] {
+            EXPECT_EQ(GetFocus(), memo) << "round to the start";
+            HoldKeys({VK_SHIFT});
+            Key(memo, VK_TAB);
+        },
+        [&] {
+            HoldKeys({VK_SHIFT}, false);
+            EXPECT_EQ(GetFocus(), run) << "Shift+Tab goes back";
+            Key(run, VK_SPACE);
+        },
+        [&] {
+            EXPECT_EQ(form.Memo->Lines->Count(), 211);
+            EXPECT_EQ(GetFocus(), run) << "a button pressed from the keyboard keeps the focus";
+            form.Memo->Lines->Clear();
+            RECT face;
+            GetClientRect(run, &face);
+            const LPARAM middle = MAKELPARAM(face.right / 2, face.bottom / 2);
+            PostMessageW(run, WM_LBUTTONDOWN, MK_LBUTTON, middle);
+            PostMessageW(run, WM_LBUTTONUP, 0, middle);
+        },
+        [&] {
+            EXPECT_EQ(form.Memo->Lines->Count(), 211);
+            EXPECT_EQ(GetFocus(), run) << "a click leaves the focus where it was";
+            Key(run, VK_TAB);
+        },
+        [&] {
+            EXPECT_EQ(GetFocus(), memo);
+            RECT face;
+            GetClientRect(run, &face);
+            const LPARAM middle = MAKELPARAM(face.right / 2, face.bottom / 2);
+            PostMessageW(run, WM_LBUTTONDOWN, MK_LBUTTON, middle);
+            PostMessageW(run, WM_LBUTTONUP, 0, middle);
+        },
+        [&] {
+            EXPECT_EQ(GetFocus(), memo) << "a click leaves the focus where it was";
+            HoldKeys({VK_CONTROL});
+            Key(memo, 'Q');
+        },
+    });
+    HoldKeys({VK_CONTROL}, false);
+    EXPECT_FALSE(IsWindow(window.Main)) << "Ctrl+Q closes the window";
+}
+
+TEST(Win32Window, TheButtonsTellTheirNamesInTooltips) {
+    QuadrunWindow window;
+    HWND tips = nullptr;
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND candidate, LPARAM found) {
+            wchar_t className[32] = {};
+            GetClassNameW(candidate, className, 32);
+            if (std::wstring(className) != TOOLTIPS_CLASSW) return TRUE;
+            *reinterpret_cast<HWND*>(found) = candidate;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&tips));
+    ASSERT_NE(tips, nullptr);
+    EXPECT_EQ(GetWindow(tips, GW_OWNER), window.Main);
+    ASSERT_EQ(SendMessageW(tips, TTM_GETTOOLCOUNT, 0, 0), 2);
+    for (const TSpeedButton* button : {window.Form->SpBtnExit, window.Form->SpBtnRun}) {
+        wchar_t text[80] = {};
+        TTTOOLINFOW tool = {};
+        tool.cbSize = TTTOOLINFOW_V2_SIZE;
+        tool.hwnd = GetParent(window.Control(button));
+        tool.uId = reinterpret_cast<UINT_PTR>(window.Control(button));
+        tool.lpszText = text;
+        SendMessageW(tips, TTM_GETTEXTW, 80, reinterpret_cast<LPARAM>(&tool));
+        EXPECT_EQ(std::wstring(text), button == window.Form->SpBtnRun ? L"Run" : L"Exit");
+    }
+}
+
+TEST(Win32Window, AtOneAndAHalfTimesTheDensityEverythingIsOneAndAHalfTimesAsLarge) {
+    QuadrunWindow window(144);
+    const TFmMain& form = *window.Form;
+    RECT outer;
+    GetWindowRect(window.Main, &outer);
+    EXPECT_EQ(outer.right - outer.left, 1200);
+    EXPECT_EQ(outer.bottom - outer.top, 900);
+    const RECT run = window.Bounds(form.SpBtnRun);
+    EXPECT_EQ(run.left, 444);
+    EXPECT_EQ(run.top, 12);
+    EXPECT_EQ(run.right - run.left, 35);   // 23 wide, rounded to the nearest pixel
+    EXPECT_EQ(window.Bounds(form.Panel).bottom, 57);
+
+    HDC dc = GetDC(window.Control(form.Memo));
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(window.Control(form.Memo), WM_GETFONT, 0, 0)));
+    TEXTMETRICW metrics;
+    GetTextMetricsW(dc, &metrics);
+    SelectObject(dc, old);
+    ReleaseDC(window.Control(form.Memo), dc);
+    EXPECT_EQ(metrics.tmHeight - metrics.tmInternalLeading, 20);   // 13 pixels at 96 per inch
+
+    // The minimum size grows with the rest, and the strips still meet the window's edges.
+    SetWindowPos(window.Main, nullptr, 0, 0, 300, 200, SWP_NOMOVE | SWP_NOZORDER);
+    GetWindowRect(window.Main, &outer);
+    EXPECT_EQ(outer.right - outer.left, 900);
+    EXPECT_EQ(outer.bottom - outer.top, 675);
+    SetWindowPos(window.Main, nullptr, 0, 0, 1001, 777, SWP_NOMOVE | SWP_NOZORDER);
+    RECT client;
+    GetClientRect(window.Main, &client);
+    const RECT report = window.Bounds(form.Memo);
+    const RECT status = window.Bounds(form.StatusBar);
+    EXPECT_EQ(status.bottom, client.bottom);
+    EXPECT_EQ(status.right, client.right);
+    EXPECT_EQ(report.right, client.right);
+    EXPECT_EQ(report.bottom, status.top);
+    EXPECT_EQ(report.top, 57);
+}
+
+// The program as Explorer and Task Manager see it: its icon is the window's, its version
+// names it, and its manifest asks for sharp text at any scaling.
+TEST(Win32Program, CarriesItsIconVersionAndManifest) {
+    const std::wstring path = std::wstring(L"" QUADRUN_PATH);
+    HMODULE module = LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(module, nullptr) << QUADRUN_PATH;
+    auto icon = static_cast<HICON>(LoadImageW(module, MAKEINTRESOURCEW(1), IMAGE_ICON, 32, 32, 0));
+    ASSERT_NE(icon, nullptr);
+    ICONINFO info = {};
+    ASSERT_TRUE(GetIconInfo(icon, &info));
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, info.hbmColor);
+    EXPECT_EQ(GetPixel(dc, 0, 0), RGB(0, 0, 0));
+    EXPECT_EQ(GetPixel(dc, 15, 4), RGB(0, 255, 255)) << "the cyan stroke";
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+    DestroyIcon(icon);
+
+    HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));   // the manifest
+    ASSERT_NE(found, nullptr);
+    const std::string manifest(static_cast<const char*>(LockResource(LoadResource(module, found))),
+                               SizeofResource(module, found));
+    EXPECT_NE(manifest.find("<dpiAware xmlns=\"http://schemas.microsoft.com/SMI/2005/WindowsSettings\">true"),
+              std::string::npos) << manifest;
+    EXPECT_EQ(manifest.find("Microsoft.Windows.Common-Controls"), std::string::npos) << "the classic look";
+
+    found = FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(16));   // the version
+    ASSERT_NE(found, nullptr);
+    const auto* version = static_cast<const char*>(LockResource(LoadResource(module, found)));
+    const std::wstring text(reinterpret_cast<const wchar_t*>(version), SizeofResource(module, found) / 2);
+    for (const wchar_t* expected : {L"FileDescription", L"QUIL test of the square-matrix routines",
+                                    L"OriginalFilename", L"quadrun.exe", L"ProductVersion"})
+        EXPECT_NE(text.find(expected), std::wstring::npos) << "no " << std::string(expected, expected + wcslen(expected));
+    FreeLibrary(module);
 }

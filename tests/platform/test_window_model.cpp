@@ -2,14 +2,18 @@
 // cycle, the application object and the renderer choice.
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
 #include <stdexcept>
 
 #include "FmMain.h"
 #include "Glyphs.h"
+#include "IconFile.h"
 #include "TestProgram.h"
 #include "choice/RendererChoice.h"
 #include "objects/SVect.h"
 #include "widgets/Application.h"
+#include "widgets/Views.h"
 
 namespace {
 
@@ -71,6 +75,51 @@ TEST(Strings, ClearStartsANewGenerationEvenWhenEmpty) {
     EXPECT_EQ(lines.Generation(), before + 1);
     lines.Add("x");
     EXPECT_EQ(lines.Generation(), before + 1);
+}
+
+TEST(Views, ShownLinesAreWhatIsNewAndAClearStartsAfresh) {
+    TStrings lines;
+    lines.Add("a");
+    lines.Add("b");
+    TShownLines shown;
+    auto expect = [&](bool restart, int from, int to) {
+        const TNewLines added = shown.Take(lines);
+        EXPECT_EQ(added.Restart, restart);
+        EXPECT_EQ(added.From, from);
+        EXPECT_EQ(added.To, to);
+        EXPECT_EQ(shown.Count(), to);
+    };
+    expect(false, 0, 2);   // what the memo held before the view came
+    lines.Add("c");
+    expect(false, 2, 3);
+    expect(false, 3, 3);
+    lines.Clear();
+    lines.Add("x");
+    expect(true, 0, 1);
+    lines.Clear();         // refilled to the same count: still a new text
+    lines.Add("y");
+    expect(true, 0, 1);
+}
+
+TEST(Views, KeysPressTheButtonsInEitherLetterCase) {
+    TFmMain fm;
+    using Keys = std::initializer_list<int>;
+    for (int key : Keys{'r', 'R', KeyEnter}) EXPECT_EQ(ButtonForKey(fm, key), fm.SpBtnRun) << key;
+    for (int key : Keys{'e', 'E', KeyEscape}) EXPECT_EQ(ButtonForKey(fm, key), fm.SpBtnExit) << key;
+    for (int key : Keys{'x', ' ', '\r', 'R' - '@', 'r' | 0x80}) EXPECT_EQ(ButtonForKey(fm, key), nullptr) << key;
+    fm.SpBtnRun->Enabled = false;
+    EXPECT_EQ(ButtonForKey(fm, 'r'), nullptr);
+    EXPECT_EQ(ButtonForKey(fm, KeyEnter), nullptr);
+}
+
+TEST(Views, TabVisitsTheButtonsThenTheReport) {
+    TFmMain fm;
+    using Order = std::vector<TControl*>;
+    EXPECT_EQ(FocusOrder(fm), (Order{fm.SpBtnExit, fm.SpBtnRun, fm.Memo}));
+    fm.SpBtnExit->Enabled = false;
+    EXPECT_EQ(FocusOrder(fm), (Order{fm.SpBtnRun, fm.Memo}));
+    fm.Panel->TabOrder = 2;
+    EXPECT_EQ(FocusOrder(fm), (Order{fm.Memo, fm.SpBtnRun}));
 }
 
 TEST(FormLayout, DescribedWindowAtTheDesignFrameHasTheDesignClientArea) {
@@ -140,6 +189,27 @@ TEST(FmMain, GlyphsHoldANormalAndAGreyedImageOnOlive) {
                 EXPECT_TRUE(c == clOlive || c == clGray || c == clWhite) << "disabled image at " << x << "," << y;
             }
     }
+}
+
+TEST(FmMain, TheProgramsIconFileIsTheWindowsIcon) {
+    std::ifstream file(QUIL_ICON_FILE, std::ios::binary);
+    const std::string icon{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    EXPECT_EQ(icon, IconFile(QuilIcon())) << QUIL_ICON_FILE << " is stale: make icon writes it anew";
+    // Read back as a Windows icon: one 32 x 32 image of 16 colours after a palette, bottom row first.
+    ASSERT_EQ(icon.size(), 6u + 16 + 40 + 16 * 4 + 32 * 16 + 32 * 4);
+    auto byte = [&](std::size_t at) { return static_cast<unsigned char>(icon[at]); };
+    EXPECT_EQ(byte(2) + 256 * byte(3), 1) << "an icon, not a cursor";
+    EXPECT_EQ(byte(6), 32);
+    EXPECT_EQ(byte(7), 32);
+    auto pixel = [&](int x, int y) {
+        const unsigned char pair = byte(6 + 16 + 40 + 64 + static_cast<std::size_t>(31 - y) * 16 + x / 2);
+        const std::size_t entry = 6 + 16 + 40 + 4u * (x % 2 == 0 ? pair >> 4 : pair & 0xFu);
+        return static_cast<TColor>(byte(entry + 2) << 16 | byte(entry + 1) << 8 | byte(entry));
+    };
+    EXPECT_EQ(pixel(0, 0), clBlack);
+    EXPECT_EQ(pixel(15, 4), clAqua);
+    EXPECT_EQ(pixel(10, 28), clTeal);
+    EXPECT_THROW(IconFile(TBitmap{1, 1, {0x123456}}), std::invalid_argument);
 }
 
 TEST(FmMain, RunReplacesTheReportAndEachLineIsItsOwnUpdate) {
@@ -235,4 +305,20 @@ TEST(RendererChoice, ForcedNamesInAnyLetterCase) {
     EXPECT_EQ(RendererKindNamed(""), std::nullopt);
     EXPECT_EQ(RendererKindNamed("batc"), std::nullopt);
     EXPECT_EQ(RendererKindNamed("batches"), std::nullopt);
+}
+
+TEST(RendererChoice, HelpNamesWhatThisBuildHasWithinEightyColumns) {
+    const std::string help = RendererHelp();
+    std::size_t start = 0;
+    for (std::size_t end; (end = help.find('\n', start)) != std::string::npos; start = end + 1)
+        EXPECT_LE(end - start, 80u) << help.substr(start, end - start);
+    EXPECT_EQ(start, help.size()) << "ends with a line break";
+#ifdef _WIN32
+    EXPECT_NE(help.find("QUIL_RENDERER=win32 or batch "), std::string::npos) << help;
+    EXPECT_NE(help.find("Tab, Shift+Tab"), std::string::npos) << help;
+    for (const char* elsewhere : {"qt", "tty", "DISPLAY", "terminal"})
+        EXPECT_EQ(help.find(elsewhere), std::string::npos) << elsewhere;
+#else
+    EXPECT_EQ(help.find("win32"), std::string::npos) << help;
+#endif
 }

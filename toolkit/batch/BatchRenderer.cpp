@@ -4,6 +4,10 @@
 #include <cstring>
 #include <iostream>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 BatchRenderer::BatchRenderer() : BatchRenderer(std::cout, std::cerr) {}
 
 BatchRenderer::BatchRenderer(std::ostream& out, std::ostream& err) : out_(out), err_(err) {}
@@ -25,7 +29,7 @@ int BatchRenderer::Run(TApplication& app, TForm& mainForm) {
         if (writeError_ > 0) err_ << ": " << std::strerror(writeError_);
         err_ << std::endl;
     }
-    return pressed && writeError_ == 0 ? 0 : 1;
+    return pressed && (writeError_ == 0 || writeError_ == EPIPE) ? 0 : 1;
 }
 
 void BatchRenderer::ShowException(const TApplication& app, const std::string& message) {
@@ -34,15 +38,10 @@ void BatchRenderer::ShowException(const TApplication& app, const std::string& me
 }
 
 void BatchRenderer::LinesChanged(TMemo& memo) {
-    Written& written = written_[&memo];
     // A cleared memo starts a new text; what is printed stays printed.
-    if (written.Generation != memo.Lines->Generation()) {
-        written.Generation = memo.Lines->Generation();
-        written.Count = 0;
-    }
+    const TNewLines added = shown_[&memo].Take(*memo.Lines);
     errno = 0;
-    for (; written.Count < memo.Lines->Count(); ++written.Count)
-        out_ << (*memo.Lines)[written.Count] << '\n';
+    for (int i = added.From; i < added.To; ++i) out_ << (*memo.Lines)[i] << '\n';
     KeepWriteError();
     Flush();
 }
@@ -53,7 +52,15 @@ void BatchRenderer::Flush() {
     KeepWriteError();
 }
 
-// The stream only remembers that a write failed; errno, read right after, says why.
+// The stream only remembers that a write failed; errno, read right after, says why. Windows
+// says EINVAL when a pipe's reader has gone; the system's own error tells that apart.
 void BatchRenderer::KeepWriteError() {
-    if (!out_ && writeError_ == 0) writeError_ = errno != 0 ? errno : -1;
+    if (!out_ && writeError_ == 0) {
+        writeError_ = errno != 0 ? errno : -1;
+#ifdef _WIN32
+        const DWORD error = GetLastError();
+        if (error == ERROR_NO_DATA || error == ERROR_BROKEN_PIPE || error == ERROR_PIPE_NOT_CONNECTED)
+            writeError_ = EPIPE;
+#endif
+    }
 }

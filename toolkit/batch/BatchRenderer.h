@@ -3,14 +3,15 @@
 // Run presses the main form's default button once, writes every line its memos receive to the
 // output as it arrives, and returns 0; when an exception escapes the click, its message goes
 // to the error stream and Run returns 1. A report that cannot be written is a failure too: Run
-// says so on the error stream and returns 1, except when the reader has gone (a closed pipe),
-// which needs no word.
+// says so on the error stream and returns 1, except when the reader has gone (a closed pipe,
+// as when `more` is quit early), which is no failure and needs no word.
 #pragma once
 
 #include <iosfwd>
 #include <map>
 
 #include "widgets/Application.h"
+#include "widgets/Views.h"
 
 class BatchRenderer final : public TRenderer, private TFormView {
 public:
@@ -26,13 +27,8 @@ private:
     void Flush();
     void KeepWriteError();
 
-    struct Written {
-        unsigned Generation = 0;
-        int Count = 0;
-    };
-
     std::ostream& out_;
     std::ostream& err_;
-    std::map<const TMemo*, Written> written_;
+    std::map<const TMemo*, TShownLines> shown_;
     int writeError_ = 0;   // the errno of the first write that failed, -1 when none was set
 };

@@ -95,6 +95,44 @@ std::string BuiltNames() {
 
 }  // namespace
 
+std::string RendererHelp() {
+    const bool desktop = Built(RendererKind::Win32) || Built(RendererKind::Qt);
+    const bool terminal = Built(RendererKind::Tty);
+    std::string text = "The report is shown by the first renderer that can start here:\n";
+    if (Built(RendererKind::Win32)) text += "  win32  the program's window\n";
+    if (Built(RendererKind::Qt))
+        text += "  qt     a desktop window, where a display that a person sees can be opened\n";
+    if (terminal)
+        text += "  tty    the same window in the terminal, where standard input and output\n"
+                "         are a terminal that can place the cursor\n";
+    text += "  batch  no window: one Run, the report on standard output\n"
+            "QUIL_RENDERER=" + BuiltNames() + " (in any letter case) forces one.\n";
+    if (!desktop && !terminal) return text;
+
+    text += "\nKeys in the window (letters in either case):\n"
+            "  r, Enter                Run\n";
+    text += terminal ? "  e, Escape               Exit (in a terminal only a lone Escape)\n"
+                     : "  e, Escape               Exit\n";
+    if (Built(RendererKind::Win32))
+        text += "  Tab, Shift+Tab          move between Exit, Run and the report\n"
+                "  Space                   press the button that has the focus\n";
+    text += "  arrows, Page Up/Down    move in the report\n";
+    if (desktop)
+        text += "  Home, End               the line's start and end; with Ctrl the report's\n";
+    if (terminal)
+        text += desktop ? "                          (in a terminal the report's top and bottom)\n"
+                        : "  Home, End               the report's top and bottom\n";
+    if (desktop) text += "  Ctrl+A, Ctrl+C          select all of the report, copy it\n";
+    text += "  Ctrl+Q                  close the window\n";
+    if (terminal) text += "  Ctrl+L, Ctrl+Z, Ctrl+C  in a terminal: redraw, suspend, interrupt\n";
+
+    text += "\nEnvironment: QUIL_RENDERER";
+    if (terminal) text += "; NO_COLOR (a terminal window without colours)";
+    if (Built(RendererKind::Qt))
+        text += ";\nDISPLAY, WAYLAND_DISPLAY and QT_QPA_PLATFORM (where the desktop window opens)";
+    return text + ".\n";
+}
+
 std::optional<RendererKind> RendererKindNamed(std::string_view name) {
     for (const KindName& r : kRenderers)
         if (SameLetters(name, r.name)) return r.kind;
@@ -129,9 +167,7 @@ std::unique_ptr<TRenderer> MakeRenderer(RendererKind kind, [[maybe_unused]] cons
 #endif
     default: break;
     }
-#if QUIL_RENDERER_WIN32
     UseParentConsole();
-#endif
     if (StandardOutputWasClosed()) throw RendererUnavailable("standard output is closed: the report would be lost");
     return std::make_unique<BatchRenderer>();
 }

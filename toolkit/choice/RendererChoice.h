@@ -12,11 +12,16 @@
 
 #include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "widgets/Application.h"
 
 enum class RendererKind { Qt, Tty, Batch, Win32 };
+
+// The part of --help about the renderers this program was built with, their keys and the
+// environment they read; no line is wider than 80 columns.
+std::string RendererHelp();
 
 // The kind a QUIL_RENDERER value names, in any letter case; nothing for an unknown value.
 std::optional<RendererKind> RendererKindNamed(std::string_view name);

@@ -1,6 +1,10 @@
 #include "choice/StandardStreams.h"
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+
+#include <cstdio>
+#else
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -32,3 +36,13 @@ void OpenClosedStandardStreams() {
 }
 
 bool StandardOutputWasClosed() { return outputWasClosed; }
+
+void UseParentConsole() {
+#ifdef _WIN32
+    const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+    if (output != nullptr && output != INVALID_HANDLE_VALUE) return;
+    if (AttachConsole(ATTACH_PARENT_PROCESS) == FALSE) return;
+    std::freopen("CONOUT$", "w", stdout);
+    std::freopen("CONOUT$", "w", stderr);
+#endif
+}

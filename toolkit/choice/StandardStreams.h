@@ -10,3 +10,7 @@
 void OpenClosedStandardStreams();
 // Whether standard output was closed when the program started: a report written there is lost.
 bool StandardOutputWasClosed();
+// Before anything is written: a Windows program without a console of its own (program.exe)
+// whose standard output leads nowhere writes to the console of the process that started it,
+// if any. Elsewhere, and where the output leads somewhere, it does nothing.
+void UseParentConsole();

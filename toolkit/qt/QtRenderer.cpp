@@ -5,6 +5,7 @@
 #include <QFrame>
 #include <QIcon>
 #include <QImage>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPixmap>
@@ -16,13 +17,13 @@
 #include <QToolButton>
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <utility>
 
 #include "qt/QtDisplay.h"
+#include "widgets/Views.h"
 
 namespace {
 
@@ -192,8 +193,7 @@ protected:
 private:
     struct MemoView {
         QPlainTextEdit* Edit = nullptr;
-        unsigned Generation = 0;
-        int Shown = 0;
+        TShownLines Shown;
     };
 
     void LinesChanged(TMemo& memo) override {
@@ -210,19 +210,15 @@ private:
     // Appends the lines the edit does not show yet, or starts afresh after a Clear. Each line
     // is its own block, so that empty lines stay lines.
     static void Mirror(const TMemo& memo, MemoView& view) {
-        const TStrings& lines = *memo.Lines;
-        if (view.Generation != lines.Generation() || view.Shown > lines.Count()) {
-            view.Edit->clear();
-            view.Generation = lines.Generation();
-            view.Shown = 0;
-        }
-        if (view.Shown == lines.Count()) return;
+        const TNewLines added = view.Shown.Take(*memo.Lines);
+        if (added.Restart) view.Edit->clear();
+        if (added.From == added.To) return;
         QTextCursor cursor(view.Edit->document());
         cursor.movePosition(QTextCursor::End);
         cursor.beginEditBlock();
-        for (; view.Shown < lines.Count(); ++view.Shown) {
-            if (view.Shown > 0) cursor.insertBlock();
-            cursor.insertText(Text(lines[view.Shown]));
+        for (int i = added.From; i < added.To; ++i) {
+            if (i > 0) cursor.insertBlock();
+            cursor.insertText(Text((*memo.Lines)[i]));
         }
         cursor.endEditBlock();
         // Like a caret following the added text: the view scrolls to the last line.
@@ -291,7 +287,6 @@ private:
             edit->setFocusPolicy(memo->TabStop ? Qt::StrongFocus : Qt::ClickFocus);
             MemoView& view = memos_[memo];
             view.Edit = edit;
-            view.Generation = memo->Lines->Generation();
             Mirror(*memo, view);
             return edit;
         }
@@ -350,22 +345,25 @@ private:
                        c.MaxHeight > 0 ? c.MaxHeight - frameHeight : QWIDGETSIZE_MAX);
     }
 
-    // The terminal renderer's keys: Enter presses the default button, Escape the cancel
-    // button, a button's first hint letter presses it, Ctrl-Q closes. The report keeps its own
-    // keys (arrows, pages, select-all, copy), which these leave alone.
+    // The keys every renderer gives the buttons (Enter, Escape, a button's first hint letter
+    // in either case) reach the window when the focused control has no use for them: the
+    // report keeps its own (arrows, pages, select-all, copy). Ctrl-Q closes the window.
+    void keyPressEvent(QKeyEvent* event) override {
+        TSpeedButton* button = ButtonForKey(form_, KeyOf(*event));
+        if (button == nullptr) return QWidget::keyPressEvent(event);
+        for (const auto& [control, widget] : placed_)
+            if (control == button) static_cast<QToolButton*>(widget)->click();
+    }
+
+    static int KeyOf(const QKeyEvent& event) {
+        if (event.key() == Qt::Key_Return || event.key() == Qt::Key_Enter) return KeyEnter;
+        if (event.key() == Qt::Key_Escape) return KeyEscape;
+        const Qt::KeyboardModifiers chords = Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier;
+        if ((event.modifiers() & chords) != 0 || event.text().size() != 1) return 0;
+        return event.text()[0].unicode() < 0x80 ? event.text()[0].unicode() : 0;
+    }
+
     void AddKeys() {
-        for (const auto& [control, widget] : placed_) {
-            auto* speed = dynamic_cast<TSpeedButton*>(control);
-            if (speed == nullptr) continue;
-            auto* button = static_cast<QToolButton*>(widget);
-            QList<QKeySequence> keys;
-            if (speed->Default) keys << QKeySequence(Qt::Key_Return) << QKeySequence(Qt::Key_Enter);
-            if (speed->Cancel) keys << QKeySequence(Qt::Key_Escape);
-            if (!speed->Hint.empty() && std::isalpha(static_cast<unsigned char>(speed->Hint[0])))
-                keys << QKeySequence(QString(QChar(std::toupper(static_cast<unsigned char>(speed->Hint[0])))));
-            for (const QKeySequence& key : keys)
-                QObject::connect(new QShortcut(key, this), &QShortcut::activated, button, &QToolButton::click);
-        }
         QObject::connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), this), &QShortcut::activated, this,
                          [this] { close(); });
     }

@@ -1,7 +1,6 @@
 #include "tty/TtyWindow.h"
 
 #include <algorithm>
-#include <cctype>
 
 namespace {
 
@@ -28,10 +27,7 @@ std::string Fit(std::string_view text, int width, TAlignment alignment) {
 TtyWindow::TtyWindow(TApplication& app, TForm& form) : app_(app), form_(form) {
     form_.View = this;
     Layout();
-    if (memo_ != nullptr) {
-        generation_ = memo_->Lines->Generation();
-        shownCount_ = memo_->Lines->Count();
-    }
+    if (memo_ != nullptr) shown_.Take(*memo_->Lines);
 }
 
 TtyWindow::~TtyWindow() {
@@ -132,31 +128,17 @@ void TtyWindow::ScrollTo(int top, int left) {
 void TtyWindow::LinesChanged(TMemo& memo) {
     if (&memo != memo_) return;
     // Like a caret following the added text: a view that showed the end keeps showing it.
-    bool following = top_ >= std::max(0, shownCount_ - TextRows());
-    if (generation_ != memo.Lines->Generation()) {
-        generation_ = memo.Lines->Generation();
+    const bool following = top_ >= std::max(0, shown_.Count() - TextRows());
+    if (shown_.Take(*memo.Lines).Restart) {
         top_ = left_ = 0;
-        following = true;
+        ScrollTo(MaxTop(), left_);
+    } else {
+        ScrollTo(following ? MaxTop() : top_, left_);
     }
-    shownCount_ = memo.Lines->Count();
-    ScrollTo(following ? MaxTop() : top_, left_);
 }
 
 void TtyWindow::Press(TSpeedButton* button) {
     if (button != nullptr && button->Enabled) app_.Dispatch([button] { button->Click(); });
-}
-
-TSpeedButton* TtyWindow::ButtonForKey(int key) const {
-    for (const Spot& spot : spots_) {
-        auto* button = dynamic_cast<TSpeedButton*>(spot.Control);
-        if (button == nullptr) continue;
-        if (key == TtyKeyEnter && button->Default) return button;
-        if (key == TtyKeyEscape && button->Cancel) return button;
-        if (key > 0 && key < 0x100 && !button->Hint.empty() &&
-            std::tolower(key) == std::tolower(static_cast<unsigned char>(button->Hint[0])))
-            return button;
-    }
-    return nullptr;
 }
 
 void TtyWindow::Key(int key) {
@@ -171,7 +153,7 @@ void TtyWindow::Key(int key) {
     case TtyKeyHome: ScrollTo(0, 0); break;
     case TtyKeyEnd: ScrollTo(MaxTop(), 0); break;
     case TtyKeyClose: form_.Close(); break;
-    default: Press(ButtonForKey(key)); break;
+    default: Press(ButtonForKey(form_, key)); break;
     }
 }
 

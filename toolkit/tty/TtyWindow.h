@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "widgets/Application.h"
+#include "widgets/Views.h"
 
 enum class TtyStyle { Caption, Strip, Button, HotKey, Label, Report, ScrollBar, Status, Notice, NoticeButton };
 
@@ -31,7 +32,7 @@ protected:
 
 // Keys beyond the plain characters, which are passed as themselves.
 enum TtyKey : int {
-    TtyKeyEnter = 0x100, TtyKeyEscape, TtyKeyUp, TtyKeyDown, TtyKeyLeft, TtyKeyRight,
+    TtyKeyEnter = KeyEnter, TtyKeyEscape = KeyEscape, TtyKeyUp, TtyKeyDown, TtyKeyLeft, TtyKeyRight,
     TtyKeyPageUp, TtyKeyPageDown, TtyKeyHome, TtyKeyEnd, TtyKeyClose,
 };
 
@@ -67,7 +68,6 @@ private:
     void LinesChanged(TMemo& memo) override;
     void FormClosed(TForm&) override {}
     void Press(TSpeedButton* button);
-    TSpeedButton* ButtonForKey(int key) const;
 
     int TextRows() const;
     int TextCols() const;
@@ -86,8 +86,7 @@ private:
     int memoRows_ = 0;
     int top_ = 0;
     int left_ = 0;
-    unsigned generation_ = 0;
-    int shownCount_ = 0;
+    TShownLines shown_;
 };
 
 // The modal notice a terminal shows for a message box or an escaped exception: a framed box in

@@ -8,6 +8,9 @@
 #include <map>
 #include <stdexcept>
 #include <string>
+#include <utility>
+
+#include "widgets/Views.h"
 
 namespace {
 
@@ -63,10 +66,10 @@ std::wstring FaceOf(HFONT font) {
 
 // The font a control is drawn with: the first of the named face and its substitutes that the
 // system really has, or what the font mapper makes of the name.
-HFONT MakeFont(const TFont& font) {
+HFONT MakeFont(const TFont& font, int height) {
     HFONT chosen = nullptr;
     for (const std::wstring& face : FaceAndSubstitutes(font.Name)) {
-        HFONT candidate = CreateFontW(-font.Height, 0, 0, 0, font.Bold ? FW_BOLD : FW_NORMAL,
+        HFONT candidate = CreateFontW(-height, 0, 0, 0, font.Bold ? FW_BOLD : FW_NORMAL,
                                       font.Italic, FALSE, FALSE, ToCharset(font.Charset),
                                       OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                                       DEFAULT_PITCH | FF_DONTCARE, face.c_str());
@@ -147,11 +150,12 @@ DWORD MemoStyle(const TMemo& memo) {
 // that one procedure hears the buttons' commands, draws them and colours the static texts.
 class Win32Renderer::FormWindow final : private TFormView {
 public:
-    FormWindow(TApplication& app, TForm& form) : app_(app), form_(form) {
+    FormWindow(TApplication& app, TForm& form, int dpi) : app_(app), form_(form), dpi_(dpi) {
         const bool defaultPosition = form.Position == TPosition::DefaultPosOnly;
         if (CreateWindowExW(0, WindowClassName, Wide(form.Caption).c_str(), WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
-                            defaultPosition ? CW_USEDEFAULT : form.Left(),
-                            defaultPosition ? CW_USEDEFAULT : form.Top(), form.Width(), form.Height(), nullptr,
+                            defaultPosition ? CW_USEDEFAULT : Scaled(form.Left()),
+                            defaultPosition ? CW_USEDEFAULT : Scaled(form.Top()), Scaled(form.Width()),
+                            Scaled(form.Height()), nullptr,
                             nullptr, GetModuleHandleW(nullptr), this) == nullptr)
             throw std::runtime_error("win32 renderer: cannot create the window of " + form.Name);
         form_.View = this;
@@ -186,25 +190,41 @@ public:
         return nullptr;
     }
 
-    // Enter presses the default button, Escape the cancel button (the model's Default and
-    // Cancel), from any control of the window; Ctrl+A selects all of an edit control's text.
+    // The window's own keys, from any of its controls: Enter presses the default button,
+    // Escape the cancel button and a button's first hint letter that button, in either case;
+    // Tab and Shift+Tab move the focus, Ctrl+Q closes the window and Ctrl+A selects all of an
+    // edit control's text. Whether the message was such a key and has been handled.
     bool PressKey(const MSG& msg) {
-        if (msg.message != WM_KEYDOWN) return false;
-        if (msg.wParam == 'A' && GetKeyState(VK_CONTROL) < 0 && GetKeyState(VK_MENU) >= 0) {
-            if (dynamic_cast<TMemo*>(ControlOf(msg.hwnd)) == nullptr) return false;
+        if (msg.message == WM_CHAR) return Press(ButtonForKey(form_, static_cast<int>(msg.wParam)));
+        if (msg.message != WM_KEYDOWN || GetKeyState(VK_MENU) < 0) return false;
+        const bool control = GetKeyState(VK_CONTROL) < 0;
+        switch (msg.wParam) {
+        case VK_RETURN: return !control && Press(ButtonForKey(form_, KeyEnter));
+        case VK_ESCAPE: return !control && Press(ButtonForKey(form_, KeyEscape));
+        case VK_TAB:
+            if (control) return false;
+            MoveFocus(GetKeyState(VK_SHIFT) < 0);
+            return true;
+        case 'Q':
+            if (!control) return false;
+            PostMessageW(handle_, WM_CLOSE, 0, 0);
+            return true;
+        case 'A':
+            if (!control || dynamic_cast<TMemo*>(ControlOf(msg.hwnd)) == nullptr) return false;
             SendMessageW(msg.hwnd, EM_SETSEL, 0, -1);
             return true;
+        default: return false;
         }
-        if (msg.wParam != VK_RETURN && msg.wParam != VK_ESCAPE) return false;
-        for (const auto& [control, window] : placed_) {
-            auto* button = dynamic_cast<TSpeedButton*>(control);
-            if (button == nullptr || !button->Enabled) continue;
-            if (msg.wParam == VK_RETURN ? button->Default : button->Cancel) {
-                Click(*button);
-                return true;
-            }
+    }
+
+    // A mouse press on a speed button is about to give it the focus, which it keeps only if
+    // it had it: the click hands the focus back.
+    void MousePressing(const MSG& msg) {
+        if ((msg.message == WM_LBUTTONDOWN || msg.message == WM_LBUTTONDBLCLK) &&
+            dynamic_cast<TSpeedButton*>(ControlOf(msg.hwnd)) != nullptr) {
+            mousePress_ = true;
+            focusBeforePress_ = GetFocus();
         }
-        return false;
     }
 
     static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -221,8 +241,7 @@ public:
 private:
     struct MemoView {
         HWND Edit = nullptr;
-        unsigned Generation = 0;
-        int Shown = 0;
+        TShownLines Shown;
     };
 
     LRESULT OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -233,6 +252,7 @@ private:
             if (window == handle_) {
                 try {
                     Build(form_, window);
+                    AddTooltips(window);
                 } catch (const std::exception&) {
                     destroying_ = true;  // a window that never was ends no message loop
                     return -1;
@@ -245,10 +265,10 @@ private:
         case WM_GETMINMAXINFO: {
             auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
             const TSizeConstraints& c = form_.Constraints;
-            if (c.MinWidth > 0) info->ptMinTrackSize.x = c.MinWidth;
-            if (c.MinHeight > 0) info->ptMinTrackSize.y = c.MinHeight;
-            if (c.MaxWidth > 0) info->ptMaxTrackSize.x = c.MaxWidth;
-            if (c.MaxHeight > 0) info->ptMaxTrackSize.y = c.MaxHeight;
+            if (c.MinWidth > 0) info->ptMinTrackSize.x = Scaled(c.MinWidth);
+            if (c.MinHeight > 0) info->ptMinTrackSize.y = Scaled(c.MinHeight);
+            if (c.MaxWidth > 0) info->ptMaxTrackSize.x = Scaled(c.MaxWidth);
+            if (c.MaxHeight > 0) info->ptMaxTrackSize.y = Scaled(c.MaxHeight);
             return 0;
         }
         case WM_ERASEBKGND: {
@@ -285,6 +305,20 @@ private:
             return 0;
         case WM_SETFOCUS:
             if (window == handle_) FocusFirstTabStop();
+            return 0;
+        case WM_ACTIVATE:
+            // The focus comes back to the control that had it when the window was left.
+            if (window != handle_) break;
+            if (LOWORD(wParam) == WA_INACTIVE) {
+                HWND focus = GetFocus();
+                lastFocus_ = focus != nullptr && IsChild(handle_, focus) ? focus : nullptr;
+            } else if (HIWORD(wParam) != 0) {
+                // minimised: nothing takes the focus
+            } else if (lastFocus_ != nullptr && IsWindow(lastFocus_) && IsChild(handle_, lastFocus_)) {
+                SetFocus(lastFocus_);
+            } else {
+                FocusFirstTabStop();
+            }
             return 0;
         case WM_CLOSE:
             if (window != handle_) break;
@@ -325,12 +359,40 @@ private:
         PostMessageW(handle_, WM_CLOSE, 0, 0);
     }
 
-    // A speed button never keeps the keyboard focus: it goes back where typing belongs
-    // before the click runs.
+    // A speed button clicked with the mouse does not keep the focus: it goes back where it
+    // was before the click runs.
     void Click(TSpeedButton& button) {
-        if (HWND pressed = ControlWindow(button); pressed != nullptr && GetFocus() == pressed)
-            FocusFirstTabStop();
+        HWND pressed = ControlWindow(button);
+        HWND before = std::exchange(focusBeforePress_, nullptr);
+        if (std::exchange(mousePress_, false) && pressed != nullptr && GetFocus() == pressed && before != pressed) {
+            if (before != nullptr && IsWindow(before) && IsChild(handle_, before)) {
+                SetFocus(before);
+            } else {
+                FocusFirstTabStop();
+            }
+        }
         app_.Dispatch([&button] { button.Click(); });
+    }
+
+    bool Press(TSpeedButton* button) {
+        if (button == nullptr) return false;
+        Click(*button);
+        return true;
+    }
+
+    // Tab visits the speed buttons and the report in the model's focus order, and from then
+    // on the focused control shows its focus.
+    void MoveFocus(bool backwards) {
+        std::vector<HWND> stops;
+        for (TControl* control : FocusOrder(form_))
+            if (HWND window = ControlWindow(*control); window != nullptr) stops.push_back(window);
+        if (stops.empty()) return;
+        const auto count = static_cast<std::ptrdiff_t>(stops.size());
+        const std::ptrdiff_t at = std::find(stops.begin(), stops.end(), GetFocus()) - stops.begin();
+        const std::ptrdiff_t next = at == count ? (backwards ? count - 1 : 0)
+                                                : (at + (backwards ? count - 1 : 1)) % count;
+        SendMessageW(handle_, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
+        SetFocus(stops[static_cast<std::size_t>(next)]);
     }
 
     void FocusFirstTabStop() {
@@ -347,17 +409,13 @@ private:
     // Appends the lines the edit control does not show yet, or starts afresh after a Clear,
     // and scrolls to the last line as a caret following the added text would.
     static void Mirror(const TMemo& memo, MemoView& view) {
-        const TStrings& lines = *memo.Lines;
-        if (view.Generation != lines.Generation() || view.Shown > lines.Count()) {
-            SetWindowTextW(view.Edit, L"");
-            view.Generation = lines.Generation();
-            view.Shown = 0;
-        }
-        if (view.Shown == lines.Count()) return;
+        const TNewLines lines = view.Shown.Take(*memo.Lines);
+        if (lines.Restart) SetWindowTextW(view.Edit, L"");
+        if (lines.From == lines.To) return;
         std::string added;
-        for (; view.Shown < lines.Count(); ++view.Shown) {
-            if (view.Shown > 0) added += "\r\n";
-            added += lines[view.Shown];
+        for (int i = lines.From; i < lines.To; ++i) {
+            if (i > 0) added += "\r\n";
+            added += (*memo.Lines)[i];
         }
         const auto end = static_cast<WPARAM>(GetWindowTextLengthW(view.Edit));
         SendMessageW(view.Edit, EM_SETSEL, end, static_cast<LPARAM>(end));
@@ -377,6 +435,28 @@ private:
         }
     }
 
+    // Controls whose hint is to be shown tell it in a tooltip when the mouse rests on them.
+    void AddTooltips(HWND window) {
+        HWND tips = nullptr;
+        for (const auto& [control, placed] : placed_) {
+            if (!control->ShowHint || control->Hint.empty()) continue;
+            if (tips == nullptr)
+                tips = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP,
+                                       CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window,
+                                       nullptr, GetModuleHandleW(nullptr), nullptr);
+            if (tips == nullptr) return;
+            std::wstring text = Wide(control->Hint);
+            TTTOOLINFOW tool = {};
+            // The size that every version of the common controls takes.
+            tool.cbSize = TTTOOLINFOW_V2_SIZE;
+            tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+            tool.hwnd = GetParent(placed);
+            tool.uId = reinterpret_cast<UINT_PTR>(placed);
+            tool.lpszText = text.data();
+            SendMessageW(tips, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+        }
+    }
+
     HWND Child(const wchar_t* windowClass, const std::string& text, DWORD style, DWORD exStyle, HWND parent) {
         return CreateWindowExW(exStyle, windowClass, Wide(text).c_str(), WS_CHILD | WS_VISIBLE | style,
                                0, 0, 0, 0, parent, nullptr, GetModuleHandleW(nullptr), this);
@@ -388,7 +468,7 @@ private:
             return Child(WindowClassName, "", WS_CLIPCHILDREN, WS_EX_CONTROLPARENT, parent);
         if (auto* speed = dynamic_cast<TSpeedButton*>(&control)) {
             // The hint names the button for screen readers; its face is the glyph.
-            HWND button = Child(WC_BUTTONW, speed->Hint, BS_OWNERDRAW, 0, parent);
+            HWND button = Child(WC_BUTTONW, speed->Hint, BS_OWNERDRAW | WS_TABSTOP, 0, parent);
             if (button != nullptr && !speed->Glyph.Empty()) {
                 const TColor transparent = speed->Glyph.Pixel(0, speed->Glyph.Height - 1);
                 glyphs_[speed] = MakeBitmap(speed->Glyph, &transparent, GetSysColor(COLOR_BTNFACE));
@@ -405,7 +485,6 @@ private:
             if (memo->ImeMode == TImeMode::Disable) ImmAssociateContext(edit, nullptr);
             MemoView& view = memos_[memo];
             view.Edit = edit;
-            view.Generation = memo->Lines->Generation();
             Mirror(*memo, view);
             return edit;
         }
@@ -435,20 +514,48 @@ private:
         const int height = button->Glyph.Height;
         const int image = (item.itemState & ODS_DISABLED) != 0 && count > 1 ? 1 : 0;
         const int shift = pressed ? 1 : 0;
+        // Pixel art grows by whole pixels only, or its lines would come out uneven.
+        const int zoom = std::max(1, dpi_ / 96);
         HDC source = CreateCompatibleDC(item.hDC);
         HGDIOBJ old = SelectObject(source, glyph->second);
-        BitBlt(item.hDC, (item.rcItem.right - item.rcItem.left - width) / 2 + shift,
-               (item.rcItem.bottom - item.rcItem.top - height) / 2 + shift, width, height, source,
-               image * width, 0, SRCCOPY);
+        SetStretchBltMode(item.hDC, COLORONCOLOR);
+        StretchBlt(item.hDC, (item.rcItem.right - item.rcItem.left - zoom * width) / 2 + shift,
+                   (item.rcItem.bottom - item.rcItem.top - zoom * height) / 2 + shift, zoom * width,
+                   zoom * height, source, image * width, 0, width, height, SRCCOPY);
         SelectObject(source, old);
         DeleteDC(source);
+        if ((item.itemState & ODS_FOCUS) != 0 && (item.itemState & ODS_NOFOCUSRECT) == 0) {
+            RECT ring = item.rcItem;
+            InflateRect(&ring, -3, -3);
+            DrawFocusRect(item.hDC, &ring);
+        }
         return true;
     }
 
-    // Moves every control to where the model has it.
+    // The model's pixels are at 96 pixels per inch; the window's at the system's density.
+    int Scaled(int pixels) const { return MulDiv(pixels, dpi_, 96); }
+    int Unscaled(int pixels) const { return MulDiv(pixels, 96, dpi_); }
+
+    // Moves every control to where the model has it. A control that reaches its parent's
+    // right or bottom edge reaches it on the screen too, whatever the rounding.
     void Place() {
-        for (const auto& [control, window] : placed_)
-            MoveWindow(window, control->Left(), control->Top(), control->Width(), control->Height(), TRUE);
+        RECT client;
+        GetClientRect(handle_, &client);
+        std::map<const TControl*, POINT> sizes = {{&form_, {client.right, client.bottom}}};
+        for (const auto& [control, window] : placed_) {
+            const TWinControl* parent = control->Parent();
+            const POINT room = sizes[parent];   // parents are placed before their children
+            const int left = Scaled(control->Left());
+            const int top = Scaled(control->Top());
+            const int right = control->Left() + control->Width() >= parent->ClientWidth()
+                                  ? room.x
+                                  : Scaled(control->Left() + control->Width());
+            const int bottom = control->Top() + control->Height() >= parent->ClientHeight()
+                                   ? room.y
+                                   : Scaled(control->Top() + control->Height());
+            MoveWindow(window, left, top, right - left, bottom - top, TRUE);
+            sizes[control] = {right - left, bottom - top};
+        }
     }
 
     // The form's outer size includes the frame, which the system draws: the model hears how
@@ -458,8 +565,8 @@ private:
         RECT client;
         GetWindowRect(handle_, &outer);
         GetClientRect(handle_, &client);
-        const int frameWidth = (outer.right - outer.left) - client.right;
-        const int frameHeight = (outer.bottom - outer.top) - client.bottom;
+        const int frameWidth = Unscaled((outer.right - outer.left) - client.right);
+        const int frameHeight = Unscaled((outer.bottom - outer.top) - client.bottom);
         if (frameWidth != form_.FrameWidth() || frameHeight != form_.FrameHeight())
             form_.SetFrameSize(frameWidth, frameHeight);
     }
@@ -468,7 +575,7 @@ private:
         RECT client;
         GetClientRect(handle_, &client);
         AdoptFrame();
-        form_.SetClientSize(client.right, client.bottom);
+        form_.SetClientSize(Unscaled(client.right), Unscaled(client.bottom));
         Place();
     }
 
@@ -487,7 +594,7 @@ private:
     HFONT Font(const TFont& font) {
         auto found = fontOf_.find(&font);
         if (found != fontOf_.end()) return found->second;
-        HFONT made = MakeFont(font);
+        HFONT made = MakeFont(font, Scaled(font.Height));
         if (made != nullptr) fonts_.push_back(made);
         fontOf_[&font] = made;
         return made;
@@ -495,6 +602,7 @@ private:
 
     TApplication& app_;
     TForm& form_;
+    const int dpi_;
     HWND handle_ = nullptr;
     HICON icon_ = nullptr;
     std::vector<std::pair<TControl*, HWND>> placed_;
@@ -503,12 +611,22 @@ private:
     std::map<TColor, HBRUSH> brushes_;
     std::map<const TFont*, HFONT> fontOf_;
     std::vector<HFONT> fonts_;
+    bool mousePress_ = false;           // a speed button is being pressed with the mouse
+    HWND focusBeforePress_ = nullptr;   // and this had the focus before
+    HWND lastFocus_ = nullptr;          // where it was when the window was left
     bool mirrorPosted_ = false;
     bool closing_ = false;
     bool destroying_ = false;
 };
 
-Win32Renderer::Win32Renderer() {
+Win32Renderer::Win32Renderer(int dpi) : dpi_(dpi) {
+    if (dpi_ <= 0) {
+        // What the system tells a program that declares itself DPI aware; 96 to any other.
+        HDC screen = GetDC(nullptr);
+        dpi_ = screen != nullptr ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
+        if (screen != nullptr) ReleaseDC(nullptr, screen);
+        if (dpi_ <= 0) dpi_ = 96;
+    }
     const INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_BAR_CLASSES | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
     WNDCLASSEXW windowClass = {};
@@ -534,7 +652,7 @@ int Win32Renderer::OwnedMessageBox(void* owner, const char* text, const char* ca
 }
 
 HWND Win32Renderer::Show(TApplication& app, TForm& form) {
-    windows_.push_back(std::make_unique<FormWindow>(app, form));
+    windows_.push_back(std::make_unique<FormWindow>(app, form, dpi_));
     HWND window = windows_.back()->Handle();
     form.Show();
     ShowWindow(window, SW_SHOW);
@@ -560,8 +678,11 @@ int Win32Renderer::Run(TApplication& app, TForm& mainForm) {
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
         const HWND root = GetAncestor(msg.hwnd, GA_ROOT);
         bool pressed = false;
-        for (const auto& window : windows_)
-            if (window->Handle() != nullptr && window->Handle() == root) pressed = window->PressKey(msg);
+        for (const auto& window : windows_) {
+            if (window->Handle() == nullptr || window->Handle() != root) continue;
+            window->MousePressing(msg);
+            pressed = window->PressKey(msg);
+        }
         if (pressed) continue;
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
@@ -571,12 +692,4 @@ int Win32Renderer::Run(TApplication& app, TForm& mainForm) {
 
 void Win32Renderer::ShowException(const TApplication& app, const std::string& message) {
     SystemMessageBox(mainWindow, message.c_str(), app.Title.c_str(), MB_OK | MB_ICONERROR);
-}
-
-void UseParentConsole() {
-    const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
-    if (output != nullptr && output != INVALID_HANDLE_VALUE) return;
-    if (AttachConsole(ATTACH_PARENT_PROCESS) == FALSE) return;
-    std::freopen("CONOUT$", "w", stdout);
-    std::freopen("CONOUT$", "w", stderr);
 }

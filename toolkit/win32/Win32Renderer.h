@@ -4,9 +4,11 @@
 // it: the model lays the aligned controls out whenever the window's size changes, the memos'
 // lines are mirrored into read-only edit controls as they change, and clicks reach the model
 // through the application's Dispatch, so that an escaping exception is shown in a message box
-// and the window stays open. Enter presses the default button and Escape the cancel button,
-// wherever the focus is in the window. While the renderer lives, the library's message box is
-// the system's, owned by the main window.
+// and the window stays open. The keys are every renderer's (ButtonForKey: Enter, Escape, a
+// button's first hint letter), wherever the focus is in the window, with Ctrl+Q to close it;
+// Tab visits the speed buttons and the report in the model's focus order, and a button's hint
+// is its tooltip. While the renderer lives, the library's message box is the system's, owned
+// by the main window.
 #pragma once
 
 #include <windows.h>
@@ -19,7 +21,9 @@
 
 class Win32Renderer final : public TRenderer {
 public:
-    Win32Renderer();
+    // The window is drawn at dpi pixels per inch (0: the system's), the form's pixels, fonts
+    // and minimum size scaled from the 96 they are given at.
+    explicit Win32Renderer(int dpi = 0);
     ~Win32Renderer() override;
 
     int Run(TApplication& app, TForm& mainForm) override;
@@ -38,8 +42,5 @@ private:
 
     std::vector<std::unique_ptr<FormWindow>> windows_;
     MessageBoxHandler previousMessageBox_ = nullptr;
+    int dpi_;
 };
-
-// For a program without a console of its own (the windows subsystem): when standard output
-// leads nowhere, it goes to the console of the process that started the program, if any.
-void UseParentConsole();
