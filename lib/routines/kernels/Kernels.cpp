@@ -265,8 +265,10 @@ void ElementRuns(Path path, ElementOp op, std::size_t count, const double* a, co
 bool FactorRuns(Path path, std::uint32_t n, std::int32_t lo, double* f, double* vv,
                 std::int32_t* piv, int* parity) {
     if (n < kFactorFrom || !PathRuns(path)) return false;
-    // The largest product of the decomposition is the first, of order about n / 2.
-    const unsigned parts = PartsFor(std::size_t{n / 2} * (n / 2) * (n / 2), ThreadCount());
+    // The largest product of the decomposition is the first, of order about n / 2; the leaves
+    // between the products run on one thread, so the threads pay only where that product is
+    // four times the work of a part.
+    const unsigned parts = PartsFor(std::size_t{n / 2} * (n / 2) * (n / 2) / 4, ThreadCount());
     return OnPath(path, false, [&](auto k) { return k.factor(n, lo, f, vv, piv, parity, parts); });
 }
 
