@@ -313,8 +313,8 @@ std::string Document(const std::vector<Entry>& entries, const Collector& results
         const double quil = f.Seconds(table, routine, Who::Quil, n);
         const double eigen = f.Seconds(table, "", Who::Eigen, n);
         const bool measured = quil > 0 && eigen > 0;
-        targets.push_back({what, Number(1.0 / kSmallAllowance, 2) + "×", Ratio(eigen, quil), measured,
-                           measured && quil <= kSmallAllowance * eigen});
+        targets.push_back({what, Number(1.0 / kSmallAllowance, 2) + "×", Ratio(eigen, quil),
+                           measured, measured && quil <= kSmallAllowance * eigen});
     };
     for (unsigned n : {4u, 16u})
         for (const auto& [table, routine] : {std::pair<const char*, const char*>{"Product", "MulMtrxNN"},
@@ -326,7 +326,8 @@ std::string Document(const std::vector<Entry>& entries, const Collector& results
             besideEigen("`" + std::string(routine) + "` at n = " + std::to_string(n) +
                             " at most 1.25× Eigen's time", table, routine, n);
     for (unsigned n : {64u, 512u})
-        besideEigen("`SMtrxNN c = a + b - a` at n = " + std::to_string(n) + " at most 1.25× Eigen's time",
+        besideEigen("`SMtrxNN c = a + b - a` at n = " + std::to_string(n) +
+                        " at most 1.25× Eigen's time",
                     "Expression", "SMtrxNN c = a + b - a", n);
     // More threads are never slower than one: every routine that divides its work, at every
     // order run on every thread, within the few per cent that separate two runs.
@@ -343,12 +344,12 @@ std::string Document(const std::vector<Entry>& entries, const Collector& results
             figure += std::string(figure.empty() ? "" : ", ") + "`" + e.routine + "` " +
                       std::to_string(e.n) + " " + Ratio(one, all);
         }
-        targets.push_back({"Every divided routine on " + many + " threads at least 0.98× its one-thread "
-                           "speed, at every order", "0.98×", measured ? figure : "—", measured,
-                           measured && met});
+        targets.push_back({"Every divided routine on " + many +
+                               " threads at least 0.98× its one-thread speed, at every order",
+                           "0.98×", measured ? figure : "—", measured, measured && met});
     }
-    lapack("`InvMtrxNN` at n = 1024 at least 0.8× dgetrf + dgetri (stretch)", "Inverse", "InvMtrxNN",
-           1024, 1.25);
+    lapack("`InvMtrxNN` at n = 1024 at least 0.8× dgetrf + dgetri (stretch)", "Inverse",
+           "InvMtrxNN", 1024, 1.25);
     out << "## Targets\n\nQUIL's speed as a multiple of the peer's (or of the ceiling, or of itself), "
            "in this run. LAPACK's routines are judged by their column-major call, which needs no "
            "transposition; the row-major call through LAPACKE is shown in brackets.\n\n"
@@ -405,7 +406,7 @@ std::string Document(const std::vector<Entry>& entries, const Collector& results
            "from run to run on this machine.\n\n";
 
     Table(out, f, "Product",
-          "`MulMtrxNN` (into its work record, then copied) and the `SMtrxNN` product (a new "
+          "`MulMtrxNN` (into its result) and the `SMtrxNN` product (a new "
           "object) beside Eigen's `c.noalias() = a * b` and `cblas_dgemm`. 2n³ operations.");
     Table(out, f, "Determinant",
           "`DetNNbyRef` (cofactors, n ≤ 8) and `DetNN2` (LU of a copy) beside Eigen's "

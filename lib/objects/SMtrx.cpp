@@ -112,7 +112,8 @@ void SMtrx::Allocate(bool zeroed) {
     // Where size_t has 32 bits, the spare slot can wrap a table or block of 2^32 - 1 to none, and
     // the bytes of both can exceed what size_t counts.
     if (entries < spare || elements < spare) throw AllocErr{this, count};
-    if (elements > (SIZE_MAX - entries * sizeof(double*)) / sizeof(double)) throw AllocErr{this, count};
+    if (elements > (SIZE_MAX - entries * sizeof(double*)) / sizeof(double))
+        throw AllocErr{this, count};
     const std::size_t bytes = elements * sizeof(double) + entries * sizeof(double*);
     unsigned char* storage;
     try {

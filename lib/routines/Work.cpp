@@ -84,7 +84,8 @@ void ReleaseThreadStorage() {
 
 WorkBlock::WorkBlock(std::uint64_t bytes) : p_(nullptr) {
     // Where size_t has 32 bits a larger request cannot be made at all.
-    if (bytes <= SIZE_MAX) p_ = static_cast<unsigned char*>(ThreadWork().Lend(static_cast<std::size_t>(bytes)));
+    if (bytes <= SIZE_MAX)
+        p_ = static_cast<unsigned char*>(ThreadWork().Lend(static_cast<std::size_t>(bytes)));
     if (p_ == nullptr) AllocErrMsg(static_cast<std::uint32_t>(bytes));
 }
 

@@ -537,7 +537,8 @@ void SweepDividedWork(sweep::Tally& tally) {
     ASSERT_TRUE(quil::detail::InvMtrxNN(quil::detail::Path::Plain, &plain, a.get()));
     NN plainInverse(plain);
     NN plainSquare(GetMatrixNN(nullptr, a->Size, true));
-    ASSERT_TRUE(quil::detail::MulMtrxNN(quil::detail::Path::Plain, plainSquare.get(), a.get(), a.get()));
+    ASSERT_TRUE(
+        quil::detail::MulMtrxNN(quil::detail::Path::Plain, plainSquare.get(), a.get(), a.get()));
     // One unarmed call first: it starts the threads and makes each thread's scratch, and so
     // the runtime's own thread-local storage. MinGW's runtime takes that storage from calloc
     // and does not survive a failure there, which is not a request of the library's.

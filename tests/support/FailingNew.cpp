@@ -67,7 +67,9 @@ void operator delete(void* p, std::align_val_t) noexcept {
     std::free(p);  // the wrapped free, which tells the sweep
 #endif
 }
-void operator delete(void* p, std::size_t, std::align_val_t align) noexcept { operator delete(p, align); }
+void operator delete(void* p, std::size_t, std::align_val_t align) noexcept {
+    operator delete(p, align);
+}
 void operator delete(void* p) noexcept { Release(p); }
 void operator delete[](void* p) noexcept { Release(p); }
 void operator delete(void* p, std::size_t) noexcept { Release(p); }
