@@ -55,8 +55,10 @@ void Keeper::Release() {
 namespace {
 
 constexpr std::align_val_t kScratchAlign{64};
-// A large product packs megabytes, a large inverse's work takes several copies of its matrix.
-constexpr std::size_t kKeep = std::size_t{32} << 20;
+// A large product packs megabytes; the work of an inverse of order 1024 takes five copies of its
+// matrix, 40 MiB.
+constexpr std::size_t kScratchKeep = std::size_t{32} << 20;
+constexpr std::size_t kWorkKeep = std::size_t{64} << 20;
 
 void* TakeAligned(std::size_t bytes) { return ::operator new(bytes, kScratchAlign, std::nothrow); }
 void GiveAligned(void* p) { ::operator delete(p, kScratchAlign); }
@@ -66,14 +68,14 @@ void* TakeZeroed(std::size_t bytes) { return std::calloc(bytes / 8u, 8u); }
 void GiveZeroed(void* p) { std::free(p); }
 
 Keeper& ThreadWork() {
-    thread_local Keeper work(TakeZeroed, GiveZeroed, kKeep);
+    thread_local Keeper work(TakeZeroed, GiveZeroed, kWorkKeep);
     return work;
 }
 
 }  // namespace
 
 Keeper& ThreadScratch() {
-    thread_local Keeper scratch(TakeAligned, GiveAligned, kKeep);
+    thread_local Keeper scratch(TakeAligned, GiveAligned, kScratchKeep);
     return scratch;
 }
 

@@ -36,6 +36,14 @@ TEST(SMtrx, FreshStorageIsZeroAndTheColumnOfIndexingIsUnchecked) {
         m[base1][base1 + 3] = 7.0;  // one past the last column is the next row
         EXPECT_EQ(Elems(m), V({0, 0, 0, 7, 0, 0}));
     }
+    // Also where the heap hands back storage that a matrix of the same size filled and left.
+    for (int round = 0; round < 3; ++round) {
+        { SMtrxNN(40, round == 1).SetValues(-1.5); }
+        EXPECT_EQ(Elems(SMtrxNN(40, round == 1)), V(1600, 0.0)) << round;
+        SMtrxNN filled(40);
+        filled.SetValues(2.0);
+        EXPECT_EQ(Elems(-SMtrxNN(filled)), V(1600, -2.0)) << round;
+    }
 }
 
 TEST(SMtrx, SubscriptsAreCheckedAtBothEndsRowFirst) {
