@@ -19,6 +19,9 @@ namespace quil {
 
 struct MtrxNN;
 class SVect;
+namespace detail {
+struct SMtrxNNOps;
+}
 
 /// A square matrix of order n with suffix base 0 or 1 (see the file's notes).
 class QUIL_EXPORT SMtrxNN : public SMtrx {
@@ -76,7 +79,15 @@ public:
     /// object is not square.
     [[nodiscard]] double RCond() const;
 
+protected:
+    /// A rows x cols matrix whose elements are unset, for results that write every element.
+    SMtrxNN(unsigned rows, unsigned cols, bool base1, Unfilled)
+        : SMtrx(rows, cols, base1, Unfilled{}) {}
+
 private:
+    // The operators below, which make their results in place.
+    friend struct detail::SMtrxNNOps;
+
     // Throws OpeErr Kind 0, naming the operation, unless Rows = Cols and there are elements.
     QUIL_NO_EXPORT void RequireSquare(const char* operation) const;
 
@@ -99,6 +110,30 @@ private:
 [[nodiscard]] QUIL_EXPORT SMtrxNN operator*(double s, const SMtrxNN& a);
 /// a s. Throws AllocErr when the result cannot be made.
 [[nodiscard]] QUIL_EXPORT SMtrxNN operator*(const SMtrxNN& a, double s);
+
+// A temporary operand lends the result its storage: a + b - c makes one matrix, not two. The
+// values are those of the operators above. The temporary is left moved-from, unless the
+// operands do not match (it is then unchanged) or it has no storage (the operators above then
+// decide, and throw their AllocErr).
+
+/// -a in a's storage.
+QUIL_EXPORT SMtrxNN operator-(SMtrxNN&& a);
+/// a + b in a's storage; throws OpeErr as a + b does.
+QUIL_EXPORT SMtrxNN operator+(SMtrxNN&& a, const SMtrxNN& b);
+/// a + b in b's storage; throws OpeErr as a + b does.
+QUIL_EXPORT SMtrxNN operator+(const SMtrxNN& a, SMtrxNN&& b);
+/// a + b in a's storage; throws OpeErr as a + b does.
+QUIL_EXPORT SMtrxNN operator+(SMtrxNN&& a, SMtrxNN&& b);
+/// a - b in a's storage; throws OpeErr as a - b does.
+QUIL_EXPORT SMtrxNN operator-(SMtrxNN&& a, const SMtrxNN& b);
+/// a - b in b's storage; throws OpeErr as a - b does.
+QUIL_EXPORT SMtrxNN operator-(const SMtrxNN& a, SMtrxNN&& b);
+/// a - b in a's storage; throws OpeErr as a - b does.
+QUIL_EXPORT SMtrxNN operator-(SMtrxNN&& a, SMtrxNN&& b);
+/// s a in a's storage.
+QUIL_EXPORT SMtrxNN operator*(double s, SMtrxNN&& a);
+/// a s in a's storage.
+QUIL_EXPORT SMtrxNN operator*(SMtrxNN&& a, double s);
 
 /// The matrix product. Incompatible operands (another suffix base, or shapes whose product is
 /// not the square of a's rows) give, without an exception, a zero matrix of a's rows. Throws
