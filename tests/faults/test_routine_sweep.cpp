@@ -405,6 +405,19 @@ void SweepInverse(sweep::Tally& tally) {
             });
         }
 
+        // The condition estimate: -1.0 when its storage runs out, else its one value.
+        const double rcond = [&] {
+            NN a = SuiteD(base1);
+            return RCondMtrxNN(a.get());
+        }();
+        sweep::Sweep(tally, "RCondMtrxNN" + base, [&](sweep::Run& r) {
+            NN a = SuiteD(base1);
+            r.Arm();
+            const double got = RCondMtrxNN(a.get());
+            r.Disarm();
+            EXPECT_TRUE(r.Failed() ? got == -1.0 : SameBits({got}, {rcond})) << got << ", " << r;
+        });
+
         sweep::Sweep(tally, "LUDcmpMtrxNN" + base, [&](sweep::Run& r) {
             NN f = SuiteD(base1);
             Pivots p = GetArray1D<std::int32_t>(ArrInt32, nullptr, Lo(base1), Lo(base1) + 3);
