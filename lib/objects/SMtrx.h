@@ -224,6 +224,7 @@ public:
     /// True for subscripts from 1.
     bool GetBase1() const { return Base1; }
 
+    /// \cond INTERNAL
 protected:
     /// Chooses the constructor that leaves the elements unset, for results whose every element
     /// is written before anyone reads it.
@@ -265,6 +266,7 @@ private:
     QUIL_NO_EXPORT void Allocate(bool zeroed);
     QUIL_NO_EXPORT void Release();
     QUIL_NO_EXPORT void CopyElements(const SMtrx& other);
+    /// \endcond
 
 public:
     /// The indexed property: Val[i][j] reads and writes element (i, j) through GetValue and
