@@ -334,6 +334,34 @@ void AddInverses(unsigned n, unsigned threads = 1) {
         });
 }
 
+// The solve of a x = b beside Eigen's partially pivoted LU and its solve, on a copy.
+void AddSolves(unsigned n) {
+    const double flops = 2.0 * n * n * n / 3.0 + 2.0 * n * n;
+    const std::vector<double> av = Values(n, 7), bv = Values(n, 8);
+    Add({"Solve", "SolveMtrxNN", Who::Quil, n, flops}, [=](benchmark::State& st) {
+        Record a = MakeRecord(av, n);
+        Vect* b = GetVector(nullptr, n, false);
+        Vect* x = GetVector(nullptr, n, false);
+        for (unsigned i = 0; i < n; ++i) b->Elem[i] = bv[i];
+        for (auto _ : st) {
+            benchmark::DoNotOptimize(SolveMtrxNN(x, a.get(), b));
+            benchmark::ClobberMemory();
+        }
+        FreeVector(x);
+        FreeVector(b);
+    });
+    Add({"Solve", "", Who::Eigen, n, flops}, [=](benchmark::State& st) {
+        const Eigen::MatrixXd a = MakeEigen<Eigen::MatrixXd>(av, n);
+        const Eigen::VectorXd b = Eigen::Map<const Eigen::VectorXd>(bv.data(), n);
+        Eigen::VectorXd x(n);
+        for (auto _ : st) {
+            x = a.partialPivLu().solve(b);
+            benchmark::DoNotOptimize(x.data());
+            benchmark::ClobberMemory();
+        }
+    });
+}
+
 // The object layer's A + B - A into an existing object beside Eigen's: what its temporaries
 // cost. 2n² operations.
 void AddExpressions(unsigned n) {
@@ -480,7 +508,8 @@ int main(int argc, char** argv) {
     for (unsigned n : kOrders) AddProducts(n);
     for (unsigned n : kOrders) AddDeterminants(n);
     for (unsigned n : kOrders) AddInverses(n);
-    for (unsigned n : {64u, 512u}) AddExpressions(n);
+    for (unsigned n : kOrders) AddSolves(n);
+    for (unsigned n : {4u, 64u, 512u}) AddExpressions(n);
     if (cores > 1) {
         for (unsigned n : kThreadOrders) AddProducts(n, cores);
         for (unsigned n : kThreadOrders) AddDeterminants(n, cores);

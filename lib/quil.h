@@ -7,6 +7,10 @@
 /// header (or any of the library's headers) to have the quil:: names only.
 #pragma once
 
+/// \namespace quil
+/// The library: records, routines, classes, the error report and the thread count. The
+/// library's own internals are in quil::detail, in no installed header.
+
 #include "objects/SError.h"
 #include "objects/SMtrx.h"
 #include "objects/SMtrxNN.h"

@@ -22,6 +22,7 @@ public:
     /// The one-line text: the class, the operation when known, and what went wrong.
     const char* what() const noexcept override { return Text; }
 
+    /// \cond INTERNAL
 protected:
     /// Begins the text with "<error>: ", or "<error> in <operation>: " when an operation is
     /// given.
@@ -40,6 +41,7 @@ protected:
 private:
     char Text[160];
     unsigned Len = 0;
+    /// \endcond
 };
 
 }  // namespace quil

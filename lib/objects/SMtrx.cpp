@@ -2,11 +2,10 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <new>
 #include <utility>
 
-#include "routines/kernels/Arithmetic.h"
+#include "routines/kernels/Kernels.h"
 
 namespace quil {
 
@@ -69,13 +68,18 @@ SMtrx::OpeErr::OpeErr(unsigned code, const char* operation, const char* problem)
 
 SMtrx::SMtrx(unsigned rows, unsigned cols, bool base1)
     : Base1(base1), Rows(rows), Cols(cols), Elem(nullptr), Val(this) {
-    Allocate();
+    Allocate(true);
+}
+
+SMtrx::SMtrx(unsigned rows, unsigned cols, bool base1, Unfilled)
+    : Base1(base1), Rows(rows), Cols(cols), Elem(nullptr), Val(this) {
+    Allocate(false);
 }
 
 SMtrx::SMtrx(const SMtrx& other)
     : Base1(other.Base1), Rows(other.Rows), Cols(other.Cols), Elem(nullptr), Val(this) {
     if (other.Elem == nullptr) throw AllocErr::NoElements(&other, "a copy of SMtrx");
-    Allocate();
+    Allocate(false);
     CopyElements(other);
 }
 
@@ -95,7 +99,7 @@ SMtrx& SMtrx::operator=(const SMtrx& other) {
     Base1 = other.Base1;
     Rows = other.Rows;
     Cols = other.Cols;
-    Allocate();
+    Allocate(false);
     CopyElements(other);
     return *this;
 }
@@ -110,9 +114,10 @@ SMtrx& SMtrx::operator=(SMtrx&& other) noexcept {
     return *this;
 }
 
-// Makes the row table and the zero-filled element block for Rows, Cols and Base1, or throws
-// AllocErr with Elem left null.
-void SMtrx::Allocate() {
+// Makes the element block and the row table for Rows, Cols and Base1 in one heap request, the
+// table after the elements, or throws AllocErr with Elem left null. The elements are 0.0 when
+// zeroed and unset otherwise.
+void SMtrx::Allocate(bool zeroed) {
     const unsigned count = Rows * Cols;
     if (Base1 ? count <= 1u : count == 0u) throw AllocErr{this, count};
     // A wrapped 32-bit count would give a block shorter than the rows reach.
@@ -120,36 +125,41 @@ void SMtrx::Allocate() {
 
     const std::size_t spare = Base1 ? 1u : 0u;
     const std::size_t entries = std::size_t{Rows} + spare;
-    // Where size_t has 32 bits, the spare slot can wrap a table or block of 2^32 - 1 to none.
-    if (entries < spare || std::size_t{count} + spare < spare) throw AllocErr{this, count};
-    std::unique_ptr<double*[]> table;
-    std::unique_ptr<double[]> block;
+    const std::size_t elements = std::size_t{count} + spare;
+    // Where size_t has 32 bits, the spare slot can wrap a table or block of 2^32 - 1 to none, and
+    // the bytes of both can exceed what size_t counts.
+    if (entries < spare || elements < spare) throw AllocErr{this, count};
+    if (elements > (SIZE_MAX - entries * sizeof(double*)) / sizeof(double))
+        throw AllocErr{this, count};
+    const std::size_t bytes = elements * sizeof(double) + entries * sizeof(double*);
+    unsigned char* storage;
     try {
-        table.reset(new double*[entries]);
-        block.reset(new double[std::size_t{count} + spare]());
+        storage = new unsigned char[bytes];
     } catch (const std::bad_alloc&) {
         throw AllocErr{this, count};
     }
 
-    table[0] = block.get();
-    if (Base1) table[1] = block.get();  // so that Elem[1][1] is block[1], after the spare
+    double* block = reinterpret_cast<double*>(storage);
+    if (zeroed)
+        for (std::size_t k = 0; k < elements; ++k) block[k] = 0.0;
+    double** table = reinterpret_cast<double**>(storage + elements * sizeof(double));
+    table[0] = block;
+    if (Base1) table[1] = block;  // so that Elem[1][1] is block[1], after the spare
     for (std::size_t k = 1 + spare; k < entries; ++k) table[k] = table[k - 1] + Cols;
-    block.release();
-    Elem = table.release();
+    Elem = table;
 }
 
 void SMtrx::Release() {
     if (Elem == nullptr) return;
-    delete[] Elem[0];
-    delete[] Elem;
+    delete[] reinterpret_cast<unsigned char*>(Elem[0]);
     Elem = nullptr;
 }
 
 // Both matrices have the same shape and suffix base.
 void SMtrx::CopyElements(const SMtrx& other) {
-    const unsigned b = Base();
-    for (unsigned i = b; i - b < Rows; ++i)
-        for (unsigned j = b; j - b < Cols; ++j) Elem[i][j] = other.Elem[i][j];
+    const double* from = other.Run();
+    double* to = Run();
+    for (unsigned k = 0; k < Count(); ++k) to[k] = from[k];
 }
 
 SMtrx::Row SMtrx::operator[](unsigned i) {
@@ -180,26 +190,25 @@ void SMtrx::SetValues(double v) {
         for (unsigned j = b; j - b < Cols; ++j) Elem[i][j] = v;
 }
 
+// Element by element over the runs, on the kernels' fastest path: each element is one addition,
+// subtraction or multiplication, whatever the path.
 SMtrx& SMtrx::operator+=(const SMtrx& other) {
     if (other.Rows != Rows || other.Cols != Cols || other.Base1 != Base1) return *this;
-    const unsigned b = Base();
-    for (unsigned i = b; i - b < Rows; ++i)
-        for (unsigned j = b; j - b < Cols; ++j) Elem[i][j] = Elem[i][j] + other.Elem[i][j];
+    detail::ElementRuns(detail::FastestPath(), detail::ElementOp::Add, Count(), Run(), other.Run(),
+                        0.0, Run());
     return *this;
 }
 
 SMtrx& SMtrx::operator-=(const SMtrx& other) {
     if (other.Rows != Rows || other.Cols != Cols || other.Base1 != Base1) return *this;
-    const unsigned b = Base();
-    for (unsigned i = b; i - b < Rows; ++i)
-        for (unsigned j = b; j - b < Cols; ++j) Elem[i][j] = Elem[i][j] - other.Elem[i][j];
+    detail::ElementRuns(detail::FastestPath(), detail::ElementOp::Subtract, Count(), Run(),
+                        other.Run(), 0.0, Run());
     return *this;
 }
 
 void SMtrx::operator*=(double s) {
-    const unsigned b = Base();
-    for (unsigned i = b; i - b < Rows; ++i)
-        for (unsigned j = b; j - b < Cols; ++j) Elem[i][j] = Elem[i][j] * s;
+    detail::ElementRuns(detail::FastestPath(), detail::ElementOp::Scale, Count(), Run(), nullptr, s,
+                        Run());
 }
 
 }  // namespace quil

@@ -224,7 +224,14 @@ public:
     /// True for subscripts from 1.
     bool GetBase1() const { return Base1; }
 
+    /// \cond INTERNAL
 protected:
+    /// Chooses the constructor that leaves the elements unset, for results whose every element
+    /// is written before anyone reads it.
+    struct Unfilled {};
+    /// A rows x cols matrix whose elements are unset; throws AllocErr as SMtrx(rows, cols, base1).
+    SMtrx(unsigned rows, unsigned cols, bool base1, Unfilled);
+
     bool Base1;      ///< subscripts from 1 when true, from 0 otherwise
     unsigned Rows;   ///< the number of rows
     unsigned Cols;   ///< the number of columns
@@ -250,11 +257,16 @@ protected:
         if (!ok || !ColOk(static_cast<unsigned>(j)))
             throw RangeErr{this, static_cast<unsigned>(j), true};
     }
+    /// The Rows x Cols elements as one run, row after row; null without storage.
+    double* Run() const { return Elem != nullptr ? Elem[Base()] + Base() : nullptr; }
+    /// The number of elements, Rows x Cols.
+    unsigned Count() const { return Rows * Cols; }
 
 private:
-    QUIL_NO_EXPORT void Allocate();
+    QUIL_NO_EXPORT void Allocate(bool zeroed);
     QUIL_NO_EXPORT void Release();
     QUIL_NO_EXPORT void CopyElements(const SMtrx& other);
+    /// \endcond
 
 public:
     /// The indexed property: Val[i][j] reads and writes element (i, j) through GetValue and

@@ -1,6 +1,7 @@
 #include "objects/SMtrxNN.h"
 
 #include <cfloat>
+#include <utility>
 
 #include "objects/SVect.h"
 #include "routines/DetNN.h"
@@ -136,59 +137,120 @@ SMtrxNN operator+(const SMtrxNN& a) {
     return a;
 }
 
-// Built as a copy of a, so that it has a's shape even when a is not square.
+// The operators' results are made with their elements unset, in the shape of the left operand
+// (a non-square object keeps its shape), and every element is then written once; a temporary
+// operand's storage is used instead where it has some.
+struct detail::SMtrxNNOps {
+    using Op = ElementOp;
+
+    static SMtrxNN Fresh(const SMtrxNN& a) {
+        return SMtrxNN(a.Rows, a.Cols, a.Base1, SMtrxNN::Unfilled{});
+    }
+    static SMtrxNN Fresh(unsigned n, bool base1) {
+        return SMtrxNN(n, n, base1, SMtrxNN::Unfilled{});
+    }
+    // The result is made first, so a failed allocation is reported before any operand check.
+    static void Check(const SMtrxNN& a, const SMtrxNN& b, const char* operation) {
+        if (a.Rows != b.Rows || a.Cols != b.Cols) throw SMtrx::OpeErr(0, operation);
+        if (a.Base1 != b.Base1) throw SMtrx::OpeErr(1, operation);
+    }
+    static void Apply(Op op, const SMtrxNN& a, const SMtrxNN& b, double s, SMtrxNN& c) {
+        ElementRuns(FastestPath(), op, a.Count(), a.Run(), b.Run(), s, c.Run());
+    }
+
+    static SMtrxNN Make(Op op, const SMtrxNN& a, const SMtrxNN& b, const char* operation) {
+        RequireElements(a, operation);
+        SMtrxNN t = Fresh(a);
+        Check(a, b, operation);
+        Apply(op, a, b, 0.0, t);
+        return t;
+    }
+    // a op b into the storage of into, a or b, when it has storage; as Make otherwise.
+    static SMtrxNN Reuse(Op op, const SMtrxNN& a, const SMtrxNN& b, SMtrxNN& into,
+                         const char* operation) {
+        if (into.Elem == nullptr) return Make(op, a, b, operation);
+        RequireElements(a, operation);
+        Check(a, b, operation);
+        Apply(op, a, b, 0.0, into);
+        return std::move(into);
+    }
+    static SMtrxNN Scaled(const SMtrxNN& a, double s) {
+        SMtrxNN t = Fresh(a);
+        Apply(Op::Scale, a, a, s, t);
+        return t;
+    }
+    static SMtrxNN Scaled(SMtrxNN&& a, double s) {
+        if (a.Elem == nullptr) return Scaled(static_cast<const SMtrxNN&>(a), s);
+        Apply(Op::Scale, a, a, s, a);
+        return std::move(a);
+    }
+    // Every element of a negated into t, which may be a.
+    static SMtrxNN Negated(const SMtrxNN& a, SMtrxNN&& t) {
+        const double* from = a.Run();
+        double* to = t.Run();
+        for (unsigned k = 0; k < a.Count(); ++k) to[k] = -from[k];
+        return std::move(t);
+    }
+    static SMtrxNN Negated(const SMtrxNN& a) { return Negated(a, Fresh(a)); }
+    static SMtrxNN Negated(SMtrxNN&& a) {
+        if (a.Elem == nullptr) return Negated(static_cast<const SMtrxNN&>(a));
+        return Negated(a, std::move(a));
+    }
+};
+
+using Ops = detail::SMtrxNNOps;
+
 SMtrxNN operator-(const SMtrxNN& a) {
     RequireElements(a, "SMtrxNN -a");
-    SMtrxNN t(a);
-    const unsigned b = a.GetBase1() ? 1u : 0u;
-    for (unsigned i = b; i - b < a.GetRows(); ++i)
-        for (unsigned j = b; j - b < a.GetCols(); ++j) t.SetValue(i, j, -a.GetValue(i, j));
-    return t;
+    return Ops::Negated(a);
 }
-
-namespace {
-
-// The result is made first, so a failed allocation is reported before any operand check.
-void CheckOperands(const SMtrxNN& a, const SMtrxNN& b, const char* operation) {
-    if (a.GetRows() != b.GetRows() || a.GetCols() != b.GetCols()) throw SMtrx::OpeErr(0, operation);
-    if (a.GetBase1() != b.GetBase1()) throw SMtrx::OpeErr(1, operation);
+SMtrxNN operator-(SMtrxNN&& a) {
+    RequireElements(a, "SMtrxNN -a");
+    return Ops::Negated(std::move(a));
 }
-
-}  // namespace
 
 SMtrxNN operator+(const SMtrxNN& a, const SMtrxNN& b) {
-    RequireElements(a, "SMtrxNN a + b");
-    SMtrxNN t(a.GetRows(), a.GetBase1());
-    CheckOperands(a, b, "SMtrxNN a + b");
-    t = a;
-    t += b;
-    return t;
+    return Ops::Make(Ops::Op::Add, a, b, "SMtrxNN a + b");
+}
+SMtrxNN operator+(SMtrxNN&& a, const SMtrxNN& b) {
+    return Ops::Reuse(Ops::Op::Add, a, b, a, "SMtrxNN a + b");
+}
+SMtrxNN operator+(const SMtrxNN& a, SMtrxNN&& b) {
+    return Ops::Reuse(Ops::Op::Add, a, b, b, "SMtrxNN a + b");
+}
+SMtrxNN operator+(SMtrxNN&& a, SMtrxNN&& b) {
+    return Ops::Reuse(Ops::Op::Add, a, b, a, "SMtrxNN a + b");
 }
 
 SMtrxNN operator-(const SMtrxNN& a, const SMtrxNN& b) {
-    RequireElements(a, "SMtrxNN a - b");
-    SMtrxNN t(a.GetRows(), a.GetBase1());
-    CheckOperands(a, b, "SMtrxNN a - b");
-    t = a;
-    t -= b;
-    return t;
+    return Ops::Make(Ops::Op::Subtract, a, b, "SMtrxNN a - b");
+}
+SMtrxNN operator-(SMtrxNN&& a, const SMtrxNN& b) {
+    return Ops::Reuse(Ops::Op::Subtract, a, b, a, "SMtrxNN a - b");
+}
+SMtrxNN operator-(const SMtrxNN& a, SMtrxNN&& b) {
+    return Ops::Reuse(Ops::Op::Subtract, a, b, b, "SMtrxNN a - b");
+}
+SMtrxNN operator-(SMtrxNN&& a, SMtrxNN&& b) {
+    return Ops::Reuse(Ops::Op::Subtract, a, b, a, "SMtrxNN a - b");
 }
 
 SMtrxNN operator*(double s, const SMtrxNN& a) {
     RequireElements(a, "SMtrxNN s * a");
-    SMtrxNN t(a.GetRows(), a.GetBase1());
-    t = a;
-    t *= s;
-    return t;
+    return Ops::Scaled(a, s);
 }
-
 SMtrxNN operator*(const SMtrxNN& a, double s) { return s * a; }
+SMtrxNN operator*(double s, SMtrxNN&& a) {
+    RequireElements(a, "SMtrxNN s * a");
+    return Ops::Scaled(std::move(a), s);
+}
+SMtrxNN operator*(SMtrxNN&& a, double s) { return s * std::move(a); }
 
 SMtrxNN operator*(const SMtrxNN& a, const SMtrxNN& b) {
     RequireElements(a, "SMtrxNN a * b");
-    SMtrxNN t(a.GetRows(), a.GetBase1());
     if (a.GetBase1() != b.GetBase1() || a.GetCols() != b.GetRows() || b.GetCols() != a.GetRows())
-        return t;
+        return SMtrxNN(a.GetRows(), a.GetBase1());
+    SMtrxNN t = Ops::Fresh(a.GetRows(), a.GetBase1());
     const unsigned lo = a.GetBase1() ? 1u : 0u;
     const unsigned n = t.GetRows();
     if (a.GetCols() == n && b.GetCols() == n) {

@@ -19,6 +19,9 @@ namespace quil {
 
 struct MtrxNN;
 class SVect;
+namespace detail {
+struct SMtrxNNOps;
+}
 
 /// A square matrix of order n with suffix base 0 or 1 (see the file's notes).
 class QUIL_EXPORT SMtrxNN : public SMtrx {
@@ -37,7 +40,8 @@ public:
     /// The transpose, of the shape Cols x Rows. Throws AllocErr when it cannot be made.
     [[nodiscard]] SMtrxNN Tran() const;
 
-    /// \returns the determinant by LU decomposition (DetNN2), whose product of the diagonal never
+    /// The determinant, by LU decomposition.
+    /// \returns the determinant by DetNN2, whose product of the diagonal never
     /// overflows or underflows on the way (routines/DetNN.h): DBL_MAX when the routine has no
     /// work storage, 0.0 for a row of zeros or when this object's work copy cannot be made.
     /// Throws OpeErr Kind 0 when this object is not square.
@@ -49,6 +53,7 @@ public:
     /// OpeErr Kind 0 when this object is not square.
     [[nodiscard]] bool IsSingular() const;
 
+    /// The inverse, through balancing and one LU decomposition.
     /// \returns the inverse, or the zero matrix of the same order and suffix base when there is
     /// none (a row of zeros, order 1, or no work storage inside the routine). Throws AllocErr
     /// with Count 0 when this object's work copy cannot be made, OpeErr Kind 0 when this object
@@ -57,7 +62,8 @@ public:
     /// huge elements rather than the zero matrix; RCond() tells how far to trust the result.
     [[nodiscard]] SMtrxNN Inv() const;
 
-    /// \returns x with A x = b, A this matrix, solved as Inv() solves its first column
+    /// The solution of A x = b, A this matrix.
+    /// \returns x with A x = b, solved as Inv() solves its first column
     /// (SolveMtrxNN): as accurate as the inverse, and for b the first unit vector the same bits
     /// as that column. x has b's size and suffix base. A NaN in A or b gives NaN in x.
     /// Throws OpeErr Kind 0 saying that the matrix is singular when the decomposition meets a
@@ -68,6 +74,7 @@ public:
     /// \warning a matrix that is singular only within rounding is solved: see RCond().
     [[nodiscard]] SVect Solve(const SVect& b) const;
 
+    /// How far to trust a solve or an inverse of this matrix: its reciprocal condition number.
     /// \returns the reciprocal condition number in the 1-norm, 1 / (|A|_1 |A^-1|_1), estimated
     /// as RCondMtrxNN does from the decomposition Solve() uses: 1 for the identity, 0.0 for an
     /// exactly singular matrix, NaN when A holds a NaN. A solution loses about -log10(RCond())
@@ -76,12 +83,22 @@ public:
     /// object is not square.
     [[nodiscard]] double RCond() const;
 
+    /// \cond INTERNAL
+protected:
+    // A rows x cols matrix whose elements are unset, for results that write every element.
+    SMtrxNN(unsigned rows, unsigned cols, bool base1, Unfilled)
+        : SMtrx(rows, cols, base1, Unfilled{}) {}
+
 private:
+    // The operators below, which make their results in place.
+    friend struct detail::SMtrxNNOps;
+
     // Throws OpeErr Kind 0, naming the operation, unless Rows = Cols and there are elements.
     QUIL_NO_EXPORT void RequireSquare(const char* operation) const;
 
     // A routine-layer copy of this matrix, or null when it cannot be made.
     QUIL_NO_EXPORT MtrxNN* WorkCopy() const;
+    /// \endcond
 };
 
 /// A copy of a. Throws AllocErr when it cannot be made.
@@ -99,6 +116,30 @@ private:
 [[nodiscard]] QUIL_EXPORT SMtrxNN operator*(double s, const SMtrxNN& a);
 /// a s. Throws AllocErr when the result cannot be made.
 [[nodiscard]] QUIL_EXPORT SMtrxNN operator*(const SMtrxNN& a, double s);
+
+// A temporary operand lends the result its storage: a + b - c makes one matrix, not two. The
+// values are those of the operators above. The temporary is left moved-from, unless the
+// operands do not match (it is then unchanged) or it has no storage (the operators above then
+// decide, and throw their AllocErr).
+
+/// -a in a's storage.
+[[nodiscard]] QUIL_EXPORT SMtrxNN operator-(SMtrxNN&& a);
+/// a + b in a's storage; throws OpeErr as a + b does.
+[[nodiscard]] QUIL_EXPORT SMtrxNN operator+(SMtrxNN&& a, const SMtrxNN& b);
+/// a + b in b's storage; throws OpeErr as a + b does.
+[[nodiscard]] QUIL_EXPORT SMtrxNN operator+(const SMtrxNN& a, SMtrxNN&& b);
+/// a + b in a's storage; throws OpeErr as a + b does.
+[[nodiscard]] QUIL_EXPORT SMtrxNN operator+(SMtrxNN&& a, SMtrxNN&& b);
+/// a - b in a's storage; throws OpeErr as a - b does.
+[[nodiscard]] QUIL_EXPORT SMtrxNN operator-(SMtrxNN&& a, const SMtrxNN& b);
+/// a - b in b's storage; throws OpeErr as a - b does.
+[[nodiscard]] QUIL_EXPORT SMtrxNN operator-(const SMtrxNN& a, SMtrxNN&& b);
+/// a - b in a's storage; throws OpeErr as a - b does.
+[[nodiscard]] QUIL_EXPORT SMtrxNN operator-(SMtrxNN&& a, SMtrxNN&& b);
+/// s a in a's storage.
+[[nodiscard]] QUIL_EXPORT SMtrxNN operator*(double s, SMtrxNN&& a);
+/// a s in a's storage.
+[[nodiscard]] QUIL_EXPORT SMtrxNN operator*(SMtrxNN&& a, double s);
 
 /// The matrix product. Incompatible operands (another suffix base, or shapes whose product is
 /// not the square of a's rows) give, without an exception, a zero matrix of a's rows. Throws

@@ -6,6 +6,7 @@
 #include "routines/CopyMtrxNN.h"
 #include "routines/LU.h"
 #include "routines/Paths.h"
+#include "routines/Work.h"
 
 namespace quil::detail {
 
@@ -56,21 +57,22 @@ void BalanceMtrxNN(Path path, MtrxNN** dr, MtrxNN** dc, MtrxNN* s) {
     *dc = GetMatrixNN(*dc, n, base1);
     MtrxNN* t1 = GetMatrixNN(nullptr, n, base1);
     MtrxNN* t2 = GetMatrixNN(nullptr, n, base1);
-    const auto releaseAll = [&] {
+    const bool balanced = *dr != nullptr && *dc != nullptr && t1 != nullptr && t2 != nullptr &&
+                          Balance(path, *dr, *dc, t1, t2, s);
+    if (!balanced) {
         *dr = FreeMatrixNN(*dr);
         *dc = FreeMatrixNN(*dc);
-        FreeMatrixNN(t1);
-        FreeMatrixNN(t2);
-    };
-    if (*dr == nullptr || *dc == nullptr || t1 == nullptr || t2 == nullptr) {
-        releaseAll();
-        return;
     }
-    SetIdentity(path, *dr);
-    SetIdentity(path, *dc);
+    FreeMatrixNN(t1);
+    FreeMatrixNN(t2);
+}
 
-    const std::uint32_t lo = LowSub(base1);
-    const std::uint32_t hi = lo + n - 1u;
+bool Balance(Path path, MtrxNN* dr, MtrxNN* dc, MtrxNN* t1, MtrxNN* t2, MtrxNN* s) {
+    SetIdentity(path, dr);
+    SetIdentity(path, dc);
+
+    const std::uint32_t lo = LowSub(s->Base1);
+    const std::uint32_t hi = lo + s->Size - 1u;
     bool changed = true;
     while (changed) {
         changed = false;
@@ -111,14 +113,10 @@ void BalanceMtrxNN(Path path, MtrxNN** dr, MtrxNN** dc, MtrxNN* s) {
                 t2->Elem[i][i] = f;
             }
         }
-        // Without both products the factors no longer describe s: give neither.
-        if (!MulScales(path, *dr, t1) || !MulScales(path, *dc, t2)) {
-            releaseAll();
-            return;
-        }
+        // Without both products the factors no longer describe s.
+        if (!MulScales(path, dr, t1) || !MulScales(path, dc, t2)) return false;
     }
-    FreeMatrixNN(t1);
-    FreeMatrixNN(t2);
+    return true;
 }
 
 void BalanceMtrxNN(MtrxNN** dr, MtrxNN** dc, MtrxNN* s) {
@@ -180,6 +178,32 @@ bool BalSolveMtrxNN(Path path, const MtrxNN* a, const Vect* b, Vect** x,
 bool BalSolveMtrxNN(const MtrxNN* a, const Vect* b, Vect** x, MtrxNN** f,
                     Array1D<std::int32_t>* p, MtrxNN** dr, MtrxNN** dc) {
     return BalSolveMtrxNN(FastestPath(), a, b, x, f, p, dr, dc);
+}
+
+BalancedLU::BalancedLU(Path path, const MtrxNN* a)
+    : block(5 * MatrixBytes(a->Size) + PivotBytes(a->Size) + VectorBytes(a->Size)),
+      outcome(LUDcmpOutcome::NoWork) {
+    if (!block) return;
+    const std::uint32_t n = a->Size;
+    const bool base1 = a->Base1;
+    WorkCarver carve(block);
+    s = carve.Matrix(n, base1, false);
+    dr = carve.Matrix(n, base1, true);
+    dc = carve.Matrix(n, base1, true);
+    MtrxNN t1 = carve.Matrix(n, base1, true);
+    MtrxNN t2 = carve.Matrix(n, base1, true);
+    p = carve.Pivots(n, base1);
+    x = carve.Vector(n, base1, false);
+    CopyMtrxNN(&s, a);
+    // Balancing finds nothing to do in a 1 x 1 matrix, which has no elements off the diagonal.
+    // Rows that balancing leaves far outside the range of 1 are shifted towards it, the shifts
+    // kept in Dr.
+    if (n > 1) {
+        if (!Balance(path, &dr, &dc, &t1, &t2, &s)) return;
+        ShiftRowsIntoRange(&s, &dr);
+    }
+    int parity;
+    outcome = LUDcmpMtrxNN(path, &s, p, &parity);
 }
 
 }  // namespace quil::detail

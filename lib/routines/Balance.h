@@ -5,8 +5,10 @@
 #include <cstdint>
 
 #include "routines/Arrays.h"
+#include "routines/LU.h"
 #include "routines/MtrxNN.h"
 #include "routines/Vect.h"
+#include "routines/Work.h"
 #include "routines/kernels/Kernels.h"
 
 namespace quil::detail {
@@ -19,6 +21,29 @@ namespace quil::detail {
 void BalanceMtrxNN(Path path, MtrxNN** dr, MtrxNN** dc, MtrxNN* s);
 // The same on the fastest path.
 void BalanceMtrxNN(MtrxNN** dr, MtrxNN** dc, MtrxNN* s);
+
+// The loop of BalanceMtrxNN with its four matrices given, each of s's order and suffix base and
+// 0.0 throughout: dr and dc receive the scaling matrices, t1 and t2 are its work. False when the
+// storage of a product of the scaling matrices runs out (s is then partly balanced).
+bool Balance(Path path, MtrxNN* dr, MtrxNN* dc, MtrxNN* t1, MtrxNN* t2, MtrxNN* s);
+
+// The balanced matrix of a decomposed, in the calling thread's work storage, as BalSolveMtrxNN
+// keeps it: S = Dr a Dc (a itself for order 1, which has nothing to balance, with Dr and Dc
+// left 0.0), its rows far outside the range of 1 shifted towards it (the shifts kept in Dr),
+// holds its LU factors, p its pivots, and x is room for one right-hand side. outcome is the
+// decomposition's, or NoWork when the storage runs out (reported), in the balancing or in the
+// decomposition.
+struct BalancedLU {
+    WorkBlock block;
+    MtrxNN s{}, dr{}, dc{};
+    Array1D<std::int32_t> p;
+    Vect x{};
+    LUDcmpOutcome outcome;
+
+    BalancedLU(Path path, const MtrxNN* a);
+    // The factors were made (an exactly zero pivot counts as 1.0e-20).
+    bool Ok() const { return Decomposed(outcome); }
+};
 
 // *x = a^-1 b through the balanced matrix, keeping the factors in *f, the pivots in *p and the
 // scaling matrices in *dr, *dc for further right-hand sides: x = Dc S^-1 Dr b, S = Dr a Dc, where

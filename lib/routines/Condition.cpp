@@ -4,7 +4,6 @@
 #include <limits>
 
 #include "routines/Balance.h"
-#include "routines/CopyMtrxNN.h"
 #include "routines/DetNN.h"
 #include "routines/LU.h"
 #include "routines/Paths.h"
@@ -13,34 +12,19 @@ namespace quil {
 
 namespace {
 
-
 std::uint32_t LowSub(bool base1) { return base1 ? 1u : 0u; }
 
 // The work of one estimate: the factors of S = Dr a Dc (P S = L U) with their pivots, and the
 // vectors of Hager and Higham's iteration.
 struct CondWork {
     std::uint32_t lo, hi;
-    MtrxNN* f = nullptr;
+    const MtrxNN* f;
     Array1D<std::int32_t> p;
-    MtrxNN* dr = nullptr;
-    MtrxNN* dc = nullptr;
-    Vect* x = nullptr;
-    Vect* v = nullptr;
-    Vect* sign = nullptr;
-
-    explicit CondWork(const MtrxNN* a)
-        : lo(LowSub(a->Base1)), hi(LowSub(a->Base1) + a->Size - 1u) {}
-    ~CondWork() {
-        FreeMatrixNN(f);
-        FreeArray1D(ArrInt32, p, lo, hi);
-        FreeMatrixNN(dr);
-        FreeMatrixNN(dc);
-        FreeVector(x);
-        FreeVector(v);
-        FreeVector(sign);
-    }
-    CondWork(const CondWork&) = delete;
-    CondWork& operator=(const CondWork&) = delete;
+    const MtrxNN* dr;
+    const MtrxNN* dc;
+    Vect* x;
+    Vect* v;
+    Vect* sign;
 
     // x = a^-1 x = Dc S^-1 Dr x.
     void Solve() {
@@ -159,26 +143,20 @@ double detail::RCondMtrxNN(Path path, const MtrxNN* a) {
     if (norm == 0.0) return 0.0;
     if (n == 1) return std::isfinite(norm) ? 1.0 : 0.0;
 
-    CondWork w(a);
-    w.f = GetMatrixNN(nullptr, n, a->Base1);
-    if (w.f == nullptr) return -1.0;
-    CopyMtrxNN(w.f, a);
-    BalanceMtrxNN(path, &w.dr, &w.dc, w.f);
-    if (w.dr == nullptr) return -1.0;
-    ShiftRowsIntoRange(w.f, w.dr);
-    w.p = GetArray1D<std::int32_t>(ArrInt32, nullptr, lo, hi);
-    if (w.p == nullptr) return -1.0;
-    int parity;
-    switch (LUDcmpMtrxNN(path, w.f, w.p, &parity)) {
+    const BalancedLU lu(path, a);
+    switch (lu.outcome) {
     case LUDcmpOutcome::NoWork: return -1.0;
     case LUDcmpOutcome::ZeroRow:
     case LUDcmpOutcome::ZeroPivot: return 0.0;
     case LUDcmpOutcome::Done: break;
     }
-    w.x = GetVector(nullptr, n, a->Base1);
-    w.v = w.x != nullptr ? GetVector(nullptr, n, a->Base1) : nullptr;
-    w.sign = w.v != nullptr ? GetVector(nullptr, n, a->Base1) : nullptr;
-    if (w.sign == nullptr) return -1.0;
+    const WorkBlock vectors(2 * VectorBytes(n));
+    if (!vectors) return -1.0;
+    WorkCarver carve(vectors);
+    Vect x = lu.x;
+    Vect v = carve.Vector(n, a->Base1, false);
+    Vect sign = carve.Vector(n, a->Base1, false);
+    CondWork w{lo, hi, &lu.s, lu.p, &lu.dr, &lu.dc, &x, &v, &sign};
     const double inverseNorm = InverseNorm1(w);
     if (!(inverseNorm > 0.0)) return 0.0;
     return (1.0 / norm) / inverseNorm;

@@ -8,6 +8,7 @@
 #include "routines/DetNN.h"
 #include "routines/LU.h"
 #include "routines/Paths.h"
+#include "routines/Work.h"
 #include "routines/kernels/Log10.h"
 
 namespace quil {
@@ -159,27 +160,28 @@ struct WorkRecord {
     ~WorkRecord() { FreeMatrixNN(R); }
 };
 
-// The pivot index vector and the work copy of a, as DetNN2 and DetLog10 both need them; rows
-// far outside the range of 1 are shifted towards it in the copy (shift: the sum of the
-// exponents, det a = det w x 2^-shift).
+// The pivot index vector and the work copy of a, as DetNN2 and DetLog10 both need them, in the
+// calling thread's work storage; rows far outside the range of 1 are shifted towards it in the
+// copy (shift: the sum of the exponents, det a = det w x 2^-shift).
 struct LUWork {
     std::uint32_t lo, hi;
+    detail::WorkBlock block;
     Array1D<std::int32_t> index;
-    WorkRecord w;
+    MtrxNN w{};
     std::int64_t shift = 0;
 
     explicit LUWork(const MtrxNN* a)
-        : lo(LowSub(a->Base1)), hi(LowSub(a->Base1) + a->Size - 1u) {
-        index = GetArray1D<std::int32_t>(ArrInt32, nullptr, lo, hi);
-        if (index == nullptr) return;
-        w.R = GetMatrixNN(nullptr, a->Size, a->Base1);
-        if (w.R == nullptr) return;
-        detail::CopyMtrxNN(w.R, a);
-        shift = detail::ShiftRowsIntoRange(w.R, nullptr);
+        : lo(LowSub(a->Base1)),
+          hi(LowSub(a->Base1) + a->Size - 1u),
+          block(detail::PivotBytes(a->Size) + detail::MatrixBytes(a->Size)) {
+        if (!block) return;
+        detail::WorkCarver carve(block);
+        index = carve.Pivots(a->Size, a->Base1);
+        w = carve.Matrix(a->Size, a->Base1, false);
+        detail::CopyMtrxNN(&w, a);
+        shift = detail::ShiftRowsIntoRange(&w, nullptr);
     }
-    ~LUWork() { FreeArray1D(ArrInt32, index, lo, hi); }
-    LUWork(const LUWork&) = delete;
-    LUWork& operator=(const LUWork&) = delete;
+    bool Ok() const { return static_cast<bool>(block); }
 };
 
 // log10(2) in two parts: k x the first is exact for |k| < 2^29.
@@ -294,16 +296,16 @@ double detail::DetNN(Path path, const MtrxNN* a) {
 // The parity of the row exchanges times the diagonal of the LU factors.
 double detail::DetNN2(Path path, const MtrxNN* a) {
     LUWork work(a);
-    if (work.w.R == nullptr) return DBL_MAX;
+    if (!work.Ok()) return DBL_MAX;
     int parity;
-    switch (LUDcmpMtrxNN(path, work.w.R, work.index, &parity)) {
+    switch (LUDcmpMtrxNN(path, &work.w, work.index, &parity)) {
     case LUDcmpOutcome::NoWork: return DBL_MAX;
     case LUDcmpOutcome::ZeroRow: return ZeroUnlessNaN(a->Elem, work.lo, work.hi);
     case LUDcmpOutcome::Done:
     case LUDcmpOutcome::ZeroPivot: break;
     }
     Scaled det = {static_cast<double>(parity), -work.shift};
-    for (std::uint32_t i = work.lo; i <= work.hi; ++i) det = Times(det, work.w.R->Elem[i][i]);
+    for (std::uint32_t i = work.lo; i <= work.hi; ++i) det = Times(det, work.w.Elem[i][i]);
     return Value(det);
 }
 
@@ -316,9 +318,9 @@ double DetNN2(const MtrxNN* a) { return detail::DetNN2(detail::FastestPath(), a)
 double detail::DetLog10(Path path, const MtrxNN* a, int* sign) {
     *sign = 0;
     LUWork work(a);
-    if (work.w.R == nullptr) return DBL_MAX;
+    if (!work.Ok()) return DBL_MAX;
     int parity;
-    switch (LUDcmpMtrxNN(path, work.w.R, work.index, &parity)) {
+    switch (LUDcmpMtrxNN(path, &work.w, work.index, &parity)) {
     case LUDcmpOutcome::NoWork: return DBL_MAX;
     case LUDcmpOutcome::ZeroRow:  // log10 of 0, unless a NaN lies elsewhere
         return HoldsNaN(a->Elem, work.lo, work.hi) ? kNaN : -DBL_MAX;
@@ -328,7 +330,7 @@ double detail::DetLog10(Path path, const MtrxNN* a, int* sign) {
     int s = parity;
     double sum = 0.0;
     for (std::uint32_t i = work.lo; i <= work.hi; ++i) {
-        const double d = work.w.R->Elem[i][i];
+        const double d = work.w.Elem[i][i];
         s = s * (d > 0.0 ? 1 : -1);
         sum = sum + Log10(std::fabs(d));
     }

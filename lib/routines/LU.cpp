@@ -6,6 +6,7 @@
 
 #include "routines/CopyMtrxNN.h"
 #include "routines/LU.h"
+#include "routines/Work.h"
 
 namespace quil::detail {
 
@@ -32,8 +33,9 @@ LUDcmpOutcome LUDcmpMtrxNN(Path path, MtrxNN* f, Array1D<std::int32_t> p,
     if (p == nullptr) return LUDcmpOutcome::NoWork;
     const std::uint32_t lo = LowSub(f->Base1);
     const std::uint32_t hi = lo + f->Size - 1u;
-    Array1D<double> vv = GetArray1D<double>(ArrDouble, nullptr, lo, hi);
-    if (vv == nullptr) return LUDcmpOutcome::NoWork;
+    const WorkBlock scales(VectorBytes(f->Size));
+    if (!scales) return LUDcmpOutcome::NoWork;
+    const Array1D<double> vv = WorkCarver(scales).Vector(f->Size, f->Base1, false).Elem;
 
     *parity = 1;
     bool zeroRow = false;
@@ -51,16 +53,10 @@ LUDcmpOutcome LUDcmpMtrxNN(Path path, MtrxNN* f, Array1D<std::int32_t> p,
             if (!zeroRow) vv[i] = big == 0.0 ? std::numeric_limits<double>::quiet_NaN() : 1.0 / big;
         }
     }
-    if (zeroRow) {
-        FreeArray1D(ArrDouble, vv, lo, hi);
-        return LUDcmpOutcome::ZeroRow;
-    }
+    if (zeroRow) return LUDcmpOutcome::ZeroRow;
 
     bool zeroPivot = false;
-    const auto done = [&] {
-        FreeArray1D(ArrDouble, vv, lo, hi);
-        return zeroPivot ? LUDcmpOutcome::ZeroPivot : LUDcmpOutcome::Done;
-    };
+    const auto done = [&] { return zeroPivot ? LUDcmpOutcome::ZeroPivot : LUDcmpOutcome::Done; };
     if (FactorRuns(path, f->Size, static_cast<std::int32_t>(lo), &f->Elem[lo][lo], &vv[lo], &p[lo],
                    parity, &zeroPivot))
         return done();

@@ -5,8 +5,14 @@
 
 #include "routines/CopyMtrxNN.h"
 #include "routines/Paths.h"
+#include "routines/Work.h"
 
 namespace quil {
+
+using detail::MatrixBytes;
+using detail::WorkBlock;
+using detail::WorkCarver;
+
 namespace {
 
 std::uint32_t LowSub(const MtrxNN* m) { return m->Base1 ? 1u : 0u; }
@@ -103,16 +109,21 @@ bool SclMtrxNN(MtrxNN* c, double s, const MtrxNN* a) {
 }
 
 // c = a b, each element summed over ascending k (the kernels of every path give the plain
-// loop's bits). The product is formed in a work record, so c may be a, b or both; c is
-// unchanged when the work record cannot be had.
+// loop's bits). A c that is neither operand receives the product where it is formed; otherwise
+// it is formed in work storage and copied, so that c may be a, b or both, and c is unchanged
+// when that storage cannot be had.
 bool detail::MulMtrxNN(Path path, MtrxNN* c, const MtrxNN* a, const MtrxNN* b) {
     if (a->Base1 != b->Base1 || a->Base1 != c->Base1) return false;
     if (a->Size != b->Size || a->Size != c->Size) return false;
-    MtrxNN* work = GetMatrixNN(nullptr, c->Size, c->Base1);
-    if (work == nullptr) return false;
-    ProductRuns(path, a->Size, Run(a), Run(b), Run(work));
-    CopyMtrxNN(c, work);
-    FreeMatrixNN(work);
+    if (Run(c) != Run(a) && Run(c) != Run(b)) {
+        ProductRuns(path, a->Size, Run(a), Run(b), Run(c));
+        return true;
+    }
+    const WorkBlock block(MatrixBytes(c->Size));
+    if (!block) return false;
+    MtrxNN work = WorkCarver(block).Matrix(c->Size, c->Base1, false);
+    ProductRuns(path, a->Size, Run(a), Run(b), Run(&work));
+    CopyMtrxNN(c, &work);
     return true;
 }
 
@@ -120,17 +131,18 @@ bool MulMtrxNN(MtrxNN* c, const MtrxNN* a, const MtrxNN* b) {
     return detail::MulMtrxNN(detail::FastestPath(), c, a, b);
 }
 
-// c = a transposed, through a work record so that c may be a.
+// c = a transposed, through work storage so that c may be a; c is unchanged when that storage
+// cannot be had.
 bool TrnMtrxNN(MtrxNN* c, const MtrxNN* a) {
     if (!Compatible(c, a)) return false;
-    MtrxNN* work = GetMatrixNN(nullptr, c->Size, c->Base1);
-    if (work == nullptr) return false;
+    const WorkBlock block(MatrixBytes(c->Size));
+    if (!block) return false;
+    MtrxNN work = WorkCarver(block).Matrix(c->Size, c->Base1, false);
     const std::uint32_t lo = LowSub(a);
     const std::uint32_t hi = lo + a->Size - 1u;
     for (std::uint32_t i = lo; i <= hi; ++i)
-        for (std::uint32_t j = lo; j <= hi; ++j) work->Elem[j][i] = a->Elem[i][j];
-    detail::CopyMtrxNN(c, work);
-    FreeMatrixNN(work);
+        for (std::uint32_t j = lo; j <= hi; ++j) work.Elem[j][i] = a->Elem[i][j];
+    detail::CopyMtrxNN(c, &work);
     return true;
 }
 

@@ -32,11 +32,13 @@ QUIL_EXPORT void SetMtrxNNO(MtrxNN* m);
 [[nodiscard]] QUIL_EXPORT bool SubMtrxNN(MtrxNN* c, const MtrxNN* a, const MtrxNN* b);
 /// c = s a. False, with c untouched, unless c and a agree in Size and Base1; c may be a.
 [[nodiscard]] QUIL_EXPORT bool SclMtrxNN(MtrxNN* c, double s, const MtrxNN* a);
-/// c = a b, each element summed over ascending k; c may be an operand. Formed in a work
-/// record: false, with c unchanged, when the three differ in Size or Base1 or the work record
-/// cannot be had.
+/// c = a b, each element summed over ascending k; c may be an operand. False, with c unchanged,
+/// when the three differ in Size or Base1. A c that is an operand takes the product from work
+/// storage: then false, with c unchanged, also when that storage cannot be had (reported as the
+/// heap reports it); a c that is neither is written directly and never meets that failure.
 [[nodiscard]] QUIL_EXPORT bool MulMtrxNN(MtrxNN* c, const MtrxNN* a, const MtrxNN* b);
-/// c = a transposed, through a work record; fails as MulMtrxNN does.
+/// c = a transposed, through work storage so that c may be a. False, with c unchanged, when c and
+/// a differ in Size or Base1 or that storage cannot be had (reported as the heap reports it).
 [[nodiscard]] QUIL_EXPORT bool TrnMtrxNN(MtrxNN* c, const MtrxNN* a);
 
 }  // namespace quil

@@ -4,13 +4,14 @@
 #include "routines/Balance.h"
 #include "routines/DetNN.h"
 #include "routines/LU.h"
+#include "routines/Paths.h"
 
 namespace quil {
 
-// The solution is formed in work storage and copied into x only at the end, so that a failure
-// leaves x as it was and x may be b. Balancing finds nothing to do in a 1 x 1 matrix (it has no
-// elements off the diagonal) and the balanced solve refuses one, so order 1 takes the LU solve
-// itself, which is what the balanced solve would do with Dr = Dc = 1: the same bits, b / a.
+// S z = Dr b, x = Dc z with S = Dr a Dc balanced and decomposed (detail::BalancedLU), in work
+// storage: x is written only at the end, so that a failure leaves it as it was and x may be b.
+// Order 1 has nothing to balance: its solve is the LU solve itself, which is what the balanced
+// one would be with Dr = Dc = 1, the same bits, b / a.
 detail::SolveEnd detail::SolveMtrxNNEnd(Vect* x, const MtrxNN* a, const Vect* b) {
     const std::uint32_t n = a->Size;
     const bool base1 = a->Base1;
@@ -19,22 +20,20 @@ detail::SolveEnd detail::SolveMtrxNNEnd(Vect* x, const MtrxNN* a, const Vect* b)
     const std::uint32_t lo = base1 ? 1u : 0u;
     const std::uint32_t hi = lo + n - 1u;
 
-    Vect* z = nullptr;
-    MtrxNN* f = nullptr;  // empty, so that the factors are released inside
-    Array1D<std::int32_t> p;
-    MtrxNN* dr = nullptr;
-    MtrxNN* dc = nullptr;
-    bool singular = false;
-    const Path path = FastestPath();
-    const bool solved = n == 1 ? LUSolveMtrxNN(path, a, b, &z, &f, &p, &singular)
-                               : BalSolveMtrxNN(path, a, b, &z, &f, &p, &dr, &dc, &singular);
-    if (solved && !singular)
-        for (std::uint32_t i = lo; i <= hi; ++i) x->Elem[i] = z->Elem[i];
-    FreeVector(z);
-    FreeArray1D(ArrInt32, p, lo, hi);
-    FreeMatrixNN(dr);
-    FreeMatrixNN(dc);
-    return singular ? SolveEnd::Singular : solved ? SolveEnd::Solved : SolveEnd::NoWork;
+    const BalancedLU lu(FastestPath(), a);
+    switch (lu.outcome) {
+    case LUDcmpOutcome::NoWork: return SolveEnd::NoWork;
+    case LUDcmpOutcome::ZeroRow:
+    case LUDcmpOutcome::ZeroPivot: return SolveEnd::Singular;
+    case LUDcmpOutcome::Done: break;
+    }
+    Vect z = lu.x;
+    for (std::uint32_t i = lo; i <= hi; ++i)
+        z.Elem[i] = n == 1 ? b->Elem[i] : lu.dr.Elem[i][i] * b->Elem[i];
+    LUBksbMtrxNN(&lu.s, &z, lu.p);
+    for (std::uint32_t i = lo; i <= hi; ++i)
+        x->Elem[i] = n == 1 ? z.Elem[i] : lu.dc.Elem[i][i] * z.Elem[i];
+    return SolveEnd::Solved;
 }
 
 bool SolveMtrxNN(Vect* x, const MtrxNN* a, const Vect* b) {

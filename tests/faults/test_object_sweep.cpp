@@ -102,9 +102,9 @@ void SweepMatrixSuite(sweep::Tally& tally) {
             c.SetValues(0.5);
         });
         r.Disarm();
-        // Each object asks twice (row table, element block): requests 1 to 8 belong to the four
-        // matrices of order 4, the rest to the three of order 2.
-        ExpectAllocErr(r, got, Outcome::MtrxAlloc, r.N() <= 8 ? 16u : 4u);
+        // Each object asks once (its elements and row table together): requests 1 to 4 belong
+        // to the four matrices of order 4, the rest to the three of order 2.
+        ExpectAllocErr(r, got, Outcome::MtrxAlloc, r.N() <= 4 ? 16u : 4u);
     });
 
     const V a = DataA;

@@ -405,6 +405,19 @@ void SweepInverse(sweep::Tally& tally) {
             });
         }
 
+        // The condition estimate: -1.0 when its storage runs out, else its one value.
+        const double rcond = [&] {
+            NN a = SuiteD(base1);
+            return RCondMtrxNN(a.get());
+        }();
+        sweep::Sweep(tally, "RCondMtrxNN" + base, [&](sweep::Run& r) {
+            NN a = SuiteD(base1);
+            r.Arm();
+            const double got = RCondMtrxNN(a.get());
+            r.Disarm();
+            EXPECT_TRUE(r.Failed() ? got == -1.0 : SameBits({got}, {rcond})) << got << ", " << r;
+        });
+
         sweep::Sweep(tally, "LUDcmpMtrxNN" + base, [&](sweep::Run& r) {
             NN f = SuiteD(base1);
             Pivots p = GetArray1D<std::int32_t>(ArrInt32, nullptr, Lo(base1), Lo(base1) + 3);
@@ -527,12 +540,18 @@ NN Divided(bool base1, std::uint32_t n = 150) {
     return m;
 }
 
-// The threads neither ask the heap for anything nor change what a failure does.
+// The threads neither ask the heap for anything nor change what a failure does. The kernels'
+// scratch (its packing buffers, a set for each part) is aligned storage whose failure the
+// kernels answer with fewer parts or the plain loops: the same bits, and no report.
 void SweepDividedWork(sweep::Tally& tally) {
+    const rtest::Threads threads(2);
     NN a = Divided(true);
     MtrxNN* plain = nullptr;
     ASSERT_TRUE(quil::detail::InvMtrxNN(quil::detail::Path::Plain, &plain, a.get()));
     NN plainInverse(plain);
+    NN plainSquare(GetMatrixNN(nullptr, a->Size, true));
+    ASSERT_TRUE(
+        quil::detail::MulMtrxNN(quil::detail::Path::Plain, plainSquare.get(), a.get(), a.get()));
     // One unarmed call first: it starts the threads and makes each thread's scratch, and so
     // the runtime's own thread-local storage. MinGW's runtime takes that storage from calloc
     // and does not survive a failure there, which is not a request of the library's.
@@ -545,11 +564,23 @@ void SweepDividedWork(sweep::Tally& tally) {
         const bool ok = InvMtrxNN(&ai, a.get());
         r.Disarm();
         NN inverse(ai);
-        EXPECT_EQ(ok, !r.Failed()) << r;
+        EXPECT_EQ(ok, !r.FailedInHeap()) << r;
         if (ok) {
             EXPECT_TRUE(SameBits(Elems(ai), Elems(plainInverse.get()))) << r;
         }
     });
+    // Two parts, each with a set of packing buffers: a failure among them leaves the parts with
+    // fewer sets than they were planned for.
+    const long scratch = sweep::Sweep(tally, "MulMtrxNN with its work divided", [&](sweep::Run& r) {
+        NN c(GetMatrixNN(nullptr, a->Size, true));
+        r.Arm();
+        const bool ok = MulMtrxNN(c.get(), a.get(), a.get());
+        r.Disarm();
+        EXPECT_TRUE(ok) << r;
+        EXPECT_TRUE(r.FailedIn(allocsweep::Kind::AlignedNew) || !r.Failed()) << r;
+        EXPECT_TRUE(SameBits(Elems(c.get()), Elems(plainSquare.get()))) << r;
+    });
+    EXPECT_GE(scratch, 4) << "two sets of packing buffers";
 }
 
 TEST(AllocationSweep, EveryRequestOfEveryRoutine) {

@@ -24,6 +24,7 @@
 #include <sys/wait.h>
 #endif
 
+#include "AllocSweep.h"
 #include "RoutineTestUtil.h"
 #include "objects/SMtrxNN.h"
 #include "routines/Balance.h"
@@ -31,6 +32,7 @@
 #include "routines/DetNN.h"
 #include "routines/LU.h"
 #include "routines/Paths.h"
+#include "routines/Work.h"
 #include "routines/kernels/Threads.h"
 
 using namespace quil::detail;  // the library's internals under test
@@ -216,6 +218,32 @@ TEST(ProductKernel, InfinitiesAndOverflowGiveThePlainBits) {
             quil::detail::ProductRuns(path, n, a.data(), b.data(), fast.data());
             EXPECT_EQ(FirstDifference(plain.data(), fast.data(), plain.size()), -1)
                 << quil::detail::PathName(path) << " n=" << n;
+        }
+    }
+}
+
+// One operation per element on every path, also where it meets NaN, infinities and signed
+// zeros, and with the result in an operand's place; counts on both sides of the vector widths.
+TEST(ElementKernel, EveryPathGivesThePlainBits) {
+    for (std::uint32_t count : {1u, 3u, 4u, 7u, 8u, 17u, 64u, 1001u}) {
+        std::vector<double> a = Values(count, Fill::Wide, 70), b = Values(count, Fill::Zeros, 71);
+        a.resize(count);
+        b.resize(count);
+        const double odd[] = {std::numeric_limits<double>::quiet_NaN(), -0.0,
+                              std::numeric_limits<double>::infinity(), 1e308};
+        for (std::uint32_t k = 0; k < count; k += 3) a[k] = odd[k % 4];
+        for (ElementOp op : {ElementOp::Add, ElementOp::Subtract, ElementOp::Scale}) {
+            for (double s : {-0.0, 3.0, 1e300}) {
+                std::vector<double> plain(count), fast(count);
+                ElementRuns(Path::Plain, op, count, a.data(), b.data(), s, plain.data());
+                for (Path path : FastPaths()) {
+                    ElementRuns(path, op, count, a.data(), b.data(), s, fast.data());
+                    EXPECT_TRUE(SameBits(fast, plain)) << PathName(path) << " count " << count;
+                    std::vector<double> inPlace = a;
+                    ElementRuns(path, op, count, inPlace.data(), b.data(), s, inPlace.data());
+                    EXPECT_TRUE(SameBits(inPlace, plain)) << PathName(path) << " count " << count;
+                }
+            }
         }
     }
 }
@@ -803,6 +831,65 @@ TEST(Threads, EveryThreadCountGivesThePlainBitsOnEveryPath) {
 
 // Callers on several threads at once, each with its own matrices: a caller that finds the
 // threads busy does its work alone, and every result is still its own.
+// Work storage comes back holding what the last call left there: calls of many orders, one
+// after another on one thread, give what each gives on storage fresh from the heap.
+TEST(WorkStorage, LeftoversOfEarlierCallsChangeNothing) {
+    const std::uint32_t orders[] = {40, 3, 17, 1, 64, 2, 9};
+    struct Results {
+        std::vector<double> inverse, solution, square;
+        double det, log;
+        int sign;
+        bool solved;
+    };
+    const auto run = [](std::uint32_t n, bool fresh) {
+        if (fresh) ReleaseThreadStorage();
+        NN a = Matrix(Values(n, Fill::Integers, 80 + n), n, n % 2 == 0);
+        Results r;
+        r.inverse = Invert(quil::detail::FastestPath(), a.get()).elems;
+        rtest::V b(GetVector(nullptr, n, a->Base1)), x(GetVector(nullptr, n, a->Base1));
+        for (std::uint32_t i = 0; i < n; ++i) b->Elem[Lo(a->Base1) + i] = 1.0 + i;
+        r.solved = SolveMtrxNN(x.get(), a.get(), b.get());  // false where a pivot is 0.0
+        for (std::uint32_t i = 0; i < n; ++i) r.solution.push_back(x->Elem[Lo(a->Base1) + i]);
+        EXPECT_TRUE(MulMtrxNN(a.get(), a.get(), a.get()));
+        r.square = Elems(a.get());
+        r.det = DetNN2(a.get());
+        r.log = DetLog10(a.get(), &r.sign);
+        return r;
+    };
+    std::vector<Results> fresh;
+    for (std::uint32_t n : orders) fresh.push_back(run(n, true));
+    for (int round = 0; round < 2; ++round) {
+        for (std::size_t k = 0; k < std::size(orders); ++k) {
+            const Results again = run(orders[k], false);
+            EXPECT_TRUE(SameBits(again.inverse, fresh[k].inverse)) << "order " << orders[k];
+            EXPECT_EQ(again.solved, fresh[k].solved) << "order " << orders[k];
+            EXPECT_TRUE(SameBits(again.solution, fresh[k].solution)) << "order " << orders[k];
+            EXPECT_TRUE(SameBits(again.square, fresh[k].square)) << "order " << orders[k];
+            EXPECT_TRUE(SameBits({again.det, again.log, double(again.sign)},
+                                 {fresh[k].det, fresh[k].log, double(fresh[k].sign)}))
+                << "order " << orders[k];
+        }
+    }
+}
+
+// What a thread keeps goes back to the heap when it ends.
+TEST(WorkStorage, GoesBackWhenTheThreadEnds) {
+    NN a = Matrix(Values(60, Fill::Uniform, 90), 60, true);
+    long kept = -1;
+    std::thread caller([&] {
+        allocsweep::Count();
+        MtrxNN* ai = nullptr;
+        EXPECT_TRUE(InvMtrxNN(&ai, a.get()));
+        FreeMatrixNN(ai);
+        kept = allocsweep::Live();
+    });
+    caller.join();
+    const long left = allocsweep::Live();
+    allocsweep::Disarm();
+    EXPECT_GT(kept, 0) << "the thread kept no work storage";
+    EXPECT_EQ(left, 0);
+}
+
 TEST(Threads, SeveralCallersAtOnceEachGetTheirOwnBits) {
     constexpr unsigned kCallers = 4;
     const std::uint32_t n = kSanitized ? 130 : 260;

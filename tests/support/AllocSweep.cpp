@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+#include "routines/Work.h"
+
 #ifdef _WIN32
 #include <windows.h>
 #else
@@ -55,6 +57,7 @@ const bool threadStateMade = [] {
 }  // namespace
 
 void FailAt(long n) {
+    quil::detail::ReleaseThreadStorage();
     armedThread = Self();
     armed = true;
     failed = false;
@@ -62,7 +65,10 @@ void FailAt(long n) {
     requests = 0;
 }
 
-void Disarm() { armed = false; }
+void Disarm() {
+    armed = false;
+    quil::detail::ReleaseThreadStorage();
+}
 
 bool Failed() { return failed; }
 
@@ -105,6 +111,7 @@ void Released(void* p) {
 
 std::ostream& operator<<(std::ostream& os, const Request& r) {
     if (r.kind == Kind::Calloc) return os << "calloc(" << r.count << ", " << r.size << ")";
+    if (r.kind == Kind::AlignedNew) return os << "aligned new(" << r.size << " bytes)";
     return os << "new[" << r.size << " bytes]";
 }
 

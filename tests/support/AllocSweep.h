@@ -1,8 +1,13 @@
-// The tests' one way to make the library's heap requests fail: one count over both kinds of
+// The tests' one way to make the library's heap requests fail: one count over every kind of
 // request the library makes, the routine layer's calloc (FailingHeap.cpp, in every test
-// program) and the object layer's array new (FailingNew.cpp, where it is linked). The n-th
-// request from FailAt on fails: calloc returns null, new[] throws std::bad_alloc. Only the
-// requests of the thread that armed the count are counted.
+// program), the object layer's array new and the kernels' aligned scratch (FailingNew.cpp,
+// where it is linked). The n-th request from FailAt on fails: calloc and the aligned new return
+// null, new[] throws std::bad_alloc. Only the requests of the thread that armed the count are
+// counted.
+//
+// The library keeps each thread's work storage from one call to the next (routines/Work.h), so
+// FailAt and Disarm give the calling thread's kept blocks back: every armed call asks the heap
+// for all the storage it uses, and nothing it kept is taken for a leak.
 //
 // Scalar operator new is not counted: the library never uses it, while the report's lines and
 // the test's own bookkeeping do.
@@ -16,12 +21,12 @@
 
 namespace allocsweep {
 
-enum class Kind { Calloc, NewArray };
+enum class Kind { Calloc, NewArray, AlignedNew };
 
 struct Request {
     Kind kind;
-    std::size_t count;  // calloc: the element count; new[]: 1
-    std::size_t size;   // calloc: the element size; new[]: the bytes asked for
+    std::size_t count;  // calloc: the element count; new[] and the aligned new: 1
+    std::size_t size;   // calloc: the element size; new[] and the aligned new: the bytes asked for
     const void* site;   // the return address into the code that asked
 };
 

@@ -10,6 +10,7 @@
 #include <new>
 #include <utility>
 
+#include "routines/Work.h"
 #include "routines/kernels/Threads.h"
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
@@ -19,82 +20,16 @@
 namespace quil::detail {
 namespace {
 
-// The kernels' scratch memory, kept by each thread from one call to the next. A large product
-// packs megabytes, and memory fresh from the system costs a page fault on the first touch of
-// every 4 KiB, which at these orders takes as long as a good part of the arithmetic. Blocks are
-// lent whole; a block asked for while all are lent, or one beyond kKeep bytes in all, is had
-// from the heap for the one call.
-class Scratch {
-public:
-    Scratch() = default;
-    Scratch(const Scratch&) = delete;
-    Scratch& operator=(const Scratch&) = delete;
-    ~Scratch() {
-        for (Block& b : blocks_) ::operator delete(b.p, kAlign);
-    }
-
-    // bytes of cache-line aligned memory, or null when they cannot be had.
-    void* Lend(std::size_t bytes) {
-        Block* spare = nullptr;
-        for (Block& b : blocks_) {
-            if (b.lent) continue;
-            if (b.p != nullptr && b.bytes >= bytes) {
-                b.lent = true;
-                return b.p;
-            }
-            if (spare == nullptr || b.p == nullptr) spare = &b;
-        }
-        if (spare != nullptr && kept_ - spare->bytes + bytes <= kKeep) {
-            ::operator delete(spare->p, kAlign);
-            kept_ -= spare->bytes;
-            spare->bytes = 0;
-            spare->p = ::operator new(bytes, kAlign, std::nothrow);
-            if (spare->p == nullptr) return nullptr;
-            spare->bytes = bytes;
-            kept_ += bytes;
-            spare->lent = true;
-            return spare->p;
-        }
-        return ::operator new(bytes, kAlign, std::nothrow);
-    }
-    void Return(void* p) {
-        if (p == nullptr) return;
-        for (Block& b : blocks_) {
-            if (b.p == p) {
-                b.lent = false;
-                return;
-            }
-        }
-        ::operator delete(p, kAlign);
-    }
-
-    static Scratch& Mine() {
-        thread_local Scratch scratch;
-        return scratch;
-    }
-
-private:
-    static constexpr std::align_val_t kAlign{64};
-    static constexpr std::size_t kKeep = std::size_t{32} << 20;
-    struct Block {
-        void* p = nullptr;
-        std::size_t bytes = 0;
-        bool lent = false;
-    };
-    Block blocks_[16];
-    std::size_t kept_ = 0;
-};
-
 // An uninitialised, cache-line aligned array that the kernels use for one call, lent by the
-// calling thread's Scratch; empty when the memory cannot be had, which the kernels answer by
-// leaving the work to the plain loops (so no report is made for it).
+// calling thread's scratch (routines/Work.h); empty when the memory cannot be had, which the
+// kernels answer by leaving the work to the plain loops (so no report is made for it).
 template <class T>
 class Buffer {
 public:
     explicit Buffer(std::size_t count)
-        : p_(static_cast<T*>(Scratch::Mine().Lend(count * sizeof(T)))) {}
+        : p_(static_cast<T*>(ThreadScratch().Lend(count * sizeof(T)))) {}
     ~Buffer() {
-        if (p_ != nullptr) Scratch::Mine().Return(p_);
+        if (p_ != nullptr) ThreadScratch().Return(p_);
     }
     Buffer(const Buffer&) = delete;
     Buffer& operator=(const Buffer&) = delete;
@@ -113,11 +48,11 @@ class Buffers {
 public:
     Buffers(std::size_t count, unsigned wanted) {
         while (got_ < wanted && got_ < kMaxThreads &&
-               (p_[got_] = static_cast<T*>(Scratch::Mine().Lend(count * sizeof(T)))) != nullptr)
+               (p_[got_] = static_cast<T*>(ThreadScratch().Lend(count * sizeof(T)))) != nullptr)
             ++got_;
     }
     ~Buffers() {
-        for (unsigned k = 0; k < got_; ++k) Scratch::Mine().Return(p_[k]);
+        for (unsigned k = 0; k < got_; ++k) ThreadScratch().Return(p_[k]);
     }
     Buffers(const Buffers&) = delete;
     Buffers& operator=(const Buffers&) = delete;
@@ -272,72 +207,80 @@ const char* PathName(Path path) {
     return "?";
 }
 
-TileShape ShapeOf(Path path) {
+namespace {
+
+// f(the entry points of path's kernels), or plain on the plain path and on paths this build
+// does not have.
+template <class R, class F>
+R OnPath(Path path, R plain, F f) {
     switch (path) {
-    case Path::Plain: return TileShape{1, 1, 64, 0};
-    case Path::Portable: return portable::Shape();
+    case Path::Plain: break;
+    case Path::Portable: return f(portable::Entry{});
 #ifdef QUIL_X86_PATHS
-    case Path::Avx2: return avx2::Shape();
-    case Path::Avx512: return avx512::Shape();
+    case Path::Avx2: return f(avx2::Entry{});
+    case Path::Avx512: return f(avx512::Entry{});
 #else
     case Path::Avx2:
     case Path::Avx512: break;
 #endif
     }
-    return TileShape{1, 1, 64, 0};
+    return plain;
+}
+
+}  // namespace
+
+TileShape ShapeOf(Path path) {
+    return OnPath(path, TileShape{1, 1, 64, 0}, [](auto k) { return k.shape(); });
 }
 
 void ProductRuns(Path path, std::uint32_t n, const double* a, const double* b, double* c) {
-    bool done = false;
-    if (n < kProductFrom || !PathRuns(path)) path = Path::Plain;
-    const unsigned parts = path == Path::Plain ? 1u : PartsFor(std::size_t{n} * n * n, ThreadCount());
-    switch (path) {
-    case Path::Plain: break;
-    case Path::Portable: done = portable::Product(n, a, b, c, parts); break;
-#ifdef QUIL_X86_PATHS
-    case Path::Avx2: done = avx2::Product(n, a, b, c, parts); break;
-    case Path::Avx512: done = avx512::Product(n, a, b, c, parts); break;
-#else
-    case Path::Avx2:
-    case Path::Avx512: break;
-#endif
+    if (!PathRuns(path)) path = Path::Plain;
+    bool done;
+    if (n < kProductFrom) {
+        done = OnPath(path, false, [&](auto k) {
+            k.smallProduct(n, a, b, c);
+            return true;
+        });
+    } else {
+        const unsigned parts = PartsFor(std::size_t{n} * n * n, ThreadCount());
+        done = OnPath(path, false, [&](auto k) { return k.product(n, a, b, c, parts); });
     }
     if (!done) PlainProduct(n, a, b, c);
+}
+
+void ElementRuns(Path path, ElementOp op, std::size_t count, const double* a, const double* b,
+                 double s, double* c) {
+    if (!PathRuns(path)) path = Path::Plain;
+    const bool done = OnPath(path, false, [&](auto k) {
+        k.elementwise(op, count, a, b, s, c);
+        return true;
+    });
+    if (done) return;
+    switch (op) {
+    case ElementOp::Add: for (std::size_t k = 0; k < count; ++k) c[k] = a[k] + b[k]; break;
+    case ElementOp::Subtract: for (std::size_t k = 0; k < count; ++k) c[k] = a[k] - b[k]; break;
+    case ElementOp::Scale: for (std::size_t k = 0; k < count; ++k) c[k] = a[k] * s; break;
+    }
 }
 
 bool FactorRuns(Path path, std::uint32_t n, std::int32_t lo, double* f, double* vv,
                 std::int32_t* piv, int* parity, bool* zeroPivot) {
     if (n < kFactorFrom || !PathRuns(path)) return false;
-    // The largest product of the decomposition is the first, of order about n / 2.
-    const unsigned parts = PartsFor(std::size_t{n / 2} * (n / 2) * (n / 2), ThreadCount());
-    switch (path) {
-    case Path::Plain: return false;
-    case Path::Portable: return portable::Factor(n, lo, f, vv, piv, parity, zeroPivot, parts);
-#ifdef QUIL_X86_PATHS
-    case Path::Avx2: return avx2::Factor(n, lo, f, vv, piv, parity, zeroPivot, parts);
-    case Path::Avx512: return avx512::Factor(n, lo, f, vv, piv, parity, zeroPivot, parts);
-#else
-    case Path::Avx2:
-    case Path::Avx512: return false;
-#endif
-    }
-    return false;
+    // The largest product of the decomposition is the first, of order about n / 2; the leaves
+    // between the products run on one thread, so the threads pay only where that product is
+    // four times the work of a part.
+    const unsigned parts = PartsFor(std::size_t{n / 2} * (n / 2) * (n / 2) / 4, ThreadCount());
+    return OnPath(path, false, [&](auto k) {
+        return k.factor(n, lo, f, vv, piv, parity, zeroPivot, parts);
+    });
 }
 
 bool RowScalesRuns(Path path, std::uint32_t n, const double* f, double* vv, bool* zeroRow) {
     if (n < kFactorFrom || !PathRuns(path)) return false;
-    switch (path) {
-    case Path::Plain: return false;
-    case Path::Portable: *zeroRow = !portable::RowScales(n, f, vv); return true;
-#ifdef QUIL_X86_PATHS
-    case Path::Avx2: *zeroRow = !avx2::RowScales(n, f, vv); return true;
-    case Path::Avx512: *zeroRow = !avx512::RowScales(n, f, vv); return true;
-#else
-    case Path::Avx2:
-    case Path::Avx512: return false;
-#endif
-    }
-    return false;
+    return OnPath(path, false, [&](auto k) {
+        *zeroRow = !k.rowScales(n, f, vv);
+        return true;
+    });
 }
 
 bool SolveUnitColumnsRuns(Path path, std::uint32_t n, std::int32_t lo, const double* f,
@@ -345,37 +288,18 @@ bool SolveUnitColumnsRuns(Path path, std::uint32_t n, std::int32_t lo, const dou
                           std::uint32_t first, double* out) {
     if (n < kSolveFrom || !PathRuns(path)) return false;
     const unsigned parts = PartsFor(std::size_t{n} * n * (n - first), ThreadCount());
-    switch (path) {
-    case Path::Plain: return false;
-    case Path::Portable: return portable::SolveUnitColumns(n, lo, f, piv, dr, dc, first, out, parts);
-#ifdef QUIL_X86_PATHS
-    case Path::Avx2: return avx2::SolveUnitColumns(n, lo, f, piv, dr, dc, first, out, parts);
-    case Path::Avx512: return avx512::SolveUnitColumns(n, lo, f, piv, dr, dc, first, out, parts);
-#else
-    case Path::Avx2:
-    case Path::Avx512: return false;
-#endif
-    }
-    return false;
+    return OnPath(path, false, [&](auto k) {
+        return k.solveUnitColumns(n, lo, f, piv, dr, dc, first, out, parts);
+    });
 }
 
 FullPivotEnd FullPivotRuns(Path path, std::uint32_t n, const double* a, double* w,
                            const ProductSink& sink, std::uint32_t* step) {
     if (n < kFullPivotFrom || !PathRuns(path)) return FullPivotEnd::NotRun;
-    FullPivotEnd end = FullPivotEnd::NotRun;
-    bool ran = false;
-    switch (path) {
-    case Path::Plain: break;
-    case Path::Portable: ran = portable::FullPivot(n, a, w, sink, &end, step); break;
-#ifdef QUIL_X86_PATHS
-    case Path::Avx2: ran = avx2::FullPivot(n, a, w, sink, &end, step); break;
-    case Path::Avx512: ran = avx512::FullPivot(n, a, w, sink, &end, step); break;
-#else
-    case Path::Avx2:
-    case Path::Avx512: break;
-#endif
-    }
-    return ran ? end : FullPivotEnd::NotRun;
+    return OnPath(path, FullPivotEnd::NotRun, [&](auto k) {
+        FullPivotEnd end = FullPivotEnd::NotRun;
+        return k.fullPivot(n, a, w, sink, &end, step) ? end : FullPivotEnd::NotRun;
+    });
 }
 
 }  // namespace quil::detail

@@ -22,6 +22,7 @@
 // above this level, in routines/Paths.h, routines/LU.h and routines/Balance.h.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "routines/kernels/Arithmetic.h"
@@ -51,10 +52,17 @@ TileShape ShapeOf(Path path);
 // c must not overlap a or b. Falls back to the plain loop when the packing buffers cannot be had.
 void ProductRuns(Path path, std::uint32_t n, const double* a, const double* b, double* c);
 
+// What ElementRuns computes.
+enum class ElementOp : std::uint8_t { Add, Subtract, Scale };
+
+// c(k) = a(k) + b(k) (Add), a(k) - b(k) (Subtract) or a(k) * s (Scale, b unused) for count
+// elements, each one operation; c may be a or b. On the plain path the plain loop.
+void ElementRuns(Path path, ElementOp op, std::size_t count, const double* a, const double* b,
+                 double s, double* c);
+
 // The decomposition's row scales: vv(i) = 1 / the largest magnitude of row i (NaN for a row of
 // zeros and NaN); *zeroRow is set, and vv is incomplete, when a row holds nothing but zeros.
-// False, with nothing touched, when
-// the path is Plain; the caller then runs its plain loop.
+// False, with nothing touched, when the path is Plain; the caller then runs its plain loop.
 bool RowScalesRuns(Path path, std::uint32_t n, const double* f, double* vv, bool* zeroRow);
 
 // The decomposition's elimination (Crout's method with implicit partial pivoting, as

@@ -1,0 +1,135 @@
+#include "routines/Work.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "routines/Heap.h"
+
+namespace quil::detail {
+
+void* Keeper::Lend(std::size_t bytes) {
+    Block* spare = nullptr;
+    for (Block& b : blocks_) {
+        if (b.lent) continue;
+        if (b.p != nullptr && b.bytes >= bytes) {
+            b.lent = true;
+            return b.p;
+        }
+        if (spare == nullptr || b.p == nullptr) spare = &b;
+    }
+    if (spare != nullptr && kept_ - spare->bytes + bytes <= keep_) {
+        if (spare->p != nullptr) give_(spare->p);
+        kept_ -= spare->bytes;
+        spare->bytes = 0;
+        spare->p = take_(bytes);
+        if (spare->p == nullptr) return nullptr;
+        spare->bytes = bytes;
+        kept_ += bytes;
+        spare->lent = true;
+        return spare->p;
+    }
+    return take_(bytes);
+}
+
+void Keeper::Return(void* p) {
+    if (p == nullptr) return;
+    for (Block& b : blocks_) {
+        if (b.p == p) {
+            b.lent = false;
+            return;
+        }
+    }
+    give_(p);
+}
+
+void Keeper::Release() {
+    for (Block& b : blocks_) {
+        if (b.lent || b.p == nullptr) continue;
+        give_(b.p);
+        kept_ -= b.bytes;
+        b = Block{};
+    }
+}
+
+namespace {
+
+constexpr std::align_val_t kScratchAlign{64};
+// A large product packs megabytes; the work of an inverse of order 1024 takes five copies of its
+// matrix, 40 MiB.
+constexpr std::size_t kScratchKeep = std::size_t{32} << 20;
+constexpr std::size_t kWorkKeep = std::size_t{64} << 20;
+
+void* TakeAligned(std::size_t bytes) { return ::operator new(bytes, kScratchAlign, std::nothrow); }
+void GiveAligned(void* p) { ::operator delete(p, kScratchAlign); }
+
+// Zero-filled, so that the heap's requests stay of one kind; only a block that grows pays for it.
+void* TakeZeroed(std::size_t bytes) { return std::calloc(bytes / 8u, 8u); }
+void GiveZeroed(void* p) { std::free(p); }
+
+Keeper& ThreadWork() {
+    thread_local Keeper work(TakeZeroed, GiveZeroed, kWorkKeep);
+    return work;
+}
+
+}  // namespace
+
+Keeper& ThreadScratch() {
+    thread_local Keeper scratch(TakeAligned, GiveAligned, kScratchKeep);
+    return scratch;
+}
+
+void ReleaseThreadStorage() {
+    ThreadWork().Release();
+    ThreadScratch().Release();
+}
+
+WorkBlock::WorkBlock(std::uint64_t bytes) : p_(nullptr) {
+    // Where size_t has 32 bits a larger request cannot be made at all.
+    if (bytes <= SIZE_MAX)
+        p_ = static_cast<unsigned char*>(ThreadWork().Lend(static_cast<std::size_t>(bytes)));
+    if (p_ == nullptr) AllocErrMsg(static_cast<std::uint32_t>(bytes));
+}
+
+WorkBlock::~WorkBlock() { ThreadWork().Return(p_); }
+
+MtrxNN WorkCarver::Matrix(std::uint32_t n, bool base1, bool zeroed) {
+    const std::uint32_t lo = base1 ? 1u : 0u;
+    double** table = reinterpret_cast<double**>(next_);
+    next_ += (std::size_t{n} + 2u) / 2u * 16u;
+    double* block = reinterpret_cast<double*>(next_);
+    const std::size_t count = std::size_t{n} * n + 1u;
+    next_ += count * 8u;
+    if (zeroed) std::memset(block, 0, count * sizeof(double));
+    table[0] = nullptr;
+    for (std::uint32_t k = 1; k <= n; ++k) table[k] = block + std::size_t{k - 1u} * n;
+    MtrxNN m{};
+    m.Size = n;
+    m.Base1 = base1;
+    m.Elem.Table = table;
+    m.Elem.RowLo = lo;
+    m.Elem.ColLo = lo;
+    return m;
+}
+
+Vect WorkCarver::Vector(std::uint32_t n, bool base1, bool zeroed) {
+    double* block = reinterpret_cast<double*>(next_);
+    next_ += (std::size_t{n} + 1u) * 8u;
+    if (zeroed) std::memset(block, 0, (std::size_t{n} + 1u) * sizeof(double));
+    Vect v{};
+    v.Size = n;
+    v.Base1 = base1;
+    v.Elem.Block = block;
+    v.Elem.Lo = base1 ? 1u : 0u;
+    return v;
+}
+
+Array1D<std::int32_t> WorkCarver::Pivots(std::uint32_t n, bool base1) {
+    Array1D<std::int32_t> p;
+    p.Block = reinterpret_cast<std::int32_t*>(next_);
+    p.Lo = base1 ? 1u : 0u;
+    next_ += (std::size_t{n} + 2u) / 2u * 8u;
+    return p;
+}
+
+}  // namespace quil::detail
