@@ -8,8 +8,8 @@
 #pragma once
 
 /// \namespace quil
-/// The library: records, routines, classes, the error report and the thread count. The
-/// library's own internals are in quil::detail, in no installed header.
+/// The library: records, routines, classes, the error report and the thread count. Its own
+/// internals are declared in no installed header.
 
 #include "objects/SError.h"
 #include "objects/SMtrx.h"

@@ -250,13 +250,13 @@ TEST(SMtrxNN, TemporariesLendTheirStorage) {
         EXPECT_EQ(Elems(SMtrxNN(a) + SMtrxNN(a)), Elems(a + a));
         EXPECT_EQ(Elems(2.0 * SMtrxNN(b) - SMtrxNN(b)), Elems(2.0 * b - b));
         SMtrxNN three = Make(3, base1, V(9, 1.0)), other = Make(2, !base1, V(4, 1.0));
-        EXPECT_EQ(Thrown(kind, [&] { a + std::move(three); }), 0);
-        EXPECT_EQ(Thrown(kind, [&] { std::move(other) - a; }), 1);
+        EXPECT_EQ(Thrown(kind, [&] { (void)(a + std::move(three)); }), 0);
+        EXPECT_EQ(Thrown(kind, [&] { (void)(std::move(other) - a); }), 1);
         EXPECT_EQ(Elems(three), V(9, 1.0));
         EXPECT_EQ(Elems(other), V(4, 1.0));
         // Without storage of its own a temporary is an ordinary operand.
         SMtrxNN gone = std::move(three);
-        EXPECT_EQ(Thrown(&SMtrx::AllocErr::Count, [&] { std::move(three) * 2.0; }), 0);
+        EXPECT_EQ(Thrown(&SMtrx::AllocErr::Count, [&] { (void)(std::move(three) * 2.0); }), 0);
     }
 }
 
