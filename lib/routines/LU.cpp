@@ -112,6 +112,9 @@ bool LUDcmpMtrxNN(MtrxNN* f, Array1D<std::int32_t> p, int* parity) {
 // end. Inside the band nothing changes, so no ordinary matrix sees this; outside it, row scales,
 // multipliers and pivots that would leave the range of double stay in it.
 constexpr int kRowBand = 256;
+// The magnitudes whose ilogb lies in the band: from 2^-kRowBand to below 2^(kRowBand + 1).
+constexpr double kBandLowest = 0x1p-256;
+constexpr double kBandBeyond = 0x1p+257;
 
 namespace {
 
@@ -119,9 +122,12 @@ namespace {
 // NaN or infinities.
 int RowShift(const MtrxNN* m, std::uint32_t i) {
     const std::uint32_t lo = LowSub(m->Base1);
-    double big = 0.0;
-    for (std::uint32_t j = lo; j < lo + m->Size; ++j)
-        big = std::fmax(big, std::fabs(m->Elem[i][j]));
+    double big = 0.0;  // the largest magnitude; a NaN is passed over, as fmax would
+    for (std::uint32_t j = lo; j < lo + m->Size; ++j) {
+        const double t = std::fabs(m->Elem[i][j]);
+        if (t > big) big = t;
+    }
+    if (big >= kBandLowest && big < kBandBeyond) return 0;  // most rows, without ilogb
     if (big == 0.0 || !std::isfinite(big)) return 0;
     const int e = std::ilogb(big);
     return e > kRowBand ? kRowBand - e : e < -kRowBand ? -kRowBand - e : 0;
