@@ -446,16 +446,18 @@ TEST(SolveMtrxNN, RightAtTheEdgesOfTheRange) {
 TEST(RCondMtrxNN, BetweenTheTrueValueAndThreeTimesIt) {
     for (bool base1 : {false, true}) {
         const std::uint32_t lo = Lo(base1);
-        NN hilbert(GetMatrixNN(nullptr, 8, base1)), pascal(GetMatrixNN(nullptr, 12, base1));
+        NN hilbert8(GetMatrixNN(nullptr, 8, base1)), pascal12(GetMatrixNN(nullptr, 12, base1));
         for (std::uint32_t i = 0; i < 8; ++i)
-            for (std::uint32_t j = 0; j < 8; ++j) hilbert->Elem[lo + i][lo + j] = 1.0 / (i + j + 1);
+            for (std::uint32_t j = 0; j < 8; ++j)
+                hilbert8->Elem[lo + i][lo + j] = 1.0 / (i + j + 1);
         for (std::uint32_t i = 0; i < 12; ++i)
             for (std::uint32_t j = 0; j < 12; ++j)
-                pascal->Elem[lo + i][lo + j] =
-                    i == 0 || j == 0 ? 1.0
-                                     : pascal->Elem[lo + i - 1][lo + j] + pascal->Elem[lo + i][lo + j - 1];
-        const std::pair<const MtrxNN*, double> cases[] = {{hilbert.get(), 2.9522220355739169e-11},
-                                                           {pascal.get(), 5.7503973099379796e-13}};
+                pascal12->Elem[lo + i][lo + j] =
+                    i == 0 || j == 0
+                        ? 1.0
+                        : pascal12->Elem[lo + i - 1][lo + j] + pascal12->Elem[lo + i][lo + j - 1];
+        const std::pair<const MtrxNN*, double> cases[] = {
+            {hilbert8.get(), 2.9522220355739169e-11}, {pascal12.get(), 5.7503973099379796e-13}};
         for (const auto& [a, truth] : cases) {
             const double r = RCondMtrxNN(a);
             EXPECT_GE(r, truth) << a->Size;
