@@ -8,24 +8,15 @@
 #include "routines/LU.h"
 #include "routines/MtrxNN.h"
 #include "routines/Vect.h"
+#include "routines/Work.h"
 #include "routines/kernels/Kernels.h"
 
 namespace quil {
 
 namespace {
 
-// Releases a routine-layer record when the scope ends.
-template <class Record, Record* (*Free)(Record*)>
-struct Work {
-    Record* R = nullptr;
-    Work() = default;
-    explicit Work(Record* r) : R(r) {}
-    Work(const Work&) = delete;
-    Work& operator=(const Work&) = delete;
-    ~Work() { R = Free(R); }
-};
-using WorkRecord = Work<MtrxNN, FreeMatrixNN>;
-using WorkVector = Work<Vect, FreeVector>;
+using WorkRecord = detail::OwnedMatrix;
+using WorkVector = detail::OwnedVector;
 
 }  // namespace
 

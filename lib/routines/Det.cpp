@@ -150,16 +150,6 @@ bool CofactorDet(const MtrxNN* a, Scaled* det) {
     return true;
 }
 
-// A work record released when the scope ends: one owner on every way out.
-struct WorkRecord {
-    MtrxNN* R = nullptr;
-    WorkRecord() = default;
-    explicit WorkRecord(MtrxNN* r) : R(r) {}
-    WorkRecord(const WorkRecord&) = delete;
-    WorkRecord& operator=(const WorkRecord&) = delete;
-    ~WorkRecord() { FreeMatrixNN(R); }
-};
-
 // The pivot index vector and the work copy of a, as DetNN2 and DetLog10 both need them, in the
 // calling thread's work storage; rows far outside the range of 1 are shifted towards it in the
 // copy (shift: the sum of the exponents, det a = det w x 2^-shift).
@@ -219,10 +209,10 @@ double detail::DetNN(Path path, const MtrxNN* a) {
     const std::uint32_t lo = LowSub(a->Base1);
     if (n == 1) return a->Elem[lo][lo];
 
-    WorkRecord wm(GetMatrixNN(nullptr, n, true));
+    detail::OwnedMatrix wm(GetMatrixNN(nullptr, n, true));
     if (wm.R == nullptr) return DBL_MAX;
     const Array2D<double> w = wm.R->Elem;
-    WorkRecord shifted;
+    detail::OwnedMatrix shifted;
     Scaled product = ToScaled(1.0);
     if (!RowsInRange(a)) {
         shifted.R = GetMatrixNN(nullptr, n, a->Base1);
