@@ -6,9 +6,14 @@
 
 #include "routines/Heap.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace quil::detail {
 
 void* Keeper::Lend(std::size_t bytes) {
+    if (keep_ == 0) return take_(bytes);
     Block* spare = nullptr;
     for (Block& b : blocks_) {
         if (b.lent) continue;
@@ -67,31 +72,59 @@ void GiveAligned(void* p) { ::operator delete(p, kScratchAlign); }
 void* TakeZeroed(std::size_t bytes) { return std::calloc(bytes / 8u, 8u); }
 void GiveZeroed(void* p) { std::free(p); }
 
-Keeper& ThreadWork() {
-    thread_local Keeper work(TakeZeroed, GiveZeroed, kWorkKeep);
-    return work;
+// A thread's two Keepers.
+struct ThreadStorage {
+    Keeper work{TakeZeroed, GiveZeroed, kWorkKeep};
+    Keeper scratch{TakeAligned, GiveAligned, kScratchKeep};
+};
+
+#ifdef _WIN32
+// MinGW keeps thread_local objects in memory that its runtime frees when a thread ends, before
+// their destructors run: a Keeper there would read freed memory and lose its blocks. So each
+// thread's storage is had from the heap and given back by a fiber-local slot's callback, which
+// Windows calls as the thread ends. Where that cannot be had, the thread's calls keep nothing:
+// a Keeper that may keep no bytes only passes requests on, and changes no state while it does.
+void WINAPI DropThreadStorage(void* p) { delete static_cast<ThreadStorage*>(p); }
+
+ThreadStorage& Mine() {
+    static ThreadStorage passOn{{TakeZeroed, GiveZeroed, 0}, {TakeAligned, GiveAligned, 0}};
+    static const DWORD slot = FlsAlloc(DropThreadStorage);
+    thread_local ThreadStorage* mine = nullptr;
+    if (mine != nullptr) return *mine;
+    if (slot == FLS_OUT_OF_INDEXES) return passOn;
+    ThreadStorage* made = new (std::nothrow) ThreadStorage;
+    if (made == nullptr) return passOn;
+    if (!FlsSetValue(slot, made)) {
+        delete made;
+        return passOn;
+    }
+    mine = made;
+    return *mine;
 }
+#else
+ThreadStorage& Mine() {
+    thread_local ThreadStorage mine;
+    return mine;
+}
+#endif
 
 }  // namespace
 
-Keeper& ThreadScratch() {
-    thread_local Keeper scratch(TakeAligned, GiveAligned, kScratchKeep);
-    return scratch;
-}
+Keeper& ThreadScratch() { return Mine().scratch; }
 
 void ReleaseThreadStorage() {
-    ThreadWork().Release();
-    ThreadScratch().Release();
+    Mine().work.Release();
+    Mine().scratch.Release();
 }
 
 WorkBlock::WorkBlock(std::uint64_t bytes) : p_(nullptr) {
     // Where size_t has 32 bits a larger request cannot be made at all.
     if (bytes <= SIZE_MAX)
-        p_ = static_cast<unsigned char*>(ThreadWork().Lend(static_cast<std::size_t>(bytes)));
+        p_ = static_cast<unsigned char*>(Mine().work.Lend(static_cast<std::size_t>(bytes)));
     if (p_ == nullptr) AllocErrMsg(static_cast<std::uint32_t>(bytes));
 }
 
-WorkBlock::~WorkBlock() { ThreadWork().Return(p_); }
+WorkBlock::~WorkBlock() { Mine().work.Return(p_); }
 
 MtrxNN WorkCarver::Matrix(std::uint32_t n, bool base1, bool zeroed) {
     const std::uint32_t lo = base1 ? 1u : 0u;
