@@ -15,33 +15,42 @@ namespace quil::detail {
 void* Keeper::Lend(std::size_t bytes) {
     if (keep_ == 0) return take_(bytes);
     Block* spare = nullptr;
-    for (Block& b : blocks_) {
-        if (b.lent) continue;
-        if (b.p != nullptr && b.bytes >= bytes) {
-            b.lent = true;
-            return b.p;
+    for (Block* b = blocks_; b != blocks_ + held_; ++b) {
+        if (b->lent) continue;
+        if (b->bytes >= bytes) {
+            b->lent = true;
+            return b->p;
         }
-        if (spare == nullptr || b.p == nullptr) spare = &b;
+        spare = b;
     }
-    if (spare != nullptr && kept_ - spare->bytes + bytes <= keep_) {
-        if (spare->p != nullptr) give_(spare->p);
+    // An empty slot is taken before a smaller block is given up.
+    if (held_ < kSlots) spare = blocks_ + held_;
+    if (spare == nullptr || kept_ - spare->bytes + bytes > keep_) return take_(bytes);
+    const bool fresh = spare == blocks_ + held_;
+    if (!fresh) {
+        give_(spare->p);
         kept_ -= spare->bytes;
-        spare->bytes = 0;
-        spare->p = take_(bytes);
-        if (spare->p == nullptr) return nullptr;
-        spare->bytes = bytes;
-        kept_ += bytes;
-        spare->lent = true;
-        return spare->p;
     }
-    return take_(bytes);
+    void* p = take_(bytes);
+    if (p == nullptr) {
+        if (!fresh) {
+            // The slot given up is filled from the end, so that the held blocks stay in front.
+            *spare = blocks_[held_ - 1u];
+            blocks_[--held_] = Block{};
+        }
+        return nullptr;
+    }
+    if (fresh) ++held_;
+    *spare = Block{p, bytes, true};
+    kept_ += bytes;
+    return p;
 }
 
 void Keeper::Return(void* p) {
     if (p == nullptr) return;
-    for (Block& b : blocks_) {
-        if (b.p == p) {
-            b.lent = false;
+    for (Block* b = blocks_; b != blocks_ + held_; ++b) {
+        if (b->p == p) {
+            b->lent = false;
             return;
         }
     }
@@ -49,12 +58,17 @@ void Keeper::Return(void* p) {
 }
 
 void Keeper::Release() {
-    for (Block& b : blocks_) {
-        if (b.lent || b.p == nullptr) continue;
-        give_(b.p);
-        kept_ -= b.bytes;
-        b = Block{};
+    unsigned kept = 0;
+    for (unsigned k = 0; k < held_; ++k) {
+        if (blocks_[k].lent) {
+            blocks_[kept++] = blocks_[k];
+        } else {
+            give_(blocks_[k].p);
+            kept_ -= blocks_[k].bytes;
+        }
     }
+    for (unsigned k = kept; k < held_; ++k) blocks_[k] = Block{};
+    held_ = kept;
 }
 
 namespace {

@@ -43,11 +43,13 @@ private:
         std::size_t bytes = 0;
         bool lent = false;
     };
+    static constexpr unsigned kSlots = 16;
     Take take_;
     Give give_;
     std::size_t keep_;        // the most bytes kept in all
     std::size_t kept_ = 0;
-    Block blocks_[16];
+    unsigned held_ = 0;       // blocks_[0, held_) hold a block each, lent or not
+    Block blocks_[kSlots];
 };
 
 // The calling thread's kernel scratch: cache-line aligned, and silent when memory runs out (the

@@ -5,6 +5,7 @@
 // operands, every thread count and several callers at once.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <bit>
 #include <chrono>
@@ -870,6 +871,60 @@ TEST(WorkStorage, LeftoversOfEarlierCallsChangeNothing) {
                 << "order " << orders[k];
         }
     }
+}
+
+// A Keeper lends a block it holds when it is large enough, holds at most its limit, gives back
+// at Release only what is not lent, and after a failed request still holds, in the slots it
+// searches, every block it held but the one it gave up.
+namespace keeperheap {
+std::vector<void*> live;
+bool failing = false;
+void* Take(std::size_t bytes) {
+    if (failing) return nullptr;
+    live.push_back(std::malloc(bytes));
+    return live.back();
+}
+void Give(void* p) {
+    live.erase(std::find(live.begin(), live.end(), p));
+    std::free(p);
+}
+}  // namespace keeperheap
+
+TEST(WorkStorage, KeeperLendsWhatItHoldsWithinItsLimit) {
+    using keeperheap::live;
+    {
+        quil::detail::Keeper k(keeperheap::Take, keeperheap::Give, 1000);
+        void* a = k.Lend(100);
+        void* b = k.Lend(200);
+        k.Return(a);
+        EXPECT_EQ(k.Lend(50), a);
+        EXPECT_EQ(live.size(), 2u);
+        k.Return(a);
+        k.Return(b);
+        void* big = k.Lend(900);  // 300 held + 900 is beyond the limit: had for this call
+        EXPECT_EQ(live.size(), 3u);
+        k.Return(big);
+        EXPECT_EQ(live.size(), 2u);
+        void* c = k.Lend(150);
+        EXPECT_EQ(c, b);
+        k.Release();
+        EXPECT_EQ(live, std::vector<void*>{b});
+        k.Return(c);
+
+        std::vector<void*> held;
+        for (int i = 0; i < 16; ++i) held.push_back(k.Lend(10));  // every slot, b's among them
+        for (void* p : held) k.Return(p);
+        EXPECT_EQ(live.size(), 16u);
+        keeperheap::failing = true;
+        EXPECT_EQ(k.Lend(300), nullptr);  // a held block given up for a request that fails
+        keeperheap::failing = false;
+        EXPECT_EQ(live.size(), 15u);
+        std::vector<void*> again;
+        for (int i = 0; i < 15; ++i) again.push_back(k.Lend(10));
+        EXPECT_EQ(live.size(), 15u) << "a held block was not found again";
+        for (void* p : again) k.Return(p);
+    }
+    EXPECT_TRUE(live.empty());
 }
 
 // What a thread keeps goes back to the heap when it ends.
