@@ -193,12 +193,16 @@ BalancedLU::BalancedLU(Path path, const MtrxNN* a)
     MtrxNN t1 = carve.Matrix(n, base1, true);
     MtrxNN t2 = carve.Matrix(n, base1, true);
     p = carve.Pivots(n, base1);
-    x = carve.Vector(n, base1, false);
+    x = carve.Vector(n, base1);
     CopyMtrxNN(&s, a);
-    // Balancing finds nothing to do in a 1 x 1 matrix, which has no elements off the diagonal.
-    // Rows that balancing leaves far outside the range of 1 are shifted towards it, the shifts
-    // kept in Dr.
-    if (n > 1) {
+    if (n == 1) {
+        // Nothing to balance in a 1 x 1 matrix, which has no elements off the diagonal.
+        const std::uint32_t lo = LowSub(base1);
+        dr.Elem[lo][lo] = 1.0;
+        dc.Elem[lo][lo] = 1.0;
+    } else {
+        // Rows that balancing leaves far outside the range of 1 are shifted towards it, the
+        // shifts kept in Dr.
         if (!Balance(path, &dr, &dc, &t1, &t2, &s)) return;
         ShiftRowsIntoRange(&s, &dr);
     }

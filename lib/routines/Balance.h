@@ -28,8 +28,7 @@ void BalanceMtrxNN(MtrxNN** dr, MtrxNN** dc, MtrxNN* s);
 bool Balance(Path path, MtrxNN* dr, MtrxNN* dc, MtrxNN* t1, MtrxNN* t2, MtrxNN* s);
 
 // The balanced matrix of a decomposed, in the calling thread's work storage, as BalSolveMtrxNN
-// keeps it: S = Dr a Dc (a itself for order 1, which has nothing to balance, with Dr and Dc
-// left 0.0), its rows far outside the range of 1 shifted towards it (the shifts kept in Dr),
+// keeps it: S = Dr a Dc (a itself for order 1, which has nothing to balance: Dr = Dc = 1), its rows far outside the range of 1 shifted towards it (the shifts kept in Dr),
 // holds its LU factors, p its pivots, and x is room for one right-hand side. outcome is the
 // decomposition's, or NoWork when the storage runs out (reported), in the balancing or in the
 // decomposition.

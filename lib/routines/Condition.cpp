@@ -154,8 +154,8 @@ double detail::RCondMtrxNN(Path path, const MtrxNN* a) {
     if (!vectors) return -1.0;
     WorkCarver carve(vectors);
     Vect x = lu.x;
-    Vect v = carve.Vector(n, a->Base1, false);
-    Vect sign = carve.Vector(n, a->Base1, false);
+    Vect v = carve.Vector(n, a->Base1);
+    Vect sign = carve.Vector(n, a->Base1);
     CondWork w{lo, hi, &lu.s, lu.p, &lu.dr, &lu.dc, &x, &v, &sign};
     const double inverseNorm = InverseNorm1(w);
     if (!(inverseNorm > 0.0)) return 0.0;

@@ -35,7 +35,7 @@ LUDcmpOutcome LUDcmpMtrxNN(Path path, MtrxNN* f, Array1D<std::int32_t> p,
     const std::uint32_t hi = lo + f->Size - 1u;
     const WorkBlock scales(VectorBytes(f->Size));
     if (!scales) return LUDcmpOutcome::NoWork;
-    const Array1D<double> vv = WorkCarver(scales).Vector(f->Size, f->Base1, false).Elem;
+    const Array1D<double> vv = WorkCarver(scales).Vector(f->Size, f->Base1).Elem;
 
     *parity = 1;
     bool zeroRow = false;

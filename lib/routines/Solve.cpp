@@ -10,8 +10,7 @@ namespace quil {
 
 // S z = Dr b, x = Dc z with S = Dr a Dc balanced and decomposed (detail::BalancedLU), in work
 // storage: x is written only at the end, so that a failure leaves it as it was and x may be b.
-// Order 1 has nothing to balance: its solve is the LU solve itself, which is what the balanced
-// one would be with Dr = Dc = 1, the same bits, b / a.
+// Order 1 has nothing to balance (Dr = Dc = 1): its solve is b / a.
 detail::SolveEnd detail::SolveMtrxNNEnd(Vect* x, const MtrxNN* a, const Vect* b) {
     const std::uint32_t n = a->Size;
     const bool base1 = a->Base1;
@@ -28,11 +27,9 @@ detail::SolveEnd detail::SolveMtrxNNEnd(Vect* x, const MtrxNN* a, const Vect* b)
     case LUDcmpOutcome::Done: break;
     }
     Vect z = lu.x;
-    for (std::uint32_t i = lo; i <= hi; ++i)
-        z.Elem[i] = n == 1 ? b->Elem[i] : lu.dr.Elem[i][i] * b->Elem[i];
+    for (std::uint32_t i = lo; i <= hi; ++i) z.Elem[i] = lu.dr.Elem[i][i] * b->Elem[i];
     LUBksbMtrxNN(&lu.s, &z, lu.p);
-    for (std::uint32_t i = lo; i <= hi; ++i)
-        x->Elem[i] = n == 1 ? z.Elem[i] : lu.dc.Elem[i][i] * z.Elem[i];
+    for (std::uint32_t i = lo; i <= hi; ++i) x->Elem[i] = lu.dc.Elem[i][i] * z.Elem[i];
     return SolveEnd::Solved;
 }
 

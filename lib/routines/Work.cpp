@@ -159,10 +159,9 @@ MtrxNN WorkCarver::Matrix(std::uint32_t n, bool base1, bool zeroed) {
     return m;
 }
 
-Vect WorkCarver::Vector(std::uint32_t n, bool base1, bool zeroed) {
+Vect WorkCarver::Vector(std::uint32_t n, bool base1) {
     double* block = reinterpret_cast<double*>(next_);
     next_ += (std::size_t{n} + 1u) * 8u;
-    if (zeroed) std::memset(block, 0, (std::size_t{n} + 1u) * sizeof(double));
     Vect v{};
     v.Size = n;
     v.Base1 = base1;

@@ -106,8 +106,8 @@ public:
     explicit WorkCarver(const WorkBlock& block) : next_(block.get()) {}
     // An n x n matrix over the subscripts of base1; its elements are 0.0 when zeroed.
     MtrxNN Matrix(std::uint32_t n, bool base1, bool zeroed);
-    // A vector of n elements over the subscripts of base1; 0.0 when zeroed.
-    Vect Vector(std::uint32_t n, bool base1, bool zeroed);
+    // A vector of n elements over the subscripts of base1, its elements unset.
+    Vect Vector(std::uint32_t n, bool base1);
     // A pivot index vector over the subscripts of base1.
     Array1D<std::int32_t> Pivots(std::uint32_t n, bool base1);
 
