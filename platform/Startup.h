@@ -2,7 +2,7 @@
 // application object, its title, the main window and the message loop.
 #pragma once
 
-#include "FmMain.h"
+struct ProgramDescriptor;
 
 // Runs the program that program describes and returns its exit status: 0, or
 // 1 when a renderer cannot start, the report cannot be written or a Run with nobody to show

@@ -13,11 +13,7 @@ BatchRenderer::BatchRenderer() : BatchRenderer(std::cout, std::cerr) {}
 BatchRenderer::BatchRenderer(std::ostream& out, std::ostream& err) : out_(out), err_(err) {}
 
 int BatchRenderer::Run(TApplication& app, TForm& mainForm) {
-    TSpeedButton* button = nullptr;
-    for (TControl* control : AllControls(mainForm)) {
-        auto* candidate = dynamic_cast<TSpeedButton*>(control);
-        if (candidate != nullptr && candidate->Default && candidate->Enabled) button = candidate;
-    }
+    TSpeedButton* button = ButtonForKey(mainForm, KeyEnter);
     mainForm.View = this;
     mainForm.Show();
     const bool pressed = button == nullptr || app.Dispatch([button] { button->Click(); });

@@ -5,8 +5,9 @@
 // is taken: win32 on Windows; qt when a display that a person sees can be opened and the
 // program was not typed at a prompt with its output redirected (standard input a terminal,
 // standard output not: that output wants the report), tty when standard input and output are
-// a terminal that can place the cursor, batch for everything else. Where one is passed over for a reason the user would want to know (a display named but
-// not there, an unknown terminal type), one line on standard error says why.
+// a terminal that can place the cursor, batch for everything else. Where one is passed over for
+// a reason the user would want to know (a display named but not there, an unknown terminal
+// type), one line on standard error says why.
 // A program never chooses a renderer it was built without (win32 exists only on Windows; Qt 6
 // and ncurses may not be installed for a cross target), and forcing one is an error.
 #pragma once

@@ -1,6 +1,5 @@
 #include "qt/QtRenderer.h"
 
-#include <QAbstractEventDispatcher>
 #include <QAbstractNativeEventFilter>
 #include <QApplication>
 #include <QCloseEvent>

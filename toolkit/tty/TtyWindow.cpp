@@ -129,12 +129,10 @@ void TtyWindow::LinesChanged(TMemo& memo) {
     if (&memo != memo_) return;
     // Like a caret following the added text: a view that showed the end keeps showing it.
     const bool following = top_ >= std::max(0, shown_.Count() - TextRows());
-    if (shown_.Take(*memo.Lines).Restart) {
-        top_ = left_ = 0;
-        ScrollTo(MaxTop(), left_);
-    } else {
+    if (shown_.Take(*memo.Lines).Restart)
+        ScrollTo(MaxTop(), 0);
+    else
         ScrollTo(following ? MaxTop() : top_, left_);
-    }
 }
 
 void TtyWindow::Press(TSpeedButton* button) {

@@ -4,7 +4,6 @@
 #include <imm.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <map>
 #include <stdexcept>
 #include <string>
