@@ -308,11 +308,13 @@ std::string Document(const std::vector<Entry>& entries, const Collector& results
            1.0);
     // The sizes most code uses: QUIL's time at most 1.25 times Eigen's dynamic-size matrices'.
     constexpr double kSmallAllowance = 1.25;
-    const auto besideEigen = [&](const std::string& what, const std::string& table,
+    const auto besideEigen = [&](const std::string& subject, const std::string& table,
                                  const std::string& routine, unsigned n) {
         const double quil = f.Seconds(table, routine, Who::Quil, n);
         const double eigen = f.Seconds(table, "", Who::Eigen, n);
         const bool measured = quil > 0 && eigen > 0;
+        const std::string what =
+            subject + " at most " + Number(kSmallAllowance, 2) + "× Eigen's time";
         targets.push_back({what, Number(1.0 / kSmallAllowance, 2) + "×", Ratio(eigen, quil),
                            measured, measured && quil <= kSmallAllowance * eigen});
     };
@@ -323,12 +325,11 @@ std::string Document(const std::vector<Entry>& entries, const Collector& results
                                              {"Log-determinant", "DetLog10"},
                                              {"Inverse", "InvMtrxNN"},
                                              {"Solve", "SolveMtrxNN"}})
-            besideEigen("`" + std::string(routine) + "` at n = " + std::to_string(n) +
-                            " at most 1.25× Eigen's time", table, routine, n);
+            besideEigen("`" + std::string(routine) + "` at n = " + std::to_string(n), table,
+                        routine, n);
     for (unsigned n : {64u, 512u})
-        besideEigen("`SMtrxNN c = a + b - a` at n = " + std::to_string(n) +
-                        " at most 1.25× Eigen's time",
-                    "Expression", "SMtrxNN c = a + b - a", n);
+        besideEigen("`SMtrxNN c = a + b - a` at n = " + std::to_string(n), "Expression",
+                    "SMtrxNN c = a + b - a", n);
     // More threads are never slower than one: every routine that divides its work, at every
     // order run on every thread, within the few per cent that separate two runs.
     if (threads > 1) {

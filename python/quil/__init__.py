@@ -6,8 +6,8 @@ and number of threads: no BLAS, no fused multiply-add, no work divided over a su
 
 Arguments are anything numpy.asarray takes with real elements (any memory order, any real dtype,
 converted to float64); matrices are square 2-D arrays, vectors 1-D arrays. A wrong shape raises
-ValueError, an exactly singular matrix in inv and solve numpy.linalg.LinAlgError, memory that runs out MemoryError; a NaN in gives NaN out. The GIL is
-released while the library computes.
+ValueError, an exactly singular matrix in inv and solve numpy.linalg.LinAlgError, memory that
+runs out MemoryError; a NaN in gives NaN out. The GIL is released while the library computes.
 """
 
 from ._quil import (

@@ -12,7 +12,6 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
-#include <string>
 #include <string_view>
 
 #include "quil.h"
@@ -131,6 +130,12 @@ MatrixNNPtr MatrixNN(const py::array& a, std::uint32_t n) {
     return m;
 }
 
+// The square matrix obj as a record; ValueError unless it is one.
+MatrixNNPtr Square(const py::object& obj) {
+    const py::array a = Doubles(obj);
+    return MatrixNN(a, Order(a));
+}
+
 // A vector record of n elements, holding b's when b is given; MemoryError when it cannot be had.
 VectorPtr Vector(std::uint32_t n, const py::array* b = nullptr) {
     VectorPtr v(GetVector(nullptr, n, false));
@@ -167,29 +172,25 @@ double Det(const py::object& obj, std::string_view method) {
         routine = DetNNbyRef;
     else
         throw py::value_error("method must be \"lu\", \"full\" or \"cofactor\"");
-    const py::array a = Doubles(obj);
-    const MatrixNNPtr m = MatrixNN(a, Order(a));
+    const MatrixNNPtr m = Square(obj);
     return Unlocked([&] { return routine(m.get()); });
 }
 
 py::tuple DetLog10(const py::object& obj) {
-    const py::array a = Doubles(obj);
-    const MatrixNNPtr m = MatrixNN(a, Order(a));
+    const MatrixNNPtr m = Square(obj);
     int sign = 0;
     const double log = Unlocked([&] { return ::DetLog10(m.get(), &sign); });
     return py::make_tuple(sign, log);
 }
 
 bool IsSingular(const py::object& obj) {
-    const py::array a = Doubles(obj);
-    const MatrixNNPtr m = MatrixNN(a, Order(a));
+    const MatrixNNPtr m = Square(obj);
     double det;
     return Unlocked([&] { return IsSingularMtrxNN(m.get(), &det); });
 }
 
 double RCond(const py::object& obj) {
-    const py::array a = Doubles(obj);
-    const MatrixNNPtr m = MatrixNN(a, Order(a));
+    const MatrixNNPtr m = Square(obj);
     return Unlocked([&] { return RCondMtrxNN(m.get()); });
 }
 
@@ -271,7 +272,7 @@ PYBIND11_MODULE(_quil, m) {
     asarray = py::object(py::module_::import("numpy").attr("asarray")).release();
     linAlgError = py::object(py::module_::import("numpy.linalg").attr("LinAlgError")).release();
 
-    m.def("det", &wrap::Det, py::arg("a"), py::arg("method") = "lu", 
+    m.def("det", &wrap::Det, py::arg("a"), py::arg("method") = "lu",
           R"(The determinant of the square matrix a.
 
 method chooses the library's algorithm:
@@ -283,7 +284,7 @@ A matrix with a row of zeros gives 0.0; with "lu", any other singular matrix may
 value instead, since an exactly zero pivot counts as 1.0e-20. A NaN in a gives NaN.
 Raises ValueError unless a is a non-empty square 2-D array, MemoryError when memory runs out.)");
 
-    m.def("det_log10", &wrap::DetLog10, py::arg("a"), 
+    m.def("det_log10", &wrap::DetLog10, py::arg("a"),
           R"(log10 of |det(a)| and the determinant's sign.
 
 Returns (sign, log) with det = sign * 10**log, from the LU decomposition (DetLog10): never
@@ -313,19 +314,19 @@ an exactly zero pivot), ValueError when the shapes do not fit.)");
 that solve uses: 0.0 for an exactly singular matrix, 1.0 for the identity. A solution loses
 about -log10(rcond(a)) decimal digits. A NaN in a gives NaN.)");
 
-    m.def("matmul", &wrap::MatMul, py::arg("a"), py::arg("b"), 
+    m.def("matmul", &wrap::MatMul, py::arg("a"), py::arg("b"),
           R"(The product a b.
 
 Both square of the same order: the matrix product (MulMtrxNN), each element summed over
 ascending k. a of any shape r x c and b 1-D of c elements: the matrix-vector product
 (MtrxbyVect). Raises ValueError for any other shapes.)");
 
-    m.def("is_singular", &wrap::IsSingular, py::arg("a"), 
+    m.def("is_singular", &wrap::IsSingular, py::arg("a"),
           R"(True when |det(a, "lu")| is below 1.0e-6 (IsSingularMtrxNN).
 
 The tolerance is absolute: a well-conditioned matrix of small elements counts as singular.)");
 
-    m.def("set_num_threads", &wrap::SetNumThreads, py::arg("n"), 
+    m.def("set_num_threads", &wrap::SetNumThreads, py::arg("n"),
           R"(From now on the library divides large calls over n threads, the caller's included.
 
 1 keeps all work on the calling thread, 0 means every core the process may run on, more than

@@ -24,6 +24,12 @@ const std::vector<std::string> TestReport = [] {
     return lines;
 }();
 
+std::string TestReportText(std::size_t lines) {
+    std::string text;
+    for (std::size_t i = 0; i < lines; ++i) text += TestReport[i] + "\n";
+    return text;
+}
+
 TestFailure TestRunFailure = [] {
     const char* value = std::getenv("QUIL_TEST_FAILURE");
     const std::string_view failure = value != nullptr ? value : "";

@@ -24,6 +24,9 @@ extern const std::vector<std::string> TestReport;
 // Where a failing Run stops: the lines before it are in the report.
 constexpr int LinesBeforeFailure = 3;
 
+// The first lines of TestReport as the batch renderer writes them, each ending in a line break.
+std::string TestReportText(std::size_t lines = TestReport.size());
+
 enum class TestFailure { None, Standard, Plain };
 // Starts from QUIL_TEST_FAILURE ("standard" or "plain"), so that the program built from this
 // file can be made to fail too.

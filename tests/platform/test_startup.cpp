@@ -12,22 +12,12 @@
 #include "ProcessRun.h"
 #include "TestProgram.h"
 
-namespace {
-
-std::string Joined(const std::vector<std::string>& lines) {
-    std::string text;
-    for (const std::string& line : lines) text += line + "\n";
-    return text;
-}
-
-}  // namespace
-
 // Each process at start: the command line, QUIL_RENDERER, where the output goes, which display
 // is named and how the program was started. Every case starts without a renderer forced and
 // without a display. Qt's minimalegl platform stands for a display a person sees: nothing asks
 // it beforehand, and it cannot start here.
 TEST(Startup, CommandLineStreamsAndDisplays) {
-    const std::string report = Joined(TestReport);
+    const std::string report = TestReportText();
     const std::string name = "platform_program: ";
     // A file that is not a framebuffer, and one that this user (as root: nobody) cannot write.
     char folder[] = "/tmp/quil-startup-XXXXXX";
@@ -39,7 +29,7 @@ TEST(Startup, CommandLineStreamsAndDisplays) {
     chmod(readOnly.c_str(), 0444);
     const std::string cannot = name + "the qt renderer cannot start: ";
     const std::string tryHelp = "\nTry 'platform_program --help' for more information.\n";
-    const std::string noX = name + "the qt renderer cannot start: cannot open the X display \":9377\"";
+    const std::string noX = cannot + "cannot open the X display \":9377\"";
     const std::string instead = "; writing the report to standard output instead\n";
     struct Case {
         std::vector<std::string> Args;
@@ -65,8 +55,8 @@ TEST(Startup, CommandLineStreamsAndDisplays) {
         {{}, {}, Output::Closed, 1, "", name + "standard output is closed: the report would be lost\n"},
         {{}, {{"DISPLAY", ":9377"}}, Output::Pipe, 0, report, noX + instead},
         {{}, {{"DISPLAY", ":9377"}, {"QUIL_RENDERER", "qt"}}, Output::Pipe, 1, "", noX + "\n"},
-        {{}, {{"WAYLAND_DISPLAY", "quil-no-such-display"}}, Output::Pipe, 0, report, name + "the qt renderer cannot start: "},
-        {{}, {{"WAYLAND_DISPLAY", "quil-no-such-display"}, {"QUIL_RENDERER", "Qt"}}, Output::Pipe, 1, "", name + "the qt renderer cannot start: "},
+        {{}, {{"WAYLAND_DISPLAY", "quil-no-such-display"}}, Output::Pipe, 0, report, cannot},
+        {{}, {{"WAYLAND_DISPLAY", "quil-no-such-display"}, {"QUIL_RENDERER", "Qt"}}, Output::Pipe, 1, "", cannot},
         {{}, {{"QT_QPA_PLATFORM", "offscreen"}}, Output::Pipe, 0, report, ""},
         {{}, {{"QT_QPA_PLATFORM", "minimal"}}, Output::Pipe, 0, report, ""},
         {{}, {{"QT_QPA_PLATFORM", "offscreen"}, {"QUIL_RENDERER", "qt"}}, Output::Pipe, 1, "",

@@ -830,8 +830,6 @@ TEST(Threads, EveryThreadCountGivesThePlainBitsOnEveryPath) {
     }
 }
 
-// Callers on several threads at once, each with its own matrices: a caller that finds the
-// threads busy does its work alone, and every result is still its own.
 // Work storage comes back holding what the last call left there: calls of many orders, one
 // after another on one thread, give what each gives on storage fresh from the heap.
 TEST(WorkStorage, LeftoversOfEarlierCallsChangeNothing) {
@@ -945,6 +943,8 @@ TEST(WorkStorage, GoesBackWhenTheThreadEnds) {
     EXPECT_EQ(left, 0);
 }
 
+// Callers on several threads at once, each with its own matrices: a caller that finds the
+// threads busy does its work alone, and every result is still its own.
 TEST(Threads, SeveralCallersAtOnceEachGetTheirOwnBits) {
     constexpr unsigned kCallers = 4;
     const std::uint32_t n = kSanitized ? 130 : 260;

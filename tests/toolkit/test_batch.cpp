@@ -19,12 +19,6 @@
 
 namespace {
 
-std::string Joined(std::vector<std::string>::const_iterator first, std::vector<std::string>::const_iterator last) {
-    std::string text;
-    for (; first != last; ++first) text += *first + "\n";
-    return text;
-}
-
 struct BatchRun {
     std::ostringstream Out;
     std::ostringstream Err;
@@ -49,7 +43,7 @@ TEST(Batch, WritesTheReportTheMemoHoldsAfterOneRun) {
     std::string memo;
     for (int i = 0; i < batch.Form->Memo->Lines->Count(); ++i) memo += (*batch.Form->Memo->Lines)[i] + "\n";
     EXPECT_EQ(batch.Out.str(), memo);
-    EXPECT_EQ(batch.Out.str(), Joined(TestReport.begin(), TestReport.end()));
+    EXPECT_EQ(batch.Out.str(), TestReportText());
     EXPECT_EQ(batch.Err.str(), "");
 }
 
@@ -59,20 +53,20 @@ TEST(Batch, AFailedRunWritesWhatItHadThenTheMessageAndFails) {
     const int status = batch.Run();
     TestRunFailure = TestFailure::None;
     EXPECT_NE(status, 0);
-    EXPECT_EQ(batch.Out.str(), Joined(TestReport.begin(), TestReport.begin() + LinesBeforeFailure));
+    EXPECT_EQ(batch.Out.str(), TestReportText(LinesBeforeFailure));
     EXPECT_EQ(batch.Err.str(), "Test of Platform: suite failed on purpose\n");
 }
 
 TEST(Batch, TheProgramChoosesBatchWithoutDisplayOrTerminal) {
     const ProcessResult run = RunProgram(QUIL_TEST_PROGRAM, {"QUIL_RENDERER", "DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}, {});
     EXPECT_EQ(run.Status, 0);
-    EXPECT_EQ(run.Out, Joined(TestReport.begin(), TestReport.end()));
+    EXPECT_EQ(run.Out, TestReportText());
 }
 
 TEST(Batch, TheProgramExitsNonZeroWhenTheRunFails) {
     const ProcessResult run = RunProgram(QUIL_TEST_PROGRAM, {}, {{"QUIL_RENDERER", "batch"}, {"QUIL_TEST_FAILURE", "plain"}});
     EXPECT_NE(run.Status, 0);
-    EXPECT_EQ(run.Out, Joined(TestReport.begin(), TestReport.begin() + LinesBeforeFailure));
+    EXPECT_EQ(run.Out, TestReportText(LinesBeforeFailure));
     EXPECT_EQ(run.Err, "Test of Platform: exception of class TestPlainError\n");
 }
 

@@ -52,9 +52,7 @@ protected:
         auto renderer = std::make_unique<QtRenderer>();
         qt = renderer.get();
         app.Initialize(std::move(renderer));
-        app.Title = PlatformTestProgram.ApplicationTitle;
-        app.Name = PlatformTestProgram.Name;
-        app.CreateForm(form);
+        form = &CreateProgramWindow(app, PlatformTestProgram);
         window = qt->Show(app, *form);
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
         memo = Child<QPlainTextEdit>("Memo");
@@ -78,7 +76,7 @@ protected:
 
     TApplication app;
     QtRenderer* qt = nullptr;
-    TFmTest* form = nullptr;
+    TFmMain* form = nullptr;
     QWidget* window = nullptr;
     QPlainTextEdit* memo = nullptr;
     QToolButton* run = nullptr;

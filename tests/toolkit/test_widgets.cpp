@@ -1,5 +1,5 @@
-// The widget layer without a renderer: the model's rules, the application object, the names
-// of the renderers and the standard streams made safe at start-up.
+// The widget layer without a renderer: the model's rules, the application object and the names
+// of the renderers.
 #include <gtest/gtest.h>
 
 #include <stdexcept>

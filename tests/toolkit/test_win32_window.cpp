@@ -143,6 +143,27 @@ void Key(HWND target, WPARAM key) {
     PostMessageW(target, WM_KEYUP, key, 0xC0000000);
 }
 
+// A left click in the middle of target.
+void Click(HWND target) {
+    RECT face;
+    GetClientRect(target, &face);
+    const LPARAM middle = MAKELPARAM(face.right / 2, face.bottom / 2);
+    PostMessageW(target, WM_LBUTTONDOWN, MK_LBUTTON, middle);
+    PostMessageW(target, WM_LBUTTONUP, 0, middle);
+}
+
+// The metrics of the font a control draws its text in.
+TEXTMETRICW FontMetrics(HWND control) {
+    HDC dc = GetDC(control);
+    HGDIOBJ old =
+        SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
+    TEXTMETRICW metrics;
+    GetTextMetricsW(dc, &metrics);
+    SelectObject(dc, old);
+    ReleaseDC(control, dc);
+    return metrics;
+}
+
 }  // namespace
 
 TEST(Win32Window, EachRunFillsTheEditControlWithTheReport) {
@@ -171,12 +192,7 @@ TEST(Win32Window, NativeControlsAsTheWindowDescribesThem) {
               ES_MULTILINE | ES_READONLY | WS_HSCROLL | WS_VSCROLL);
 
     // The report's font has a fixed pitch (the flag's name says the opposite).
-    HDC dc = GetDC(window.Control(form.Memo));
-    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(window.Control(form.Memo), WM_GETFONT, 0, 0)));
-    TEXTMETRICW metrics;
-    GetTextMetricsW(dc, &metrics);
-    SelectObject(dc, old);
-    ReleaseDC(window.Control(form.Memo), dc);
+    const TEXTMETRICW metrics = FontMetrics(window.Control(form.Memo));
     EXPECT_EQ(metrics.tmPitchAndFamily & TMPF_FIXED_PITCH, 0);
     EXPECT_EQ(metrics.tmHeight - metrics.tmInternalLeading, 13);
 
@@ -308,11 +324,7 @@ TEST(Win32Window, TabVisitsTheButtonsAndTheReportAndSpacePressesTheFocusedButton
             EXPECT_EQ(form.Memo->Lines->Count(), 211);
             EXPECT_EQ(GetFocus(), run) << "a button pressed from the keyboard keeps the focus";
             form.Memo->Lines->Clear();
-            RECT face;
-            GetClientRect(run, &face);
-            const LPARAM middle = MAKELPARAM(face.right / 2, face.bottom / 2);
-            PostMessageW(run, WM_LBUTTONDOWN, MK_LBUTTON, middle);
-            PostMessageW(run, WM_LBUTTONUP, 0, middle);
+            Click(run);
         },
         [&] {
             EXPECT_EQ(form.Memo->Lines->Count(), 211);
@@ -321,11 +333,7 @@ TEST(Win32Window, TabVisitsTheButtonsAndTheReportAndSpacePressesTheFocusedButton
         },
         [&] {
             EXPECT_EQ(GetFocus(), memo);
-            RECT face;
-            GetClientRect(run, &face);
-            const LPARAM middle = MAKELPARAM(face.right / 2, face.bottom / 2);
-            PostMessageW(run, WM_LBUTTONDOWN, MK_LBUTTON, middle);
-            PostMessageW(run, WM_LBUTTONUP, 0, middle);
+            Click(run);
         },
         [&] {
             EXPECT_EQ(GetFocus(), memo) << "a click leaves the focus where it was";
@@ -378,12 +386,7 @@ TEST(Win32Window, AtOneAndAHalfTimesTheDensityEverythingIsOneAndAHalfTimesAsLarg
     EXPECT_EQ(run.right - run.left, 35);   // 23 wide, rounded to the nearest pixel
     EXPECT_EQ(window.Bounds(form.Panel).bottom, 57);
 
-    HDC dc = GetDC(window.Control(form.Memo));
-    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(window.Control(form.Memo), WM_GETFONT, 0, 0)));
-    TEXTMETRICW metrics;
-    GetTextMetricsW(dc, &metrics);
-    SelectObject(dc, old);
-    ReleaseDC(window.Control(form.Memo), dc);
+    const TEXTMETRICW metrics = FontMetrics(window.Control(form.Memo));
     EXPECT_EQ(metrics.tmHeight - metrics.tmInternalLeading, 20);   // 13 pixels at 96 per inch
 
     // The minimum size grows with the rest, and the strips still meet the window's edges.
