@@ -9,6 +9,9 @@ BENCH_BUILD ?= build-bench
 DOCS_BUILD ?= build-docs
 CROSS_BUILD ?= build-cross
 CROSS_TARGETS ?= i686-linux-gnu aarch64-linux-gnu
+# How 32-bit x86 programs run: the target's loader where the kernel can, else qemu-i386; loader
+# or qemu takes one way.
+I686_RUNNER ?=
 WIN_BUILD ?= build-windows
 JOBS ?= $(shell nproc)
 # Debian's interpreter, which has pybind11 and NumPy (a python3 first on PATH may have neither).
@@ -92,7 +95,8 @@ cross-check:
 	@scripts/install-deps.sh $(CROSS_TARGETS)
 	$(CONFIGURE) -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build $(BUILD) -j $(JOBS) --target quadrun linrun
-	BUILD=$(BUILD) CROSS_BUILD=$(CROSS_BUILD) JOBS=$(JOBS) scripts/cross-check.sh $(CROSS_TARGETS)
+	BUILD=$(BUILD) CROSS_BUILD=$(CROSS_BUILD) JOBS=$(JOBS) QUIL_I686_RUNNER=$(I686_RUNNER) \
+	    scripts/cross-check.sh $(CROSS_TARGETS)
 
 # Times the cubic routines on one thread and on every core beside Eigen and OpenBLAS (installed
 # for this only, and given as many threads), prints the figures and writes them to

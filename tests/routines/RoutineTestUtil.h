@@ -87,6 +87,23 @@ inline std::vector<quil::detail::Path> FastPaths() {
     return paths;
 }
 
+#ifdef QUIL_TESTS_NO_THREADS
+// Under an emulator that hangs when a program starts a thread (Debian 12's qemu-i386), every
+// call stays on the caller's thread (QUIL_NUM_THREADS=1): a test that needs a second thread is
+// skipped, and a sweep over thread counts takes 1 alone.
+#define QUIL_SKIP_WITHOUT_THREADS() GTEST_SKIP() << "the emulator cannot start a thread"
+inline constexpr bool kThreadsStart = false;
+#else
+#define QUIL_SKIP_WITHOUT_THREADS() static_cast<void>(0)
+inline constexpr bool kThreadsStart = true;
+#endif
+
+// The thread counts a sweep divides its work over: counts, or 1 alone where threads cannot start.
+inline std::vector<unsigned> ThreadCounts(std::vector<unsigned> counts) {
+    if (!kThreadsStart) return {1u};
+    return counts;
+}
+
 // The work of one call divided over count threads while it lives, set as a program sets it.
 class Threads {
 public:

@@ -489,7 +489,7 @@ TEST(RCondMtrxNN, SameBitsOnEveryPathAndThreadCount) {
         const double plain = RCondMtrxNN(Path::Plain, a.get());
         EXPECT_GT(plain, 0.0);
         for (Path path : rtest::FastPaths()) {
-            for (unsigned threads : {1u, 2u, 3u}) {
+            for (unsigned threads : rtest::ThreadCounts({1u, 2u, 3u})) {
                 rtest::Threads count(threads);
                 const double fast = RCondMtrxNN(path, a.get());
                 EXPECT_TRUE(SameBits({plain}, {fast})) << n << " " << threads;
@@ -521,6 +521,7 @@ TEST(RCondMtrxNN, ExhaustedMemoryGivesMinusOneAndLeaksNothing) {
 // Threads working on records of their own share nothing: each gets the bits that one thread
 // alone gets, in both bases and on the fast kernels' orders.
 TEST(Threads, RoutinesOnRecordsOfTheirOwnGiveTheSingleThreadBits) {
+    QUIL_SKIP_WITHOUT_THREADS();
     constexpr int threads = 4;
     auto run = [](int t, std::vector<double>* out) {
         NN a = Sample(96 + 8 * t, t % 2 == 1), ai;

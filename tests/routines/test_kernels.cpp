@@ -634,6 +634,7 @@ TEST(PublicRoutines, AgreeWithThePlainPathAroundTheSwitchOvers) {
 // Every part runs exactly once, whatever the number of parts and threads, when a part divides
 // work of its own (that stays on its thread) and when several callers divide work at once.
 TEST(Threads, EveryPartRunsOnceFromNestedAndConcurrentCallers) {
+    QUIL_SKIP_WITHOUT_THREADS();
     const Threads threads(3);
     constexpr unsigned kMost = 40;
     const auto check = [](unsigned parts) {
@@ -690,6 +691,7 @@ TEST(Threads, TheCountIsSetFromCode) {
 // RunParts returns only when every part has run, also a part that another thread takes and
 // that ends late.
 TEST(Threads, RunPartsReturnsWhenEveryPartIsDone) {
+    QUIL_SKIP_WITHOUT_THREADS();
     const Threads threads(4);
     for (int round = 0; round < 3; ++round) {
         std::atomic<unsigned> done{0};
@@ -817,7 +819,7 @@ TEST(Threads, EveryThreadCountGivesThePlainBitsOnEveryPath) {
         NN a = Matrix(av, n, base1);
         const Decomposition plainLU = Decompose(Path::Plain, a.get());
         const Inverse plainInverse = Invert(Path::Plain, a.get());
-        for (unsigned count : {1u, 2u, 3u, 7u}) {
+        for (unsigned count : rtest::ThreadCounts({1u, 2u, 3u, 7u})) {
             const Threads threads(count);
             for (Path path : FastPaths()) {
                 const std::string where = Where(path, n, fill, base1) + " threads " + std::to_string(count);
@@ -927,6 +929,7 @@ TEST(WorkStorage, KeeperLendsWhatItHoldsWithinItsLimit) {
 
 // What a thread keeps goes back to the heap when it ends.
 TEST(WorkStorage, GoesBackWhenTheThreadEnds) {
+    QUIL_SKIP_WITHOUT_THREADS();
     NN a = Matrix(Values(60, Fill::Uniform, 90), 60, true);
     long kept = -1;
     std::thread caller([&] {
@@ -946,6 +949,7 @@ TEST(WorkStorage, GoesBackWhenTheThreadEnds) {
 // Callers on several threads at once, each with its own matrices: a caller that finds the
 // threads busy does its work alone, and every result is still its own.
 TEST(Threads, SeveralCallersAtOnceEachGetTheirOwnBits) {
+    QUIL_SKIP_WITHOUT_THREADS();
     constexpr unsigned kCallers = 4;
     const std::uint32_t n = kSanitized ? 130 : 260;
     struct Work {
