@@ -22,6 +22,15 @@ std::string Fit(std::string_view text, int width, TAlignment alignment) {
     return std::string(before, ' ') + std::string(text) + std::string(spare - before, ' ');
 }
 
+// A w-character row of the box: edge, fill, edge. The rows are built in place: GCC 12 at -O3
+// warns of an overlapping copy, wrongly, in "+" + std::string(...).
+std::string BoxRow(char edge, char fill, std::size_t w) {
+    std::string row(w, fill);
+    row.front() = edge;
+    row.back() = edge;
+    return row;
+}
+
 }  // namespace
 
 TtyWindow::TtyWindow(TApplication& app, TForm& form) : app_(app), form_(form) {
@@ -267,17 +276,22 @@ TtyNotice::TtyNotice(std::string caption, const std::string& text, int rows, int
 
 void TtyNotice::Draw(TtySurface& surface) const {
     const auto w = static_cast<std::size_t>(width_);
-    std::string top = "+" + std::string(w - 2, '-') + "+";
-    top.replace(2, std::min(caption_.size() + 2, w - 4), (" " + caption_ + " ").substr(0, w - 4));
+    std::string top = BoxRow('+', '-', w);
+    std::string caption(1, ' ');
+    caption.append(caption_).push_back(' ');
+    top.replace(2, std::min(caption_.size() + 2, w - 4), caption.substr(0, w - 4));
     surface.Put(row_, col_, top, TtyStyle::Notice);
     int r = row_ + 1;
-    for (const std::string& line : lines_)
-        surface.Put(r++, col_, "| " + Fit(line, width_ - 4, TAlignment::LeftJustify) + " |", TtyStyle::Notice);
-    surface.Put(r++, col_, "|" + std::string(w - 2, ' ') + "|", TtyStyle::Notice);
+    for (const std::string& line : lines_) {
+        std::string row = BoxRow('|', ' ', w);
+        row.replace(2, w - 4, Fit(line, width_ - 4, TAlignment::LeftJustify));
+        surface.Put(r++, col_, row, TtyStyle::Notice);
+    }
+    surface.Put(r++, col_, BoxRow('|', ' ', w), TtyStyle::Notice);
     const int okCol = col_ + (width_ - 6) / 2;
-    surface.Put(r, col_, "|" + std::string(w - 2, ' ') + "|", TtyStyle::Notice);
+    surface.Put(r, col_, BoxRow('|', ' ', w), TtyStyle::Notice);
     surface.Put(r++, okCol, "[ OK ]", TtyStyle::NoticeButton);
-    surface.Put(r, col_, "+" + std::string(w - 2, '-') + "+", TtyStyle::Notice);
+    surface.Put(r, col_, BoxRow('+', '-', w), TtyStyle::Notice);
 }
 
 bool TtyNotice::OkAt(int row, int col) const {
