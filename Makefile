@@ -5,6 +5,7 @@ TSAN_BUILD ?= build-tsan
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 300
 CMP_BUILD ?= build-cmp
+REF_BUILD ?= build-ref
 BENCH_BUILD ?= build-bench
 DOCS_BUILD ?= build-docs
 CROSS_BUILD ?= build-cross
@@ -26,7 +27,7 @@ SAN_ENV = ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:abort_on_error=0 \
           LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0
 
 .PHONY: all deps build run screenshots test test-plain test-asan test-tsan fuzz compare-reports \
-        cross-check bench package docs clean windows windows-check icon
+        reference cross-check bench package docs clean windows windows-check icon
 
 all: build
 
@@ -88,14 +89,20 @@ compare-reports:
 	@scripts/install-deps.sh fuzz
 	CMP_BUILD=$(CMP_BUILD) JOBS=$(JOBS) scripts/compare-reports.sh
 
+# quadrun and linrun of the build machine, with the batch renderer alone: the reports that the
+# other targets' programs must write byte for byte.
+reference: deps
+	$(CONFIGURE) -S . -B $(REF_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUIL_BUILD_TESTS=OFF \
+	    -DQUIL_BUILD_EXAMPLES=OFF -DQUIL_BUILD_PYTHON=OFF -DQUIL_INSTALL=OFF \
+	    -DCMAKE_DISABLE_FIND_PACKAGE_Qt6=ON -DCMAKE_DISABLE_FIND_PACKAGE_Curses=ON
+	cmake --build $(REF_BUILD) -j $(JOBS) --target quadrun linrun
+
 # For each of CROSS_TARGETS (toolchain files in cmake/toolchains/): the library, both programs and
 # the library's tests built with the target's compiler, the tests run under its emulator, and
 # quadrun's and linrun's batch reports compared byte for byte with the native build's.
-cross-check:
+cross-check: reference
 	@scripts/install-deps.sh $(CROSS_TARGETS)
-	$(CONFIGURE) -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
-	cmake --build $(BUILD) -j $(JOBS) --target quadrun linrun
-	BUILD=$(BUILD) CROSS_BUILD=$(CROSS_BUILD) JOBS=$(JOBS) QUIL_I686_RUNNER=$(I686_RUNNER) \
+	BUILD=$(REF_BUILD) CROSS_BUILD=$(CROSS_BUILD) JOBS=$(JOBS) QUIL_I686_RUNNER=$(I686_RUNNER) \
 	    scripts/cross-check.sh $(CROSS_TARGETS)
 
 # Times the cubic routines on one thread and on every core beside Eigen and OpenBLAS (installed
@@ -125,14 +132,12 @@ windows:
 	$(WIN_CONFIGURE)
 	cmake --build $(WIN_BUILD) -j $(JOBS) --target windows_zip
 
-windows-check:
+windows-check: reference
 	@scripts/install-deps.sh windows
-	$(CONFIGURE) -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
-	cmake --build $(BUILD) -j $(JOBS) --target quadrun linrun
 	$(WIN_CONFIGURE)
 	cmake --build $(WIN_BUILD) -j $(JOBS)
 	cd $(WIN_BUILD) && $(CTEST)
-	scripts/windows-reports.sh $(WIN_BUILD) $(BUILD)
+	scripts/windows-reports.sh $(WIN_BUILD) $(REF_BUILD)
 
 # platform/windows/quil.ico, the Windows programs' icon, written anew from the window's icon.
 icon: build
@@ -151,5 +156,5 @@ docs:
 	cmake --build $(DOCS_BUILD) --target quil_docs
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD) $(CMP_BUILD) $(BENCH_BUILD) \
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD) $(CMP_BUILD) $(REF_BUILD) $(BENCH_BUILD) \
 	    $(CROSS_BUILD) $(DOCS_BUILD) $(WIN_BUILD) dist
