@@ -227,11 +227,14 @@ double detail::DetNN(Path path, const MtrxNN* a) {
 }
 
 // The parity of the row exchanges times the diagonal of the LU factors.
-double detail::DetNN2(Path path, const MtrxNN* a) {
+double detail::DetNN2(Path path, const MtrxNN* a, bool* noWork) {
+    if (noWork != nullptr) *noWork = true;
     LUWork work(a);
     if (!work.Ok()) return DBL_MAX;
     int parity;
-    switch (LUDcmpMtrxNN(path, &work.w, work.index, &parity)) {
+    const LUDcmpOutcome outcome = LUDcmpMtrxNN(path, &work.w, work.index, &parity);
+    if (noWork != nullptr) *noWork = outcome == LUDcmpOutcome::NoWork;
+    switch (outcome) {
     case LUDcmpOutcome::NoWork: return DBL_MAX;
     case LUDcmpOutcome::ZeroRow: return ZeroUnlessNaN(a->Elem, work.lo, work.hi);
     case LUDcmpOutcome::Done:

@@ -31,16 +31,18 @@ double TimesScales(double z, double dc, double dr) {
 // lives in the calling thread's work storage; only the result is a record of its own, unless the
 // result is a itself, which then receives its inverse in its own storage (a is read only into
 // the work copy) and is left as it was on failure.
-bool detail::InvMtrxNN(Path path, MtrxNN** ai, const MtrxNN* a) {
+bool detail::InvMtrxNN(Path path, MtrxNN** ai, const MtrxNN* a, bool* noWork) {
     const std::uint32_t n = a->Size;
     const bool base1 = a->Base1;
     const bool inPlace = *ai == a;
+    if (noWork != nullptr) *noWork = true;
     if (!inPlace) {
         *ai = GetMatrixNN(*ai, n, base1);
         if (*ai == nullptr) return false;
     }
     // Order 1 has nothing to balance, and the balanced solve refuses it.
     const BalancedLU lu(path, a);
+    if (noWork != nullptr) *noWork = lu.outcome == LUDcmpOutcome::NoWork;
     if (n == 1 || !lu.Ok()) {
         if (!inPlace) *ai = FreeMatrixNN(*ai);
         return false;

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <exception>
 #include <string>
 #include <type_traits>
@@ -123,12 +124,42 @@ TEST(SMtrx, RuntimeAllocationFailureBecomesAllocErrWithoutLeaks) {
     });
     EXPECT_EQ(fails, 2);  // one request for the elements and the row table, twice
     EXPECT_EQ(sixes, 2);
-    // A failed assignment leaves a target that can be destroyed or assigned again.
+    // A failed assignment leaves the target as it was: shape, elements, checked subscripts.
+    target[3][3] = 7.0;
     failnew::FailAt(1);
     EXPECT_EQ(Thrown(&Alloc::Count, [&] { target = src; }), 6);
     failnew::Disarm();
+    EXPECT_EQ(target.GetRows() * 10 + target.GetCols(), 44u);
+    EXPECT_EQ(target[3][3] + target[0][0], 7.0);
+    EXPECT_EQ(Thrown(&Range::Index, [&] { target[4][0]; }), 4);
     target = src;
     EXPECT_EQ(Elems(target), Elems(src));
+}
+
+// Every checked subscript takes any integer type and checks the value given, not the value
+// modulo 2^32; the row is checked first (the release build's test tries every accessor so).
+TEST(SMtrx, SubscriptsAreCheckedAtTheirFullWidth) {
+    for (bool base1 : {false, true}) {
+        SMtrx m(2, 3, base1);
+        const SMtrx& c = m;
+        const unsigned long long wide = 1ull << 32;
+        const unsigned b = base1;
+        EXPECT_EQ(Thrown(&Range::Index, [&] { m[wide + b][b] = 1.0; }), b);
+        EXPECT_EQ(Thrown(&Range::Index, [&] { (void)c[wide + b + 1][b]; }), b + 1);
+        EXPECT_EQ(Thrown(&Range::Index, [&] { (void)m.GetValue(wide + b, b); }), b);
+        EXPECT_EQ(Thrown(&Range::Index, [&] { m.SetValue(b, wide + b, 1.0); }), b);
+        EXPECT_EQ(Thrown(&Range::Index, [&] { m.Val[std::size_t{wide} + b][b] = 1.0; }), b);
+        EXPECT_EQ(Thrown(&Range::Index, [&] { (void)double(m.Val[b][wide + b]); }), b);
+        EXPECT_EQ(Thrown(&Range::Index, [&] { (void)c.Val[b][wide + b]; }), b);
+        // A column beyond 32 bits with a row outside the range: the row is reported.
+        EXPECT_EQ(Thrown(&Range::Index, [&] { (void)m.GetValue(7, wide); }), 7);
+        EXPECT_EQ(Thrown(&Range::Index, [&] { m.Val[7][wide] = 1.0; }), 7);
+        EXPECT_EQ(Thrown(&Range::Index, [&] { (void)m.GetValue(-1, b); }), 0xFFFFFFFF);
+        EXPECT_EQ(Thrown(&Range::Index, [&] {
+                      m.SetValue(short(b), 2L + b, m.GetValue(b + 1ull, std::uint8_t(b)) + 4);
+                  }), -1);
+        EXPECT_EQ(Elems(m), V({0, 0, 4, 0, 0, 0}));
+    }
 }
 
 static_assert(std::is_nothrow_move_constructible_v<SMtrx> && std::is_nothrow_move_assignable_v<SMtrx>);
@@ -191,6 +222,28 @@ TEST(ObjectErrors, WhatNamesTheClassAndTheFault) {
               "SMtrx::AllocErr in a copy of SMtrx: the matrix was moved from and has no elements");
     EXPECT_EQ(what([&] { (void)a.Det(); }),
               "SMtrx::OpeErr in SMtrxNN::Det: the matrix was moved from and has no elements");
+    // Either operand of an operator, and the source of an assignment, which is left as it was.
+    EXPECT_EQ(what([&] { (void)(b * a); }),
+              "SMtrx::AllocErr in SMtrxNN a * b: the matrix was moved from and has no elements");
+    EXPECT_EQ(what([&] { (void)(b - a); }),
+              "SMtrx::AllocErr in SMtrxNN a - b: the matrix was moved from and has no elements");
+    EXPECT_EQ(what([&] { (void)(SMtrxNN(b) + a); }),
+              "SMtrx::AllocErr in SMtrxNN a + b: the matrix was moved from and has no elements");
+    EXPECT_EQ(what([&] { b = a; }),
+              "SMtrx::AllocErr in an assignment of SMtrx: the matrix was moved from and has no "
+              "elements");
+    EXPECT_EQ(b.GetRows(), 2u);
+    EXPECT_EQ(what([&] { taker = moved; }),
+              "SVect::AllocErr in an assignment of SVect: the vector was moved from and has no "
+              "elements");
+    EXPECT_EQ(taker.GetSize(), 2u);
+    // Solve's operands that do not fit are named as what they are.
+    EXPECT_EQ(what([&] { (void)b.Solve(SVect(3)); }),
+              "SMtrx::OpeErr in SMtrxNN::Solve: the size of the SVect differs from the matrix's "
+              "order");
+    EXPECT_EQ(what([&] { (void)b.Solve(SVect(2, true)); }),
+              "SMtrx::OpeErr in SMtrxNN::Solve: the suffix base of the SVect differs from the "
+              "matrix's");
 }
 
 }  // namespace
