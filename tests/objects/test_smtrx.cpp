@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <cstddef>
-#include <cstdint>
 #include <exception>
 #include <string>
 #include <type_traits>
@@ -134,32 +133,6 @@ TEST(SMtrx, RuntimeAllocationFailureBecomesAllocErrWithoutLeaks) {
     EXPECT_EQ(Thrown(&Range::Index, [&] { target[4][0]; }), 4);
     target = src;
     EXPECT_EQ(Elems(target), Elems(src));
-}
-
-// Every checked subscript takes any integer type and checks the value given, not the value
-// modulo 2^32; the row is checked first (the release build's test tries every accessor so).
-TEST(SMtrx, SubscriptsAreCheckedAtTheirFullWidth) {
-    for (bool base1 : {false, true}) {
-        SMtrx m(2, 3, base1);
-        const SMtrx& c = m;
-        const unsigned long long wide = 1ull << 32;
-        const unsigned b = base1;
-        EXPECT_EQ(Thrown(&Range::Index, [&] { m[wide + b][b] = 1.0; }), b);
-        EXPECT_EQ(Thrown(&Range::Index, [&] { (void)c[wide + b + 1][b]; }), b + 1);
-        EXPECT_EQ(Thrown(&Range::Index, [&] { (void)m.GetValue(wide + b, b); }), b);
-        EXPECT_EQ(Thrown(&Range::Index, [&] { m.SetValue(b, wide + b, 1.0); }), b);
-        EXPECT_EQ(Thrown(&Range::Index, [&] { m.Val[std::size_t{wide} + b][b] = 1.0; }), b);
-        EXPECT_EQ(Thrown(&Range::Index, [&] { (void)double(m.Val[b][wide + b]); }), b);
-        EXPECT_EQ(Thrown(&Range::Index, [&] { (void)c.Val[b][wide + b]; }), b);
-        // A column beyond 32 bits with a row outside the range: the row is reported.
-        EXPECT_EQ(Thrown(&Range::Index, [&] { (void)m.GetValue(7, wide); }), 7);
-        EXPECT_EQ(Thrown(&Range::Index, [&] { m.Val[7][wide] = 1.0; }), 7);
-        EXPECT_EQ(Thrown(&Range::Index, [&] { (void)m.GetValue(-1, b); }), 0xFFFFFFFF);
-        EXPECT_EQ(Thrown(&Range::Index, [&] {
-                      m.SetValue(short(b), 2L + b, m.GetValue(b + 1ull, std::uint8_t(b)) + 4);
-                  }), -1);
-        EXPECT_EQ(Elems(m), V({0, 0, 4, 0, 0, 0}));
-    }
 }
 
 static_assert(std::is_nothrow_move_constructible_v<SMtrx> && std::is_nothrow_move_assignable_v<SMtrx>);

@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdint>
 #include <functional>
 #include <string>
 #include <type_traits>
@@ -110,23 +109,6 @@ TEST(SVect, RuntimeAllocationFailureBecomesAllocErrWithoutLeaks) {
     EXPECT_EQ(Thrown(&Range::Index, [&] { target[7]; }), 7);
     target = a;  // assignable again after the failure
     EXPECT_EQ(Elems(target), V({1, 2, 3}));
-}
-
-// Every checked subscript takes any integer type and checks the value given, not the value
-// modulo 2^32 (the release build's test tries every accessor so).
-TEST(SVect, SubscriptsAreCheckedAtTheirFullWidth) {
-    SVect v = Make({1, 2, 3}), w = Make({1, 2, 3}, true);
-    const SVect& c = v;
-    const unsigned long long wide = 1ull << 32;
-    EXPECT_EQ(Thrown(&Range::Index, [&] { v[wide]; }), 0);
-    EXPECT_EQ(Thrown(&Range::Index, [&] { c[wide + 1]; }), 1);
-    EXPECT_EQ(Thrown(&Range::Index, [&] { (void)v.GetValue(wide + 2); }), 2);
-    EXPECT_EQ(Thrown(&Range::Index, [&] { v.SetValue(std::size_t{wide}, 9.0); }), 0);
-    EXPECT_EQ(Thrown(&Range::Index, [&] { w.Val[wide + 1] = 9.0; }), 1);
-    EXPECT_EQ(Thrown(&Range::Index, [&] { (void)c.Val[-1ll]; }), 0xFFFFFFFF);
-    EXPECT_EQ(Thrown(&Range::Index, [&] { v[short{2}] = w.Val[3L] + w.GetValue(std::int8_t{1}); }), -1);
-    EXPECT_EQ(Elems(v), V({1, 2, 4}));
-    EXPECT_EQ(Elems(w), V({1, 2, 3}));
 }
 
 static_assert(std::is_nothrow_move_constructible_v<SVect> && std::is_nothrow_move_assignable_v<SVect>);

@@ -121,6 +121,9 @@ void CheckMatrix(M& m) {
         EXPECT_EQ(Refused<Err>([&] { m.SetValue(b, wide, 99.0); }), j);
         EXPECT_EQ(Refused<Err>([&] { m.Val[b][wide] = 99.0; }), j);
         EXPECT_EQ(Elems(m), before);
+        // With a row outside the range too, the row is the one reported.
+        EXPECT_EQ(Refused<Err>([&] { (void)m.GetValue(b + m.GetRows(), wide); }), b + m.GetRows());
+        EXPECT_EQ(Refused<Err>([&] { m.Val[b + m.GetRows()][wide] = 99.0; }), b + m.GetRows());
         (void)refusal;
     }
 }
