@@ -30,15 +30,14 @@ namespace quil {
 /// \cond INTERNAL
 namespace detail {
 
-// A subscript of an arithmetic type other than unsigned, which the templates below take: an
-// integer is checked at its full width, a floating-point number does not compile.
+// A subscript of an integer type other than unsigned, which the templates below take and check
+// at its full width. A floating-point subscript meets a deleted overload instead.
 template <class I>
-concept OtherSubscript = std::is_arithmetic_v<I> && !std::same_as<I, unsigned>;
+concept OtherSubscript = std::integral<I> && !std::same_as<I, unsigned>;
 
 // True when the integer i is a 32-bit subscript; one beyond is never valid.
-template <class I>
+template <std::integral I>
 constexpr bool Fits32(I i) {
-    static_assert(std::is_integral_v<I>, "a subscript must be of an integer type");
     if constexpr (std::is_signed_v<I>)
         return i >= 0 && static_cast<std::uintmax_t>(i) <= UINT32_MAX;
     else
@@ -104,12 +103,14 @@ public:
         /// Row pointer p of obj.
         Row(SMtrx* obj, double* p) : Obj(obj), P(p) {}
         /// Element j of the row. Throws RangeErr for a column outside the valid range.
-        template <class I>
-            requires std::is_arithmetic_v<I>
+        template <std::integral I>
         double& operator[](I j) const {
             Obj->CheckCol(j);
             return P[static_cast<unsigned>(j)];
         }
+        /// A floating-point subscript does not compile.
+        template <std::floating_point F>
+        void operator[](F) const = delete;
         /// The row pointer: p[j] is element (i, j), unchecked.
         operator double*() const { return P; }
 
@@ -124,12 +125,14 @@ public:
         /// Row pointer p of obj.
         ConstRow(const SMtrx* obj, const double* p) : Obj(obj), P(p) {}
         /// Element j of the row. Throws RangeErr for a column outside the valid range.
-        template <class I>
-            requires std::is_arithmetic_v<I>
+        template <std::integral I>
         const double& operator[](I j) const {
             Obj->CheckCol(j);
             return P[static_cast<unsigned>(j)];
         }
+        /// A floating-point subscript does not compile.
+        template <std::floating_point F>
+        void operator[](F) const = delete;
         /// The row pointer: p[j] is element (i, j), unchecked.
         operator const double*() const { return P; }
 
@@ -170,6 +173,9 @@ public:
         /// The same for a column of another integer type, checked at its full width.
         template <detail::OtherSubscript J>
         ValElem operator[](J j) const { return {Obj, I, Obj->NarrowCol(I, j)}; }
+        /// A floating-point subscript does not compile.
+        template <std::floating_point F>
+        void operator[](F) const = delete;
 
     private:
         SMtrx* Obj;
@@ -186,6 +192,9 @@ public:
         /// The same for a column of another integer type, checked at its full width.
         template <detail::OtherSubscript J>
         double operator[](J j) const { return Obj->GetValue(I, j); }
+        /// A floating-point subscript does not compile.
+        template <std::floating_point F>
+        void operator[](F) const = delete;
 
     private:
         const SMtrx* Obj;
@@ -210,6 +219,9 @@ public:
         /// Row i of another integer type, checked at its full width.
         template <detail::OtherSubscript I>
         ConstValRow operator[](I i) const { return {Obj, Obj->NarrowRow(i)}; }
+        /// A floating-point subscript does not compile.
+        template <std::floating_point F>
+        void operator[](F) const = delete;
 
     private:
         SMtrx* Obj;
@@ -248,6 +260,9 @@ public:
     /// Row i of another integer type, checked at its full width, read only.
     template <detail::OtherSubscript I>
     ConstRow operator[](I i) const { return (*this)[NarrowRow(i)]; }
+    /// A floating-point subscript does not compile.
+    template <std::floating_point F>
+    void operator[](F) const = delete;
 
     /// Element (i, j). Throws RangeErr for a row, then a column, outside the valid range.
     [[nodiscard]] double GetValue(unsigned i, unsigned j) const;
@@ -258,6 +273,10 @@ public:
         const unsigned row = NarrowRow(i);
         return GetValue(row, NarrowCol(row, j));
     }
+    /// A floating-point subscript does not compile.
+    template <class I, class J>
+        requires std::floating_point<I> || std::floating_point<J>
+    void GetValue(I, J) const = delete;
     /// Sets element (i, j) to v. Throws RangeErr as GetValue does.
     void SetValue(unsigned i, unsigned j, double v);
     /// Sets element (i, j) to v for subscripts of other integer types, checked at their full
@@ -268,6 +287,10 @@ public:
         const unsigned row = NarrowRow(i);
         SetValue(row, NarrowCol(row, j), v);
     }
+    /// A floating-point subscript does not compile.
+    template <class I, class J>
+        requires std::floating_point<I> || std::floating_point<J>
+    void SetValue(I, J, double) = delete;
     /// Sets every element to v.
     void SetValues(double v);
 
@@ -311,20 +334,20 @@ protected:
     static const char* NoElementsReason() noexcept;
     /// Throws RangeErr {this, j} unless j is a valid column subscript. A subscript that a
     /// 32-bit count cannot hold is never valid (Index is then its value modulo 2^32).
-    template <class I>
+    template <std::integral I>
     void CheckCol(I j) const {
         if (!detail::Fits32(j) || !ColOk(static_cast<unsigned>(j)))
             throw RangeErr{this, static_cast<unsigned>(j), true};
     }
     /// The row subscript i as a 32-bit one; throws RangeErr {this, i} when it cannot be one.
-    template <class I>
+    template <std::integral I>
     unsigned NarrowRow(I i) const {
         if (!detail::Fits32(i)) throw RangeErr{this, static_cast<unsigned>(i)};
         return static_cast<unsigned>(i);
     }
     /// The column subscript j of row i as a 32-bit one. When it cannot be one the row is
     /// checked first, as every access checks it, then RangeErr {this, j} thrown for the column.
-    template <class J>
+    template <std::integral J>
     unsigned NarrowCol(unsigned i, J j) const {
         if (detail::Fits32(j)) return static_cast<unsigned>(j);
         if (!RowOk(i)) throw RangeErr{this, i};

@@ -97,6 +97,9 @@ public:
         /// GetValue(i) for a subscript of another integer type, checked at its full width.
         template <detail::OtherSubscript I>
         double operator[](I i) const { return Obj->GetValue(i); }
+        /// A floating-point subscript does not compile.
+        template <std::floating_point F>
+        void operator[](F) const = delete;
 
     private:
         SVect* Obj;
@@ -132,16 +135,25 @@ public:
     /// Element i for a subscript of another integer type, checked at its full width.
     template <detail::OtherSubscript I>
     const double& operator[](I i) const { return (*this)[Narrow(i)]; }
+    /// A floating-point subscript does not compile.
+    template <std::floating_point F>
+    void operator[](F) const = delete;
     /// Element i. Throws RangeErr for a subscript outside the valid range.
     [[nodiscard]] double GetValue(unsigned i) const;
     /// Element i for a subscript of another integer type, checked at its full width.
     template <detail::OtherSubscript I>
     [[nodiscard]] double GetValue(I i) const { return GetValue(Narrow(i)); }
+    /// A floating-point subscript does not compile.
+    template <std::floating_point F>
+    void GetValue(F) const = delete;
     /// Sets element i to x. Throws RangeErr for a subscript outside the valid range.
     void SetValue(unsigned i, double x);
     /// Sets element i to x for a subscript of another integer type, checked at its full width.
     template <detail::OtherSubscript I>
     void SetValue(I i, double x) { SetValue(Narrow(i), x); }
+    /// A floating-point subscript does not compile.
+    template <std::floating_point F>
+    void SetValue(F, double) = delete;
 
     /// The number of elements.
     unsigned GetSize() const { return Size; }
@@ -174,7 +186,7 @@ private:
     unsigned Base() const { return Base1 ? 1u : 0u; }
     bool IndexOk(unsigned i) const { return Base1 ? (i >= 1u && i <= Size) : i < Size; }
     // The subscript i as a 32-bit one; throws RangeErr {this, i} when it cannot be one.
-    template <class I>
+    template <std::integral I>
     unsigned Narrow(I i) const {
         if (!detail::Fits32(i)) throw RangeErr{this, static_cast<unsigned>(i)};
         return static_cast<unsigned>(i);

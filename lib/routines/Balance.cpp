@@ -242,10 +242,6 @@ BalancedLU::BalancedLU(Path path, const MtrxNN* a)
     outcome = LUDcmpMtrxNN(path, &s, p, &parity);
 }
 
-}  // namespace quil::detail
-
-namespace quil::detail {
-
 namespace {
 
 // Elements lo..hi of a vector carried as Scaled: mantissas in m, powers of 2 in e.

@@ -49,11 +49,12 @@ struct BalancedLU {
     // x = Dc S^-1 Dr x = a^-1 x, in place, as SolveScaled solves it.
     void Solve() const { SolveScaled(*this, x.Elem, xexp, 0, false); }
 
-    // x 2^shift solved in place for a^-1 x = Dc S^-1 Dr x, or for a^-T x = Dr S^-T Dc x when
-    // transposed, with the operations of LUBksbMtrxNN (of its transpose), each element carried
-    // as a mantissa in x and a power of 2 in e (detail::Scaled): no element leaves the range on
-    // the way, and x ends rounded once. Where no element leaves the normal range the bits are
-    // those of the plain loops with x = Dr x first and x = Dc x last (Dc, Dr when transposed).
+    // x = 2^shift a^-1 x = 2^shift Dc S^-1 Dr x in place, or 2^shift a^-T x = 2^shift Dr S^-T Dc
+    // x when transposed, with the operations of LUBksbMtrxNN (of its transpose), each element
+    // carried as a mantissa in x and a power of 2 in e (detail::Scaled): no element leaves the
+    // range on the way, and x ends rounded once. Where no element leaves the normal range the
+    // bits are those of the plain loops with x = Dr x first and x = Dc x last (Dc, Dr when
+    // transposed).
     static void SolveScaled(const BalancedLU& lu, Array1D<double> x, Array1D<std::int64_t> e,
                             std::int64_t shift, bool transposed);
 };

@@ -19,8 +19,8 @@ constexpr double kNormLowest = 0x1p-512;
 constexpr double kNormHighest = 0x1p+512;
 
 // The work of one estimate: the balanced factors of a (P S = L U, S = Dr a Dc), and the vectors
-// of Hager and Higham's iteration. The solves are those of a scaled by 2^k, whose
-// inverse is 2^-k a^-1, each element carried with a power of 2 of its own on the way.
+// of Hager and Higham's iteration. The solves are those of a scaled by 2^k, whose inverse is
+// 2^-k a^-1, each element carried with a power of 2 of its own on the way.
 struct CondWork {
     std::uint32_t lo, hi;
     const detail::BalancedLU* lu;
