@@ -14,10 +14,12 @@
 namespace quil::detail {
 
 // Balances s (order 2 or more) in place by powers of 2: s becomes Dr s Dc, with the diagonal
-// scaling matrices in *dr and *dc (Dr = Dc^-1). When storage runs out, s may be partly balanced
-// and both slots are left null. Off the plain path the products of the diagonal scaling
-// matrices are formed on their diagonals alone, which gives the same bits as the full products
-// while every factor is finite.
+// scaling matrices in *dr and *dc (Dr = Dc^-1). A factor is taken only as far as it scales
+// every element it meets, and the scaling matrices' elements, exactly, so that balancing
+// changes no significant bit. When storage runs out, s may be partly balanced and both slots
+// are left null; a slot that holds s is refused, nothing touched. Off the plain path the
+// products of the diagonal scaling matrices are formed on their diagonals alone, which gives
+// the same bits as the full products while every factor is finite.
 void BalanceMtrxNN(Path path, MtrxNN** dr, MtrxNN** dc, MtrxNN* s);
 // The same on the fastest path.
 void BalanceMtrxNN(MtrxNN** dr, MtrxNN** dc, MtrxNN* s);
@@ -28,8 +30,9 @@ void BalanceMtrxNN(MtrxNN** dr, MtrxNN** dc, MtrxNN* s);
 bool Balance(Path path, MtrxNN* dr, MtrxNN* dc, MtrxNN* t1, MtrxNN* t2, MtrxNN* s);
 
 // The balanced matrix of a decomposed, in the calling thread's work storage, as BalSolveMtrxNN
-// keeps it: S = Dr a Dc (a itself for order 1, which has nothing to balance: Dr = Dc = 1), its rows far outside the range of 1 shifted towards it (the shifts kept in Dr),
-// holds its LU factors, p its pivots, and x is room for one right-hand side. outcome is the
+// keeps it: S = Dr a Dc (a itself for order 1, which has nothing to balance: Dr = Dc = 1), its
+// rows far outside the range of 1 shifted towards it (the shifts kept in Dr), holds its LU
+// factors, p its pivots, and x (with xexp) is room for one right-hand side. outcome is the
 // decomposition's, or NoWork when the storage runs out (reported), in the balancing or in the
 // decomposition.
 struct BalancedLU {
@@ -37,18 +40,30 @@ struct BalancedLU {
     MtrxNN s{}, dr{}, dc{};
     Array1D<std::int32_t> p;
     Vect x{};
+    Array1D<std::int64_t> xexp;
     LUDcmpOutcome outcome;
 
     BalancedLU(Path path, const MtrxNN* a);
     // The factors were made (an exactly zero pivot counts as 1.0e-20).
     bool Ok() const { return Decomposed(outcome); }
+    // x = Dc S^-1 Dr x = a^-1 x, in place, as SolveScaled solves it.
+    void Solve() const { SolveScaled(*this, x.Elem, xexp, 0, false); }
+
+    // x = 2^shift a^-1 x = 2^shift Dc S^-1 Dr x in place, or 2^shift a^-T x = 2^shift Dr S^-T Dc
+    // x when transposed, with the operations of LUBksbMtrxNN (of its transpose), each element
+    // carried as a mantissa in x and a power of 2 in e (detail::Scaled): no element leaves the
+    // range on the way, and x ends rounded once. Where no element leaves the normal range the
+    // bits are those of the plain loops with x = Dr x first and x = Dc x last (Dc, Dr when
+    // transposed).
+    static void SolveScaled(const BalancedLU& lu, Array1D<double> x, Array1D<std::int64_t> e,
+                            std::int64_t shift, bool transposed);
 };
 
 // *x = a^-1 b through the balanced matrix, keeping the factors in *f, the pivots in *p and the
 // scaling matrices in *dr, *dc for further right-hand sides: x = Dc S^-1 Dr b, S = Dr a Dc, where
-// Dr also carries the row shifts of ShiftRowsIntoRange (routines/LU.h). Refuses order 1 and a b
-// of another Size or Base1 without touching a slot; any other failure leaves all five slots
-// null. *singular as LUSolveMtrxNN gives it.
+// Dr also carries the row shifts of ShiftRowsIntoRange (routines/LU.h). Refuses order 1, a b
+// of another Size or Base1, and a slot that holds a or b, without touching a slot; any other
+// failure leaves all five slots null. *singular as LUSolveMtrxNN gives it.
 bool BalSolveMtrxNN(Path path, const MtrxNN* a, const Vect* b, Vect** x, MtrxNN** f,
                     Array1D<std::int32_t>* p, MtrxNN** dr, MtrxNN** dc, bool* singular = nullptr);
 // The same on the fastest path.

@@ -14,49 +14,27 @@ namespace {
 
 std::uint32_t LowSub(bool base1) { return base1 ? 1u : 0u; }
 
-// The work of one estimate: the factors of S = Dr a Dc (P S = L U) with their pivots, and the
-// vectors of Hager and Higham's iteration.
+// The norms whose reciprocal, and the inverse's norm with them, the estimate takes as they are.
+constexpr double kNormLowest = 0x1p-512;
+constexpr double kNormHighest = 0x1p+512;
+
+// The work of one estimate: the balanced factors of a (P S = L U, S = Dr a Dc), and the vectors
+// of Hager and Higham's iteration. The solves are those of a scaled by 2^k, whose inverse is
+// 2^-k a^-1, each element carried with a power of 2 of its own on the way.
 struct CondWork {
     std::uint32_t lo, hi;
-    const MtrxNN* f;
-    Array1D<std::int32_t> p;
-    const MtrxNN* dr;
-    const MtrxNN* dc;
+    const detail::BalancedLU* lu;
+    std::int64_t shift;  // -k
+    Array1D<std::int64_t> exps;
     Vect* x;
     Vect* v;
     Vect* sign;
 
-    // x = a^-1 x = Dc S^-1 Dr x.
-    void Solve() {
-        for (std::uint32_t i = lo; i <= hi; ++i) x->Elem[i] = dr->Elem[i][i] * x->Elem[i];
-        detail::LUBksbMtrxNN(f, x, p);
-        for (std::uint32_t i = lo; i <= hi; ++i) x->Elem[i] = dc->Elem[i][i] * x->Elem[i];
-    }
+    // x = (2^k a)^-1 x = 2^-k Dc S^-1 Dr x.
+    void Solve() { detail::BalancedLU::SolveScaled(*lu, x->Elem, exps, shift, false); }
 
-    // x = a^-T x = Dr S^-T Dc x: S^T = U^T L^T P, so U^T w = x forward, L^T y = w back, and the
-    // row exchanges undone in reverse order.
-    void SolveTransposed() {
-        const Array2D<double> u = f->Elem;
-        const Array1D<double> e = x->Elem;
-        for (std::uint32_t i = lo; i <= hi; ++i) e[i] = dc->Elem[i][i] * e[i];
-        for (std::uint32_t i = lo; i <= hi; ++i) {
-            double sum = e[i];
-            for (std::uint32_t k = lo; k < i; ++k) sum = sum - u[k][i] * e[k];
-            e[i] = sum / u[i][i];
-        }
-        for (std::uint32_t i = hi + 1u; i-- > lo;) {
-            double sum = e[i];
-            for (std::uint32_t k = i + 1u; k <= hi; ++k) sum = sum - u[k][i] * e[k];
-            e[i] = sum;
-        }
-        for (std::uint32_t i = hi + 1u; i-- > lo;) {
-            const auto q = static_cast<std::uint32_t>(p[i]);
-            const double t = e[i];
-            e[i] = e[q];
-            e[q] = t;
-        }
-        for (std::uint32_t i = lo; i <= hi; ++i) e[i] = dr->Elem[i][i] * e[i];
-    }
+    // x = (2^k a)^-T x = 2^-k Dr S^-T Dc x.
+    void SolveTransposed() { detail::BalancedLU::SolveScaled(*lu, x->Elem, exps, shift, true); }
 
     double Norm1(const Vect* y) const {
         double sum = 0.0;
@@ -142,6 +120,13 @@ double detail::RCondMtrxNN(Path path, const MtrxNN* a) {
     }
     if (norm == 0.0) return 0.0;
     if (n == 1) return std::isfinite(norm) ? 1.0 : 0.0;
+    // The condition number is that of 2^k a for every k: a norm far from 1, whose reciprocal or
+    // whose inverse's norm might leave the range, is brought to [1, 2) first.
+    int k = 0;
+    if (std::isfinite(norm) && (norm < kNormLowest || norm > kNormHighest)) {
+        k = -std::ilogb(norm);
+        norm = std::ldexp(norm, k);
+    }
 
     const BalancedLU lu(path, a);
     switch (lu.outcome) {
@@ -156,7 +141,7 @@ double detail::RCondMtrxNN(Path path, const MtrxNN* a) {
     Vect x = lu.x;
     Vect v = carve.Vector(n, a->Base1);
     Vect sign = carve.Vector(n, a->Base1);
-    CondWork w{lo, hi, &lu.s, lu.p, &lu.dr, &lu.dc, &x, &v, &sign};
+    CondWork w{lo, hi, &lu, -k, lu.xexp, &x, &v, &sign};
     const double inverseNorm = InverseNorm1(w);
     if (!(inverseNorm > 0.0)) return 0.0;
     return (1.0 / norm) / inverseNorm;

@@ -11,9 +11,11 @@ namespace quil::detail {
 
 bool MulMtrxNN(Path path, MtrxNN* c, const MtrxNN* a, const MtrxNN* b);
 double DetNN(Path path, const MtrxNN* a);
-double DetNN2(Path path, const MtrxNN* a);
+// *noWork (when given) tells whether a DBL_MAX result stands for work storage that could not be
+// had, or the InvMtrxNN's false for that.
+double DetNN2(Path path, const MtrxNN* a, bool* noWork = nullptr);
 double DetLog10(Path path, const MtrxNN* a, int* sign);
-bool InvMtrxNN(Path path, MtrxNN** ai, const MtrxNN* a);
+bool InvMtrxNN(Path path, MtrxNN** ai, const MtrxNN* a, bool* noWork = nullptr);
 double RCondMtrxNN(Path path, const MtrxNN* a);
 
 }  // namespace quil::detail

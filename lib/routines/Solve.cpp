@@ -9,8 +9,9 @@
 namespace quil {
 
 // S z = Dr b, x = Dc z with S = Dr a Dc balanced and decomposed (detail::BalancedLU), in work
-// storage: x is written only at the end, so that a failure leaves it as it was and x may be b.
-// Order 1 has nothing to balance (Dr = Dc = 1): its solve is b / a.
+// storage, every element carried with a power of 2 of its own (BalancedLU::Solve): x is written
+// only at the end, so that a failure leaves it as it was and x may be b. Order 1 has nothing to
+// balance (Dr = Dc = 1): its solve is b / a.
 detail::SolveEnd detail::SolveMtrxNNEnd(Vect* x, const MtrxNN* a, const Vect* b) {
     const std::uint32_t n = a->Size;
     const bool base1 = a->Base1;
@@ -26,10 +27,9 @@ detail::SolveEnd detail::SolveMtrxNNEnd(Vect* x, const MtrxNN* a, const Vect* b)
     case LUDcmpOutcome::ZeroPivot: return SolveEnd::Singular;
     case LUDcmpOutcome::Done: break;
     }
-    Vect z = lu.x;
-    for (std::uint32_t i = lo; i <= hi; ++i) z.Elem[i] = lu.dr.Elem[i][i] * b->Elem[i];
-    LUBksbMtrxNN(&lu.s, &z, lu.p);
-    for (std::uint32_t i = lo; i <= hi; ++i) x->Elem[i] = lu.dc.Elem[i][i] * z.Elem[i];
+    for (std::uint32_t i = lo; i <= hi; ++i) lu.x.Elem[i] = b->Elem[i];
+    lu.Solve();
+    for (std::uint32_t i = lo; i <= hi; ++i) x->Elem[i] = lu.x.Elem[i];
     return SolveEnd::Solved;
 }
 
