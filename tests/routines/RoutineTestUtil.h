@@ -8,6 +8,8 @@
 #include <cstring>
 #include <initializer_list>
 #include <memory>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "routines/MtrxNN.h"
@@ -95,5 +97,25 @@ public:
     Threads(const Threads&) = delete;
     Threads& operator=(const Threads&) = delete;
 };
+
+// Whether this program can start a thread of its own: WebAssembly built without threads cannot,
+// and there the tests that call the library from several threads of their own have nothing to
+// run on.
+inline bool ThreadsCanStart() {
+    static const bool can = [] {
+        try {
+            std::thread([] {}).join();
+            return true;
+        } catch (const std::system_error&) {
+            return false;
+        }
+    }();
+    return can;
+}
+
+#define SKIP_UNLESS_THREADS_CAN_START()                                                  \
+    do {                                                                                 \
+        if (!rtest::ThreadsCanStart()) GTEST_SKIP() << "this build cannot start threads"; \
+    } while (false)
 
 }  // namespace rtest

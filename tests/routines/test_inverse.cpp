@@ -521,6 +521,7 @@ TEST(RCondMtrxNN, ExhaustedMemoryGivesMinusOneAndLeaksNothing) {
 // Threads working on records of their own share nothing: each gets the bits that one thread
 // alone gets, in both bases and on the fast kernels' orders.
 TEST(Threads, RoutinesOnRecordsOfTheirOwnGiveTheSingleThreadBits) {
+    SKIP_UNLESS_THREADS_CAN_START();
     constexpr int threads = 4;
     auto run = [](int t, std::vector<double>* out) {
         NN a = Sample(96 + 8 * t, t % 2 == 1), ai;

@@ -649,6 +649,7 @@ TEST(Threads, EveryPartRunsOnceFromNestedAndConcurrentCallers) {
         return wrong;
     };
     for (unsigned parts = 0; parts <= kMost; ++parts) EXPECT_EQ(check(parts), 0) << parts << " parts";
+    SKIP_UNLESS_THREADS_CAN_START();
     std::vector<int> wrong(4, 0);
     std::vector<std::thread> callers;
     for (unsigned t = 0; t < wrong.size(); ++t)
@@ -927,6 +928,7 @@ TEST(WorkStorage, KeeperLendsWhatItHoldsWithinItsLimit) {
 
 // What a thread keeps goes back to the heap when it ends.
 TEST(WorkStorage, GoesBackWhenTheThreadEnds) {
+    SKIP_UNLESS_THREADS_CAN_START();
     NN a = Matrix(Values(60, Fill::Uniform, 90), 60, true);
     long kept = -1;
     std::thread caller([&] {
@@ -946,6 +948,7 @@ TEST(WorkStorage, GoesBackWhenTheThreadEnds) {
 // Callers on several threads at once, each with its own matrices: a caller that finds the
 // threads busy does its work alone, and every result is still its own.
 TEST(Threads, SeveralCallersAtOnceEachGetTheirOwnBits) {
+    SKIP_UNLESS_THREADS_CAN_START();
     constexpr unsigned kCallers = 4;
     const std::uint32_t n = kSanitized ? 130 : 260;
     struct Work {
