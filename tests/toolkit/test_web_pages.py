@@ -75,21 +75,30 @@ def start_browser(profile):
     return webdriver.Chrome(service=Service(driver), options=chrome)
 
 
-class PageTest(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.profile = tempfile.mkdtemp(prefix='quil-chromium-')
-        test_page = os.path.abspath(options.test_page)
-        cls.server, cls.base = serve({'/site/': os.path.abspath(options.site),
-                                      '/test/': os.path.dirname(test_page)})
-        cls.test_page = os.path.basename(test_page)
-        cls.browser = start_browser(cls.profile)
+# One server and one browser for all the tests.
+session = {}
 
-    @classmethod
-    def tearDownClass(cls):
-        cls.browser.quit()
-        cls.server.shutdown()
-        shutil.rmtree(cls.profile, ignore_errors=True)
+
+def setUpModule():
+    session['profile'] = tempfile.mkdtemp(prefix='quil-chromium-')
+    test_page = os.path.abspath(options.test_page)
+    session['server'], session['base'] = serve({'/site/': os.path.abspath(options.site),
+                                                '/test/': os.path.dirname(test_page)})
+    session['test_page'] = os.path.basename(test_page)
+    session['browser'] = start_browser(session['profile'])
+
+
+def tearDownModule():
+    session['browser'].quit()
+    session['server'].shutdown()
+    shutil.rmtree(session['profile'], ignore_errors=True)
+
+
+class PageTest(unittest.TestCase):
+    def setUp(self):
+        self.browser = session['browser']
+        self.base = session['base']
+        self.test_page = session['test_page']
 
     def open(self, path):
         self.browser.get(self.base + path)
@@ -151,7 +160,6 @@ class PageTest(unittest.TestCase):
 class ProgramPages(PageTest):
     @classmethod
     def setUpClass(cls):
-        super().setUpClass()
         cls.batch = {}
         for program in PROGRAMS:
             run = subprocess.run([options.node, os.path.join(options.site, program + '.js')],
@@ -175,12 +183,23 @@ class ProgramPages(PageTest):
                     self.assertEqual(len(button.find_elements(By.CSS_SELECTOR, '.glyph svg rect')) > 10, True,
                                      'a glyph, not a text')
                     self.assertEqual(button.text, '')
+                # Nothing but the page's own files, from the server it came from.
+                loaded = self.browser.execute_script(
+                    "return performance.getEntriesByType('resource').map(function (e) { return e.name; })")
+                self.assertEqual(sorted(loaded), sorted(f'{self.base}/site/{program}.{suffix}' for suffix in ('js', 'wasm')))
                 report = self.report()
                 self.assertEqual(report.get_property('readOnly'), True)
                 self.assertEqual(report.get_property('value'), '', 'empty before the first Run')
                 self.assertEqual(report.value_of_css_property('overflow-x'), 'scroll')
                 self.assertEqual(report.value_of_css_property('overflow-y'), 'scroll')
                 self.assertIn('Mono', report.value_of_css_property('font-family'))
+
+    def test_the_index_links_both_pages(self):
+        self.browser.get(self.base + '/site/index.html')
+        self.assertEqual(sorted(a.text for a in self.browser.find_elements(By.TAG_NAME, 'a')), ['linrun', 'quadrun'])
+        self.browser.find_element(By.LINK_TEXT, 'quadrun').click()
+        WebDriverWait(self.browser, 20).until(lambda b: b.find_elements(By.CSS_SELECTOR, '.form textarea'))
+        self.assertEqual(self.browser.find_element(By.CSS_SELECTOR, '.label').text, 'Test of MtrxNN')
 
     def test_run_shows_the_batch_report_and_a_second_run_the_same(self):
         for program, (_, lines) in PROGRAMS.items():
