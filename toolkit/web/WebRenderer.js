@@ -12,7 +12,8 @@ mergeInto(LibraryManager.library, {
     wake: null,      // the message loop's continuation while it waits
     keys: {},        // key name -> index of the button it presses
     modal: false,    // a notice is open: the form takes no input
-    listeners: [],
+    listeners: [],   // [target, type, listener] of every listener added, for the end
+    resizing: null,  // the observer of the form's size
 
     post: function(event) {
       // Only the latest size counts.
