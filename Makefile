@@ -14,6 +14,7 @@ CROSS_TARGETS ?= i686-linux-gnu aarch64-linux-gnu
 # or qemu takes one way.
 I686_RUNNER ?=
 WIN_BUILD ?= build-windows
+WEB_BUILD ?= build-web
 JOBS ?= $(shell nproc)
 # Debian's interpreter, which has pybind11 and NumPy (a python3 first on PATH may have neither).
 PYTHON ?= /usr/bin/python3
@@ -27,7 +28,7 @@ SAN_ENV = ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:abort_on_error=0 \
           LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0
 
 .PHONY: all deps build run screenshots test test-plain test-asan test-tsan fuzz compare-reports \
-        reference cross-check bench package docs clean windows windows-check icon
+        reference cross-check bench package docs clean windows windows-check web web-check icon
 
 all: build
 
@@ -42,8 +43,8 @@ run: build
 	$(BUILD)/quadrun/quadrun
 	$(BUILD)/linrun/linrun
 
-# Pictures of both windows after a Run, drawn offscreen, for the README; and quadrun's native
-# Windows window, under Wine and Xvfb.
+# Pictures of both windows after a Run, drawn offscreen, for the README; quadrun's native
+# Windows window, under Wine and Xvfb; and both pages in headless Chromium.
 screenshots: build
 	QT_QPA_PLATFORM=offscreen $(BUILD)/quadrun/quadrun_screenshot docs/quadrun.png
 	QT_QPA_PLATFORM=offscreen $(BUILD)/linrun/linrun_screenshot docs/linrun.png
@@ -51,6 +52,12 @@ screenshots: build
 	$(WIN_CONFIGURE)
 	cmake --build $(WIN_BUILD) -j $(JOBS) --target quadrun quil_wineprefix
 	scripts/windows-screenshot.sh $(WIN_BUILD) quadrun docs/quadrun-windows.png
+	@scripts/install-deps.sh web
+	$(WEB_CONFIGURE)
+	cmake --build $(WEB_BUILD) -j $(JOBS) --target quil_site platform_program
+	$(PYTHON) tests/toolkit/test_web_pages.py --site $(WEB_BUILD)/site \
+	    --test-page $(WEB_BUILD)/tests/platform_program.html --node "$$(command -v node)" \
+	    --screenshots docs ProgramPages.test_run_shows_the_batch_report_and_a_second_run_the_same
 
 test: deps test-plain test-asan test-tsan
 
@@ -139,6 +146,27 @@ windows-check: reference
 	cd $(WIN_BUILD) && $(CTEST)
 	scripts/windows-reports.sh $(WIN_BUILD) $(REF_BUILD)
 
+# WebAssembly, built with Debian's Emscripten (cmake/toolchains/wasm32-emscripten.cmake): `make
+# web` writes the site to dist/web, quadrun.html and linrun.html with their .js and .wasm and an
+# index.html; `make web-check` builds it with the library's tests, runs them under Node.js and
+# the pages in headless Chromium, and compares both programs' batch reports under Node.js with
+# the native build's.
+WEB_CONFIGURE = $(CONFIGURE) -S . -B $(WEB_BUILD) -DCMAKE_BUILD_TYPE=Release \
+                -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/wasm32-emscripten.cmake \
+                -DQUIL_BUILD_EXAMPLES=OFF -DQUIL_INSTALL=OFF -DQUIL_WEB_TEST_PYTHON=$(PYTHON)
+
+web:
+	@scripts/install-deps.sh web
+	$(WEB_CONFIGURE)
+	cmake --build $(WEB_BUILD) -j $(JOBS) --target web_site
+
+web-check: reference
+	@scripts/install-deps.sh web
+	$(WEB_CONFIGURE)
+	cmake --build $(WEB_BUILD) -j $(JOBS) --target all web_site
+	cd $(WEB_BUILD) && $(CTEST)
+	scripts/web-reports.sh $(WEB_BUILD) $(REF_BUILD)
+
 # platform/windows/quil.ico, the Windows programs' icon, written anew from the window's icon.
 icon: build
 	$(BUILD)/platform/quil_write_icon platform/windows/quil.ico
@@ -157,4 +185,4 @@ docs:
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD) $(CMP_BUILD) $(REF_BUILD) $(BENCH_BUILD) \
-	    $(CROSS_BUILD) $(DOCS_BUILD) $(WIN_BUILD) dist
+	    $(CROSS_BUILD) $(DOCS_BUILD) $(WIN_BUILD) $(WEB_BUILD) dist

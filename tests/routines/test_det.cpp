@@ -3,11 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <bit>
 #include <cfloat>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <limits>
 #include <string>
 #include <utility>
@@ -408,6 +408,13 @@ TEST(Determinant, OrderOneIsTheElement) {
     EXPECT_EQ(sign, -1);
 }
 
+// The double with these bits (std::bit_cast, which Emscripten's C++ library lacks).
+double FromBits(std::uint64_t bits) {
+    double x;
+    std::memcpy(&x, &bits, sizeof x);
+    return x;
+}
+
 // |y - exact| in ulps of y.
 long double UlpsOff(double y, long double exact) {
     return std::fabs(y - exact) / std::ldexp(1.0L, std::ilogb(y) - 52);
@@ -419,14 +426,16 @@ TEST(Log10, CloseToTheExactValueAndToTheSystemLog10) {
     long double worst = 0.0L, worstFromSystem = 0.0L;
     for (int i = 0; i < 200000; ++i) {
         state = state * 6364136223846793005u + 1442695040888963407u;
-        const double x = std::bit_cast<double>(i % 2 == 0 ? (state >> 1) % 0x7ff0000000000000u
-                                                          : 0x3fe0000000000000u + (state >> 11));
+        const double x = FromBits(i % 2 == 0 ? (state >> 1) % 0x7ff0000000000000u
+                                             : 0x3fe0000000000000u + (state >> 11));
         if (x == 0.0 || x == 1.0) continue;
         const double lg = quil::detail::Log10(x);
         worst = std::max(worst, UlpsOff(lg, std::log10(static_cast<long double>(x))));
         worstFromSystem = std::max(worstFromSystem, UlpsOff(lg, std::log10(x)));
     }
-    if (LDBL_MANT_DIG > DBL_MANT_DIG) {  // a reference of 11 bits more or better
+    // A reference of 11 bits more or better: a wider long double with a log10 of its own
+    // (Emscripten's C library computes the log10 of its 128-bit long double in double).
+    if (LDBL_MANT_DIG > DBL_MANT_DIG && std::log10(3.0L) != static_cast<long double>(std::log10(3.0))) {
         EXPECT_LE(worst, 0.53L);
     }
     EXPECT_LE(worstFromSystem, 2.0L);  // glibc's log10 is itself up to 1.6 ulps off near 1

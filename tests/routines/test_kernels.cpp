@@ -645,7 +645,7 @@ TEST(PublicRoutines, AgreeWithThePlainPathAroundTheSwitchOvers) {
 // Every part runs exactly once, whatever the number of parts and threads, when a part divides
 // work of its own (that stays on its thread) and when several callers divide work at once.
 TEST(Threads, EveryPartRunsOnceFromNestedAndConcurrentCallers) {
-    QUIL_SKIP_WITHOUT_THREADS();
+    if (!rtest::kThreadsStart) GTEST_SKIP() << "the emulator cannot start a thread";
     const Threads threads(3);
     constexpr unsigned kMost = 40;
     const auto check = [](unsigned parts) {
@@ -661,6 +661,7 @@ TEST(Threads, EveryPartRunsOnceFromNestedAndConcurrentCallers) {
         return wrong;
     };
     for (unsigned parts = 0; parts <= kMost; ++parts) EXPECT_EQ(check(parts), 0) << parts << " parts";
+    QUIL_SKIP_WITHOUT_THREADS();
     std::vector<int> wrong(4, 0);
     std::vector<std::thread> callers;
     for (unsigned t = 0; t < wrong.size(); ++t)
@@ -702,7 +703,7 @@ TEST(Threads, TheCountIsSetFromCode) {
 // RunParts returns only when every part has run, also a part that another thread takes and
 // that ends late.
 TEST(Threads, RunPartsReturnsWhenEveryPartIsDone) {
-    QUIL_SKIP_WITHOUT_THREADS();
+    if (!rtest::kThreadsStart) GTEST_SKIP() << "the emulator cannot start a thread";
     const Threads threads(4);
     for (int round = 0; round < 3; ++round) {
         std::atomic<unsigned> done{0};

@@ -10,7 +10,8 @@
 #include "batch/BatchRenderer.h"
 #include "choice/StandardStreams.h"
 // Each renderer but batch is built only where its library is: Qt 6 and ncurses are not installed
-// for every target, and native Windows controls exist only on Windows.
+// for every target, native Windows controls exist only on Windows, and a page only for a program
+// built with Emscripten.
 #ifndef QUIL_RENDERER_QT
 #define QUIL_RENDERER_QT 0
 #endif
@@ -20,6 +21,9 @@
 #ifndef QUIL_RENDERER_WIN32
 #define QUIL_RENDERER_WIN32 0
 #endif
+#ifndef QUIL_RENDERER_WEB
+#define QUIL_RENDERER_WEB 0
+#endif
 #if QUIL_RENDERER_QT
 #include "qt/QtRenderer.h"
 #endif
@@ -28,6 +32,9 @@
 #endif
 #if QUIL_RENDERER_WIN32
 #include "win32/Win32Renderer.h"
+#endif
+#if QUIL_RENDERER_WEB
+#include "web/WebRenderer.h"
 #endif
 
 namespace {
@@ -48,6 +55,7 @@ struct KindName {
 // Every renderer, in the order of the automatic choice.
 constexpr KindName kRenderers[] = {
     {RendererKind::Win32, "win32"},
+    {RendererKind::Web, "web"},
     {RendererKind::Qt, "qt"},
     {RendererKind::Tty, "tty"},
     {RendererKind::Batch, "batch"},
@@ -64,6 +72,7 @@ const char* Instead(RendererKind kind) {
     switch (kind) {
     case RendererKind::Win32:
     case RendererKind::Qt: return "opening the desktop window instead";
+    case RendererKind::Web: return "showing the window in the page instead";
     case RendererKind::Tty: return "showing the window in the terminal instead";
     case RendererKind::Batch: break;
     }
@@ -73,6 +82,7 @@ const char* Instead(RendererKind kind) {
 constexpr bool Built(RendererKind kind) {
     switch (kind) {
     case RendererKind::Win32: return QUIL_RENDERER_WIN32;
+    case RendererKind::Web: return QUIL_RENDERER_WEB;
     case RendererKind::Qt: return QUIL_RENDERER_QT;
     case RendererKind::Tty: return QUIL_RENDERER_TTY;
     case RendererKind::Batch: break;
@@ -96,10 +106,11 @@ std::string BuiltNames() {
 }  // namespace
 
 std::string RendererHelp() {
-    const bool desktop = Built(RendererKind::Win32) || Built(RendererKind::Qt);
+    const bool desktop = Built(RendererKind::Win32) || Built(RendererKind::Web) || Built(RendererKind::Qt);
     const bool terminal = Built(RendererKind::Tty);
     std::string text = "The report is shown by the first renderer that can start here:\n";
     if (Built(RendererKind::Win32)) text += "  win32  the program's window\n";
+    if (Built(RendererKind::Web)) text += "  web    the window in the page, where a browser opened the program\n";
     if (Built(RendererKind::Qt))
         text += "  qt     a desktop window, where a display that a person sees can be opened\n";
     if (terminal)
@@ -113,7 +124,7 @@ std::string RendererHelp() {
             "  r, Enter                Run\n";
     text += terminal ? "  e, Escape               Exit (in a terminal only a lone Escape)\n"
                      : "  e, Escape               Exit\n";
-    if (Built(RendererKind::Win32))
+    if (Built(RendererKind::Win32) || Built(RendererKind::Web))
         text += "  Tab, Shift+Tab          move between Exit, Run and the report\n"
                 "  Space                   press the button that has the focus\n";
     text += "  arrows, Page Up/Down    move in the report\n";
@@ -158,6 +169,9 @@ std::unique_ptr<TRenderer> MakeRenderer(RendererKind kind, [[maybe_unused]] cons
     switch (kind) {
 #if QUIL_RENDERER_WIN32
     case RendererKind::Win32: return std::make_unique<Win32Renderer>();
+#endif
+#if QUIL_RENDERER_WEB
+    case RendererKind::Web: return std::make_unique<WebRenderer>();
 #endif
 #if QUIL_RENDERER_QT
     case RendererKind::Qt: return std::make_unique<QtRenderer>(programPath);
