@@ -3,6 +3,7 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 
 #include "routines/CopyMtrxNN.h"
@@ -122,7 +123,9 @@ constexpr double kBandBeyond = 0x1p+257;
 void ExactScales::Keep(double x) {
     if (x == 0.0 || !std::isfinite(x)) return;
     // x = m 2^u with the integer m of the binary format: its implicit bit set for a normal x.
-    const auto bits = std::bit_cast<std::uint64_t>(x);
+    // (memcpy rather than std::bit_cast, which Emscripten's C++ library lacks)
+    std::uint64_t bits;
+    std::memcpy(&bits, &x, sizeof bits);
     const int field = static_cast<int>((bits >> 52) & 0x7ffu);
     const std::uint64_t fraction = bits & ((std::uint64_t{1} << 52) - 1u);
     const std::uint64_t m = field == 0 ? fraction : fraction | (std::uint64_t{1} << 52);
