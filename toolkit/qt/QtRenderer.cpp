@@ -18,6 +18,7 @@
 #include <QTextCursor>
 #include <QTextDocumentFragment>
 #include <QToolButton>
+#include <QWindow>
 
 #include <algorithm>
 #include <cstdio>
@@ -175,7 +176,8 @@ public:
         SetTabOrder();
         AddKeys();
         form_.View = this;
-        // The described size, as much of it as the screen has room for.
+        // The described size, as much of it as the screen has room for; a screen smaller than
+        // the minimum size gets a window of its own size.
         const QRect room = screen()->availableGeometry();
         form_.FitTo(room.width(), room.height());
         ApplyConstraints();
@@ -201,6 +203,15 @@ protected:
     void showEvent(QShowEvent* event) override {
         QWidget::showEvent(event);
         closing_ = false;
+        if (!screenWatched_ && windowHandle() != nullptr) {
+            screenWatched_ = true;
+            QObject::connect(windowHandle(), &QWindow::screenChanged, this, [this](QScreen* now) {
+                if (now == nullptr) return;
+                const QRect room = now->availableGeometry();
+                form_.SetScreenArea(room.width(), room.height());
+                ApplyConstraints();
+            });
+        }
         AdoptFrame();
     }
 
@@ -387,7 +398,7 @@ private:
     }
 
     void ApplyConstraints() {
-        const TSizeConstraints& c = form_.Constraints;
+        const TSizeConstraints c = form_.ShownConstraints();
         const int frameWidth = form_.FrameWidth();
         const int frameHeight = form_.FrameHeight();
         setMinimumSize(std::max(0, c.MinWidth - frameWidth), std::max(0, c.MinHeight - frameHeight));
@@ -452,6 +463,7 @@ private:
     bool forwarding_ = false;
     bool closing_ = false;
     bool framed_ = false;   // the first frame has been adopted
+    bool screenWatched_ = false;
 };
 
 namespace {
