@@ -13,9 +13,12 @@
 #include <QToolButton>
 #include <QWindow>
 
+#include <sstream>
+
 #include QUIL_PROGRAM_HEADER
 #include "ProcessRun.h"
 #include "QtWindow.h"
+#include "Startup.h"
 #include "widgets/Application.h"
 
 TEST(PROGRAM_SUITE, CaptionApplicationTitleAndLabel) {
@@ -100,6 +103,17 @@ TEST(PROGRAM_SUITE, TheWholeReportCopiedFromTheWindowIsTheBatchOutput) {
     memo->copy();
     const ProcessResult run = RunProgram(PROGRAM_PATH, {}, {{"QUIL_RENDERER", "batch"}});
     EXPECT_EQ(QApplication::clipboard()->text().toStdString(), run.Out);
+}
+
+// --help, as the program's build for Windows and for other systems writes it: its own summary
+// and the renderers' part, within 80 columns.
+TEST(PROGRAM_SUITE, HelpFitsEightyColumns) {
+    for (bool forWindows : {false, true}) {
+        const std::string help = HelpText(EXPECTED_NAME, QUIL_PROGRAM, forWindows);
+        EXPECT_EQ(help.find("signal N") == std::string::npos, forWindows);
+        std::istringstream lines(help);
+        for (std::string line; std::getline(lines, line);) EXPECT_LE(line.size(), 80u) << line;
+    }
 }
 
 int main(int argc, char** argv) {
