@@ -451,12 +451,13 @@ TEST(TtyProgram, CtrlZSuspendsAndTheScreenComesBackOnResume) {
     ExpectRestored(program);
 }
 
-// An xterm mouse report in the SGR form that TERM=xterm announces: left button pressed, then
-// released, at a zero-based cell.
-std::string MouseClick(int row, int col) {
-    const std::string at = std::to_string(col + 1) + ";" + std::to_string(row + 1);
-    return "\x1b[<0;" + at + "M\x1b[<0;" + at + "m";
+// An xterm mouse report in the SGR form that TERM=xterm announces, at a zero-based cell: code 0
+// for the left button, 32 for a move with it held; final M for a press or move, m for a release.
+std::string MouseReport(int code, int row, int col, char final = 'M') {
+    return "\x1b[<" + std::to_string(code) + ";" + std::to_string(col + 1) + ";" + std::to_string(row + 1) + final;
 }
+
+std::string MouseClick(int row, int col) { return MouseReport(0, row, col) + MouseReport(0, row, col, 'm'); }
 
 TEST(TtyProgram, RunAndExitByMouse) {
     PtyProgram program("");
@@ -469,21 +470,17 @@ TEST(TtyProgram, RunAndExitByMouse) {
     ExpectRestored(program);
 }
 
-// A press and a move with the button held, as xterm reports them (mode 1002, SGR form).
-std::string MousePress(int row, int col) { return "\x1b[<0;" + std::to_string(col + 1) + ";" + std::to_string(row + 1) + "M"; }
-std::string MouseMove(int row, int col) { return "\x1b[<32;" + std::to_string(col + 1) + ";" + std::to_string(row + 1) + "M"; }
-
 TEST(TtyProgram, TheScrollBarsThumbIsDraggedWithTheMouse) {
     PtyProgram program("");
     ASSERT_TRUE(program.WaitFor("Platform under test"));
     ASSERT_TRUE(program.WaitFor("\x1b[?1002h")) << "moves with a button held reported";
     program.Type("r");
     ASSERT_TRUE(program.WaitFor("line 40"));
-    program.Type(MousePress(20, 79));   // the thumb, at the bottom of the vertical bar
+    program.Type(MouseReport(0, 20, 79));   // the thumb, at the bottom of the vertical bar
     // ncurses hands over only the last of the reports that arrive together.
     ASSERT_TRUE(program.WaitUntilRead());
     usleep(50000);
-    program.Type(MouseMove(2, 60));
+    program.Type(MouseReport(32, 2, 60));
     EXPECT_TRUE(program.WaitFor("Platform test..."));
     program.Type("e");
     EXPECT_EQ(program.Wait(), 0);
