@@ -45,7 +45,6 @@ std::string Wrapped(const std::string& text, std::size_t width) {
     return lines;
 }
 
-
 // Writes text to standard output; a text that cannot be written is reported as a failure.
 int Print(const std::string& name, const std::string& text) {
     UseParentConsole();
