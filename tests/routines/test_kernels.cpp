@@ -718,7 +718,7 @@ TEST(Threads, RunPartsReturnsWhenEveryPartIsDone) {
 #if defined(__linux__)
 // QUIL_NUM_THREADS, read once in a fresh process: a whole number from 1 up (at most 64) is the
 // count; anything else gives the cores the process may use, and a value that is set but cannot
-// be used as it stands is named on standard error.
+// be used as it stands is named on standard error. SetNumThreads overrides it.
 TEST(ThreadsDeathTest, TheCountComesFromQuilNumThreads) {
 #ifdef QUIL_TESTS_EMULATED
     GTEST_SKIP() << "a user-mode emulator cannot run the test program again in a fresh process";
@@ -747,6 +747,13 @@ TEST(ThreadsDeathTest, TheCountComesFromQuilNumThreads) {
             << "QUIL_NUM_THREADS=" << unusable;
     }
     EXPECT_EXIT(countWith(""), testing::ExitedWithCode(cores), "^$");
+    // SetNumThreads(0) asks for every core, whatever the variable says.
+    const auto coresWith = [](const std::string& value) {
+        setenv("QUIL_NUM_THREADS", value.c_str(), 1);
+        quil::SetNumThreads(0);
+        std::exit(static_cast<int>(quil::NumThreads()));
+    };
+    EXPECT_EXIT(coresWith(std::to_string(cores % 64 + 1)), testing::ExitedWithCode(cores), "^$");
     unsetenv("QUIL_NUM_THREADS");
 }
 

@@ -1,5 +1,6 @@
 #include "choice/RendererChoice.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -90,11 +91,12 @@ constexpr bool Built(RendererKind kind) {
     return true;
 }
 
-// "qt, tty or batch": the renderers this program has, for messages.
-std::string BuiltNames() {
+// "qt, tty or batch": the renderers that has(kind) counts, for messages.
+template <class Has>
+std::string NamesOf(const Has& has) {
     std::vector<const char*> names;
     for (const KindName& r : kRenderers)
-        if (Built(r.kind)) names.push_back(r.name);
+        if (has(r.kind)) names.push_back(r.name);
     std::string text;
     for (std::size_t i = 0; i < names.size(); ++i) {
         if (i > 0) text += i + 1 == names.size() ? " or " : ", ";
@@ -103,9 +105,23 @@ std::string BuiltNames() {
     return text;
 }
 
+// "qt, tty or batch" for the renderers this program has.
+std::string BuiltNames() { return NamesOf(Built); }
+
 }  // namespace
 
 std::string RendererHelp() {
+    std::vector<RendererKind> built;
+    for (const KindName& r : kRenderers)
+        if (Built(r.kind)) built.push_back(r.kind);
+    return RendererHelp(built);
+}
+
+std::string RendererHelp(const std::vector<RendererKind>& renderers) {
+    // Within the text, Built asks the renderers given rather than this program's.
+    const auto Built = [&renderers](RendererKind kind) {
+        return kind == RendererKind::Batch || std::find(renderers.begin(), renderers.end(), kind) != renderers.end();
+    };
     const bool desktop = Built(RendererKind::Win32) || Built(RendererKind::Web) || Built(RendererKind::Qt);
     const bool terminal = Built(RendererKind::Tty);
     std::string text = "The report is shown by the first renderer that can start here:\n";
@@ -117,14 +133,14 @@ std::string RendererHelp() {
         text += "  tty    the same window in the terminal, where standard input and output\n"
                 "         are a terminal that can place the cursor\n";
     text += "  batch  no window: one Run, the report on standard output\n"
-            "QUIL_RENDERER=" + BuiltNames() + " (in any letter case) forces one.\n";
+            "QUIL_RENDERER=" + NamesOf(Built) + " (in any letter case) forces one.\n";
     if (!desktop && !terminal) return text;
 
     text += "\nKeys in the window (letters in either case):\n"
             "  r, Enter                Run\n";
     text += terminal ? "  e, Escape               Exit (in a terminal only a lone Escape)\n"
                      : "  e, Escape               Exit\n";
-    if (Built(RendererKind::Win32) || Built(RendererKind::Web))
+    if (desktop)
         text += "  Tab, Shift+Tab          move between Exit, Run and the report\n"
                 "  Space                   press the button that has the focus\n";
     text += "  arrows, Page Up/Down    move in the report\n";

@@ -18,6 +18,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "widgets/Application.h"
 
@@ -26,6 +27,8 @@ enum class RendererKind { Qt, Tty, Batch, Win32, Web };
 // The part of --help about the renderers this program was built with, their keys and the
 // environment they read; no line is wider than 80 columns.
 std::string RendererHelp();
+// The same for a program built with the renderers listed (and batch, which every program has).
+std::string RendererHelp(const std::vector<RendererKind>& renderers);
 
 // The kind a QUIL_RENDERER value names, in any letter case; nothing for an unknown value.
 std::optional<RendererKind> RendererKindNamed(std::string_view name);
