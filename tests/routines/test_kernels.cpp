@@ -946,23 +946,35 @@ TEST(WorkStorage, KeeperLendsWhatItHoldsWithinItsLimit) {
     EXPECT_TRUE(live.empty());
 }
 
-// What a thread keeps goes back to the heap when it ends.
-TEST(WorkStorage, GoesBackWhenTheThreadEnds) {
+// The large blocks of a call go back to a pool the threads share, and a thread's own small ones
+// to the heap when it ends: a new thread's first call asks the heap for nothing larger than its
+// result, and leaves nothing behind when it ends. ReleaseThreadStorage gives the pool back.
+TEST(WorkStorage, ANewThreadTakesTheBlocksOfThoseBefore) {
     QUIL_SKIP_WITHOUT_THREADS();
-    NN a = Matrix(Values(60, Fill::Uniform, 90), 60, true);
-    long kept = -1;
-    std::thread caller([&] {
-        allocsweep::Count();
+    const std::uint32_t n = 200;
+    NN a = Matrix(Values(n, Fill::Uniform, 90), n, true);
+    const auto invert = [&] {
         MtrxNN* ai = nullptr;
         EXPECT_TRUE(InvMtrxNN(&ai, a.get()));
         FreeMatrixNN(ai);
-        kept = allocsweep::Live();
-    });
-    caller.join();
-    const long left = allocsweep::Live();
+    };
+    ReleaseThreadStorage();
+    EXPECT_EQ(SharedBytesKept(), 0u);
+    std::thread(invert).join();
+    EXPECT_GE(SharedBytesKept(), MatrixBytes(n)) << "the work storage did not go to the pool";
+    std::size_t largest = 0;
+    long left = -1;
+    std::thread([&] {
+        allocsweep::Watch();
+        invert();
+        largest = allocsweep::Largest();
+    }).join();
+    left = allocsweep::Live();
     allocsweep::Disarm();
-    EXPECT_GT(kept, 0) << "the thread kept no work storage";
-    EXPECT_EQ(left, 0);
+    EXPECT_LE(largest, (std::size_t{n} * n + 1u) * sizeof(double));
+    EXPECT_EQ(left, 0) << "a thread's blocks outlived it";
+    ReleaseThreadStorage();
+    EXPECT_EQ(SharedBytesKept(), 0u);
 }
 
 // Callers on several threads at once, each with its own matrices: a caller that finds the
