@@ -142,11 +142,25 @@ namespace {
 // (when given) stay exact: 0 inside the band, and for a row of zeros, NaN or infinities.
 int RowShift(const MtrxNN* m, const MtrxNN* dr, std::uint32_t i) {
     const std::uint32_t lo = LowSub(m->Base1);
-    double big = 0.0;  // the largest magnitude; a NaN is passed over, as fmax would
-    for (std::uint32_t j = lo; j < lo + m->Size; ++j) {
-        const double t = std::fabs(m->Elem[i][j]);
-        if (t > big) big = t;
+    const double* row = &m->Elem[i][lo];
+    const std::uint32_t n = m->Size;
+    // The largest magnitude; a NaN is passed over, as fmax would. Four running maxima side by
+    // side, so that no comparison waits for the one before: the largest does not depend on the
+    // order.
+    double most[4] = {0.0, 0.0, 0.0, 0.0};
+    std::uint32_t j = 0;
+    for (; j + 4 <= n; j += 4)
+        for (std::uint32_t q = 0; q < 4; ++q) {
+            const double t = std::fabs(row[j + q]);
+            if (t > most[q]) most[q] = t;
+        }
+    for (; j < n; ++j) {
+        const double t = std::fabs(row[j]);
+        if (t > most[0]) most[0] = t;
     }
+    double big = 0.0;
+    for (const double t : most)
+        if (t > big) big = t;
     if (big >= kBandLowest && big < kBandBeyond) return 0;  // most rows, without ilogb
     if (big == 0.0 || !std::isfinite(big)) return 0;
     const int e = std::ilogb(big);

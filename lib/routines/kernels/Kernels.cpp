@@ -283,13 +283,11 @@ bool RowScalesRuns(Path path, std::uint32_t n, const double* f, double* vv, bool
     });
 }
 
-bool SolveUnitColumnsRuns(Path path, std::uint32_t n, std::int32_t lo, const double* f,
-                          const std::int32_t* piv, std::uint32_t first, double* out) {
-    if (n < kSolveFrom || !PathRuns(path)) return false;
-    const unsigned parts = PartsFor(std::size_t{n} * n * (n - first), ThreadCount());
-    return OnPath(path, false, [&](auto k) {
-        return k.solveUnitColumns(n, lo, f, piv, first, out, parts);
-    });
+bool SolveUnitColumnsRuns(Path path, const InverseColumns& job) {
+    if (job.n < kSolveFrom || job.first >= job.n || !PathRuns(path)) return false;
+    const std::size_t n = job.n;
+    const unsigned threads = PartsFor(n * n * (n - job.first), ThreadCount());
+    return OnPath(path, false, [&](auto k) { return k.solveUnitColumns(job, threads); });
 }
 
 FullPivotEnd FullPivotRuns(Path path, std::uint32_t n, const double* a, double* w,

@@ -106,10 +106,10 @@ public:
         for (unsigned w = 0; w < started_; ++w) workers_[w].join();
     }
 
-    void Run(unsigned parts, PartFn run, const void* context) {
+    void Run(unsigned parts, unsigned threads, PartFn run, const void* context) {
         const InParts here;
         std::unique_lock<std::mutex> mine(caller_, std::try_to_lock);
-        if (!mine.owns_lock() || Start(parts - 1) == 0) {
+        if (!mine.owns_lock() || Start(threads - 1) == 0) {
             for (unsigned p = 0; p < parts; ++p) run(context, p);
             return;
         }
@@ -118,6 +118,7 @@ public:
             run_ = run;
             context_ = context;
             parts_ = parts;
+            helpers_ = threads - 1;
             next_.store(0, std::memory_order_relaxed);
             finished_.store(0, std::memory_order_relaxed);
             open_ = true;
@@ -173,6 +174,7 @@ private:
             });
             if (stop_) return;
             seen = generation_.load(std::memory_order_relaxed);
+            if (joined_ >= helpers_) continue;  // the job has the threads it may use
             const PartFn run = run_;
             const void* const context = context_;
             const unsigned parts = parts_;
@@ -193,6 +195,7 @@ private:
     PartFn run_ = nullptr;
     const void* context_ = nullptr;
     unsigned parts_ = 0;
+    unsigned helpers_ = 0;  // workers the job may use
     bool open_ = false;     // workers may join the job
     unsigned joined_ = 0;   // workers inside the job
     bool stop_ = false;
@@ -223,12 +226,14 @@ void SetThreadCount(unsigned count) {
     chosenCount.store(count < kMaxThreads ? count : kMaxThreads, std::memory_order_relaxed);
 }
 
-void RunParts(unsigned parts, void (*run)(const void*, unsigned), const void* context) {
-    if (parts <= 1 || inParts) {
+void RunParts(unsigned parts, unsigned threads, void (*run)(const void*, unsigned),
+              const void* context) {
+    if (threads > parts) threads = parts;
+    if (threads <= 1 || inParts) {
         for (unsigned p = 0; p < parts; ++p) run(context, p);
         return;
     }
-    ThePool().Run(parts, run, context);
+    ThePool().Run(parts, threads, run, context);
 }
 
 }  // namespace quil::detail
