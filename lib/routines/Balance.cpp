@@ -64,15 +64,17 @@ bool MulScales(Path path, MtrxNN* d, const MtrxNN* t, MtrxNN* const (&all)[4], b
 // c(i), the sum of |s(j, i)|, and r(i), the sum of |s(i, j)|, over j != i in ascending order, as
 // the plain loop takes them down column i and along row i. Sums had for the steps from some i on
 // stay good until a step scales s; the next step then has them again for the rest of the pass,
-// as long as that costs no more than a few passes over s, and takes the plain loop after.
+// as long as that costs no more than a few passes over s, and takes the plain loop after. Small
+// orders, and a call whose buffer cannot be had, take the plain loop throughout.
 class PassSums {
 public:
     PassSums(Path path, const MtrxNN* s)
         : n_(s->Size),
           lo_(LowSub(s->Base1)),
           s_(&s->Elem[lo_][lo_]),
-          c_(path == Path::Plain ? nullptr
-                                 : static_cast<double*>(ThreadScratch().Lend(2 * n_ * sizeof(double)))),
+          c_(path == Path::Plain || n_ < kFrom
+                 ? nullptr
+                 : static_cast<double*>(ThreadScratch().Lend(2 * n_ * sizeof(double)))),
           r_(c_ != nullptr ? c_ + n_ : nullptr) {}
     ~PassSums() {
         if (c_ != nullptr) ThreadScratch().Return(c_);
@@ -104,6 +106,8 @@ public:
     }
 
 private:
+    // Below this order the columns stay in cache and the plain loop is as fast.
+    static constexpr std::size_t kFrom = 64;
     static constexpr std::size_t kPasses = 4;
     static constexpr std::size_t kRows = 8;  // row sums side by side
 

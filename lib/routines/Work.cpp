@@ -15,11 +15,11 @@ namespace quil::detail {
 
 void* Keeper::Lend(std::size_t bytes) {
     if (keep_ == 0 || bytes > largest_) return take_(bytes);
-    Block* fit = nullptr;    // the smallest free block large enough
-    Block* spare = nullptr;  // the largest free block too small
+    Block* fit = nullptr;    // the smallest free block that fits
+    Block* spare = nullptr;  // the largest free block that does not
     for (Block* b = blocks_; b != blocks_ + held_; ++b) {
         if (b->lent) continue;
-        if (b->bytes >= bytes) {
+        if (b->bytes >= bytes && (stretch_ == 0 || b->bytes / stretch_ <= bytes)) {
             if (fit == nullptr || b->bytes < fit->bytes) fit = b;
         } else if (spare == nullptr || b->bytes > spare->bytes) {
             spare = b;
@@ -101,8 +101,8 @@ void GiveZeroed(void* p) { std::free(p); }
 // A Keeper that every thread may use, one at a time.
 class SharedKeeper {
 public:
-    SharedKeeper(Keeper::Take take, Keeper::Give give, std::size_t keep)
-        : keeper_(take, give, keep, kSharedSlots) {
+    SharedKeeper(Keeper::Take take, Keeper::Give give, std::size_t keep, std::size_t stretch = 0)
+        : keeper_(take, give, keep, kSharedSlots, SIZE_MAX, stretch) {
         // MinGW's threads library may make a mutex's state on its first lock, from the heap: lock
         // once now, before a caller counts its requests.
         const std::lock_guard<std::mutex> lock(m_);
@@ -129,6 +129,17 @@ private:
     Keeper keeper_;
 };
 
+// The object layer's blocks, from array new.
+constexpr std::size_t kSharedObjectKeep = std::size_t{64} << 20;
+void* TakeArray(std::size_t bytes) {
+    try {
+        return new unsigned char[bytes];
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+void GiveArray(void* p) { delete[] static_cast<unsigned char*>(p); }
+
 // Made once and never destroyed: a thread that ends after the static objects are gone (Windows
 // calls the fiber-local callback below as late as that) still gives its blocks back here.
 SharedKeeper& SharedWork() {
@@ -137,6 +148,10 @@ SharedKeeper& SharedWork() {
 }
 SharedKeeper& SharedScratch() {
     static SharedKeeper* const shared = new SharedKeeper(TakeAligned, GiveAligned, kSharedScratchKeep);
+    return *shared;
+}
+SharedKeeper& SharedObjects() {
+    static SharedKeeper* const shared = new SharedKeeper(TakeArray, GiveArray, kSharedObjectKeep, 2);
     return *shared;
 }
 
@@ -199,9 +214,16 @@ void ReleaseThreadStorage() {
     Mine().scratch.Release();
     SharedWork().Release();
     SharedScratch().Release();
+    SharedObjects().Release();
 }
 
-std::size_t SharedBytesKept() { return SharedWork().Kept() + SharedScratch().Kept(); }
+std::size_t SharedBytesKept() {
+    return SharedWork().Kept() + SharedScratch().Kept() + SharedObjects().Kept();
+}
+
+void* LendObjectBlock(std::size_t bytes) { return SharedObjects().Lend(bytes); }
+
+void ReturnObjectBlock(void* p) { SharedObjects().Return(p); }
 
 WorkBlock::WorkBlock(std::uint64_t bytes) : p_(nullptr) {
     // Where size_t has 32 bits a larger request cannot be made at all.

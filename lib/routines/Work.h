@@ -30,20 +30,22 @@ public:
     using Give = void (*)(void* p);
     static constexpr unsigned kMaxSlots = 64;
     // Keeps at most keep bytes in at most slots blocks (up to kMaxSlots), none larger than
-    // largest: a larger one is had from take for the one call.
+    // largest: a larger one is had from take for the one call. A held block is lent for a
+    // request only when it is at most stretch times as large (0: any size).
     Keeper(Take take, Give give, std::size_t keep, unsigned slots = 16,
-           std::size_t largest = SIZE_MAX)
+           std::size_t largest = SIZE_MAX, std::size_t stretch = 0)
         : take_(take),
           give_(give),
           keep_(keep),
           largest_(largest),
+          stretch_(stretch),
           slots_(slots < kMaxSlots ? slots : kMaxSlots) {}
     Keeper(const Keeper&) = delete;
     Keeper& operator=(const Keeper&) = delete;
     ~Keeper() { Release(); }
 
     // A block of bytes, or null when the source has none: the smallest free block held that is
-    // large enough, else one from the source.
+    // large enough (and not too large), else one from the source.
     void* Lend(std::size_t bytes);
     // Takes back a block that Lend gave.
     void Return(void* p);
@@ -62,6 +64,7 @@ private:
     Give give_;
     std::size_t keep_;        // the most bytes kept in all
     std::size_t largest_;     // the largest block kept
+    std::size_t stretch_;     // how many times larger than asked a block lent may be (0: any)
     unsigned slots_;
     std::size_t kept_ = 0;
     unsigned held_ = 0;       // blocks_[0, held_) hold a block each, lent or not
@@ -79,6 +82,16 @@ void ReleaseThreadStorage();
 
 // The bytes the shared Keepers hold, lent or not: for the tests.
 std::size_t SharedBytesKept();
+
+// The object layer's element blocks of kObjectBlock bytes and more, lent by a Keeper the threads
+// share from array new (so that a failure is what new[] gives), within a limit: a matrix made and
+// dropped again and again takes the same block each time instead of pages fresh from the system,
+// whatever the heap did with the last one. A block is lent only for a request of at least half
+// its size. Null when the memory cannot be had.
+inline constexpr std::size_t kObjectBlock = std::size_t{64} << 10;
+void* LendObjectBlock(std::size_t bytes);
+// Takes back a block that LendObjectBlock gave.
+void ReturnObjectBlock(void* p);
 
 // Work storage of one call: bytes from the calling thread's Keeper, holding whatever the last
 // call left there. When it cannot be had the library's report (AllocErrMsg) has been made with
