@@ -353,7 +353,7 @@ BalancedLU::BalancedLU(Path path, const MtrxNN* a)
     p = carve.Pivots(n, base1);
     x = carve.Vector(n, base1);
     xexp = carve.Exponents(n, base1);
-    CopyMtrxNN(&s, a);
+    CopyRows(&s, a);
     if (n == 1) {
         // Nothing to balance in a 1 x 1 matrix, which has no elements off the diagonal.
         const std::uint32_t lo = LowSub(base1);
