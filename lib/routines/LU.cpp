@@ -148,20 +148,20 @@ int RowShift(const MtrxNN* m, const MtrxNN* dr, std::uint32_t i) {
     // The largest magnitude; a NaN is passed over, as fmax would. Four running maxima side by
     // side, so that no comparison waits for the one before: the largest does not depend on the
     // order.
-    double most[4] = {0.0, 0.0, 0.0, 0.0};
+    const auto larger = [](double m, double x) {
+        const double t = std::fabs(x);
+        return t > m ? t : m;
+    };
+    double m0 = 0.0, m1 = 0.0, m2 = 0.0, m3 = 0.0;
     std::uint32_t j = 0;
-    for (; j + 4 <= n; j += 4)
-        for (std::uint32_t q = 0; q < 4; ++q) {
-            const double t = std::fabs(row[j + q]);
-            if (t > most[q]) most[q] = t;
-        }
-    for (; j < n; ++j) {
-        const double t = std::fabs(row[j]);
-        if (t > most[0]) most[0] = t;
+    for (; j + 4 <= n; j += 4) {
+        m0 = larger(m0, row[j]);
+        m1 = larger(m1, row[j + 1]);
+        m2 = larger(m2, row[j + 2]);
+        m3 = larger(m3, row[j + 3]);
     }
-    double big = 0.0;
-    for (const double t : most)
-        if (t > big) big = t;
+    for (; j < n; ++j) m0 = larger(m0, row[j]);
+    const double big = larger(larger(m0, m1), larger(m2, m3));
     if (big >= kBandLowest && big < kBandBeyond) return 0;  // most rows, without ilogb
     if (big == 0.0 || !std::isfinite(big)) return 0;
     const int e = std::ilogb(big);

@@ -266,10 +266,9 @@ void ElementRuns(Path path, ElementOp op, std::size_t count, const double* a, co
 bool FactorRuns(Path path, std::uint32_t n, std::int32_t lo, double* f, double* vv,
                 std::int32_t* piv, int* parity, bool* zeroPivot) {
     if (n < kFactorFrom || !PathRuns(path)) return false;
-    // The largest product of the decomposition is the first, of order about n / 2; the leaves
-    // between the products run on one thread, so the threads pay only where that product is
-    // four times the work of a part.
-    const unsigned parts = PartsFor(std::size_t{n / 2} * (n / 2) * (n / 2) / 4, ThreadCount());
+    // On several threads one panel is factored ahead while the others take the steps before it
+    // (FactorAhead): that pays where the whole, n^3 / 3 multiply-adds, is four parts' work.
+    const unsigned parts = PartsFor(std::size_t{n} * n * n / 12, ThreadCount());
     return OnPath(path, false, [&](auto k) {
         return k.factor(n, lo, f, vv, piv, parity, zeroPivot, parts);
     });
