@@ -674,6 +674,28 @@ TEST(Threads, EveryPartRunsOnceFromNestedAndConcurrentCallers) {
     for (int w : wrong) EXPECT_EQ(w, 0);
 }
 
+// More parts than threads: the threads take them as they come free, each part once, and the
+// threads that run parts at the same time have slots of their own, below the count.
+TEST(Threads, PartsBeyondTheThreadsTakeSlotsOfTheirOwn) {
+    constexpr unsigned kParts = 64;
+    for (unsigned count : rtest::ThreadCounts({1u, 2u, 3u, 7u})) {
+        std::atomic<unsigned> runs[kParts] = {};
+        std::atomic<bool> busy[8] = {};
+        std::atomic<int> wrong{0};
+        quil::detail::ForPartsInSlots(count, kParts, [&](unsigned p, unsigned slot) {
+            runs[p].fetch_add(1);
+            if (slot >= count || busy[slot].exchange(true)) {
+                wrong.fetch_add(1);
+                return;
+            }
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+            busy[slot].store(false);
+        });
+        EXPECT_EQ(wrong.load(), 0) << count << " threads";
+        for (unsigned p = 0; p < kParts; ++p) EXPECT_EQ(runs[p].load(), 1u) << "part " << p;
+    }
+}
+
 // The parts of a division cover the items once, in whole steps, in order.
 TEST(Threads, PartsCoverTheItemsInWholeSteps) {
     for (std::size_t count : {0u, 1u, 5u, 6u, 7u, 100u, 521u})
