@@ -4,11 +4,11 @@
 // large ones pay a page fault per 4 KiB of fresh memory. So the work storage of a call (the
 // copies, factors, pivots and scales that live only within it) is lent by Keepers, which ask the
 // heap only when they hold no free block large enough. Each thread keeps a few small blocks of its
-// own, without a lock; larger ones, and whatever a thread cannot keep, are lent by one Keeper the
-// threads share, under a lock, so that a thread's first call finds the blocks that other threads'
-// calls have given back instead of fresh pages. Blocks are lent whole; one asked for while every
-// slot is lent, or beyond a Keeper's limit, is had for the one call. A thread's blocks go back to
-// the shared Keeper when it ends; ReleaseThreadStorage gives them to the heap.
+// own, without a lock; larger ones are lent by a Keeper the threads share, under a lock, so that
+// a thread's first call finds the blocks that other threads' calls have given back instead of
+// fresh pages. Blocks are lent whole; one asked for while every slot is lent, or beyond a
+// Keeper's limit, is had for the one call. A thread's small blocks go back to the heap when it
+// ends; ReleaseThreadStorage gives back every block not lent.
 //
 // Several threads may call the library at once: only the shared Keepers are shared, and they lock.
 #pragma once
