@@ -185,7 +185,7 @@ namespace {
 
 // Rows of a large matrix are divided over the threads, a part of at least this many elements:
 // passes over memory that cost too little to hand over below it.
-constexpr std::size_t kRowsWorthAThread = std::size_t{1} << 18;
+constexpr std::size_t kRowsWorthAThread = std::size_t{1} << 17;
 
 // How many parts the rows of an n x n matrix are worth.
 unsigned RowParts(std::uint32_t n) {

@@ -877,6 +877,38 @@ TEST(Threads, EveryThreadCountGivesThePlainBitsOnEveryPath) {
     }
 }
 
+// Rows far outside the range of 1, shifted on several threads, and a row of zeros found by the
+// row scales of another thread's part: the same bits, outcomes and determinants as one thread.
+// (Passes over the rows are divided from order 512.)
+TEST(Threads, ShiftedRowsAndRowsOfZerosAreFoundOnEveryThreadCount) {
+    const std::uint32_t n = kSanitized ? 300 : 520;
+    std::vector<double> v = Values(n, Fill::Uniform, 22);
+    for (std::uint32_t i = 0; i < n; i += 7)
+        for (std::uint32_t j = 0; j < n; ++j) v[std::size_t{i} * n + j] *= std::ldexp(1.0, i % 2 ? 400 : -420);
+    std::vector<double> zero = v;
+    for (std::uint32_t j = 0; j < n; ++j) zero[std::size_t{n - 3} * n + j] = j % 2 ? 0.0 : -0.0;
+    for (const auto& values : {v, zero}) {
+        NN a = Matrix(values, n, true);
+        int plainSign = 0;
+        const double plain[] = {quil::detail::DetNN2(Path::Plain, a.get()),
+                                quil::detail::DetLog10(Path::Plain, a.get(), &plainSign)};
+        const Inverse plainInverse = Invert(Path::Plain, a.get());
+        for (unsigned count : rtest::ThreadCounts({1u, 2u, 3u, 7u})) {
+            const Threads threads(count);
+            for (Path path : FastPaths()) {
+                const std::string where = Where(path, n, Fill::RowScaled, true) + " threads " +
+                                          std::to_string(count);
+                int sign = 0;
+                const double fast[] = {quil::detail::DetNN2(path, a.get()),
+                                       quil::detail::DetLog10(path, a.get(), &sign)};
+                EXPECT_EQ(FirstDifference(plain, fast, 2), -1) << where;
+                EXPECT_EQ(sign, plainSign) << where;
+                ExpectSameInverse(plainInverse, Invert(path, a.get()), where);
+            }
+        }
+    }
+}
+
 // Work storage comes back holding what the last call left there: calls of many orders, one
 // after another on one thread, give what each gives on storage fresh from the heap.
 TEST(WorkStorage, LeftoversOfEarlierCallsChangeNothing) {
@@ -968,6 +1000,27 @@ TEST(WorkStorage, KeeperLendsWhatItHoldsWithinItsLimit) {
         for (int i = 0; i < 15; ++i) again.push_back(k.Lend(10));
         EXPECT_EQ(live.size(), 15u) << "a held block was not found again";
         for (void* p : again) k.Return(p);
+    }
+    EXPECT_TRUE(live.empty());
+    {
+        // The smallest free block that fits is lent, whatever the order the blocks came in; with
+        // a stretch of 2 not one more than twice the size asked, and with every slot taken the
+        // largest free block that does not fit makes room.
+        quil::detail::Keeper k(keeperheap::Take, keeperheap::Give, 1000, 3, SIZE_MAX, 2);
+        void* big = k.Lend(400);
+        void* small = k.Lend(100);
+        void* middle = k.Lend(200);
+        k.Return(big);
+        k.Return(small);
+        k.Return(middle);
+        EXPECT_EQ(k.Lend(150), middle);
+        EXPECT_EQ(k.Lend(90), small);
+        void* fresh = k.Lend(60);  // 400 is too large for it: it goes, and 60 takes its slot
+        EXPECT_EQ(std::find(live.begin(), live.end(), big), live.end());
+        EXPECT_EQ(k.Kept(), 360u);
+        k.Return(fresh);
+        k.Return(small);
+        k.Return(middle);
     }
     EXPECT_TRUE(live.empty());
 }

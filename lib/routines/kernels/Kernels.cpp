@@ -275,10 +275,10 @@ bool FactorRuns(Path path, std::uint32_t n, std::int32_t lo, double* f, double* 
 }
 
 // The rows of a large matrix divided over the threads: a pass over memory that is worth a thread
-// from a quarter of a part's multiply-adds.
+// from an eighth of a part's multiply-adds.
 bool RowScalesRuns(Path path, std::uint32_t n, const double* f, double* vv, bool* zeroRow) {
     if (n < kFactorFrom || !PathRuns(path)) return false;
-    const unsigned parts = PartsFor(std::size_t{n} * n * 4, ThreadCount());
+    const unsigned parts = PartsFor(std::size_t{n} * n * 8, ThreadCount());
     return OnPath(path, false, [&](auto k) {
         bool zero[kMaxThreads] = {};
         ForParts(parts, [&](unsigned p) {
