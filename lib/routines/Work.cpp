@@ -140,20 +140,20 @@ void* TakeArray(std::size_t bytes) {
 }
 void GiveArray(void* p) { delete[] static_cast<unsigned char*>(p); }
 
-// Made once and never destroyed: a thread that ends after the static objects are gone (Windows
+// Made once, in static storage rather than from the heap (whose requests a caller may be
+// counting), and never destroyed: a thread that ends after the static objects are gone (Windows
 // calls the fiber-local callback below as late as that) still gives its blocks back here.
-SharedKeeper& SharedWork() {
-    static SharedKeeper* const shared = new SharedKeeper(TakeZeroed, GiveZeroed, kSharedWorkKeep);
+template <int kWhich>
+SharedKeeper& MadeOnce(Keeper::Take take, Keeper::Give give, std::size_t keep, std::size_t stretch) {
+    alignas(SharedKeeper) static unsigned char storage[sizeof(SharedKeeper)];
+    static SharedKeeper* const shared = ::new (storage) SharedKeeper(take, give, keep, stretch);
     return *shared;
 }
+SharedKeeper& SharedWork() { return MadeOnce<0>(TakeZeroed, GiveZeroed, kSharedWorkKeep, 0); }
 SharedKeeper& SharedScratch() {
-    static SharedKeeper* const shared = new SharedKeeper(TakeAligned, GiveAligned, kSharedScratchKeep);
-    return *shared;
+    return MadeOnce<1>(TakeAligned, GiveAligned, kSharedScratchKeep, 0);
 }
-SharedKeeper& SharedObjects() {
-    static SharedKeeper* const shared = new SharedKeeper(TakeArray, GiveArray, kSharedObjectKeep, 2);
-    return *shared;
-}
+SharedKeeper& SharedObjects() { return MadeOnce<2>(TakeArray, GiveArray, kSharedObjectKeep, 2); }
 
 // A thread's Keepers take their small blocks from the heap and lend the large ones from the
 // shared Keepers; whatever they give back goes to the shared Keeper, which gives a block it did
