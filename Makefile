@@ -113,9 +113,13 @@ cross-check: reference
 	    scripts/cross-check.sh $(CROSS_TARGETS)
 
 # Times the cubic routines on one thread and on every core beside Eigen and OpenBLAS (installed
-# for this only, and given as many threads), prints the figures and writes them to
-# docs/PERFORMANCE.md; then the Python module beside numpy.linalg, into
-# docs/PERFORMANCE-python.md.
+# for this only, and given as many threads), with the page faults of each call, prints the
+# figures and writes them to docs/PERFORMANCE.md, and draws its charts (docs/bench-*.png); then
+# the Python module beside numpy.linalg, into docs/PERFORMANCE-python.md. OpenBLAS runs the
+# kernels it chooses for this processor: OPENBLAS_CORETYPE or OPENBLAS_L2_SIZE in the
+# environment would make it run others (the benchmark's own runs only; tests keep them).
+BENCH_ENV = env -u OPENBLAS_CORETYPE -u OPENBLAS_L2_SIZE
+
 bench:
 	@scripts/install-deps.sh bench
 	$(CONFIGURE) -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUIL_BUILD_BENCH=ON \
@@ -123,9 +127,12 @@ bench:
 	    -DPython_EXECUTABLE=$(PYTHON)
 	cmake --build $(BENCH_BUILD) -j $(JOBS) --target quil_bench
 	mkdir -p docs
-	$(BENCH_BUILD)/bench/quil_bench --quil_out=docs/PERFORMANCE.md
+	$(BENCH_ENV) $(BENCH_BUILD)/bench/quil_bench --quil_out=docs/PERFORMANCE.md \
+	    --quil_data=$(BENCH_BUILD)/figures.csv
+	$(PYTHON) bench/charts.py $(BENCH_BUILD)/figures.csv docs
 	cmake --build $(BENCH_BUILD) -j $(JOBS) --target quil_python
-	PYTHONPATH=$(BENCH_BUILD)/python $(PYTHON) python/bench/bench.py --out docs/PERFORMANCE-python.md
+	PYTHONPATH=$(BENCH_BUILD)/python $(BENCH_ENV) $(PYTHON) python/bench/bench.py \
+	    --out docs/PERFORMANCE-python.md
 
 # 64-bit Windows, cross-built with MinGW-w64: `make windows` writes the zip a Windows user
 # downloads (quadrun.exe, linrun.exe and a readme) to dist/; `make windows-check` runs the

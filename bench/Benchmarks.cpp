@@ -1,7 +1,8 @@
 // Times the library's cubic routines on one thread beside Eigen and OpenBLAS (through CBLAS
 // and LAPACKE), at orders 4, 16, 64, 256, 512 and 1024, then the product, the decompositions and
-// the inverse on every thread the process may use beside OpenBLAS on as many, prints the figures
-// and, with --quil_out=FILE, writes them to FILE as the performance document.
+// the inverse on every thread the process may use beside OpenBLAS on as many, and the page
+// faults of every call; prints the figures and, with --quil_out=FILE, writes them to FILE as the
+// performance document, with --quil_data=FILE as comma-separated values for the charts.
 //
 // The peers do the same job on the same data: the product; the determinant and its logarithm
 // from a partially pivoted LU decomposition of a copy (Eigen's fully pivoted one beside DetNN);
@@ -17,12 +18,14 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <fstream>
 #include <functional>
 #include <immintrin.h>
 #include <iostream>
+#include <sys/resource.h>
 #include <memory>
 #include <random>
 #include <sstream>
@@ -50,6 +53,9 @@ constexpr unsigned kOrders[] = {4, 16, 64, 256, 512, 1024};
 constexpr unsigned kPlainUpTo = 512;
 // Orders timed again on every thread.
 constexpr unsigned kThreadOrders[] = {256, 512, 1024};
+// Orders of the warm calls and of the first call on a new thread.
+constexpr unsigned kWarmOrders[] = {320, 1000};
+constexpr unsigned kFirstCallOrder = 1000;
 
 // Uniform values in (-1, 1), row after row, the same for every run.
 std::vector<double> Values(unsigned n, unsigned seed) {
@@ -130,28 +136,49 @@ struct LapackLU {
 
 std::vector<Entry> entries;
 
+// The minor page faults of the process so far: memory it touched for the first time (or again,
+// after giving it back to the system).
+double MinorFaults(int who = RUSAGE_SELF) {
+    rusage use{};
+    getrusage(who, &use);
+    return static_cast<double>(use.ru_minflt);
+}
+
+// The timed loop of a benchmark: call() once per iteration, and the page faults per call beside
+// the time (the counter "faults").
+template <class Call>
+void Loop(benchmark::State& st, const Call& call) {
+    const double before = MinorFaults();
+    for (auto _ : st) call();
+    if (st.iterations() > 0)
+        st.counters["faults"] = (MinorFaults() - before) / static_cast<double>(st.iterations());
+}
+
 // The threads a run of the library and of OpenBLAS may use, set for each benchmark.
 void UseThreads(unsigned threads) {
     quil::detail::SetThreadCount(threads);
     openblas_set_num_threads(static_cast<int>(threads));
 }
 
-void Add(Entry e, std::function<void(benchmark::State&)> body) {
+// Registers a benchmark; a manual one times its iterations itself (SetIterationTime).
+void Add(Entry e, std::function<void(benchmark::State&)> body, bool manual = false) {
     const std::string name = e.Name();
     const unsigned threads = e.threads;
     entries.push_back(std::move(e));
-    benchmark::RegisterBenchmark(name.c_str(), [body, threads](benchmark::State& st) {
-        UseThreads(threads);
-        body(st);
-        UseThreads(1);
-        // OpenBLAS's idle threads keep spinning for a while after a call, on the cores that the
-        // next benchmark's threads need: let them go to sleep first.
-        if (threads > 1) std::this_thread::sleep_for(std::chrono::milliseconds(500));
-    })
-        ->Unit(benchmark::kMicrosecond)
-        ->MinTime(0.2)
-        ->Repetitions(3)
-        ->UseRealTime();
+    benchmark::internal::Benchmark* b =
+        benchmark::RegisterBenchmark(name.c_str(), [body, threads](benchmark::State& st) {
+            UseThreads(threads);
+            body(st);
+            UseThreads(1);
+            // OpenBLAS's idle threads keep spinning for a while after a call, on the cores that
+            // the next benchmark's threads need: let them go to sleep first.
+            if (threads > 1) std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        });
+    b->Unit(benchmark::kMicrosecond)->MinTime(0.2)->Repetitions(3);
+    if (manual)
+        b->UseManualTime();
+    else
+        b->UseRealTime();
 }
 
 void AddProducts(unsigned n, unsigned threads = 1) {
@@ -162,56 +189,56 @@ void AddProducts(unsigned n, unsigned threads = 1) {
         Add({"Product", "MulMtrxNN", plain ? Who::Plain : Who::Quil, n, flops, threads}, [=](benchmark::State& st) {
             Record a = MakeRecord(av, n), b = MakeRecord(bv, n), c = MakeRecord(av, n);
             const Path p = plain ? Path::Plain : quil::detail::FastestPath();
-            for (auto _ : st) {
+            Loop(st, [&] {
                 quil::detail::MulMtrxNN(p, c.get(), a.get(), b.get());
                 benchmark::ClobberMemory();
-            }
+            });
         });
     }
     if (threads > 1) {
         Add({"Product", "", Who::OpenBLAS, n, flops, threads}, [=](benchmark::State& st) {
             std::vector<double> c(av.size());
-            for (auto _ : st) {
+            Loop(st, [&] {
                 cblas_dgemm(CblasRowMajor, CblasNoTrans, CblasNoTrans, n, n, n, 1.0, av.data(), n,
                             bv.data(), n, 0.0, c.data(), n);
                 benchmark::ClobberMemory();
-            }
+            });
         });
         return;
     }
     Add({"Product", "SMtrxNN a * b", Who::Quil, n, flops}, [=](benchmark::State& st) {
         const SMtrxNN a = MakeObject(av, n), b = MakeObject(bv, n);
-        for (auto _ : st) {
+        Loop(st, [&] {
             const SMtrxNN c = a * b;
             benchmark::DoNotOptimize(c.GetValue(0, 0));
-        }
+        });
     });
     Add({"Product", "", Who::Eigen, n, flops}, [=](benchmark::State& st) {
         const Eigen::MatrixXd a = MakeEigen<Eigen::MatrixXd>(av, n), b = MakeEigen<Eigen::MatrixXd>(bv, n);
         Eigen::MatrixXd c(n, n);
-        for (auto _ : st) {
+        Loop(st, [&] {
             c.noalias() = a * b;
             benchmark::DoNotOptimize(c.data());
             benchmark::ClobberMemory();
-        }
+        });
     });
     if (n == 4)
         Add({"Product", "", Who::EigenFixed, n, flops}, [=](benchmark::State& st) {
             const Eigen::Matrix4d a = MakeEigen<Eigen::Matrix4d>(av, n), b = MakeEigen<Eigen::Matrix4d>(bv, n);
             Eigen::Matrix4d c;
-            for (auto _ : st) {
+            Loop(st, [&] {
                 benchmark::DoNotOptimize(a.data());
                 c.noalias() = a * b;
                 benchmark::DoNotOptimize(c.data());
-            }
+            });
         });
     Add({"Product", "", Who::OpenBLAS, n, flops}, [=](benchmark::State& st) {
         std::vector<double> c(av.size());
-        for (auto _ : st) {
+        Loop(st, [&] {
             cblas_dgemm(CblasRowMajor, CblasNoTrans, CblasNoTrans, n, n, n, 1.0, av.data(), n,
                         bv.data(), n, 0.0, c.data(), n);
             benchmark::ClobberMemory();
-        }
+        });
     });
 }
 
@@ -222,10 +249,10 @@ void AddLapackLU(const char* table, unsigned n, double flops, const std::vector<
     Add({table, "", who, n, flops, threads}, [=](benchmark::State& st) {
         LapackLU lu(n, who == Who::OpenBLAS ? LAPACK_COL_MAJOR : LAPACK_ROW_MAJOR);
         int sign = 0;
-        for (auto _ : st) {
+        Loop(st, [&] {
             lu.Factor(av, n);
             benchmark::DoNotOptimize(logarithm ? lu.LogDet(n, &sign) : lu.Det(n));
-        }
+        });
     });
 }
 
@@ -237,13 +264,13 @@ void AddDeterminants(unsigned n, unsigned threads = 1) {
         Add({"Determinant", "DetNN2", plain ? Who::Plain : Who::Quil, n, flops, threads}, [=](benchmark::State& st) {
             Record a = MakeRecord(av, n);
             const Path p = plain ? Path::Plain : quil::detail::FastestPath();
-            for (auto _ : st) benchmark::DoNotOptimize(quil::detail::DetNN2(p, a.get()));
+            Loop(st, [&] { benchmark::DoNotOptimize(quil::detail::DetNN2(p, a.get())); });
         });
     }
     Add({"Log-determinant", "DetLog10", Who::Quil, n, flops, threads}, [=](benchmark::State& st) {
         Record a = MakeRecord(av, n);
         int sign = 0;
-        for (auto _ : st) benchmark::DoNotOptimize(DetLog10(a.get(), &sign));
+        Loop(st, [&] { benchmark::DoNotOptimize(DetLog10(a.get(), &sign)); });
     });
     for (const char* table : {"Determinant", "Log-determinant"}) AddLapackLU(table, n, flops, av, Who::OpenBLAS, threads);
     if (threads > 1) return;
@@ -252,24 +279,24 @@ void AddDeterminants(unsigned n, unsigned threads = 1) {
     if (n <= 8)
         Add({"Determinant", "DetNNbyRef", Who::Quil, n, 0.0}, [=](benchmark::State& st) {
             Record a = MakeRecord(av, n);
-            for (auto _ : st) benchmark::DoNotOptimize(DetNNbyRef(a.get()));
+            Loop(st, [&] { benchmark::DoNotOptimize(DetNNbyRef(a.get())); });
         });
     Add({"Determinant", "", Who::Eigen, n, flops}, [=](benchmark::State& st) {
         const Eigen::MatrixXd a = MakeEigen<Eigen::MatrixXd>(av, n);
-        for (auto _ : st) benchmark::DoNotOptimize(a.partialPivLu().determinant());
+        Loop(st, [&] { benchmark::DoNotOptimize(a.partialPivLu().determinant()); });
     });
     if (n == 4)
         Add({"Determinant", "", Who::EigenFixed, n, flops}, [=](benchmark::State& st) {
             const Eigen::Matrix4d a = MakeEigen<Eigen::Matrix4d>(av, n);
-            for (auto _ : st) {
+            Loop(st, [&] {
                 benchmark::DoNotOptimize(a.data());
                 benchmark::DoNotOptimize(a.determinant());
-            }
+            });
         });
     Add({"Log-determinant", "", Who::Eigen, n, flops}, [=](benchmark::State& st) {
         const Eigen::MatrixXd a = MakeEigen<Eigen::MatrixXd>(av, n);
         int sign = 0;
-        for (auto _ : st) benchmark::DoNotOptimize(EigenLogDet(a, &sign));
+        Loop(st, [&] { benchmark::DoNotOptimize(EigenLogDet(a, &sign)); });
     });
 
     // Full pivoting: DetNN beside Eigen's FullPivLU, which searches the whole remaining block at
@@ -279,12 +306,12 @@ void AddDeterminants(unsigned n, unsigned threads = 1) {
         Add({"Full pivoting", "DetNN", plain ? Who::Plain : Who::Quil, n, flops}, [=](benchmark::State& st) {
             Record a = MakeRecord(av, n);
             const Path p = plain ? Path::Plain : quil::detail::FastestPath();
-            for (auto _ : st) benchmark::DoNotOptimize(quil::detail::DetNN(p, a.get()));
+            Loop(st, [&] { benchmark::DoNotOptimize(quil::detail::DetNN(p, a.get())); });
         });
     }
     Add({"Full pivoting", "", Who::Eigen, n, flops}, [=](benchmark::State& st) {
         const Eigen::MatrixXd a = MakeEigen<Eigen::MatrixXd>(av, n);
-        for (auto _ : st) benchmark::DoNotOptimize(a.fullPivLu().determinant());
+        Loop(st, [&] { benchmark::DoNotOptimize(a.fullPivLu().determinant()); });
     });
 }
 
@@ -297,7 +324,7 @@ void AddInverses(unsigned n, unsigned threads = 1) {
             Record a = MakeRecord(av, n);
             const Path p = plain ? Path::Plain : quil::detail::FastestPath();
             MtrxNN* ai = nullptr;
-            for (auto _ : st) benchmark::DoNotOptimize(quil::detail::InvMtrxNN(p, &ai, a.get()));
+            Loop(st, [&] { benchmark::DoNotOptimize(quil::detail::InvMtrxNN(p, &ai, a.get())); });
             FreeMatrixNN(ai);
         });
     }
@@ -305,32 +332,32 @@ void AddInverses(unsigned n, unsigned threads = 1) {
         if (who == Who::OpenBLASRowMajor && threads > 1) continue;
         Add({"Inverse", "", who, n, flops, threads}, [=](benchmark::State& st) {
             LapackLU lu(n, who == Who::OpenBLAS ? LAPACK_COL_MAJOR : LAPACK_ROW_MAJOR);
-            for (auto _ : st) {
+            Loop(st, [&] {
                 lu.Factor(av, n);
                 lu.Invert(n);
                 benchmark::ClobberMemory();
-            }
+            });
         });
     }
     if (threads > 1) return;
     Add({"Inverse", "", Who::Eigen, n, flops}, [=](benchmark::State& st) {
         const Eigen::MatrixXd a = MakeEigen<Eigen::MatrixXd>(av, n);
         Eigen::MatrixXd ai(n, n);
-        for (auto _ : st) {
+        Loop(st, [&] {
             ai = a.inverse();
             benchmark::DoNotOptimize(ai.data());
             benchmark::ClobberMemory();
-        }
+        });
     });
     if (n == 4)
         Add({"Inverse", "", Who::EigenFixed, n, flops}, [=](benchmark::State& st) {
             const Eigen::Matrix4d a = MakeEigen<Eigen::Matrix4d>(av, n);
             Eigen::Matrix4d ai;
-            for (auto _ : st) {
+            Loop(st, [&] {
                 benchmark::DoNotOptimize(a.data());
                 ai = a.inverse();
                 benchmark::DoNotOptimize(ai.data());
-            }
+            });
         });
 }
 
@@ -343,10 +370,10 @@ void AddSolves(unsigned n) {
         Vect* b = GetVector(nullptr, n, false);
         Vect* x = GetVector(nullptr, n, false);
         for (unsigned i = 0; i < n; ++i) b->Elem[i] = bv[i];
-        for (auto _ : st) {
+        Loop(st, [&] {
             benchmark::DoNotOptimize(SolveMtrxNN(x, a.get(), b));
             benchmark::ClobberMemory();
-        }
+        });
         FreeVector(x);
         FreeVector(b);
     });
@@ -354,12 +381,85 @@ void AddSolves(unsigned n) {
         const Eigen::MatrixXd a = MakeEigen<Eigen::MatrixXd>(av, n);
         const Eigen::VectorXd b = Eigen::Map<const Eigen::VectorXd>(bv.data(), n);
         Eigen::VectorXd x(n);
-        for (auto _ : st) {
+        Loop(st, [&] {
             x = a.partialPivLu().solve(b);
             benchmark::DoNotOptimize(x.data());
             benchmark::ClobberMemory();
-        }
+        });
     });
+}
+
+// The calls that must make no page fault once warm, beyond the result's: the product into an
+// existing result, the solve, and the inverse into a fresh record, on one thread.
+void AddWarmCalls(unsigned n) {
+    const std::vector<double> av = Values(n, 9), bv = Values(n, 10);
+    Add({"Warm calls", "MulMtrxNN", Who::Quil, n, 2.0 * n * n * n}, [=](benchmark::State& st) {
+        Record a = MakeRecord(av, n), b = MakeRecord(bv, n), c = MakeRecord(av, n);
+        Loop(st, [&] {
+            benchmark::DoNotOptimize(MulMtrxNN(c.get(), a.get(), b.get()));
+            benchmark::ClobberMemory();
+        });
+    });
+    Add({"Warm calls", "SolveMtrxNN", Who::Quil, n, 2.0 * n * n * n / 3.0 + 2.0 * n * n},
+        [=](benchmark::State& st) {
+            Record a = MakeRecord(av, n);
+            Vect* x = GetVector(nullptr, n, false);
+            Loop(st, [&] {
+                for (unsigned i = 0; i < n; ++i) x->Elem[i] = bv[i];
+                benchmark::DoNotOptimize(SolveMtrxNN(x, a.get(), x));
+                benchmark::ClobberMemory();
+            });
+            FreeVector(x);
+        });
+    Add({"Warm calls", "InvMtrxNN", Who::Quil, n, 2.0 * n * n * n}, [=](benchmark::State& st) {
+        Record a = MakeRecord(av, n);
+        MtrxNN* ai = nullptr;
+        Loop(st, [&] { benchmark::DoNotOptimize(InvMtrxNN(&ai, a.get())); });
+        FreeMatrixNN(ai);
+    });
+}
+
+// The first call of a thread just started, beside the warm calls above: the time and page faults
+// of that one call, not of starting the thread. The inverse takes its result slot from one call
+// to the next, as the warm calls do.
+void AddFirstCalls(unsigned n) {
+    const std::vector<double> av = Values(n, 9), bv = Values(n, 10);
+    const auto firstCall = [](benchmark::State& st, const std::function<void()>& call) {
+        double faults = 0.0;
+        for (auto _ : st) {
+            double seconds = 0.0;
+            std::thread fresh([&] {
+                const double before = MinorFaults(RUSAGE_THREAD);
+                const auto t0 = std::chrono::steady_clock::now();
+                call();
+                const auto t1 = std::chrono::steady_clock::now();
+                faults += MinorFaults(RUSAGE_THREAD) - before;
+                seconds = std::chrono::duration<double>(t1 - t0).count();
+            });
+            fresh.join();
+            st.SetIterationTime(seconds);
+        }
+        if (st.iterations() > 0) st.counters["faults"] = faults / static_cast<double>(st.iterations());
+    };
+    Add({"First call on a new thread", "SolveMtrxNN", Who::Quil, n, 2.0 * n * n * n / 3.0 + 2.0 * n * n},
+        [=](benchmark::State& st) {
+            Record a = MakeRecord(av, n);
+            Vect* x = GetVector(nullptr, n, false);
+            firstCall(st, [&] {
+                for (unsigned i = 0; i < n; ++i) x->Elem[i] = bv[i];
+                benchmark::DoNotOptimize(SolveMtrxNN(x, a.get(), x));
+            });
+            FreeVector(x);
+        },
+        true);
+    Add({"First call on a new thread", "InvMtrxNN", Who::Quil, n, 2.0 * n * n * n},
+        [=](benchmark::State& st) {
+            Record a = MakeRecord(av, n);
+            MtrxNN* ai = nullptr;
+            firstCall(st, [&] { benchmark::DoNotOptimize(InvMtrxNN(&ai, a.get())); });
+            FreeMatrixNN(ai);
+        },
+        true);
 }
 
 // The object layer's A + B - A into an existing object beside Eigen's: what its temporaries
@@ -370,19 +470,19 @@ void AddExpressions(unsigned n) {
     Add({"Expression", "SMtrxNN c = a + b - a", Who::Quil, n, flops}, [=](benchmark::State& st) {
         const SMtrxNN a = MakeObject(av, n), b = MakeObject(bv, n);
         SMtrxNN c(n);
-        for (auto _ : st) {
+        Loop(st, [&] {
             c = a + b - a;
             benchmark::DoNotOptimize(c.GetValue(0, 0));
-        }
+        });
     });
     Add({"Expression", "", Who::Eigen, n, flops}, [=](benchmark::State& st) {
         const Eigen::MatrixXd a = MakeEigen<Eigen::MatrixXd>(av, n), b = MakeEigen<Eigen::MatrixXd>(bv, n);
         Eigen::MatrixXd c(n, n);
-        for (auto _ : st) {
+        Loop(st, [&] {
             c = a + b - a;
             benchmark::DoNotOptimize(c.data());
             benchmark::ClobberMemory();
-        }
+        });
     });
 }
 
@@ -393,7 +493,7 @@ template <class F>
 void AddCeiling(const char* what, double flopsPerRound, F rounds) {
     constexpr long kRounds = 1'000'000;
     Add({"Ceiling", what, Who::Ceiling, 0, flopsPerRound * kRounds}, [=](benchmark::State& st) {
-        for (auto _ : st) benchmark::DoNotOptimize(rounds(kRounds));
+        Loop(st, [&] { benchmark::DoNotOptimize(rounds(kRounds)); });
     });
 }
 
@@ -490,11 +590,13 @@ std::string UtcNow() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::string out;
+    std::string out, data;
     std::vector<char*> args;
     for (int i = 0; i < argc; ++i) {
         if (std::strncmp(argv[i], "--quil_out=", 11) == 0)
             out = argv[i] + 11;
+        else if (std::strncmp(argv[i], "--quil_data=", 12) == 0)
+            data = argv[i] + 12;
         else
             args.push_back(argv[i]);
     }
@@ -510,6 +612,8 @@ int main(int argc, char** argv) {
     for (unsigned n : kOrders) AddInverses(n);
     for (unsigned n : kOrders) AddSolves(n);
     for (unsigned n : {4u, 64u, 512u}) AddExpressions(n);
+    for (unsigned n : kWarmOrders) AddWarmCalls(n);
+    AddFirstCalls(kFirstCallOrder);
     if (cores > 1) {
         for (unsigned n : kThreadOrders) AddProducts(n, cores);
         for (unsigned n : kThreadOrders) AddDeterminants(n, cores);
@@ -535,7 +639,12 @@ int main(int argc, char** argv) {
 #else
     setting.compiler = std::string("g++ ") + __VERSION__;
 #endif
-    setting.blas = std::string(openblas_get_config()) + ", kernels " + openblas_get_corename();
+    // OPENBLAS_CORETYPE makes OpenBLAS take the kernels it names instead of the processor's.
+    const char* forced = std::getenv("OPENBLAS_CORETYPE");
+    setting.blas = std::string(openblas_get_config()) + ", kernels " + openblas_get_corename() +
+                   (forced != nullptr && *forced != '\0'
+                        ? std::string(" (forced by OPENBLAS_CORETYPE=") + forced + ")"
+                        : std::string(" (chosen by OpenBLAS for this processor)"));
     setting.started = UtcNow();
     setting.loadBefore = LoadAverage();
 
@@ -546,6 +655,14 @@ int main(int argc, char** argv) {
 
     const std::string doc = bench::Document(entries, collector, setting) + bench::AccuracyNotes();
     std::cout << '\n' << doc;
+    if (!data.empty()) {
+        std::ofstream file(data);
+        file << bench::Data(entries, collector);
+        if (!file) {
+            std::cerr << "quil_bench: cannot write " << data << '\n';
+            return 1;
+        }
+    }
     if (!out.empty()) {
         std::ofstream file(out);
         file << doc;

@@ -60,11 +60,14 @@ public:
 
     double Seconds(const std::string& table, const std::string& routine, Who who, unsigned n,
                    unsigned threads = 1) const {
-        for (const Entry& e : entries_)
-            if (e.table == table && e.who == who && e.n == n && e.threads == threads &&
-                (IsPeer(who) || e.routine == routine))
-                return results_.Seconds(e.Name());
-        return -1.0;
+        const Entry* e = Find(table, routine, who, n, threads);
+        return e != nullptr ? results_.Seconds(e->Name()) : -1.0;
+    }
+    // Minor page faults per call, or a negative value when not measured.
+    double Faults(const std::string& table, const std::string& routine, Who who, unsigned n,
+                  unsigned threads = 1) const {
+        const Entry* e = Find(table, routine, who, n, threads);
+        return e != nullptr ? results_.Faults(e->Name()) : -1.0;
     }
     // The fastest of the peers beside a table's routines at order n.
     double FastestPeer(const std::string& table, unsigned n) const {
@@ -89,6 +92,14 @@ public:
     const std::vector<Entry>& Entries() const { return entries_; }
 
 private:
+    const Entry* Find(const std::string& table, const std::string& routine, Who who, unsigned n,
+                      unsigned threads) const {
+        for (const Entry& e : entries_)
+            if (e.table == table && e.who == who && e.n == n && e.threads == threads &&
+                (IsPeer(who) || e.routine == routine))
+                return &e;
+        return nullptr;
+    }
     double FlopsOfTable(const std::string& table, unsigned n) const {
         for (const Entry& e : entries_)
             if (e.table == table && e.n == n && IsPeer(e.who)) return e.flops;
@@ -101,11 +112,17 @@ private:
 
 std::string Gf(double g) { return g < 0.0 ? "—" : Number(g, g < 10.0 ? 2 : 1); }
 
+// Page faults per call: whole numbers, or one decimal below 10.
+std::string Faults(double x) {
+    if (x < 0.0) return "—";
+    return Number(x, x < 10.0 && x != std::floor(x) ? 1 : 0);
+}
+
 void Table(std::ostringstream& out, const Figures& f, const std::string& table, const char* about) {
     out << "## " << table << "\n\n" << about << "\n\n";
-    out << "| Routine | n | QUIL | GFLOP/s | plain loops | Eigen | Eigen 4×4 | OpenBLAS | LAPACKE row-major "
-           "| QUIL's speed ÷ fastest peer's |\n";
-    out << "|---|--:|--:|--:|--:|--:|--:|--:|--:|--:|\n";
+    out << "| Routine | n | QUIL | GFLOP/s | page faults per call | plain loops | Eigen | Eigen 4×4 | "
+           "OpenBLAS | LAPACKE row-major | QUIL's speed ÷ fastest peer's |\n";
+    out << "|---|--:|--:|--:|--:|--:|--:|--:|--:|--:|--:|\n";
     std::vector<std::string> routines;
     for (const Entry& e : f.Entries())
         if (e.table == table && e.who == Who::Quil && e.threads == 1 &&
@@ -119,6 +136,7 @@ void Table(std::ostringstream& out, const Figures& f, const std::string& table, 
             const double quil = f.Seconds(table, routine, Who::Quil, n);
             out << "| `" << routine << "` | " << n << " | " << Time(quil) << " | "
                 << Gf(f.Gflops(table, routine, Who::Quil, n)) << " | "
+                << Faults(f.Faults(table, routine, Who::Quil, n)) << " | "
                 << Time(f.Seconds(table, routine, Who::Plain, n)) << " | "
                 << Time(f.Seconds(table, "", Who::Eigen, n)) << " | "
                 << Time(f.Seconds(table, "", Who::EigenFixed, n)) << " | "
@@ -153,6 +171,45 @@ void ThreadsTable(std::ostringstream& out, const Figures& f, unsigned threads) {
     out << "\n";
 }
 
+// The pages a fresh record of order n (InvMtrxNN's result) touches: its elements, its row table
+// and the record, each rounded up to whole pages.
+double ResultPages(unsigned n) {
+    const auto pages = [](double bytes) { return std::ceil(bytes / 4096.0); };
+    return pages((double(n) * n + 1.0) * 8.0) + pages((n + 2.0) * 8.0) + 1.0;
+}
+
+// The warm calls, with their page faults, and the first call on a new thread beside them.
+void WarmTables(std::ostringstream& out, const Figures& f) {
+    out << "## Warm calls and page faults\n\n"
+           "Calls made again and again on one thread: `MulMtrxNN` into an existing result, "
+           "`SolveMtrxNN` in place, `InvMtrxNN` into a fresh record each time (its slot given "
+           "back). Page faults are the process's minor faults (getrusage) per call; a warm call "
+           "should fault in only the pages of the record it returns.\n\n"
+        << "| Routine | n | time per call | page faults per call | pages of the result |\n"
+        << "|---|--:|--:|--:|--:|\n";
+    for (const Entry& e : f.Entries()) {
+        if (e.table != "Warm calls") continue;
+        out << "| `" << e.routine << "` | " << e.n << " | "
+            << Time(f.Seconds(e.table, e.routine, Who::Quil, e.n)) << " | "
+            << Faults(f.Faults(e.table, e.routine, Who::Quil, e.n)) << " | "
+            << Faults(e.routine == "InvMtrxNN" ? ResultPages(e.n) : 0.0) << " |\n";
+    }
+    out << "\n## The first call on a new thread\n\n"
+           "One call on a thread just started (timed inside it, without starting the thread), "
+           "beside the warm call of the table above.\n\n"
+        << "| Routine | n | first call | its page faults | warm call | first ÷ warm |\n"
+        << "|---|--:|--:|--:|--:|--:|\n";
+    for (const Entry& e : f.Entries()) {
+        if (e.table != "First call on a new thread") continue;
+        const double first = f.Seconds(e.table, e.routine, Who::Quil, e.n);
+        const double warm = f.Seconds("Warm calls", e.routine, Who::Quil, e.n);
+        out << "| `" << e.routine << "` | " << e.n << " | " << Time(first) << " | "
+            << Faults(f.Faults(e.table, e.routine, Who::Quil, e.n)) << " | " << Time(warm) << " | "
+            << (first > 0 && warm > 0 ? Number(first / warm, 2) + "×" : "—") << " |\n";
+    }
+    out << "\n";
+}
+
 struct Target {
     std::string what;
     std::string needed;  // the least ratio that meets it
@@ -176,15 +233,22 @@ void Collector::ReportRuns(const std::vector<Run>& runs) {
     for (const Run& run : runs) {
         if (run.run_type != Run::RT_Iteration || run.error_occurred || run.iterations == 0) continue;
         const double seconds = run.real_accumulated_time / static_cast<double>(run.iterations);
+        const auto counted = run.counters.find("faults");
+        const double faults = counted == run.counters.end() ? -1.0 : counted->second.value;
         const std::string name = run.run_name.function_name;
         auto it = best_.find(name);
-        if (it == best_.end() || seconds < it->second) best_[name] = seconds;
+        if (it == best_.end() || seconds < it->second.seconds) best_[name] = {seconds, faults};
     }
 }
 
 double Collector::Seconds(const std::string& name) const {
     const auto it = best_.find(name);
-    return it == best_.end() ? -1.0 : it->second;
+    return it == best_.end() ? -1.0 : it->second.seconds;
+}
+
+double Collector::Faults(const std::string& name) const {
+    const auto it = best_.find(name);
+    return it == best_.end() ? -1.0 : it->second.faults;
 }
 
 std::string Document(const std::vector<Entry>& entries, const Collector& results,
@@ -275,6 +339,7 @@ std::string Document(const std::vector<Entry>& entries, const Collector& results
         const double needed = 0.9 * threads;
         for (const auto& [table, routine] : {std::pair<const char*, const char*>{"Product", "MulMtrxNN"},
                                              {"Determinant", "DetNN2"},
+                                             {"Log-determinant", "DetLog10"},
                                              {"Inverse", "InvMtrxNN"}}) {
             const double one = f.Seconds(table, routine, Who::Quil, 1024);
             const double all = f.Seconds(table, routine, Who::Quil, 1024, threads);
@@ -349,12 +414,50 @@ std::string Document(const std::vector<Entry>& entries, const Collector& results
                                " threads at least 0.98× its one-thread speed, at every order",
                            "0.98×", measured ? figure : "—", measured, measured && met});
     }
-    lapack("`InvMtrxNN` at n = 1024 at least 0.8× dgetrf + dgetri (stretch)", "Inverse",
+    lapack("`InvMtrxNN` at n = 1024 at least 0.8× dgetrf + dgetri, one thread each", "Inverse",
            "InvMtrxNN", 1024, 1.25);
+    // The object layer's product makes its result, and must cost about what the routine does.
+    for (unsigned n : {256u, 512u, 1024u}) {
+        const double routine = f.Seconds("Product", "MulMtrxNN", Who::Quil, n);
+        const double object = f.Seconds("Product", "SMtrxNN a * b", Who::Quil, n);
+        const bool measured = routine > 0 && object > 0;
+        targets.push_back({"The `SMtrxNN` product at n = " + std::to_string(n) +
+                               " at least 0.95× `MulMtrxNN`",
+                           "0.95×", Ratio(routine, object), measured,
+                           measured && routine >= 0.95 * object});
+    }
+    // Warm calls fault in no page but the result's own: the product and the solve write into
+    // the caller's records, the inverse into a fresh one.
+    for (unsigned n : {320u, 1000u}) {
+        std::string figure;
+        bool measured = true, met = true;
+        for (const char* routine : {"MulMtrxNN", "SolveMtrxNN", "InvMtrxNN"}) {
+            const double faults = f.Faults("Warm calls", routine, Who::Quil, n);
+            const double allowed = std::string(routine) == "InvMtrxNN" ? ResultPages(n) : 0.0;
+            measured = measured && faults >= 0.0;
+            met = met && faults >= 0.0 && faults <= allowed;
+            figure += std::string(figure.empty() ? "" : ", ") + "`" + routine + "` " +
+                      Faults(faults) + " (" + Faults(allowed) + ")";
+        }
+        targets.push_back({"A warm call at n = " + std::to_string(n) +
+                               " makes no page fault beyond its result's (in brackets)",
+                           "—", figure, measured, measured && met});
+    }
+    // The first call of a thread just started takes the work storage the others gave back.
+    for (const char* routine : {"SolveMtrxNN", "InvMtrxNN"}) {
+        const unsigned n = 1000;
+        const double first = f.Seconds("First call on a new thread", routine, Who::Quil, n);
+        const double warm = f.Seconds("Warm calls", routine, Who::Quil, n);
+        const bool measured = first > 0 && warm > 0;
+        targets.push_back({"`" + std::string(routine) + "` at n = " + std::to_string(n) +
+                               ": the first call on a new thread at most 2× a warm call's time",
+                           "0.50×", Ratio(warm, first), measured, measured && first <= 2.0 * warm});
+    }
     out << "## Targets\n\nQUIL's speed as a multiple of the peer's (or of the ceiling, or of itself), "
-           "in this run. LAPACK's routines are judged by their column-major call, which needs no "
-           "transposition; the row-major call through LAPACKE is shown in brackets.\n\n"
-        << "| Target | Needed | QUIL's speed ÷ the peer's | Met |\n|---|--:|--:|---|\n";
+           "in this run, and page faults per call. LAPACK's routines are judged by their "
+           "column-major call, which needs no transposition; the row-major call through LAPACKE "
+           "is shown in brackets.\n\n"
+        << "| Target | Needed | Measured | Met |\n|---|--:|--:|---|\n";
     for (const Target& t : targets)
         out << "| " << t.what << " | " << t.needed << " | " << t.figure << " | "
             << (!t.measured ? "not measured" : t.met ? "yes" : "**no**") << " |\n";
@@ -382,26 +485,27 @@ std::string Document(const std::vector<Entry>& entries, const Collector& results
     }
 
     out << "## Notes\n\n"
-        << "- The routines take their work storage (copies, factors, pivots, scales) from "
-           "blocks each thread keeps from one call to the next, and ask the heap only when those "
-           "are too small; only what the caller receives is a fresh record (`InvMtrxNN`'s "
-           "result: three zero-filled heap requests, which at n = 4 cost about as much as the "
-           "arithmetic). `MulMtrxNN` forms its product in its result unless the result is an "
-           "operand. LAPACKE's `dgetrf` works in place; Eigen's dynamic-size decompositions "
-           "allocate their own.\n"
-        << "- `InvMtrxNN` solves each column of the inverse on its own, each element in the order "
-           "of the plain back substitution: a row waits for the row below it, so the solved "
-           "columns stream from the second-level cache once per row, where `dgetri` inverts the "
-           "triangular factor in blocks.\n"
+        << "- The routines take their work storage (copies, factors, pivots, scales) and the "
+           "kernels' scratch from blocks kept from one call to the next: small ones by each "
+           "thread, large ones by a pool the threads share (so that a thread's first call finds "
+           "the blocks other calls gave back), within a limit. Only what the caller receives is "
+           "a fresh record (`InvMtrxNN`'s result: three zero-filled heap requests, whose pages "
+           "fault in when it is written). `MulMtrxNN` forms its product in its result unless the "
+           "result is an operand. LAPACKE's `dgetrf` works in place; Eigen's dynamic-size "
+           "decompositions allocate their own.\n"
+        << "- `InvMtrxNN` solves every column of the inverse with the plain back substitution's "
+           "operations, many columns side by side in vector lanes. Each element's subtractions "
+           "run from the row below it upwards, and the first of them needs that row's result: a "
+           "row waits for the whole row below it, so its subtractions read the solved rows from "
+           "the second-level cache, a vector per multiplication and subtraction, where `dgetri` "
+           "inverts the triangular factor in blocks held in registers.\n"
         << "- The decomposition divides its products and its forward substitutions over the "
            "threads; each leaf of a few columns (the pivot search, the row exchanges and the "
-           "scaling) runs on one thread, and so does the balancing of `InvMtrxNN`, which bounds "
-           "their speed-up.\n"
-        << "- The decomposition divides its work over the threads only where its first product "
-           "is four times a part's work (from about n = 320), since its leaves run on one thread.\n"
-        << "- The object layer's results are one heap request each, their elements unset until "
-           "the operator writes them; `c = a + b - a` still passes over the elements twice, "
-           "where Eigen's expression passes once.\n"
+           "scaling) runs on one thread, which bounds its speed-up.\n"
+        << "- The object layer's results are one request each, large ones lent by a pool the "
+           "threads share so that a result made again takes the pages of the last; `c = a + b - "
+           "a` still passes over the elements twice (`a + b` is a matrix of its own before `- "
+           "a` is applied to it), where Eigen's expression passes once.\n"
         << "- `DetNNbyRef` (cofactors) has no fast path; its figures are the plain loops'.\n"
         << "- Each time is the fastest of three repetitions; the ratios move by a few per cent "
            "from run to run on this machine.\n\n";
@@ -431,7 +535,38 @@ std::string Document(const std::vector<Entry>& entries, const Collector& results
           "result, `- a` takes it over as a temporary operand, and it is moved into c) beside "
           "Eigen's `c = a + b - a`, which forms no temporary. 2n² operations.");
     if (threads > 1) ThreadsTable(out, f, threads);
+    WarmTables(out, f);
+    out << "## Charts\n\nDrawn by `bench/charts.py` from this run's figures: GFLOP/s against the "
+           "order (time per call for the orders below 64), QUIL on one thread and on every "
+           "thread beside Eigen and OpenBLAS, with the bit-identical ceiling as a line.\n\n";
+    for (std::size_t k = 0; k < kChartCount; ++k)
+        out << "![" << kCharts[k].title << "](" << kCharts[k].file << ")\n\n";
     return out.str();
 }
+
+std::string Data(const std::vector<Entry>& entries, const Collector& results) {
+    const Figures f(entries, results);
+    std::ostringstream out;
+    out << "table,routine,who,n,threads,seconds,gflops,faults\n";
+    for (const Entry& e : entries) {
+        const double seconds = results.Seconds(e.Name());
+        if (seconds <= 0.0) continue;
+        const double gflops = e.flops > 0.0 ? e.flops / seconds / 1e9 : -1.0;
+        out << '"' << e.table << "\",\"" << e.routine << "\"," << WhoName(e.who) << "," << e.n << ","
+            << e.threads << "," << seconds << "," << gflops << "," << results.Faults(e.Name())
+            << "\n";
+    }
+    return out.str();
+}
+
+const Chart kCharts[] = {
+    {"bench-product.png", "The product"},
+    {"bench-decomposition.png", "The determinant (the LU decomposition)"},
+    {"bench-log-determinant.png", "The log-determinant"},
+    {"bench-full-pivoting.png", "Full pivoting"},
+    {"bench-inverse.png", "The inverse"},
+    {"bench-solve.png", "The solve"},
+};
+const std::size_t kChartCount = std::size(kCharts);
 
 }  // namespace bench

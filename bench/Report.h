@@ -27,16 +27,23 @@ struct Entry {
     std::string Name() const;
 };
 
-// Prints every run as the console reporter does and keeps the fastest repetition of each.
+// Prints every run as the console reporter does and keeps the fastest repetition of each, with
+// the page faults per call of that repetition (the counter "faults").
 class Collector : public benchmark::ConsoleReporter {
 public:
     Collector();
     void ReportRuns(const std::vector<Run>& runs) override;
     // Seconds per call, or a negative value when the benchmark did not run.
     double Seconds(const std::string& name) const;
+    // Minor page faults per call, or a negative value when not counted.
+    double Faults(const std::string& name) const;
 
 private:
-    std::map<std::string, double> best_;
+    struct Best {
+        double seconds;
+        double faults;
+    };
+    std::map<std::string, Best> best_;
 };
 
 struct Setting {
@@ -45,7 +52,7 @@ struct Setting {
     std::string tile;       // and its product's tile
     unsigned threads = 1;   // the threads of the every-core runs (1: none were made)
     std::string compiler;
-    std::string blas;       // OpenBLAS's build and kernels
+    std::string blas;       // OpenBLAS's build and kernels, and who chose them
     std::string started;    // UTC time
     std::string loadBefore, loadAfter;
 };
@@ -57,5 +64,17 @@ std::string Document(const std::vector<Entry>& entries, const Collector& results
 
 // The accuracy notes in Markdown: the condition estimate beside LAPACK's on classic matrices.
 std::string AccuracyNotes();
+
+// Every figure as comma-separated values, one line per timed thing, for the charts
+// (bench/charts.py): table, routine, who, n, threads, seconds, GFLOP/s, faults per call.
+std::string Data(const std::vector<Entry>& entries, const Collector& results);
+
+// The charts bench/charts.py draws, one per family of routines: the file in docs/ and the title.
+struct Chart {
+    const char* file;
+    const char* title;
+};
+extern const Chart kCharts[];
+extern const std::size_t kChartCount;
 
 }  // namespace bench

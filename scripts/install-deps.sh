@@ -26,7 +26,8 @@ packages=(
 )
 for group in "$@"; do
     case "$group" in
-        bench) packages+=(libbenchmark-dev libeigen3-dev libopenblas-dev liblapacke-dev) ;;
+        bench) packages+=(libbenchmark-dev libeigen3-dev libopenblas-dev liblapacke-dev
+                          python3-matplotlib) ;;
         docs) packages+=(doxygen) ;;
         fuzz) packages+=(clang libclang-rt-14-dev) ;;
         # Cross targets: the compiler with the target's C and C++ libraries, the user-mode

@@ -5,6 +5,7 @@
 #include <new>
 #include <utility>
 
+#include "routines/Work.h"
 #include "routines/kernels/Kernels.h"
 
 namespace quil {
@@ -142,12 +143,16 @@ double** SMtrx::Storage(unsigned rows, unsigned cols, bool base1, bool zeroed) c
     if (elements > (SIZE_MAX - entries * sizeof(double*)) / sizeof(double))
         throw AllocErr{this, rows, cols, base1};
     const std::size_t bytes = elements * sizeof(double) + entries * sizeof(double*);
-    unsigned char* storage;
-    try {
-        storage = new unsigned char[bytes];
-    } catch (const std::bad_alloc&) {
-        throw AllocErr{this, rows, cols, base1};
+    unsigned char* storage = nullptr;
+    if (bytes >= detail::kObjectBlock) {
+        storage = static_cast<unsigned char*>(detail::LendObjectBlock(bytes));
+    } else {
+        try {
+            storage = new unsigned char[bytes];
+        } catch (const std::bad_alloc&) {
+        }
     }
+    if (storage == nullptr) throw AllocErr{this, rows, cols, base1};
 
     double* block = reinterpret_cast<double*>(storage);
     if (zeroed)
@@ -159,9 +164,17 @@ double** SMtrx::Storage(unsigned rows, unsigned cols, bool base1, bool zeroed) c
     return table;
 }
 
+// A large block goes back to the blocks the object layer keeps (Storage took it there).
 void SMtrx::Release() {
     if (Elem == nullptr) return;
-    delete[] reinterpret_cast<unsigned char*>(Elem[0]);
+    unsigned char* storage = reinterpret_cast<unsigned char*>(Elem[0]);
+    const std::size_t spare = Base1 ? 1u : 0u;
+    const std::size_t bytes = (std::size_t{Rows} * Cols + spare) * sizeof(double) +
+                              (std::size_t{Rows} + spare) * sizeof(double*);
+    if (bytes >= detail::kObjectBlock)
+        detail::ReturnObjectBlock(storage);
+    else
+        delete[] storage;
     Elem = nullptr;
 }
 

@@ -15,9 +15,9 @@ namespace {
 
 std::uint32_t LowSub(bool base1) { return base1 ? 1u : 0u; }
 
-// m = the identity. Dr and Dc are set once, at birth, when they are 0.0 throughout; T1 and T2
-// are born 0.0 and only their diagonals are ever written. So off the plain path only the
-// diagonal is set: the rest is 0.0 already, and writing it again costs a pass over n x n.
+// m = the identity. Off the plain path only the diagonal is set: the scaling matrices are read
+// on their diagonals alone until a product must be taken in full, which clears the rest of them
+// first (MulScales), and writing it costs a pass over n x n.
 void SetIdentity(Path path, MtrxNN* m) {
     if (path == Path::Plain) SetMtrxNNO(m);
     const std::uint32_t lo = LowSub(m->Base1);
@@ -38,13 +38,129 @@ bool MulDiagonals(MtrxNN* d, const MtrxNN* t) {
     return true;
 }
 
+// The elements off the diagonal of m, 0.0.
+void ClearOffDiagonal(MtrxNN* m) {
+    const std::uint32_t lo = LowSub(m->Base1);
+    for (std::uint32_t i = lo; i < lo + m->Size; ++i)
+        for (std::uint32_t j = lo; j < lo + m->Size; ++j)
+            if (j != i) m->Elem[i][j] = 0.0;
+}
+
 // d = t d, on the diagonals alone off the plain path. A diagonal element that is not finite
 // stays so (the factors are finite and not 0.0), so once the full product is taken it is taken
-// at every pass after, as on the plain path.
-bool MulScales(Path path, MtrxNN* d, const MtrxNN* t) {
+// at every pass after, as on the plain path. Off the plain path only the diagonals of the four
+// scaling matrices have been written until then: the first full product clears the rest of all
+// four (*cleared tells whether that has been done).
+bool MulScales(Path path, MtrxNN* d, const MtrxNN* t, MtrxNN* const (&all)[4], bool* cleared) {
     if (path != Path::Plain && MulDiagonals(d, t)) return true;
+    if (!*cleared) {
+        for (MtrxNN* m : all) ClearOffDiagonal(m);
+        *cleared = true;
+    }
     return MulMtrxNN(path, d, t, d);
 }
+
+// The sums of the steps of a balancing pass, had in passes along the rows off the plain path:
+// c(i), the sum of |s(j, i)|, and r(i), the sum of |s(i, j)|, over j != i in ascending order, as
+// the plain loop takes them down column i and along row i. Sums had for the steps from some i on
+// stay good until a step scales s; the next step then has them again for the rest of the pass,
+// as long as that costs no more than a few passes over s, and takes the plain loop after. Small
+// orders, and a call whose buffer cannot be had, take the plain loop throughout.
+class PassSums {
+public:
+    PassSums(Path path, const MtrxNN* s)
+        : n_(s->Size),
+          lo_(LowSub(s->Base1)),
+          s_(&s->Elem[lo_][lo_]),
+          c_(path == Path::Plain || n_ < kFrom
+                 ? nullptr
+                 : static_cast<double*>(ThreadScratch().Lend(2 * n_ * sizeof(double)))),
+          r_(c_ != nullptr ? c_ + n_ : nullptr) {}
+    ~PassSums() {
+        if (c_ != nullptr) ThreadScratch().Return(c_);
+    }
+    PassSums(const PassSums&) = delete;
+    PassSums& operator=(const PassSums&) = delete;
+
+    // A new pass: nothing had so far holds.
+    void NewPass() {
+        from_ = n_;
+        budget_ = kPasses * n_ * n_;
+    }
+    // s changed: the sums had no longer hold.
+    void Changed() { from_ = n_; }
+    // The sums of step i (a subscript), or false when the plain loop is to take them.
+    bool Get(std::uint32_t i, double* c, double* r) {
+        if (c_ == nullptr) return false;
+        const std::size_t k = i - lo_;
+        if (k < from_) {
+            const std::size_t cost = 2 * n_ * (n_ - k);
+            if (cost > budget_) return false;
+            budget_ -= cost;
+            Sum(k);
+            from_ = k;
+        }
+        *c = c_[k];
+        *r = r_[k];
+        return true;
+    }
+
+private:
+    // Below this order the columns stay in cache and the plain loop is as fast.
+    static constexpr std::size_t kFrom = 64;
+    static constexpr std::size_t kPasses = 4;
+    static constexpr std::size_t kRows = 8;  // row sums side by side
+
+    // The sums of steps k0..n-1 (from 0), in one pass along the rows, kRows rows at a time: each
+    // column's sum takes the rows' elements one after another, and the rows' sums run side by
+    // side.
+    void Sum(std::size_t k0) const {
+        const std::size_t n = n_;
+        for (std::size_t k = k0; k < n; ++k) c_[k] = 0.0;
+        std::size_t j0 = 0;
+        for (; j0 + kRows <= n; j0 += kRows) {
+            const double* rows = s_ + j0 * n;
+            double sum[kRows] = {};
+            for (std::size_t k = 0; k < k0; ++k) {
+#pragma GCC unroll 8
+                for (std::size_t q = 0; q < kRows; ++q)
+                    if (j0 + q != k) sum[q] = sum[q] + std::fabs(rows[q * n + k]);
+            }
+            for (std::size_t k = k0; k < n; ++k) {
+                double column = c_[k];
+#pragma GCC unroll 8
+                for (std::size_t q = 0; q < kRows; ++q) {
+                    if (j0 + q == k) continue;
+                    const double t = std::fabs(rows[q * n + k]);
+                    column = column + t;
+                    sum[q] = sum[q] + t;
+                }
+                c_[k] = column;
+            }
+            for (std::size_t q = 0; q < kRows; ++q)
+                if (j0 + q >= k0) r_[j0 + q] = sum[q];
+        }
+        for (; j0 < n; ++j0) {
+            const double* row = s_ + j0 * n;
+            double sum = 0.0;
+            for (std::size_t k = 0; k < n; ++k) {
+                if (k == j0) continue;
+                const double t = std::fabs(row[k]);
+                if (k >= k0) c_[k] = c_[k] + t;
+                sum = sum + t;
+            }
+            if (j0 >= k0) r_[j0] = sum;
+        }
+    }
+
+    std::size_t n_;
+    std::uint32_t lo_;
+    const double* s_;
+    double* c_;
+    double* r_;
+    std::size_t from_ = 0;    // the sums of steps from_..n-1 (from 0) hold
+    std::size_t budget_ = 0;  // elements the pass may still read to have them
+};
 
 // The factor f (a power of 2) as far as it scales column i of s and Dc's element by f, and row i
 // and Dr's element by 1 / f, exactly (the diagonal element is not scaled): the whole of f almost
@@ -97,21 +213,27 @@ void BalanceMtrxNN(Path path, MtrxNN** dr, MtrxNN** dc, MtrxNN* s) {
 bool Balance(Path path, MtrxNN* dr, MtrxNN* dc, MtrxNN* t1, MtrxNN* t2, MtrxNN* s) {
     SetIdentity(path, dr);
     SetIdentity(path, dc);
+    MtrxNN* const scales[4] = {dr, dc, t1, t2};
+    bool cleared = path == Path::Plain;
 
     const std::uint32_t lo = LowSub(s->Base1);
     const std::uint32_t hi = lo + s->Size - 1u;
+    PassSums sums(path, s);
     bool changed = true;
     while (changed) {
         changed = false;
+        sums.NewPass();
         SetIdentity(path, t1);
         SetIdentity(path, t2);
         for (std::uint32_t i = lo; i <= hi; ++i) {
             double c = 0.0;
             double r = 0.0;
-            for (std::uint32_t j = lo; j <= hi; ++j) {
-                if (j == i) continue;
-                c = c + std::fabs(s->Elem[j][i]);
-                r = r + std::fabs(s->Elem[i][j]);
+            if (!sums.Get(i, &c, &r)) {
+                for (std::uint32_t j = lo; j <= hi; ++j) {
+                    if (j == i) continue;
+                    c = c + std::fabs(s->Elem[j][i]);
+                    r = r + std::fabs(s->Elem[i][j]);
+                }
             }
             // An infinite sum would keep the halving loop below going for ever.
             if (c == 0.0 || r == 0.0 || !std::isfinite(c) || !std::isfinite(r)) continue;
@@ -132,6 +254,7 @@ bool Balance(Path path, MtrxNN* dr, MtrxNN* dc, MtrxNN* t1, MtrxNN* t2, MtrxNN* 
                 f = ExactFactor(s, dr, dc, i, f, column, r, total);
                 if (f == 1.0) continue;
                 changed = true;
+                sums.Changed();
                 g = 1.0 / f;
                 // The diagonal element is taken times g and then f, which leaves it as it is
                 // unless the first product leaves the range of double: so it is left alone.
@@ -144,7 +267,8 @@ bool Balance(Path path, MtrxNN* dr, MtrxNN* dc, MtrxNN* t1, MtrxNN* t2, MtrxNN* 
             }
         }
         // Without both products the factors no longer describe s.
-        if (!MulScales(path, dr, t1) || !MulScales(path, dc, t2)) return false;
+        if (!MulScales(path, dr, t1, scales, &cleared) || !MulScales(path, dc, t2, scales, &cleared))
+            return false;
     }
     return true;
 }
@@ -218,15 +342,18 @@ BalancedLU::BalancedLU(Path path, const MtrxNN* a)
     const std::uint32_t n = a->Size;
     const bool base1 = a->Base1;
     WorkCarver carve(block);
+    // Balancing writes only the scaling matrices' diagonals unless it must take their products
+    // in full (Balance), so they are not cleared here: on the fast path most of their storage is
+    // never touched.
     s = carve.Matrix(n, base1, false);
-    dr = carve.Matrix(n, base1, true);
-    dc = carve.Matrix(n, base1, true);
-    MtrxNN t1 = carve.Matrix(n, base1, true);
-    MtrxNN t2 = carve.Matrix(n, base1, true);
+    dr = carve.Matrix(n, base1, false);
+    dc = carve.Matrix(n, base1, false);
+    MtrxNN t1 = carve.Matrix(n, base1, false);
+    MtrxNN t2 = carve.Matrix(n, base1, false);
     p = carve.Pivots(n, base1);
     x = carve.Vector(n, base1);
     xexp = carve.Exponents(n, base1);
-    CopyMtrxNN(&s, a);
+    CopyRows(&s, a);
     if (n == 1) {
         // Nothing to balance in a 1 x 1 matrix, which has no elements off the diagonal.
         const std::uint32_t lo = LowSub(base1);

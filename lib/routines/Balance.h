@@ -24,15 +24,18 @@ void BalanceMtrxNN(Path path, MtrxNN** dr, MtrxNN** dc, MtrxNN* s);
 // The same on the fastest path.
 void BalanceMtrxNN(MtrxNN** dr, MtrxNN** dc, MtrxNN* s);
 
-// The loop of BalanceMtrxNN with its four matrices given, each of s's order and suffix base and
-// 0.0 throughout: dr and dc receive the scaling matrices, t1 and t2 are its work. False when the
-// storage of a product of the scaling matrices runs out (s is then partly balanced).
+// The loop of BalanceMtrxNN with its four matrices given, each of s's order and suffix base, their
+// elements unset: dr and dc receive the scaling matrices, t1 and t2 are its work. Off the plain
+// path only their diagonals are written, unless a product of the scaling matrices must be taken
+// in full (a diagonal element that is not finite), which clears the rest of all four first; so
+// only dr's and dc's diagonals are to be read. False when the storage of a product of the scaling
+// matrices runs out (s is then partly balanced).
 bool Balance(Path path, MtrxNN* dr, MtrxNN* dc, MtrxNN* t1, MtrxNN* t2, MtrxNN* s);
 
 // The balanced matrix of a decomposed, in the calling thread's work storage, as BalSolveMtrxNN
 // keeps it: S = Dr a Dc (a itself for order 1, which has nothing to balance: Dr = Dc = 1), its
 // rows far outside the range of 1 shifted towards it (the shifts kept in Dr), holds its LU
-// factors, p its pivots, and x (with xexp) is room for one right-hand side. outcome is the
+// factors (of Dr and Dc only the diagonals are set), p its pivots, and x (with xexp) is room for one right-hand side. outcome is the
 // decomposition's, or NoWork when the storage runs out (reported), in the balancing or in the
 // decomposition.
 struct BalancedLU {

@@ -104,8 +104,7 @@ struct LUWork {
         detail::WorkCarver carve(block);
         index = carve.Pivots(a->Size, a->Base1);
         w = carve.Matrix(a->Size, a->Base1, false);
-        detail::CopyMtrxNN(&w, a);
-        shift = detail::ShiftRowsIntoRange(&w, nullptr);
+        shift = detail::CopyShiftingRows(&w, a);
     }
     bool Ok() const { return static_cast<bool>(block); }
 };

@@ -20,6 +20,9 @@ double TimesScales(double z, double dc, double dr) {
     return std::ldexp(z, std::ilogb(dc) + std::ilogb(dr));
 }
 
+// The first column's solve, run beside the others'.
+void SolveFirst(const void* lu) { static_cast<const detail::BalancedLU*>(lu)->Solve(); }
+
 }  // namespace
 
 // A^-1 = Dc S^-1 Dr with S = Dr A Dc balanced and decomposed once (detail::BalancedLU). The first
@@ -54,22 +57,36 @@ bool detail::InvMtrxNN(Path path, MtrxNN** ai, const MtrxNN* a, bool* noWork) {
     Vect x = lu.x;
     for (std::uint32_t i = lo; i <= hi; ++i) x.Elem[i] = 0.0;
     x.Elem[lo] = 1.0;
-    lu.Solve();
-    for (std::uint32_t i = lo; i <= hi; ++i) r[i][lo] = x.Elem[i];
+    const auto putFirst = [&] {
+        for (std::uint32_t i = lo; i <= hi; ++i) r[i][lo] = x.Elem[i];
+    };
 
-    // The kept factors serve every further column at once, or else one column at a time.
-    if (!SolveUnitColumnsRuns(path, n, static_cast<std::int32_t>(lo), &lu.s.Elem[lo][lo], &lu.p[lo],
-                              1, &r[lo][lo])) {
-        for (std::uint32_t j = lo + 1u; j <= hi; ++j) {
-            for (std::uint32_t i = lo; i <= hi; ++i) x.Elem[i] = 0.0;
-            x.Elem[j] = 1.0;
-            LUBksbMtrxNN(&lu.s, &x, lu.p);
-            for (std::uint32_t i = lo; i <= hi; ++i) r[i][j] = x.Elem[i];
-        }
+    // The kept factors serve every further column at once, the first column's solve alongside;
+    // or else one column at a time.
+    const detail::InverseColumns job{n,
+                                     static_cast<std::int32_t>(lo),
+                                     &lu.s.Elem[lo][lo],
+                                     &lu.p[lo],
+                                     1,
+                                     &lu.dc.Elem[lo][lo],
+                                     &lu.dr.Elem[lo][lo],
+                                     std::size_t{n} + 1u,
+                                     &r[lo][lo],
+                                     SolveFirst,
+                                     &lu};
+    if (SolveUnitColumnsRuns(path, job)) {
+        putFirst();
+        return true;
     }
-    for (std::uint32_t i = lo; i <= hi; ++i)
-        for (std::uint32_t j = lo + 1u; j <= hi; ++j)
-            r[i][j] = TimesScales(r[i][j], lu.dc.Elem[i][i], lu.dr.Elem[j][j]);
+    lu.Solve();
+    putFirst();
+    for (std::uint32_t j = lo + 1u; j <= hi; ++j) {
+        for (std::uint32_t i = lo; i <= hi; ++i) x.Elem[i] = 0.0;
+        x.Elem[j] = 1.0;
+        LUBksbMtrxNN(&lu.s, &x, lu.p);
+        for (std::uint32_t i = lo; i <= hi; ++i)
+            r[i][j] = TimesScales(x.Elem[i], lu.dc.Elem[i][i], lu.dr.Elem[j][j]);
+    }
     return true;
 }
 

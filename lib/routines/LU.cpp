@@ -10,6 +10,7 @@
 #include "routines/LU.h"
 #include "routines/Work.h"
 #include "routines/kernels/Arithmetic.h"
+#include "routines/kernels/Threads.h"
 
 namespace quil::detail {
 
@@ -142,11 +143,25 @@ namespace {
 // (when given) stay exact: 0 inside the band, and for a row of zeros, NaN or infinities.
 int RowShift(const MtrxNN* m, const MtrxNN* dr, std::uint32_t i) {
     const std::uint32_t lo = LowSub(m->Base1);
-    double big = 0.0;  // the largest magnitude; a NaN is passed over, as fmax would
-    for (std::uint32_t j = lo; j < lo + m->Size; ++j) {
-        const double t = std::fabs(m->Elem[i][j]);
-        if (t > big) big = t;
+    const double* row = &m->Elem[i][lo];
+    const std::uint32_t n = m->Size;
+    // The largest magnitude; a NaN is passed over, as fmax would. Four running maxima side by
+    // side, so that no comparison waits for the one before: the largest does not depend on the
+    // order.
+    const auto larger = [](double m, double x) {
+        const double t = std::fabs(x);
+        return t > m ? t : m;
+    };
+    double m0 = 0.0, m1 = 0.0, m2 = 0.0, m3 = 0.0;
+    std::uint32_t j = 0;
+    for (; j + 4 <= n; j += 4) {
+        m0 = larger(m0, row[j]);
+        m1 = larger(m1, row[j + 1]);
+        m2 = larger(m2, row[j + 2]);
+        m3 = larger(m3, row[j + 3]);
     }
+    for (; j < n; ++j) m0 = larger(m0, row[j]);
+    const double big = larger(larger(m0, m1), larger(m2, m3));
     if (big >= kBandLowest && big < kBandBeyond) return 0;  // most rows, without ilogb
     if (big == 0.0 || !std::isfinite(big)) return 0;
     const int e = std::ilogb(big);
@@ -166,11 +181,26 @@ bool RowsInRange(const MtrxNN* m) {
     return true;
 }
 
-std::int64_t ShiftRowsIntoRange(MtrxNN* m, MtrxNN* dr) {
+namespace {
+
+// Rows of a large matrix are divided over the threads, a part of at least this many elements:
+// passes over memory that cost too little to hand over below it.
+constexpr std::size_t kRowsWorthAThread = std::size_t{1} << 17;
+
+// How many parts the rows of an n x n matrix are worth.
+unsigned RowParts(std::uint32_t n) {
+    const std::size_t worth = std::size_t{n} * n / kRowsWorthAThread;
+    const unsigned threads = ThreadCount();
+    return worth < 1 ? 1u : worth < threads ? static_cast<unsigned>(worth) : threads;
+}
+
+// Rows lo + r0 .. lo + r1 - 1 of m shifted as ShiftRowsIntoRange shifts them; the sum of their
+// shifts.
+std::int64_t ShiftRows(MtrxNN* m, MtrxNN* dr, std::uint32_t r0, std::uint32_t r1) {
     const std::uint32_t lo = LowSub(m->Base1);
     const std::uint32_t hi = lo + m->Size - 1u;
     std::int64_t total = 0;
-    for (std::uint32_t i = lo; i <= hi; ++i) {
+    for (std::uint32_t i = lo + r0; i < lo + r1; ++i) {
         const int shift = RowShift(m, dr, i);
         if (shift == 0) continue;
         for (std::uint32_t j = lo; j <= hi; ++j) m->Elem[i][j] = std::ldexp(m->Elem[i][j], shift);
@@ -178,6 +208,46 @@ std::int64_t ShiftRowsIntoRange(MtrxNN* m, MtrxNN* dr) {
         total += shift;
     }
     return total;
+}
+
+// The sum of part(r0, r1) over the rows of an n x n matrix, divided over the threads when they
+// are many.
+template <class Part>
+std::int64_t OverRows(std::uint32_t n, const Part& part) {
+    const unsigned parts = RowParts(n);
+    std::int64_t totals[kMaxThreads] = {};
+    ForParts(parts, [&](unsigned p) {
+        totals[p] = part(static_cast<std::uint32_t>(PartBegin(n, 1, parts, p)),
+                         static_cast<std::uint32_t>(PartBegin(n, 1, parts, p + 1)));
+    });
+    std::int64_t total = 0;
+    for (unsigned p = 0; p < parts; ++p) total += totals[p];
+    return total;
+}
+
+}  // namespace
+
+std::int64_t ShiftRowsIntoRange(MtrxNN* m, MtrxNN* dr) {
+    return OverRows(m->Size, [&](std::uint32_t r0, std::uint32_t r1) { return ShiftRows(m, dr, r0, r1); });
+}
+
+std::int64_t CopyShiftingRows(MtrxNN* w, const MtrxNN* a) {
+    const std::uint32_t lo = LowSub(a->Base1);
+    const std::size_t n = a->Size;
+    return OverRows(a->Size, [&](std::uint32_t r0, std::uint32_t r1) {
+        for (std::uint32_t i = lo + r0; i < lo + r1; ++i)
+            std::memcpy(&w->Elem[i][lo], &a->Elem[i][lo], n * sizeof(double));
+        return ShiftRows(w, nullptr, r0, r1);
+    });
+}
+
+void CopyRows(MtrxNN* w, const MtrxNN* a) {
+    const std::uint32_t lo = LowSub(a->Base1);
+    const std::size_t n = a->Size;
+    OverRows(a->Size, [&](std::uint32_t r0, std::uint32_t r1) {
+        if (r1 > r0) std::memcpy(&w->Elem[lo + r0][lo], &a->Elem[lo + r0][lo], (r1 - r0) * n * sizeof(double));
+        return std::int64_t{0};
+    });
 }
 
 // Solves with the factors of f in place of the right-hand side x: the row exchanges and the

@@ -61,6 +61,11 @@ struct ExactScales {
 std::int64_t ShiftRowsIntoRange(MtrxNN* m, MtrxNN* dr);
 // True when ShiftRowsIntoRange would leave m as it is.
 bool RowsInRange(const MtrxNN* m);
+// w = a (of the same order and suffix base), then ShiftRowsIntoRange(w, nullptr): each row is
+// shifted while it is in cache. Large orders divide the rows over the threads.
+std::int64_t CopyShiftingRows(MtrxNN* w, const MtrxNN* a);
+// w = a (of the same order and suffix base), the rows of large orders divided over the threads.
+void CopyRows(MtrxNN* w, const MtrxNN* a);
 
 // Solves in place with the factors of f: x holds the right-hand side on entry and the solution
 // after. False when f and x differ in Size or Base1, or p is null.

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <new>
 
 #include "routines/Heap.h"
@@ -13,18 +14,23 @@
 namespace quil::detail {
 
 void* Keeper::Lend(std::size_t bytes) {
-    if (keep_ == 0) return take_(bytes);
-    Block* spare = nullptr;
+    if (keep_ == 0 || bytes > largest_) return take_(bytes);
+    Block* fit = nullptr;    // the smallest free block that fits
+    Block* spare = nullptr;  // the largest free block that does not
     for (Block* b = blocks_; b != blocks_ + held_; ++b) {
         if (b->lent) continue;
-        if (b->bytes >= bytes) {
-            b->lent = true;
-            return b->p;
+        if (b->bytes >= bytes && (stretch_ == 0 || b->bytes / stretch_ <= bytes)) {
+            if (fit == nullptr || b->bytes < fit->bytes) fit = b;
+        } else if (spare == nullptr || b->bytes > spare->bytes) {
+            spare = b;
         }
-        spare = b;
+    }
+    if (fit != nullptr) {
+        fit->lent = true;
+        return fit->p;
     }
     // An empty slot is taken before a smaller block is given up.
-    if (held_ < kSlots) spare = blocks_ + held_;
+    if (held_ < slots_) spare = blocks_ + held_;
     if (spare == nullptr || kept_ - spare->bytes + bytes > keep_) return take_(bytes);
     const bool fresh = spare == blocks_ + held_;
     if (!fresh) {
@@ -74,10 +80,16 @@ void Keeper::Release() {
 namespace {
 
 constexpr std::align_val_t kScratchAlign{64};
-// A large product packs megabytes; the work of an inverse of order 1024 takes five copies of its
-// matrix, 40 MiB.
-constexpr std::size_t kScratchKeep = std::size_t{32} << 20;
-constexpr std::size_t kWorkKeep = std::size_t{64} << 20;
+// A thread keeps up to kThreadSlots blocks of at most kThreadBlock bytes, what the small orders
+// use, without a lock. The shared Keepers hold the rest: a large product packs megabytes, and the
+// work of an inverse of order 1024 takes five copies of its matrix, 40 MiB, of which the fast
+// path writes one.
+constexpr std::size_t kThreadBlock = std::size_t{64} << 10;
+constexpr std::size_t kThreadKeep = std::size_t{1} << 20;
+constexpr unsigned kThreadSlots = 16;
+constexpr std::size_t kSharedScratchKeep = std::size_t{64} << 20;
+constexpr std::size_t kSharedWorkKeep = std::size_t{160} << 20;
+constexpr unsigned kSharedSlots = Keeper::kMaxSlots;
 
 void* TakeAligned(std::size_t bytes) { return ::operator new(bytes, kScratchAlign, std::nothrow); }
 void GiveAligned(void* p) { ::operator delete(p, kScratchAlign); }
@@ -86,22 +98,93 @@ void GiveAligned(void* p) { ::operator delete(p, kScratchAlign); }
 void* TakeZeroed(std::size_t bytes) { return std::calloc(bytes / 8u, 8u); }
 void GiveZeroed(void* p) { std::free(p); }
 
+// A Keeper that every thread may use, one at a time.
+class SharedKeeper {
+public:
+    SharedKeeper(Keeper::Take take, Keeper::Give give, std::size_t keep, std::size_t stretch = 0)
+        : keeper_(take, give, keep, kSharedSlots, SIZE_MAX, stretch) {
+        // MinGW's threads library may make a mutex's state on its first lock, from the heap: lock
+        // once now, before a caller counts its requests.
+        const std::lock_guard<std::mutex> lock(m_);
+    }
+    void* Lend(std::size_t bytes) {
+        const std::lock_guard<std::mutex> lock(m_);
+        return keeper_.Lend(bytes);
+    }
+    void Return(void* p) {
+        const std::lock_guard<std::mutex> lock(m_);
+        keeper_.Return(p);
+    }
+    void Release() {
+        const std::lock_guard<std::mutex> lock(m_);
+        keeper_.Release();
+    }
+    std::size_t Kept() {
+        const std::lock_guard<std::mutex> lock(m_);
+        return keeper_.Kept();
+    }
+
+private:
+    std::mutex m_;
+    Keeper keeper_;
+};
+
+// The object layer's blocks, from array new.
+constexpr std::size_t kSharedObjectKeep = std::size_t{64} << 20;
+void* TakeArray(std::size_t bytes) {
+    try {
+        return new unsigned char[bytes];
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+void GiveArray(void* p) { delete[] static_cast<unsigned char*>(p); }
+
+// Made once, in static storage rather than from the heap (whose requests a caller may be
+// counting), and never destroyed: a thread that ends after the static objects are gone (Windows
+// calls the fiber-local callback below as late as that) still gives its blocks back here.
+template <int kWhich>
+SharedKeeper& MadeOnce(Keeper::Take take, Keeper::Give give, std::size_t keep, std::size_t stretch) {
+    alignas(SharedKeeper) static unsigned char storage[sizeof(SharedKeeper)];
+    static SharedKeeper* const shared = ::new (storage) SharedKeeper(take, give, keep, stretch);
+    return *shared;
+}
+SharedKeeper& SharedWork() { return MadeOnce<0>(TakeZeroed, GiveZeroed, kSharedWorkKeep, 0); }
+SharedKeeper& SharedScratch() {
+    return MadeOnce<1>(TakeAligned, GiveAligned, kSharedScratchKeep, 0);
+}
+SharedKeeper& SharedObjects() { return MadeOnce<2>(TakeArray, GiveArray, kSharedObjectKeep, 2); }
+
+// A thread's Keepers take their small blocks from the heap and lend the large ones from the
+// shared Keepers; whatever they give back goes to the shared Keeper, which gives a block it did
+// not lend to the heap.
+void* TakeThreadWork(std::size_t bytes) {
+    return bytes > kThreadBlock ? SharedWork().Lend(bytes) : TakeZeroed(bytes);
+}
+void GiveThreadWork(void* p) { SharedWork().Return(p); }
+void* TakeThreadScratch(std::size_t bytes) {
+    return bytes > kThreadBlock ? SharedScratch().Lend(bytes) : TakeAligned(bytes);
+}
+void GiveThreadScratch(void* p) { SharedScratch().Return(p); }
+
 // A thread's two Keepers.
 struct ThreadStorage {
-    Keeper work{TakeZeroed, GiveZeroed, kWorkKeep};
-    Keeper scratch{TakeAligned, GiveAligned, kScratchKeep};
+    Keeper work{TakeThreadWork, GiveThreadWork, kThreadKeep, kThreadSlots, kThreadBlock};
+    Keeper scratch{TakeThreadScratch, GiveThreadScratch, kThreadKeep, kThreadSlots, kThreadBlock};
 };
 
 #ifdef _WIN32
 // MinGW keeps thread_local objects in memory that its runtime frees when a thread ends, before
 // their destructors run: a Keeper there would read freed memory and lose its blocks. So each
 // thread's storage is had from the heap and given back by a fiber-local slot's callback, which
-// Windows calls as the thread ends. Where that cannot be had, the thread's calls keep nothing:
-// a Keeper that may keep no bytes only passes requests on, and changes no state while it does.
+// Windows calls as the thread ends. Where that cannot be had, the thread's calls keep no small
+// blocks: a Keeper that may keep no bytes only passes requests on, and changes no state while it
+// does.
 void WINAPI DropThreadStorage(void* p) { delete static_cast<ThreadStorage*>(p); }
 
 ThreadStorage& Mine() {
-    static ThreadStorage passOn{{TakeZeroed, GiveZeroed, 0}, {TakeAligned, GiveAligned, 0}};
+    static ThreadStorage passOn{{TakeThreadWork, GiveThreadWork, 0},
+                                {TakeThreadScratch, GiveThreadScratch, 0}};
     static const DWORD slot = FlsAlloc(DropThreadStorage);
     thread_local ThreadStorage* mine = nullptr;
     if (mine != nullptr) return *mine;
@@ -129,7 +212,18 @@ Keeper& ThreadScratch() { return Mine().scratch; }
 void ReleaseThreadStorage() {
     Mine().work.Release();
     Mine().scratch.Release();
+    SharedWork().Release();
+    SharedScratch().Release();
+    SharedObjects().Release();
 }
+
+std::size_t SharedBytesKept() {
+    return SharedWork().Kept() + SharedScratch().Kept() + SharedObjects().Kept();
+}
+
+void* LendObjectBlock(std::size_t bytes) { return SharedObjects().Lend(bytes); }
+
+void ReturnObjectBlock(void* p) { SharedObjects().Return(p); }
 
 WorkBlock::WorkBlock(std::uint64_t bytes) : p_(nullptr) {
     // Where size_t has 32 bits a larger request cannot be made at all.

@@ -1,5 +1,6 @@
-"""Times quil's det, inv, solve and matmul beside numpy.linalg's (and numpy.matmul) at n = 4, 64
-and 512, both on one thread, prints the figures and writes them as Markdown.
+"""Times quil's det, inv, solve and matmul beside numpy.linalg's (and numpy.matmul) at n = 4, 64,
+320, 512 and 1000, both on one thread, with the page faults of a call, prints the figures and
+writes them as Markdown.
 
     python3 python/bench/bench.py [--out docs/PERFORMANCE-python.md]
 
@@ -9,8 +10,10 @@ records, the result array; quil's must stay under 1.5 times NumPy's.
 """
 
 import argparse
+import ctypes
 import os
 import platform
+import resource
 import sys
 import time
 import timeit
@@ -22,16 +25,26 @@ import numpy as np  # noqa: E402
 
 import quil  # noqa: E402
 
-ORDERS = (4, 64, 512)
+ORDERS = (4, 64, 320, 512, 1000)
 OVERHEAD_LIMIT = 1.5
 REPEATS = 5
 
 
+def minor_faults():
+    """The process's minor page faults so far."""
+    return resource.getrusage(resource.RUSAGE_SELF).ru_minflt
+
+
 def seconds_per_call(call):
-    """The fastest of REPEATS runs, each of enough calls to last about 0.2 s."""
+    """The fastest of REPEATS runs, each of enough calls to last about 0.2 s, and the minor page
+    faults per call of one more such run."""
     number, _ = timeit.Timer(call).autorange()
     number = max(1, number)
-    return min(timeit.repeat(call, number=number, repeat=REPEATS)) / number
+    seconds = min(timeit.repeat(call, number=number, repeat=REPEATS)) / number
+    before = minor_faults()
+    for _ in range(number):
+        call()
+    return seconds, (minor_faults() - before) / number
 
 
 def show(s):
@@ -39,6 +52,30 @@ def show(s):
         if s < limit:
             return f"{s * scale:.3g} {unit}"
     return f"{s:.3g} s"
+
+
+def openblas_kernel():
+    """The kernels OpenBLAS (as NumPy loaded it) runs, and who chose them."""
+    np.linalg.inv(np.eye(3))
+    try:
+        with open("/proc/self/maps") as maps:
+            paths = {line.split()[-1] for line in maps if "openblas" in line.lower()}
+    except OSError:
+        return "unknown"
+    for path in sorted(paths):
+        try:
+            lib = ctypes.CDLL(path)
+        except OSError:
+            continue
+        for name in ("openblas_get_corename", "scipy_openblas_get_corename64_"):
+            if hasattr(lib, name):
+                corename = getattr(lib, name)
+                corename.restype = ctypes.c_char_p
+                forced = os.environ.get("OPENBLAS_CORETYPE")
+                who = (f"forced by OPENBLAS_CORETYPE={forced}" if forced
+                       else "chosen by OpenBLAS for this processor")
+                return f"{corename().decode()} ({who})"
+    return "unknown (not OpenBLAS)"
 
 
 def blas_library():
@@ -71,12 +108,12 @@ def main():
             "matmul": (lambda: quil.matmul(a, a), lambda: np.matmul(a, a)),
         }
         for name, (ours, theirs) in pairs.items():
-            q, t = seconds_per_call(ours), seconds_per_call(theirs)
-            rows.append((name, n, q, t))
+            (q, qf), (t, tf) = seconds_per_call(ours), seconds_per_call(theirs)
+            rows.append((name, n, q, qf, t, tf))
             if n == 4:
                 overheads[name] = q / t
-            print(f"{name:7} n = {n:4}   quil {show(q):>9}   numpy {show(t):>9}   "
-                  f"quil's speed / numpy's {t / q:.2f}x", flush=True)
+            print(f"{name:7} n = {n:4}   quil {show(q):>9} ({qf:.0f} faults)   numpy {show(t):>9} "
+                  f"({tf:.0f} faults)   quil's speed / numpy's {t / q:.2f}x", flush=True)
 
     met = all(r < OVERHEAD_LIMIT for r in overheads.values())
     print(f"call overhead at n = 4 under {OVERHEAD_LIMIT:g}x NumPy's:", "yes" if met else "NO",
@@ -94,7 +131,8 @@ def write(path, rows, overheads, met):
         "Written by `make bench` (`python/bench/bench.py`). The module `quil` beside "
         "`numpy.linalg` (and `numpy.matmul`), both on one thread (`quil.set_num_threads(1)`, "
         "`OPENBLAS_NUM_THREADS=1`), on random float64 matrices I + R / n, R standard normal. Each "
-        "figure is the time per call of the fastest of five runs, arguments in, result out. "
+        "figure is the time per call of the fastest of five runs, arguments in, result out, "
+        "with the minor page faults per call (getrusage) of one more run. "
         "Where the load average below is well above the number of cores, other work shared "
         "them and the times are noisy; the ratios within one run are what count.",
         "",
@@ -104,7 +142,7 @@ def write(path, rows, overheads, met):
         "decomposition finds singular.",
         "",
         f"- Python {platform.python_version()}, NumPy {np.__version__}, quil {quil.__version__}",
-        f"- NumPy's BLAS and LAPACK: {blas_library()}",
+        f"- NumPy's BLAS and LAPACK: {blas_library()}; OpenBLAS kernels {openblas_kernel()}",
         f"- Processor: {platform.processor() or platform.machine()}, "
         f"{os.cpu_count()} logical cores",
         f"- Run: {time.strftime('%Y-%m-%d %H:%M UTC', time.gmtime())}"
@@ -120,11 +158,12 @@ def write(path, rows, overheads, met):
         "",
         "## Figures",
         "",
-        "| Function | n | quil | NumPy | quil's speed ÷ NumPy's |",
-        "|---|--:|--:|--:|--:|",
+        "| Function | n | quil | its page faults per call | NumPy | its page faults per call "
+        "| quil's speed ÷ NumPy's |",
+        "|---|--:|--:|--:|--:|--:|--:|",
     ]
-    lines += [f"| `{name}` | {n} | {show(q)} | {show(t)} | {t / q:.2f}× |"
-              for name, n, q, t in rows]
+    lines += [f"| `{name}` | {n} | {show(q)} | {qf:.0f} | {show(t)} | {tf:.0f} | {t / q:.2f}× |"
+              for name, n, q, qf, t, tf in rows]
     with open(path, "w", encoding="utf-8") as out:
         out.write("\n".join(lines) + "\n")
 

@@ -12,9 +12,11 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string_view>
 
 #include "quil.h"
+#include "routines/Work.h"
 
 namespace py = pybind11;
 
@@ -121,17 +123,43 @@ void CopyIn(double* out, const py::array& a, std::size_t rows, std::size_t cols)
                         sizeof(double));
 }
 
-// A record of order n holding a's elements; MemoryError when it cannot be had.
-MatrixNNPtr MatrixNN(const py::array& a, std::uint32_t n) {
-    MatrixNNPtr m(GetMatrixNN(nullptr, n, false));
-    if (m == nullptr) RaiseNoMemory();
-    // The rows lie one after another: a[0][0] starts one run of n * n elements.
-    CopyIn(&m->Elem[0][0], a, n, n);
-    return m;
-}
+// A record of order n holding a's elements; MemoryError when it cannot be had. A large one lies
+// in the library's work storage, which the next call finds again, so that calls made again do
+// not fault in fresh pages for it whatever the heap did meanwhile; a small one is a record of
+// its own (GetMatrixNN).
+class MatrixNN {
+public:
+    MatrixNN(const py::array& a, std::uint32_t n) {
+        const std::uint64_t bytes = quil::detail::MatrixBytes(n);
+        if (bytes >= kLarge) {
+            work_.emplace(bytes);
+            if (!*work_) RaiseNoMemory();
+            carved_ = quil::detail::WorkCarver(*work_).Matrix(n, false, false);
+            m_ = &carved_;
+        } else {
+            own_.reset(GetMatrixNN(nullptr, n, false));
+            if (own_ == nullptr) RaiseNoMemory();
+            m_ = own_.get();
+        }
+        // The rows lie one after another: a[0][0] starts one run of n * n elements.
+        CopyIn(&m_->Elem[0][0], a, n, n);
+    }
+    MatrixNN(const MatrixNN&) = delete;
+    MatrixNN& operator=(const MatrixNN&) = delete;
+
+    MtrxNN* get() const { return m_; }
+    MtrxNN* operator->() const { return m_; }
+
+private:
+    static constexpr std::uint64_t kLarge = std::uint64_t{64} << 10;
+    std::optional<quil::detail::WorkBlock> work_;
+    MtrxNN carved_{};
+    MatrixNNPtr own_;
+    MtrxNN* m_ = nullptr;
+};
 
 // The square matrix obj as a record; ValueError unless it is one.
-MatrixNNPtr Square(const py::object& obj) {
+MatrixNN Square(const py::object& obj) {
     const py::array a = Doubles(obj);
     return MatrixNN(a, Order(a));
 }
@@ -172,25 +200,25 @@ double Det(const py::object& obj, std::string_view method) {
         routine = DetNNbyRef;
     else
         throw py::value_error("method must be \"lu\", \"full\" or \"cofactor\"");
-    const MatrixNNPtr m = Square(obj);
+    const MatrixNN m = Square(obj);
     return Unlocked([&] { return routine(m.get()); });
 }
 
 py::tuple DetLog10(const py::object& obj) {
-    const MatrixNNPtr m = Square(obj);
+    const MatrixNN m = Square(obj);
     int sign = 0;
     const double log = Unlocked([&] { return ::DetLog10(m.get(), &sign); });
     return py::make_tuple(sign, log);
 }
 
 bool IsSingular(const py::object& obj) {
-    const MatrixNNPtr m = Square(obj);
+    const MatrixNN m = Square(obj);
     double det;
     return Unlocked([&] { return IsSingularMtrxNN(m.get(), &det); });
 }
 
 double RCond(const py::object& obj) {
-    const MatrixNNPtr m = Square(obj);
+    const MatrixNN m = Square(obj);
     return Unlocked([&] { return RCondMtrxNN(m.get()); });
 }
 
@@ -200,7 +228,7 @@ py::array_t<double> Solve(const py::object& aObj, const py::object& bObj) {
     const std::uint32_t n = Order(a);
     if (b.ndim() != 1 || b.shape(0) != a.shape(0))
         throw py::value_error("b must be a 1-D array of as many elements as a has rows");
-    const MatrixNNPtr m = MatrixNN(a, n);
+    const MatrixNN m(a, n);
     VectorPtr x = Vector(n, &b);
     if (!Unlocked([&] { return SolveMtrxNN(x.get(), m.get(), x.get()); })) RaiseSingular();
     return VectorOut(x.get());
@@ -209,7 +237,7 @@ py::array_t<double> Solve(const py::object& aObj, const py::object& bObj) {
 py::array_t<double> Inv(const py::object& obj) {
     const py::array a = Doubles(obj);
     const std::uint32_t n = Order(a);
-    const MatrixNNPtr m = MatrixNN(a, n);
+    const MatrixNN m(a, n);
     // The inverse's first column solved alone decomposes the same balanced matrix with the same
     // operations: SolveMtrxNN refuses an exactly zero pivot there, which InvMtrxNN passes over
     // with 1.0e-20. Order 1, which InvMtrxNN refuses, is that solve: 1 / a.
@@ -220,15 +248,13 @@ py::array_t<double> Inv(const py::object& obj) {
         m->Elem[0][0] = e->Elem[0];
         return MatrixOut(m.get());
     }
-    MatrixNNPtr inverse;
+    // In place: the record receives its inverse.
     const bool inverted = Unlocked([&] {
-        MtrxNN* ai = nullptr;
-        const bool done = InvMtrxNN(&ai, m.get());
-        inverse.reset(ai);
-        return done;
+        MtrxNN* ai = m.get();
+        return InvMtrxNN(&ai, m.get());
     });
     if (!inverted) RaiseSingular();
-    return MatrixOut(inverse.get());
+    return MatrixOut(m.get());
 }
 
 py::array_t<double> MatMul(const py::object& aObj, const py::object& bObj) {
@@ -252,8 +278,8 @@ py::array_t<double> MatMul(const py::object& aObj, const py::object& bObj) {
     const std::uint32_t n = Order(a);
     if (b.ndim() != 2 || b.shape(0) != a.shape(0) || b.shape(1) != a.shape(1))
         throw py::value_error("b must be a square 2-D array of a's order, or a 1-D array");
-    const MatrixNNPtr c = MatrixNN(a, n);
-    const MatrixNNPtr bm = MatrixNN(b, n);
+    const MatrixNN c(a, n);
+    const MatrixNN bm(b, n);
     // Formed in a work record, so the result may take a's place.
     Unlocked([&] { return MulMtrxNN(c.get(), c.get(), bm.get()); });
     return MatrixOut(c.get());

@@ -241,6 +241,24 @@ TEST(SMtrxNN, RuntimeAllocationFailureBecomesAllocErrWithoutLeaks) {
     EXPECT_EQ(caught, fails);
 }
 
+// A large matrix's block goes back to the blocks the object layer keeps: made and dropped again
+// and again, it asks the heap once, whatever the heap would have done with the block. A kept
+// block is not lent for a matrix of less than half its size.
+TEST(SMtrxNN, LargeMatricesMadeAgainTakeTheBlockKeptForThem) {
+    const allocsweep::Guard disarm;
+    allocsweep::Count();
+    const SMtrxNN a = SMtrxNN(200) + SMtrxNN(200);
+    long made = -1;
+    for (int round = 0; round < 4; ++round) {
+        const SMtrxNN c = a * a;  // the first round asks for the result and the kernel's scratch
+        EXPECT_EQ(c.GetValue(199, 199), 0.0);
+        if (round == 0) made = allocsweep::Requests();
+    }
+    EXPECT_EQ(allocsweep::Requests(), made);
+    { const SMtrxNN small(100); }
+    EXPECT_EQ(allocsweep::Requests(), made + 1);
+}
+
 // A temporary operand lends the result its storage and gives the values of the operators on
 // named objects; one that does not match is left as it was.
 TEST(SMtrxNN, TemporariesLendTheirStorage) {

@@ -553,9 +553,11 @@ TEST(BalanceMtrxNN, DiagonalProductsGiveThePlainScalesAndMatrix) {
     }
 }
 
-// The balanced row sums must differ widely for balancing to change anything.
+// The balanced row sums must differ widely for balancing to change anything. At order 100 the
+// fast path has its sums along the rows anew after step after step that scales, until that
+// costs too much and the plain loop takes over for the rest of the pass.
 TEST(BalanceMtrxNN, BadlyScaledMatricesAreBalancedAlike) {
-    for (std::uint32_t n : {3u, 30u}) {
+    for (std::uint32_t n : {3u, 30u, 100u}) {
         std::vector<double> v = Values(n, Fill::Uniform, 16);
         for (std::uint32_t i = 0; i < n; ++i)
             for (std::uint32_t j = 0; j < n; ++j) v[std::size_t{i} * n + j] *= std::ldexp(1.0, 3 * int(i) - 2 * int(j));
@@ -670,6 +672,28 @@ TEST(Threads, EveryPartRunsOnceFromNestedAndConcurrentCallers) {
         });
     for (std::thread& c : callers) c.join();
     for (int w : wrong) EXPECT_EQ(w, 0);
+}
+
+// More parts than threads: the threads take them as they come free, each part once, and the
+// threads that run parts at the same time have slots of their own, below the count.
+TEST(Threads, PartsBeyondTheThreadsTakeSlotsOfTheirOwn) {
+    constexpr unsigned kParts = 64;
+    for (unsigned count : rtest::ThreadCounts({1u, 2u, 3u, 7u})) {
+        std::atomic<unsigned> runs[kParts] = {};
+        std::atomic<bool> busy[8] = {};
+        std::atomic<int> wrong{0};
+        quil::detail::ForPartsInSlots(count, kParts, [&](unsigned p, unsigned slot) {
+            runs[p].fetch_add(1);
+            if (slot >= count || busy[slot].exchange(true)) {
+                wrong.fetch_add(1);
+                return;
+            }
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+            busy[slot].store(false);
+        });
+        EXPECT_EQ(wrong.load(), 0) << count << " threads";
+        for (unsigned p = 0; p < kParts; ++p) EXPECT_EQ(runs[p].load(), 1u) << "part " << p;
+    }
 }
 
 // The parts of a division cover the items once, in whole steps, in order.
@@ -821,16 +845,18 @@ TEST(ThreadsDeathTest, ALargeProductStartsNoMoreThreadsThanTheCount) {
 }
 #endif
 
-// Odd orders whose work is divided: the product's and the solves' from 201, the decomposition's
-// first product from 385, its forward substitution and a second panel of the product from 521.
+// Orders whose work is divided: the product's and the solves' from 201; the decomposition, one
+// panel of 64 columns factored ahead of the others' steps, from 300 (the last panel cut short
+// at 300, 521 and 700); a second panel of the product from 521.
 std::vector<std::uint32_t> DividedOrders() {
-    if (kSanitized) return {201};
-    return {201, 385, 521};
+    if (kSanitized) return {201, 300};
+    if (kRacesOnly) return {201, 300, 521};
+    return {201, 300, 385, 521, 700};
 }
 
 TEST(Threads, EveryThreadCountGivesThePlainBitsOnEveryPath) {
     for (std::uint32_t n : DividedOrders()) {
-        const Fill fill = n == 385 ? Fill::Integers : Fill::Uniform;
+        const Fill fill = n == 385 || n % 2 == 0 ? Fill::Integers : Fill::Uniform;
         const bool base1 = n % 4 == 1;
         const std::vector<double> av = Values(n, fill, 20), bv = Values(n, fill, 21);
         std::vector<double> plainProduct(av.size()), product(av.size());
@@ -845,6 +871,38 @@ TEST(Threads, EveryThreadCountGivesThePlainBitsOnEveryPath) {
                 quil::detail::ProductRuns(path, n, av.data(), bv.data(), product.data());
                 EXPECT_EQ(FirstDifference(plainProduct.data(), product.data(), product.size()), -1) << where;
                 ExpectSameDecomposition(plainLU, Decompose(path, a.get()), where);
+                ExpectSameInverse(plainInverse, Invert(path, a.get()), where);
+            }
+        }
+    }
+}
+
+// Rows far outside the range of 1, shifted on several threads, and a row of zeros found by the
+// row scales of another thread's part: the same bits, outcomes and determinants as one thread.
+// (Passes over the rows are divided from order 512.)
+TEST(Threads, ShiftedRowsAndRowsOfZerosAreFoundOnEveryThreadCount) {
+    const std::uint32_t n = kSanitized ? 300 : 520;
+    std::vector<double> v = Values(n, Fill::Uniform, 22);
+    for (std::uint32_t i = 0; i < n; i += 7)
+        for (std::uint32_t j = 0; j < n; ++j) v[std::size_t{i} * n + j] *= std::ldexp(1.0, i % 2 ? 400 : -420);
+    std::vector<double> zero = v;
+    for (std::uint32_t j = 0; j < n; ++j) zero[std::size_t{n - 3} * n + j] = j % 2 ? 0.0 : -0.0;
+    for (const auto& values : {v, zero}) {
+        NN a = Matrix(values, n, true);
+        int plainSign = 0;
+        const double plain[] = {quil::detail::DetNN2(Path::Plain, a.get()),
+                                quil::detail::DetLog10(Path::Plain, a.get(), &plainSign)};
+        const Inverse plainInverse = Invert(Path::Plain, a.get());
+        for (unsigned count : rtest::ThreadCounts({1u, 2u, 3u, 7u})) {
+            const Threads threads(count);
+            for (Path path : FastPaths()) {
+                const std::string where = Where(path, n, Fill::RowScaled, true) + " threads " +
+                                          std::to_string(count);
+                int sign = 0;
+                const double fast[] = {quil::detail::DetNN2(path, a.get()),
+                                       quil::detail::DetLog10(path, a.get(), &sign)};
+                EXPECT_EQ(FirstDifference(plain, fast, 2), -1) << where;
+                EXPECT_EQ(sign, plainSign) << where;
                 ExpectSameInverse(plainInverse, Invert(path, a.get()), where);
             }
         }
@@ -944,25 +1002,58 @@ TEST(WorkStorage, KeeperLendsWhatItHoldsWithinItsLimit) {
         for (void* p : again) k.Return(p);
     }
     EXPECT_TRUE(live.empty());
+    {
+        // The smallest free block that fits is lent, whatever the order the blocks came in; with
+        // a stretch of 2 not one more than twice the size asked, and with every slot taken the
+        // largest free block that does not fit makes room.
+        quil::detail::Keeper k(keeperheap::Take, keeperheap::Give, 1000, 3, SIZE_MAX, 2);
+        void* big = k.Lend(400);
+        void* small = k.Lend(100);
+        void* middle = k.Lend(200);
+        k.Return(big);
+        k.Return(small);
+        k.Return(middle);
+        EXPECT_EQ(k.Lend(150), middle);
+        EXPECT_EQ(k.Lend(90), small);
+        void* fresh = k.Lend(60);  // 400 is too large for it: it goes, and 60 takes its slot
+        EXPECT_EQ(std::find(live.begin(), live.end(), big), live.end());
+        EXPECT_EQ(k.Kept(), 360u);
+        k.Return(fresh);
+        k.Return(small);
+        k.Return(middle);
+    }
+    EXPECT_TRUE(live.empty());
 }
 
-// What a thread keeps goes back to the heap when it ends.
-TEST(WorkStorage, GoesBackWhenTheThreadEnds) {
+// The large blocks of a call go back to a pool the threads share, and a thread's own small ones
+// to the heap when it ends: a new thread's first call asks the heap for nothing larger than its
+// result, and leaves nothing behind when it ends. ReleaseThreadStorage gives the pool back.
+TEST(WorkStorage, ANewThreadTakesTheBlocksOfThoseBefore) {
     QUIL_SKIP_WITHOUT_THREADS();
-    NN a = Matrix(Values(60, Fill::Uniform, 90), 60, true);
-    long kept = -1;
-    std::thread caller([&] {
-        allocsweep::Count();
+    const std::uint32_t n = 200;
+    NN a = Matrix(Values(n, Fill::Uniform, 90), n, true);
+    const auto invert = [&] {
         MtrxNN* ai = nullptr;
         EXPECT_TRUE(InvMtrxNN(&ai, a.get()));
         FreeMatrixNN(ai);
-        kept = allocsweep::Live();
-    });
-    caller.join();
-    const long left = allocsweep::Live();
+    };
+    ReleaseThreadStorage();
+    EXPECT_EQ(SharedBytesKept(), 0u);
+    std::thread(invert).join();
+    EXPECT_GE(SharedBytesKept(), MatrixBytes(n)) << "the work storage did not go to the pool";
+    std::size_t largest = 0;
+    long left = -1;
+    std::thread([&] {
+        allocsweep::Watch();
+        invert();
+        largest = allocsweep::Largest();
+    }).join();
+    left = allocsweep::Live();
     allocsweep::Disarm();
-    EXPECT_GT(kept, 0) << "the thread kept no work storage";
-    EXPECT_EQ(left, 0);
+    EXPECT_LE(largest, (std::size_t{n} * n + 1u) * sizeof(double));
+    EXPECT_EQ(left, 0) << "a thread's blocks outlived it";
+    ReleaseThreadStorage();
+    EXPECT_EQ(SharedBytesKept(), 0u);
 }
 
 // Callers on several threads at once, each with its own matrices: a caller that finds the

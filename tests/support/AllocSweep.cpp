@@ -18,6 +18,7 @@ bool armed = false;
 bool failed = false;
 long failAt = 0;
 long requests = 0;
+std::size_t largest = 0;
 Request failedRequest{};
 
 // Blocks obtained while armed. An operation of the sweeps holds a few dozen at a time.
@@ -56,13 +57,19 @@ const bool threadStateMade = [] {
 
 }  // namespace
 
-void FailAt(long n) {
-    quil::detail::ReleaseThreadStorage();
+void Watch() {
     armedThread = Self();
     armed = true;
     failed = false;
-    failAt = n;
+    failAt = 0;
     requests = 0;
+    largest = 0;
+}
+
+void FailAt(long n) {
+    quil::detail::ReleaseThreadStorage();
+    Watch();
+    failAt = n;
 }
 
 void Disarm() {
@@ -76,10 +83,13 @@ const Request& FailedRequest() { return failedRequest; }
 
 long Requests() { return requests; }
 
+std::size_t Largest() { return largest; }
+
 long Live() { return liveCount; }
 
 bool Take(Kind kind, std::size_t count, std::size_t size, const void* site) {
     if (!armed || !OnArmedThread()) return false;
+    if (count * size > largest) largest = count * size;
     if (++requests != failAt) return false;
     failed = true;
     failedRequest = {kind, count, size, site};

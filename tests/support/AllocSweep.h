@@ -34,6 +34,9 @@ struct Request {
 void FailAt(long n);
 // Counts requests from now on without failing any.
 inline void Count() { FailAt(0); }
+// Counts the calling thread's requests from now on without failing any, and without giving back
+// the storage the library keeps: what a call asks of the heap beside what is kept.
+void Watch();
 // Stops counting and failing; blocks still live stay remembered until freed.
 void Disarm();
 // Disarms when the scope ends, so an assertion that returns early leaves the heap working.
@@ -47,8 +50,10 @@ struct Guard {
 bool Failed();
 // The request that failed (valid when Failed()).
 const Request& FailedRequest();
-// Counted requests since FailAt.
+// Counted requests since FailAt or Watch.
 long Requests();
+// The bytes of the largest counted request since FailAt or Watch (0 when none was made).
+std::size_t Largest();
 // Blocks obtained while armed and not yet freed.
 long Live();
 

@@ -266,30 +266,35 @@ void ElementRuns(Path path, ElementOp op, std::size_t count, const double* a, co
 bool FactorRuns(Path path, std::uint32_t n, std::int32_t lo, double* f, double* vv,
                 std::int32_t* piv, int* parity, bool* zeroPivot) {
     if (n < kFactorFrom || !PathRuns(path)) return false;
-    // The largest product of the decomposition is the first, of order about n / 2; the leaves
-    // between the products run on one thread, so the threads pay only where that product is
-    // four times the work of a part.
-    const unsigned parts = PartsFor(std::size_t{n / 2} * (n / 2) * (n / 2) / 4, ThreadCount());
+    // On several threads one panel is factored ahead while the others take the steps before it
+    // (FactorAhead): that pays where the whole, n^3 / 3 multiply-adds, is four parts' work.
+    const unsigned parts = PartsFor(std::size_t{n} * n * n / 12, ThreadCount());
     return OnPath(path, false, [&](auto k) {
         return k.factor(n, lo, f, vv, piv, parity, zeroPivot, parts);
     });
 }
 
+// The rows of a large matrix divided over the threads: a pass over memory that is worth a thread
+// from an eighth of a part's multiply-adds.
 bool RowScalesRuns(Path path, std::uint32_t n, const double* f, double* vv, bool* zeroRow) {
     if (n < kFactorFrom || !PathRuns(path)) return false;
+    const unsigned parts = PartsFor(std::size_t{n} * n * 8, ThreadCount());
     return OnPath(path, false, [&](auto k) {
-        *zeroRow = !k.rowScales(n, f, vv);
+        bool zero[kMaxThreads] = {};
+        ForParts(parts, [&](unsigned p) {
+            const std::size_t r0 = PartBegin(n, 1, parts, p), r1 = PartBegin(n, 1, parts, p + 1);
+            zero[p] = !k.rowScales(r1 - r0, n, f + r0 * n, vv + r0);
+        });
+        *zeroRow = std::find(zero, zero + parts, true) != zero + parts;
         return true;
     });
 }
 
-bool SolveUnitColumnsRuns(Path path, std::uint32_t n, std::int32_t lo, const double* f,
-                          const std::int32_t* piv, std::uint32_t first, double* out) {
-    if (n < kSolveFrom || !PathRuns(path)) return false;
-    const unsigned parts = PartsFor(std::size_t{n} * n * (n - first), ThreadCount());
-    return OnPath(path, false, [&](auto k) {
-        return k.solveUnitColumns(n, lo, f, piv, first, out, parts);
-    });
+bool SolveUnitColumnsRuns(Path path, const InverseColumns& job) {
+    if (job.n < kSolveFrom || job.first >= job.n || !PathRuns(path)) return false;
+    const std::size_t n = job.n;
+    const unsigned threads = PartsFor(n * n * (n - job.first), ThreadCount());
+    return OnPath(path, false, [&](auto k) { return k.solveUnitColumns(job, threads); });
 }
 
 FullPivotEnd FullPivotRuns(Path path, std::uint32_t n, const double* a, double* w,

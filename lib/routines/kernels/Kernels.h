@@ -74,13 +74,30 @@ bool RowScalesRuns(Path path, std::uint32_t n, const double* f, double* vv, bool
 bool FactorRuns(Path path, std::uint32_t n, std::int32_t lo, double* f, double* vv,
                 std::int32_t* piv, int* parity, bool* zeroPivot);
 
-// The solves of the inverse for columns first..n-1, done together: for column j, the unit
-// right-hand side e_j goes through the pivot exchanges of piv, the forward substitution (leading
-// zeros skipped) and the back substitution with the factors f, exactly as LUBksbMtrxNN does it,
-// and out(i, j) = x(i). False, with nothing written, when the path is Plain or the panel buffer
-// cannot be had.
-bool SolveUnitColumnsRuns(Path path, std::uint32_t n, std::int32_t lo, const double* f,
-                          const std::int32_t* piv, std::uint32_t first, double* out);
+// The further columns of an inverse, solved together with kept factors.
+struct InverseColumns {
+    std::uint32_t n;
+    std::int32_t lo;
+    const double* f;          // the factors, an n x n run
+    const std::int32_t* piv;  // the pivot rows, lo added
+    std::uint32_t first;      // the first column solved
+    // Powers of 2 of the rows and of the columns, one every scaleStride doubles (the diagonals of
+    // n x n runs).
+    const double* rowScale;
+    const double* colScale;
+    std::size_t scaleStride;
+    double* out;                   // an n x n run
+    void (*alongside)(const void*);  // when given, run once meanwhile, on one of the threads
+    const void* context;
+};
+
+// The columns first..n-1 of the inverse, each as its own solve: the unit right-hand side e_j
+// goes through the pivot exchanges of piv, the forward substitution (leading zeros skipped) and
+// the back substitution with the factors f, exactly as LUBksbMtrxNN does it, giving x; then
+// out(i, j) = x(i) times rowScale(i) colScale(j), rounded once (one multiplication where that
+// product is a normal number, else through the exponents). False, with nothing written and
+// nothing run, when the path is Plain or the buffers cannot be had.
+bool SolveUnitColumnsRuns(Path path, const InverseColumns& job);
 
 // How DetNN's elimination ended (FullPivotRuns).
 enum class FullPivotEnd : std::uint8_t {

@@ -83,7 +83,7 @@ struct InParts {
     InParts& operator=(const InParts&) = delete;
 };
 
-using PartFn = void (*)(const void*, unsigned);
+using PartFn = void (*)(const void*, unsigned, unsigned);
 
 class Pool {
 public:
@@ -106,11 +106,11 @@ public:
         for (unsigned w = 0; w < started_; ++w) workers_[w].join();
     }
 
-    void Run(unsigned parts, PartFn run, const void* context) {
+    void Run(unsigned parts, unsigned threads, PartFn run, const void* context) {
         const InParts here;
         std::unique_lock<std::mutex> mine(caller_, std::try_to_lock);
-        if (!mine.owns_lock() || Start(parts - 1) == 0) {
-            for (unsigned p = 0; p < parts; ++p) run(context, p);
+        if (!mine.owns_lock() || Start(threads - 1) == 0) {
+            for (unsigned p = 0; p < parts; ++p) run(context, p, 0);
             return;
         }
         {
@@ -118,13 +118,15 @@ public:
             run_ = run;
             context_ = context;
             parts_ = parts;
+            helpers_ = threads - 1;
+            slots_ = 0;
             next_.store(0, std::memory_order_relaxed);
             finished_.store(0, std::memory_order_relaxed);
             open_ = true;
             generation_.fetch_add(1, std::memory_order_release);
         }
         wake_.notify_all();
-        TakeParts(run, context, parts);
+        TakeParts(run, context, parts, 0);
         // The last parts are often still running elsewhere: a short spin saves a sleep.
         for (unsigned spin = 0; spin < kSpins && finished_.load(std::memory_order_acquire) < parts;
              ++spin)
@@ -153,9 +155,9 @@ private:
         return started_;
     }
 
-    void TakeParts(PartFn run, const void* context, unsigned parts) {
+    void TakeParts(PartFn run, const void* context, unsigned parts, unsigned slot) {
         for (unsigned p; (p = next_.fetch_add(1, std::memory_order_relaxed)) < parts;) {
-            run(context, p);
+            run(context, p, slot);
             finished_.fetch_add(1, std::memory_order_release);
         }
     }
@@ -173,12 +175,14 @@ private:
             });
             if (stop_) return;
             seen = generation_.load(std::memory_order_relaxed);
+            if (slots_ >= helpers_) continue;  // the job has had the threads it may use
+            const unsigned slot = ++slots_;
             const PartFn run = run_;
             const void* const context = context_;
             const unsigned parts = parts_;
             ++joined_;
             lock.unlock();
-            TakeParts(run, context, parts);
+            TakeParts(run, context, parts, slot);
             lock.lock();
             if (--joined_ == 0) idle_.notify_all();
         }
@@ -193,6 +197,8 @@ private:
     PartFn run_ = nullptr;
     const void* context_ = nullptr;
     unsigned parts_ = 0;
+    unsigned helpers_ = 0;  // workers the job may use
+    unsigned slots_ = 0;    // workers that have joined the job, each with its own slot
     bool open_ = false;     // workers may join the job
     unsigned joined_ = 0;   // workers inside the job
     bool stop_ = false;
@@ -223,12 +229,14 @@ void SetThreadCount(unsigned count) {
     chosenCount.store(count < kMaxThreads ? count : kMaxThreads, std::memory_order_relaxed);
 }
 
-void RunParts(unsigned parts, void (*run)(const void*, unsigned), const void* context) {
-    if (parts <= 1 || inParts) {
-        for (unsigned p = 0; p < parts; ++p) run(context, p);
+void RunParts(unsigned parts, unsigned threads, void (*run)(const void*, unsigned, unsigned),
+              const void* context) {
+    if (threads > parts) threads = parts;
+    if (threads <= 1 || inParts) {
+        for (unsigned p = 0; p < parts; ++p) run(context, p, 0);
         return;
     }
-    ThePool().Run(parts, run, context);
+    ThePool().Run(parts, threads, run, context);
 }
 
 }  // namespace quil::detail

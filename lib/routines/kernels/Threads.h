@@ -27,17 +27,35 @@ void SetThreadCount(unsigned count);
 // kMaxThreads.
 unsigned CoreCount();
 
-// Runs run(context, part) once for every part from 0 to parts - 1 and returns when all have run.
-void RunParts(unsigned parts, void (*run)(const void* context, unsigned part), const void* context);
+// Runs run(context, part, slot) once for every part from 0 to parts - 1 on up to threads threads,
+// the caller's included, each thread taking the next part not yet taken, and returns when all
+// have run. Parts are taken in ascending order. slot (below threads) tells the thread that runs
+// a part from the others of the call: the caller's is 0, and no two threads of a call share one.
+void RunParts(unsigned parts, unsigned threads,
+              void (*run)(const void* context, unsigned part, unsigned slot), const void* context);
 
-// The same for a callable: part(p) for p from 0 to parts - 1.
+// The same for a callable: part(p, slot) for p from 0 to parts - 1, on up to threads threads.
 template <class Part>
-void ForParts(unsigned parts, const Part& part) {
-    if (parts <= 1) {
-        if (parts == 1) part(0u);
+void ForPartsInSlots(unsigned threads, unsigned parts, const Part& part) {
+    if (parts <= 1 || threads <= 1) {
+        for (unsigned p = 0; p < parts; ++p) part(p, 0u);
         return;
     }
-    RunParts(parts, [](const void* c, unsigned p) { (*static_cast<const Part*>(c))(p); }, &part);
+    RunParts(parts, threads,
+             [](const void* c, unsigned p, unsigned slot) { (*static_cast<const Part*>(c))(p, slot); },
+             &part);
+}
+
+// part(p) for p from 0 to parts - 1, on up to threads threads.
+template <class Part>
+void ForPartsOn(unsigned threads, unsigned parts, const Part& part) {
+    ForPartsInSlots(threads, parts, [&](unsigned p, unsigned) { part(p); });
+}
+
+// One thread for each part.
+template <class Part>
+void ForParts(unsigned parts, const Part& part) {
+    ForPartsOn(parts, parts, part);
 }
 
 // The first of count items, cut into parts nearly equal runs of whole steps of step items each:
