@@ -265,7 +265,7 @@ inline Scaled MinusProduct(Scaled sum, double f, Scaled x) { return Plus(sum, Ne
 }  // namespace
 
 void BalancedLU::SolveScaled(const BalancedLU& lu, Array1D<double> x, Array1D<std::int64_t> e,
-                             std::int64_t shift, bool transposed) {
+                             std::int64_t shift, bool transposed, bool beyond) {
     const std::int64_t lo = LowSub(lu.s.Base1);
     const std::int64_t hi = lo + lu.s.Size - 1;
     const auto at = [](std::int64_t k) { return static_cast<std::uint32_t>(k); };
@@ -318,7 +318,16 @@ void BalancedLU::SolveScaled(const BalancedLU& lu, Array1D<double> x, Array1D<st
             v.Set(q, t);
         }
     }
-    for (std::int64_t i = lo; i <= hi; ++i) x[at(i)] = Value(Times(v[i], last.Elem[at(i)][at(i)]));
+    for (std::int64_t i = lo; i <= hi; ++i) {
+        const Scaled y = Times(v[i], last.Elem[at(i)][at(i)]);
+        const double rounded = Value(y);
+        if (beyond && std::isinf(rounded) && std::isfinite(y.Mant)) {
+            v.Set(i, Normalized(y));
+        } else {
+            x[at(i)] = rounded;
+            e[at(i)] = 0;
+        }
+    }
 }
 
 }  // namespace quil::detail

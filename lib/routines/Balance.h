@@ -54,9 +54,10 @@ struct BalancedLU {
     // carried as a mantissa in x and a power of 2 in e (detail::Scaled): no element leaves the
     // range on the way, and x ends rounded once. Where no element leaves the normal range the
     // bits are those of the plain loops with x = Dr x first and x = Dc x last (Dc, Dr when
-    // transposed).
+    // transposed). With beyond, an element whose value overflows a double is left as x[i] 2^e[i]
+    // instead (x[i] in [0.5, 1)); every other element is rounded, with e[i] = 0.
     static void SolveScaled(const BalancedLU& lu, Array1D<double> x, Array1D<std::int64_t> e,
-                            std::int64_t shift, bool transposed);
+                            std::int64_t shift, bool transposed, bool beyond = false);
 };
 
 // *x = a^-1 b through the balanced matrix, keeping the factors in *f, the pivots in *p and the
