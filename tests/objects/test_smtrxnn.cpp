@@ -4,6 +4,8 @@
 #include <cfloat>
 #include <cmath>
 #include <functional>
+#include <limits>
+#include <string>
 #include <utility>
 
 #include "AllocSweep.h"
@@ -267,6 +269,82 @@ TEST(SMtrxNN, TemporariesLendTheirStorage) {
         SMtrxNN gone = std::move(three);
         EXPECT_EQ(Thrown(&SMtrx::AllocErr::Count, [&] { (void)(std::move(three) * 2.0); }), 0);
     }
+}
+
+// Every operator that may take a temporary operand's storage gives the bits of the operator on
+// named objects, whichever operand is the temporary: a - (b * c) is not (b * c) - a. The
+// operands differ in every element, so that an exchanged pair or operation shows, and hold
+// signed zeros, whose sign an exchange or a lost negation changes.
+TEST(SMtrxNN, EachTemporaryOperandGivesTheNamedOperatorsBits) {
+    const double inf = std::numeric_limits<double>::infinity();
+    for (bool base1 : {false, true}) {
+        const SMtrxNN a = Make(3, base1, {1.5, -0.0, 0.0, 3, 1e300, -2, 7, inf, -0.0}),
+                      b = Make(3, base1, {0.25, 0.0, -0.0, -3, 1e300, 9, -7.5, 1, 0.0});
+        const double s = -0.75;
+        const SMtrxNN as = a * s, bs = b * s;
+        const auto T = [](const SMtrxNN& m) { return SMtrxNN(m); };  // a temporary with storage
+        const std::pair<const char*, std::pair<SMtrxNN, SMtrxNN>> forms[] = {
+            {"-T", {-T(a), -a}},
+            {"T + b", {T(a) + b, a + b}},
+            {"a + T", {a + T(b), a + b}},
+            {"T + T", {T(a) + T(b), a + b}},
+            {"T - b", {T(a) - b, a - b}},
+            {"a - T", {a - T(b), a - b}},
+            {"T - T", {T(a) - T(b), a - b}},
+            {"s * T", {s * T(a), s * a}},
+            {"T * s", {T(a) * s, a * s}},
+            {"a - b * s", {a - b * s, a - bs}},
+            {"a * s - b", {a * s - b, as - b}},
+            {"-(a * s) + b * s", {-(a * s) + b * s, -as + bs}},
+        };
+        for (const auto& [name, results] : forms) {
+            EXPECT_TRUE(SameBits(Elems(results.first), Elems(results.second)))
+                << name << (base1 ? " base 1" : " base 0");
+            EXPECT_EQ(results.first.GetBase1(), base1) << name;
+        }
+        EXPECT_TRUE(SameBits(Elems(a + b), Elems(b + a)));  // + commutes: an exchange there is no fault
+    }
+}
+
+// An operand that was moved from says so, in every form of every operator, the temporary ones
+// included (which would otherwise meet the minimum size of a 0 x 0 result).
+TEST(SMtrxNN, AMovedFromOperandSaysSoInEveryForm) {
+    SMtrxNN a = Make(2, false, {1, 2, 3, 4}), gone(2);
+    { SMtrxNN taker(std::move(gone)); }
+    const auto moved = [&] { return std::move(gone); };  // the moved-from object as a temporary
+    const std::pair<const char*, std::function<void()>> forms[] = {
+        {"SMtrxNN -a", [&] { (void)(-gone); }},
+        {"SMtrxNN -a", [&] { (void)(-moved()); }},
+        {"SMtrxNN +a", [&] { (void)(+gone); }},
+        {"SMtrxNN a + b", [&] { (void)(gone + a); }},
+        {"SMtrxNN a + b", [&] { (void)(a + gone); }},
+        {"SMtrxNN a + b", [&] { (void)(moved() + a); }},
+        {"SMtrxNN a + b", [&] { (void)(a + moved()); }},
+        {"SMtrxNN a + b", [&] { (void)(moved() + SMtrxNN(a)); }},
+        {"SMtrxNN a + b", [&] { (void)(SMtrxNN(a) + moved()); }},
+        {"SMtrxNN a + b", [&] { (void)(gone + SMtrxNN(a)); }},
+        {"SMtrxNN a + b", [&] { (void)(SMtrxNN(a) + gone); }},
+        {"SMtrxNN a - b", [&] { (void)(gone - a); }},
+        {"SMtrxNN a - b", [&] { (void)(a - gone); }},
+        {"SMtrxNN a - b", [&] { (void)(moved() - a); }},
+        {"SMtrxNN a - b", [&] { (void)(a - moved()); }},
+        {"SMtrxNN a - b", [&] { (void)(moved() - SMtrxNN(a)); }},
+        {"SMtrxNN a - b", [&] { (void)(SMtrxNN(a) - moved()); }},
+        {"SMtrxNN a - b", [&] { (void)(gone - SMtrxNN(a)); }},
+        {"SMtrxNN a - b", [&] { (void)(SMtrxNN(a) - gone); }},
+        {"SMtrxNN s * a", [&] { (void)(2.0 * gone); }},
+        {"SMtrxNN s * a", [&] { (void)(gone * 2.0); }},
+        {"SMtrxNN s * a", [&] { (void)(2.0 * moved()); }},
+        {"SMtrxNN s * a", [&] { (void)(moved() * 2.0); }},
+        {"SMtrxNN a * b", [&] { (void)(gone * a); }},
+        {"SMtrxNN a * b", [&] { (void)(a * gone); }},
+    };
+    for (const auto& [operation, form] : forms) {
+        EXPECT_EQ(What(form), std::string("SMtrx::AllocErr in ") + operation +
+                                  ": the matrix was moved from and has no elements");
+        EXPECT_EQ(Thrown(&SMtrx::AllocErr::Count, form), 0);
+    }
+    EXPECT_EQ(Elems(a), V({1, 2, 3, 4}));
 }
 
 }  // namespace

@@ -432,6 +432,13 @@ TEST(SolveMtrxNN, RefusesAnExactlySingularMatrixAndKeepsNaN) {
         ASSERT_TRUE(InvMtrxNN(&ai, nanRow.get()));
         NN inv(ai);
         for (double v : Elems(inv.get())) EXPECT_TRUE(std::isnan(v));
+        // A row holding an infinity is no row far out of range, to be shifted: its elimination
+        // meets inf - inf and gives NaN.
+        const double inf = std::numeric_limits<double>::infinity();
+        NN infinite = MakeNN(base1, {{1, -inf}, {inf, -2}});
+        V z = MakeV(base1, {1, 1});
+        ASSERT_TRUE(SolveMtrxNN(z.get(), infinite.get(), z.get()));
+        EXPECT_TRUE(std::isnan(z->Elem[lo]) && std::isnan(z->Elem[lo + 1]));
         NN nanOne = MakeNN(base1, {{nan}});
         ASSERT_TRUE(SolveMtrxNN(one.get(), nanOne.get(), one.get()));
         EXPECT_TRUE(std::isnan(one->Elem[lo]));
