@@ -12,8 +12,8 @@
 ///   columns (so that it is square); any other pair is an incompatible product.
 #pragma once
 
-#include "QuilExport.h"
-#include "objects/SMtrx.h"
+#include "../QuilExport.h"
+#include "SMtrx.h"
 
 namespace quil {
 

@@ -45,9 +45,9 @@
 /// NaN is not a zero one.
 #pragma once
 
-#include "QuilExport.h"
-#include "routines/MtrxNN.h"
-#include "routines/Vect.h"
+#include "../QuilExport.h"
+#include "MtrxNN.h"
+#include "Vect.h"
 
 namespace quil {
 
