@@ -16,6 +16,7 @@
 #include "QuilExport.h"
 #ifdef QUIL_EXPORT
 #include "objects/SError.h"
+#include "objects/SLUDcmp.h"
 #include "objects/SMtrx.h"
 #include "objects/SMtrxNN.h"
 #include "objects/SVect.h"

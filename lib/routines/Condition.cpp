@@ -42,17 +42,17 @@ int Compare(Scaled a, Scaled b) {
 // an inverse whose norm lies beyond the range is still estimated.
 struct CondWork {
     std::uint32_t lo, hi;
-    const detail::BalancedLU* lu;
+    const detail::BalancedFactors* lu;
     std::int64_t shift;  // -k
     Array1D<std::int64_t> exps;
     Vect* x;
     Vect* sign;
 
     // x = (2^k a)^-1 x = 2^-k Dc S^-1 Dr x.
-    void Solve() { detail::BalancedLU::SolveScaled(*lu, x->Elem, exps, shift, false, true); }
+    void Solve() { detail::SolveScaled(*lu, x->Elem, exps, shift, false, true); }
 
     // x = (2^k a)^-T x = 2^-k Dr S^-T Dc x.
-    void SolveTransposed() { detail::BalancedLU::SolveScaled(*lu, x->Elem, exps, shift, true, true); }
+    void SolveTransposed() { detail::SolveScaled(*lu, x->Elem, exps, shift, true, true); }
 
     Scaled At(std::uint32_t i) const { return {x->Elem[i], exps[i]}; }
 
@@ -122,33 +122,57 @@ Scaled InverseNorm1(CondWork& w) {
 
 }  // namespace
 
+// The 1-norm of a, brought near 1, or the result where a decides it alone.
+detail::CondStart detail::RCondStart(const MtrxNN* a) {
+    const std::uint32_t n = a->Size;
+    const std::uint32_t lo = LowSub(a->Base1);
+    const std::uint32_t hi = lo + n - 1u;
+    CondStart start;
+    for (std::uint32_t j = lo; j <= hi; ++j) {
+        double sum = 0.0;
+        for (std::uint32_t i = lo; i <= hi; ++i) {
+            if (std::isnan(a->Elem[i][j])) return {0.0, 0, true, std::numeric_limits<double>::quiet_NaN()};
+            sum = sum + std::fabs(a->Elem[i][j]);
+        }
+        if (sum > start.norm) start.norm = sum;
+    }
+    if (start.norm == 0.0) return {0.0, 0, true, 0.0};
+    if (n == 1) return {start.norm, 0, true, std::isfinite(start.norm) ? 1.0 : 0.0};
+    // The condition number is that of 2^k a for every k: a norm far from 1, whose reciprocal or
+    // whose inverse's norm might leave the range, is brought to [1, 2) first.
+    if (std::isfinite(start.norm) && (start.norm < kNormLowest || start.norm > kNormHighest)) {
+        start.k = -std::ilogb(start.norm);
+        start.norm = std::ldexp(start.norm, start.k);
+    }
+    return start;
+}
+
+// 1 / (|2^k a|_1 |(2^k a)^-1|_1), the estimate's own loops plain, in work storage of its own.
+double detail::RCondEstimate(const CondStart& start, const BalancedFactors& f) {
+    const std::uint32_t n = f.s.Size;
+    const std::uint32_t lo = LowSub(f.s.Base1);
+    const WorkBlock vectors(3 * VectorBytes(n));
+    if (!vectors) return -1.0;
+    WorkCarver carve(vectors);
+    Vect x = carve.Vector(n, f.s.Base1);
+    Vect sign = carve.Vector(n, f.s.Base1);
+    CondWork w{lo, lo + n - 1u, &f, -start.k, carve.Exponents(n, f.s.Base1), &x, &sign};
+    const Scaled inverseNorm = InverseNorm1(w);
+    if (!(inverseNorm.Mant > 0.0)) return 0.0;
+    if (inverseNorm.Exp == 0) return (1.0 / start.norm) / inverseNorm.Mant;
+    // The inverse's norm lies far out: the quotient by its mantissa, then by its power of 2.
+    Scaled r = Quotient(ToScaled(1.0 / start.norm), inverseNorm.Mant);
+    r.Exp -= inverseNorm.Exp;
+    return Value(r);
+}
+
 // 1 / (|a|_1 |a^-1|_1) with |a^-1|_1 estimated through the decomposition that SolveMtrxNN uses:
 // a balanced by powers of 2, rows far outside the range of 1 shifted towards it, then LU. The
 // decomposition has the same bits on every path, and the estimate's own loops are plain, so the
 // result has the same bits everywhere.
 double detail::RCondMtrxNN(Path path, const MtrxNN* a) {
-    const std::uint32_t n = a->Size;
-    const std::uint32_t lo = LowSub(a->Base1);
-    const std::uint32_t hi = lo + n - 1u;
-    double norm = 0.0;
-    for (std::uint32_t j = lo; j <= hi; ++j) {
-        double sum = 0.0;
-        for (std::uint32_t i = lo; i <= hi; ++i) {
-            if (std::isnan(a->Elem[i][j])) return std::numeric_limits<double>::quiet_NaN();
-            sum = sum + std::fabs(a->Elem[i][j]);
-        }
-        if (sum > norm) norm = sum;
-    }
-    if (norm == 0.0) return 0.0;
-    if (n == 1) return std::isfinite(norm) ? 1.0 : 0.0;
-    // The condition number is that of 2^k a for every k: a norm far from 1, whose reciprocal or
-    // whose inverse's norm might leave the range, is brought to [1, 2) first.
-    int k = 0;
-    if (std::isfinite(norm) && (norm < kNormLowest || norm > kNormHighest)) {
-        k = -std::ilogb(norm);
-        norm = std::ldexp(norm, k);
-    }
-
+    const CondStart start = RCondStart(a);
+    if (start.decided) return start.result;
     const BalancedLU lu(path, a);
     switch (lu.outcome) {
     case LUDcmpOutcome::NoWork: return -1.0;
@@ -156,18 +180,7 @@ double detail::RCondMtrxNN(Path path, const MtrxNN* a) {
     case LUDcmpOutcome::ZeroPivot: return 0.0;
     case LUDcmpOutcome::Done: break;
     }
-    const WorkBlock vectors(VectorBytes(n));
-    if (!vectors) return -1.0;
-    Vect x = lu.x;
-    Vect sign = WorkCarver(vectors).Vector(n, a->Base1);
-    CondWork w{lo, hi, &lu, -k, lu.xexp, &x, &sign};
-    const Scaled inverseNorm = InverseNorm1(w);
-    if (!(inverseNorm.Mant > 0.0)) return 0.0;
-    if (inverseNorm.Exp == 0) return (1.0 / norm) / inverseNorm.Mant;
-    // The inverse's norm lies far out: the quotient by its mantissa, then by its power of 2.
-    Scaled r = Quotient(ToScaled(1.0 / norm), inverseNorm.Mant);
-    r.Exp -= inverseNorm.Exp;
-    return Value(r);
+    return RCondEstimate(start, lu);
 }
 
 double RCondMtrxNN(const MtrxNN* a) { return detail::RCondMtrxNN(detail::FastestPath(), a); }

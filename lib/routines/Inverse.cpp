@@ -69,7 +69,7 @@ bool detail::InvMtrxNN(Path path, MtrxNN** ai, const MtrxNN* a, bool* noWork) {
     }
     for (std::uint32_t i = lo; i <= hi; ++i)
         for (std::uint32_t j = lo + 1u; j <= hi; ++j)
-            r[i][j] = TimesScales(r[i][j], lu.dc.Elem[i][i], lu.dr.Elem[j][j]);
+            r[i][j] = TimesScales(r[i][j], lu.dc[i], lu.dr[j]);
     return true;
 }
 

@@ -347,6 +347,13 @@ void Objects(Recorder& r, const Operands& o, bool inverted) {
         }
     r.Scalar("DetNN2", a.Det(), "SMtrxNN::Det");
     r.Scalar("RCondMtrxNN", a.RCond(), "SMtrxNN::RCond");
+    const SMtrxNN::LogDet log = a.DetLog10();
+    r.Words("DetLog10", Sign(log.Sign) + " " + Hex(log.Log10), "SMtrxNN::DetLog10");
+    const SLUDcmp lu(a);
+    r.Scalar("DetNN2", lu.Det(), "SLUDcmp::Det");
+    r.Scalar("RCondMtrxNN", lu.RCond(), "SLUDcmp::RCond");
+    const SMtrxNN::LogDet kept = lu.DetLog10();
+    r.Words("DetLog10", Sign(kept.Sign) + " " + Hex(kept.Log10), "SLUDcmp::DetLog10");
     r.Matrix("MulMtrxNN", Elements(a * a2), "SMtrxNN a * b");
     if (inverted) r.Matrix("InvMtrxNN", Elements(a.Inv()), "SMtrxNN::Inv");
     if (o.elementwise) {
@@ -365,6 +372,12 @@ void Objects(Recorder& r, const Operands& o, bool inverted) {
         r.Vector("SolveMtrxNN", Elements(a.Solve(vb)), "SMtrxNN::Solve");
     } catch (const SMtrx::OpeErr&) {
         r.Words("SolveMtrxNN", "false", "SMtrxNN::Solve");  // an exactly singular matrix
+    }
+    try {
+        (void)lu.Solve(first);  // another right-hand side first: nothing of it may stay
+        r.Vector("SolveMtrxNN", Elements(lu.Solve(vb)), "SLUDcmp::Solve");
+    } catch (const SMtrx::OpeErr&) {
+        r.Words("SolveMtrxNN", "false", "SLUDcmp::Solve");
     }
     r.Vector("MtrxbyVect", Elements(a * vb), "SMtrxNN * SVect");
     r.Vector("MtrxbyVect", Elements(static_cast<const SMtrx&>(a) * vb), "SMtrx * SVect");

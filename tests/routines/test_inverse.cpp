@@ -769,7 +769,7 @@ Solver FactorSolver(const BalancedLU& lu) {
     return [&lu](std::vector<double>& x, bool transposed) {
         const std::uint32_t lo = Lo(lu.s.Base1);
         for (std::uint32_t i = 0; i < x.size(); ++i) lu.x.Elem[lo + i] = x[i];
-        BalancedLU::SolveScaled(lu, lu.x.Elem, lu.xexp, 0, transposed);
+        SolveScaled(lu, lu.x.Elem, lu.xexp, 0, transposed);
         for (std::uint32_t i = 0; i < x.size(); ++i) x[i] = lu.x.Elem[lo + i];
     };
 }
