@@ -92,7 +92,8 @@ SLUDcmp::SLUDcmp(const SMtrxNN& a) : Order(a.GetRows()), Base1(a.GetBase1()) {
     // The solve's and the estimate's, of the balanced matrix.
     std::unique_ptr<LUFactors> f = LUFactors::Make(&a, Order, Base1);
     const detail::BalancedLU lu(detail::FastestPath(), w.m);
-    if (lu.outcome == LUDcmpOutcome::NoWork) throw SMtrx::AllocErr{&a, 0, "the work storage of SLUDcmp"};
+    if (lu.outcome == LUDcmpOutcome::NoWork)
+        throw SMtrx::AllocErr{&a, 0, "the work storage of SLUDcmp"};
     f->Take(lu, lu.outcome, detail::RCondStart(w.m));
     Factors = f.release();
 }
@@ -141,10 +142,13 @@ SVect SLUDcmp::Solve(const SVect& b) const {
     const LUFactors& f = Held("SLUDcmp::Solve");
     if (b.GetSize() == 0) throw SVect::AllocErr::NoElements(&b, "SLUDcmp::Solve");
     if (b.GetSize() != Order)
-        throw SMtrx::OpeErr(0, "SLUDcmp::Solve", "the size of the SVect differs from the matrix's order");
+        throw SMtrx::OpeErr(0, "SLUDcmp::Solve",
+                            "the size of the SVect differs from the matrix's order");
     if (b.GetBase1() != Base1)
-        throw SMtrx::OpeErr(1, "SLUDcmp::Solve", "the suffix base of the SVect differs from the matrix's");
-    if (f.outcome != LUDcmpOutcome::Done) throw SMtrx::OpeErr(0, "SLUDcmp::Solve", "the matrix is singular");
+        throw SMtrx::OpeErr(1, "SLUDcmp::Solve",
+                            "the suffix base of the SVect differs from the matrix's");
+    if (f.outcome != LUDcmpOutcome::Done)
+        throw SMtrx::OpeErr(0, "SLUDcmp::Solve", "the matrix is singular");
     SVect x = [&] {
         try {
             return SVect(b);

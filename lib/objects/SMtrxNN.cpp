@@ -121,7 +121,8 @@ SMtrxNN::LogDet SMtrxNN::DetLog10() const {
     LogDet d{0, 0.0};
     d.Log10 = detail::DetLog10(detail::FastestPath(), w.R, &d.Sign);
     // DBL_MAX with no sign stands for work storage that could not be had.
-    if (d.Sign == 0 && d.Log10 == DBL_MAX) throw AllocErr{this, 0, "the work storage of SMtrxNN::DetLog10"};
+    if (d.Sign == 0 && d.Log10 == DBL_MAX)
+        throw AllocErr{this, 0, "the work storage of SMtrxNN::DetLog10"};
     return d;
 }
 

@@ -131,7 +131,8 @@ detail::CondStart detail::RCondStart(const MtrxNN* a) {
     for (std::uint32_t j = lo; j <= hi; ++j) {
         double sum = 0.0;
         for (std::uint32_t i = lo; i <= hi; ++i) {
-            if (std::isnan(a->Elem[i][j])) return {0.0, 0, true, std::numeric_limits<double>::quiet_NaN()};
+            if (std::isnan(a->Elem[i][j]))
+                return {0.0, 0, true, std::numeric_limits<double>::quiet_NaN()};
             sum = sum + std::fabs(a->Elem[i][j]);
         }
         if (sum > start.norm) start.norm = sum;

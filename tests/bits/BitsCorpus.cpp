@@ -71,7 +71,8 @@ const std::vector<Kind>& Kinds() {
              Rows m = Random(n, 2);
              for (std::uint32_t i = 0; i < n; ++i)
                  for (std::uint32_t j = 0; j < n; ++j)
-                     m[i * n + j] = std::ldexp(m[i * n + j], static_cast<int>(3 * i) - static_cast<int>(2 * j));
+                     m[i * n + j] = std::ldexp(m[i * n + j],
+                                               static_cast<int>(3 * i) - static_cast<int>(2 * j));
              return m;
          }},
         {"hilbert",
@@ -184,7 +185,8 @@ struct NN {
     MtrxNN* m;
     NN(const Rows& rows, std::uint32_t n, bool base1) : m(GetMatrixNN(nullptr, n, base1)) {
         for (std::uint32_t i = 0; i < n; ++i)
-            for (std::uint32_t j = 0; j < n; ++j) m->Elem[Lo(base1) + i][Lo(base1) + j] = rows[i * n + j];
+            for (std::uint32_t j = 0; j < n; ++j)
+                m->Elem[Lo(base1) + i][Lo(base1) + j] = rows[i * n + j];
     }
     NN(std::uint32_t n, bool base1) : m(GetMatrixNN(nullptr, n, base1)) {}
     ~NN() { FreeMatrixNN(m); }
@@ -193,13 +195,15 @@ struct NN {
     Rows Values() const {
         Rows out;
         for (std::uint32_t i = 0; i < m->Size; ++i)
-            for (std::uint32_t j = 0; j < m->Size; ++j) out.push_back(m->Elem[Lo(m->Base1) + i][Lo(m->Base1) + j]);
+            for (std::uint32_t j = 0; j < m->Size; ++j)
+                out.push_back(m->Elem[Lo(m->Base1) + i][Lo(m->Base1) + j]);
         return out;
     }
 };
 struct V {
     Vect* v;
-    V(const Rows& values, bool base1) : v(GetVector(nullptr, static_cast<std::uint32_t>(values.size()), base1)) {
+    V(const Rows& values, bool base1)
+        : v(GetVector(nullptr, static_cast<std::uint32_t>(values.size()), base1)) {
         for (std::uint32_t i = 0; i < v->Size; ++i) v->Elem[Lo(base1) + i] = values[i];
     }
     ~V() { FreeVector(v); }
@@ -319,7 +323,8 @@ bool Routines(Recorder& r, const Operands& o) {
     if (MulMtrxNN(c.m, a.m, a2.m)) r.Matrix("MulMtrxNN", c.Values());
     Mtrx* m = GetMatrix(nullptr, n, n, o.base1);
     for (std::uint32_t i = 0; i < n; ++i)
-        for (std::uint32_t j = 0; j < n; ++j) m->Elem[Lo(o.base1) + i][Lo(o.base1) + j] = o.rows[i * n + j];
+        for (std::uint32_t j = 0; j < n; ++j)
+            m->Elem[Lo(o.base1) + i][Lo(o.base1) + j] = o.rows[i * n + j];
     if (MtrxbyVect(x.v, m, vb.v)) r.Vector("MtrxbyVect", x.Values());
     FreeMatrix(m);
     const V first(Rows(o.rows.begin(), o.rows.begin() + n), o.base1);

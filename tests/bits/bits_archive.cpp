@@ -1,5 +1,6 @@
 // Writes the bits archive anew: bits_archive tests/bits/archive.txt (make bits-archive).
 #include <cstdio>
+#include <string>
 
 #include "BitsCorpus.h"
 
@@ -10,7 +11,8 @@ int main(int argc, char** argv) {
     }
     const std::string text = bits::ArchiveText(bits::Compute());
     std::FILE* f = std::fopen(argv[1], "wb");
-    if (f == nullptr || std::fwrite(text.data(), 1, text.size(), f) != text.size() || std::fclose(f) != 0) {
+    const bool written = f != nullptr && std::fwrite(text.data(), 1, text.size(), f) == text.size();
+    if (f == nullptr || std::fclose(f) != 0 || !written) {
         std::perror(argv[1]);
         return 1;
     }

@@ -202,16 +202,18 @@ TEST(SMtrx, EveryAccessNamesTheBadSubscriptRowOrColumn) {
         [&](unsigned i, std::size_t j) { (void)double(m.Val[long{i}][static_cast<unsigned>(j)]); },
         [&](unsigned i, std::size_t j) { (void)c.Val[i][j]; },
     };
-    const std::string range = "SMtrx::RangeErr: ";
+    const auto refused = [](const char* which, unsigned index) {
+        return "SMtrx::RangeErr: " + std::string(which) + " subscript " + std::to_string(index) +
+               " is out of range (valid: 1..3)";
+    };
     for (std::size_t f = 0; f < std::size(forms); ++f) {
-        const bool wideToo = f % 2 == 1;  // the forms that take the subscript at its full width
-        EXPECT_EQ(What([&] { forms[f](2, 4); }), range + "column subscript 4 is out of range (valid: 1..3)") << f;
-        EXPECT_EQ(What([&] { forms[f](2, 0); }), range + "column subscript 0 is out of range (valid: 1..3)") << f;
-        EXPECT_EQ(What([&] { forms[f](4, 4); }), range + "row subscript 4 is out of range (valid: 1..3)") << f;
-        EXPECT_EQ(What([&] { forms[f](0, 2); }), range + "row subscript 0 is out of range (valid: 1..3)") << f;
-        if (wideToo) {
-            EXPECT_EQ(What([&] { forms[f](2, wide); }), range + "column subscript 2 is out of range (valid: 1..3)") << f;
-            EXPECT_EQ(What([&] { forms[f](4, wide); }), range + "row subscript 4 is out of range (valid: 1..3)") << f;
+        EXPECT_EQ(What([&] { forms[f](2, 4); }), refused("column", 4)) << f;
+        EXPECT_EQ(What([&] { forms[f](2, 0); }), refused("column", 0)) << f;
+        EXPECT_EQ(What([&] { forms[f](4, 4); }), refused("row", 4)) << f;
+        EXPECT_EQ(What([&] { forms[f](0, 2); }), refused("row", 0)) << f;
+        if (f % 2 == 1) {  // the forms that take the subscript at its full width
+            EXPECT_EQ(What([&] { forms[f](2, wide); }), refused("column", 2)) << f;
+            EXPECT_EQ(What([&] { forms[f](4, wide); }), refused("row", 4)) << f;
         }
     }
     EXPECT_EQ(Elems(m), V(9, 0.0));
