@@ -28,7 +28,8 @@ SAN_ENV = ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:abort_on_error=0 \
           LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0
 
 .PHONY: all deps build run screenshots test test-plain test-asan test-tsan fuzz compare-reports \
-        reference cross-check bench package docs clean windows windows-check web web-check icon
+        reference cross-check bench package docs clean windows windows-check web web-check icon \
+        bits-archive
 
 all: build
 
@@ -173,6 +174,13 @@ web-check: reference
 	cmake --build $(WEB_BUILD) -j $(JOBS) --target all web_site
 	cd $(WEB_BUILD) && $(CTEST)
 	scripts/web-reports.sh $(WEB_BUILD) $(REF_BUILD)
+
+# tests/bits/archive.txt written anew from this build's results: for a commit that changes the
+# bits of a routine on purpose, whose message must then say why (see tests/bits/README.md).
+bits-archive: deps
+	$(CONFIGURE) -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(BUILD) -j $(JOBS) --target bits_archive
+	$(BUILD)/tests/bits_archive tests/bits/archive.txt
 
 # platform/windows/quil.ico, the Windows programs' icon, written anew from the window's icon.
 icon: build

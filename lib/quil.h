@@ -11,7 +11,12 @@
 /// The library: records, routines, classes, the error report and the thread count. Its own
 /// internals are declared in no installed header.
 
+// First: a compiler that does not take C++20 stops here, with a clear error, and nothing
+// below is read (QUIL_EXPORT is defined only under C++20).
+#include "QuilExport.h"
+#ifdef QUIL_EXPORT
 #include "objects/SError.h"
+#include "objects/SLUDcmp.h"
 #include "objects/SMtrx.h"
 #include "objects/SMtrxNN.h"
 #include "objects/SVect.h"
@@ -22,3 +27,4 @@
 #include "routines/MtrxNN.h"
 #include "routines/Threads.h"
 #include "routines/Vect.h"
+#endif

@@ -11,7 +11,7 @@
 
 #include <exception>
 
-#include "QuilExport.h"
+#include "../QuilExport.h"
 
 namespace quil {
 

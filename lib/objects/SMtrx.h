@@ -20,8 +20,8 @@
 #include <cstdint>
 #include <type_traits>
 
-#include "QuilExport.h"
-#include "objects/SError.h"
+#include "../QuilExport.h"
+#include "SError.h"
 
 static_assert(sizeof(unsigned) * CHAR_BIT == 32, "counts and subscripts are 32-bit");
 

@@ -114,6 +114,18 @@ SVect SMtrxNN::Solve(const SVect& b) const {
     return x;
 }
 
+SMtrxNN::LogDet SMtrxNN::DetLog10() const {
+    RequireSquare("SMtrxNN::DetLog10");
+    WorkRecord w(WorkCopy());
+    if (w.R == nullptr) throw AllocErr{this, 0, "the work copy of SMtrxNN::DetLog10"};
+    LogDet d{0, 0.0};
+    d.Log10 = detail::DetLog10(detail::FastestPath(), w.R, &d.Sign);
+    // DBL_MAX with no sign stands for work storage that could not be had.
+    if (d.Sign == 0 && d.Log10 == DBL_MAX)
+        throw AllocErr{this, 0, "the work storage of SMtrxNN::DetLog10"};
+    return d;
+}
+
 double SMtrxNN::RCond() const {
     RequireSquare("SMtrxNN::RCond");
     WorkRecord w(WorkCopy());

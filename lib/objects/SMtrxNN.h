@@ -12,8 +12,8 @@
 ///   columns (so that it is square); any other pair is an incompatible product.
 #pragma once
 
-#include "QuilExport.h"
-#include "objects/SMtrx.h"
+#include "../QuilExport.h"
+#include "SMtrx.h"
 
 namespace quil {
 
@@ -78,6 +78,20 @@ public:
     /// \warning a matrix that is singular only within rounding is solved: see RCond().
     [[nodiscard]] SVect Solve(const SVect& b) const;
 
+    /// log10 |det| and the sign of the determinant: det = Sign 10^Log10, for determinants beyond
+    /// the range of double.
+    struct LogDet {
+        int Sign;      ///< +1 or -1; 0 for a matrix with a row of zeros
+        double Log10;  ///< log10 |det|: -DBL_MAX for a row of zeros; NaN when the matrix holds one
+    };
+
+    /// The determinant as its decimal logarithm and sign, by LU decomposition.
+    /// \returns what DetLog10 gives (routines/DetNN.h), with its bits: the sum of the logarithms
+    /// of the factors, which never overflows; {0, -DBL_MAX} for a row of zeros. Throws as Det()
+    /// does: AllocErr with Count 0 when work storage cannot be had, OpeErr Kind 0 when this
+    /// object is not square.
+    [[nodiscard]] LogDet DetLog10() const;
+
     /// How far to trust a solve or an inverse of this matrix: its reciprocal condition number.
     /// \returns the reciprocal condition number in the 1-norm, 1 / (|A|_1 |A^-1|_1), estimated
     /// as RCondMtrxNN does from the decomposition Solve() uses: 1 for the identity, 0.0 for an
@@ -94,8 +108,9 @@ protected:
         : SMtrx(rows, cols, base1, Unfilled{}) {}
 
 private:
-    // The operators below, which make their results in place.
+    // The operators below, which make their results in place, and the decomposition kept.
     friend struct detail::SMtrxNNOps;
+    friend class SLUDcmp;
 
     // Throws OpeErr Kind 0, naming the operation, unless Rows = Cols and there are elements.
     QUIL_NO_EXPORT void RequireSquare(const char* operation) const;

@@ -14,10 +14,10 @@
 /// target as it was.
 #pragma once
 
-#include "QuilExport.h"
-#include "objects/SError.h"
-#include "objects/SMtrx.h"
-#include "objects/SMtrxNN.h"
+#include "../QuilExport.h"
+#include "SError.h"
+#include "SMtrx.h"
+#include "SMtrxNN.h"
 
 namespace quil {
 

@@ -12,7 +12,7 @@
 /// for them.
 #pragma once
 
-#include "QuilExport.h"
+#include "../QuilExport.h"
 
 #ifdef _WIN32
 #include <windows.h>

@@ -26,8 +26,8 @@
 #include <cstdlib>
 #include <utility>
 
-#include "QuilExport.h"
-#include "routines/Heap.h"
+#include "../QuilExport.h"
+#include "Heap.h"
 
 namespace quil {
 

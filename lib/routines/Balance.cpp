@@ -336,34 +336,40 @@ bool BalSolveMtrxNN(const MtrxNN* a, const Vect* b, Vect** x, MtrxNN** f,
 }
 
 BalancedLU::BalancedLU(Path path, const MtrxNN* a)
-    : block(5 * MatrixBytes(a->Size) + PivotBytes(a->Size) + 2 * VectorBytes(a->Size)),
+    : block(5 * MatrixBytes(a->Size) + PivotBytes(a->Size) + 4 * VectorBytes(a->Size)),
       outcome(LUDcmpOutcome::NoWork) {
     if (!block) return;
     const std::uint32_t n = a->Size;
     const bool base1 = a->Base1;
+    const std::uint32_t lo = LowSub(base1);
     WorkCarver carve(block);
     // Balancing writes only the scaling matrices' diagonals unless it must take their products
     // in full (Balance), so they are not cleared here: on the fast path most of their storage is
     // never touched.
     s = carve.Matrix(n, base1, false);
-    dr = carve.Matrix(n, base1, false);
-    dc = carve.Matrix(n, base1, false);
+    MtrxNN dm = carve.Matrix(n, base1, false);
+    MtrxNN cm = carve.Matrix(n, base1, false);
     MtrxNN t1 = carve.Matrix(n, base1, false);
     MtrxNN t2 = carve.Matrix(n, base1, false);
     p = carve.Pivots(n, base1);
+    dr = carve.Vector(n, base1).Elem;
+    dc = carve.Vector(n, base1).Elem;
     x = carve.Vector(n, base1);
     xexp = carve.Exponents(n, base1);
     CopyRows(&s, a);
     if (n == 1) {
         // Nothing to balance in a 1 x 1 matrix, which has no elements off the diagonal.
-        const std::uint32_t lo = LowSub(base1);
-        dr.Elem[lo][lo] = 1.0;
-        dc.Elem[lo][lo] = 1.0;
+        dm.Elem[lo][lo] = 1.0;
+        cm.Elem[lo][lo] = 1.0;
     } else {
         // Rows that balancing leaves far outside the range of 1 are shifted towards it, the
         // shifts kept in Dr.
-        if (!Balance(path, &dr, &dc, &t1, &t2, &s)) return;
-        ShiftRowsIntoRange(&s, &dr);
+        if (!Balance(path, &dm, &cm, &t1, &t2, &s)) return;
+        ShiftRowsIntoRange(&s, &dm);
+    }
+    for (std::uint32_t i = lo; i < lo + n; ++i) {
+        dr[i] = dm.Elem[i][i];
+        dc[i] = cm.Elem[i][i];
     }
     int parity;
     outcome = LUDcmpMtrxNN(path, &s, p, &parity);
@@ -391,17 +397,17 @@ inline Scaled MinusProduct(Scaled sum, double f, Scaled x) { return Plus(sum, Ne
 
 }  // namespace
 
-void BalancedLU::SolveScaled(const BalancedLU& lu, Array1D<double> x, Array1D<std::int64_t> e,
-                             std::int64_t shift, bool transposed) {
+void SolveScaled(const BalancedFactors& lu, Array1D<double> x, Array1D<std::int64_t> e,
+                 std::int64_t shift, bool transposed, bool beyond) {
     const std::int64_t lo = LowSub(lu.s.Base1);
     const std::int64_t hi = lo + lu.s.Size - 1;
     const auto at = [](std::int64_t k) { return static_cast<std::uint32_t>(k); };
     const Array2D<double> f = lu.s.Elem;
-    const MtrxNN& first = transposed ? lu.dc : lu.dr;
-    const MtrxNN& last = transposed ? lu.dr : lu.dc;
+    const Array1D<double> first = transposed ? lu.dc : lu.dr;
+    const Array1D<double> last = transposed ? lu.dr : lu.dc;
     const ScaledVector v{x, e};
     for (std::int64_t i = lo; i <= hi; ++i) {
-        Scaled y = Times(ToScaled(first.Elem[at(i)][at(i)]), x[at(i)]);
+        Scaled y = Times(ToScaled(first[at(i)]), x[at(i)]);
         if (y.Mant != 0.0) y.Exp += shift;
         v.Set(i, y);
     }
@@ -445,7 +451,16 @@ void BalancedLU::SolveScaled(const BalancedLU& lu, Array1D<double> x, Array1D<st
             v.Set(q, t);
         }
     }
-    for (std::int64_t i = lo; i <= hi; ++i) x[at(i)] = Value(Times(v[i], last.Elem[at(i)][at(i)]));
+    for (std::int64_t i = lo; i <= hi; ++i) {
+        const Scaled y = Times(v[i], last[at(i)]);
+        const double rounded = Value(y);
+        if (beyond && std::isinf(rounded) && std::isfinite(y.Mant)) {
+            v.Set(i, Normalized(y));
+        } else {
+            x[at(i)] = rounded;
+            e[at(i)] = 0;
+        }
+    }
 }
 
 }  // namespace quil::detail

@@ -32,16 +32,31 @@ void BalanceMtrxNN(MtrxNN** dr, MtrxNN** dc, MtrxNN* s);
 // matrices runs out (s is then partly balanced).
 bool Balance(Path path, MtrxNN* dr, MtrxNN* dc, MtrxNN* t1, MtrxNN* t2, MtrxNN* s);
 
-// The balanced matrix of a decomposed, in the calling thread's work storage, as BalSolveMtrxNN
-// keeps it: S = Dr a Dc (a itself for order 1, which has nothing to balance: Dr = Dc = 1), its
-// rows far outside the range of 1 shifted towards it (the shifts kept in Dr), holds its LU
-// factors (of Dr and Dc only the diagonals are set), p its pivots, and x (with xexp) is room for one right-hand side. outcome is the
-// decomposition's, or NoWork when the storage runs out (reported), in the balancing or in the
-// decomposition.
-struct BalancedLU {
-    WorkBlock block;
-    MtrxNN s{}, dr{}, dc{};
+// The factors of a balanced matrix, as every solve with them reads them: S = Dr a Dc (a itself
+// for order 1, which has nothing to balance: Dr = Dc = 1), its rows far outside the range of 1
+// shifted towards it (the shifts kept in Dr), in LU factors with the pivots p; and the
+// diagonals of Dr and Dc.
+struct BalancedFactors {
+    MtrxNN s{};
     Array1D<std::int32_t> p;
+    Array1D<double> dr, dc;
+};
+
+// x = 2^shift a^-1 x = 2^shift Dc S^-1 Dr x in place, or 2^shift a^-T x = 2^shift Dr S^-T Dc x
+// when transposed, with the operations of LUBksbMtrxNN (of its transpose), each element carried
+// as a mantissa in x and a power of 2 in e (detail::Scaled): no element leaves the range on the
+// way, and x ends rounded once. Where no element leaves the normal range the bits are those of
+// the plain loops with x = Dr x first and x = Dc x last (Dc, Dr when transposed). With beyond,
+// an element whose value overflows a double is left as x[i] 2^e[i] instead (x[i] in [0.5, 1));
+// every other element is rounded, with e[i] = 0.
+void SolveScaled(const BalancedFactors& f, Array1D<double> x, Array1D<std::int64_t> e,
+                 std::int64_t shift, bool transposed, bool beyond = false);
+
+// The balanced factors of a, in the calling thread's work storage, as BalSolveMtrxNN keeps them,
+// and x (with xexp) room for one right-hand side. outcome is the decomposition's, or NoWork when
+// the storage runs out (reported), in the balancing or in the decomposition.
+struct BalancedLU : BalancedFactors {
+    WorkBlock block;
     Vect x{};
     Array1D<std::int64_t> xexp;
     LUDcmpOutcome outcome;
@@ -51,16 +66,21 @@ struct BalancedLU {
     bool Ok() const { return Decomposed(outcome); }
     // x = Dc S^-1 Dr x = a^-1 x, in place, as SolveScaled solves it.
     void Solve() const { SolveScaled(*this, x.Elem, xexp, 0, false); }
-
-    // x = 2^shift a^-1 x = 2^shift Dc S^-1 Dr x in place, or 2^shift a^-T x = 2^shift Dr S^-T Dc
-    // x when transposed, with the operations of LUBksbMtrxNN (of its transpose), each element
-    // carried as a mantissa in x and a power of 2 in e (detail::Scaled): no element leaves the
-    // range on the way, and x ends rounded once. Where no element leaves the normal range the
-    // bits are those of the plain loops with x = Dr x first and x = Dc x last (Dc, Dr when
-    // transposed).
-    static void SolveScaled(const BalancedLU& lu, Array1D<double> x, Array1D<std::int64_t> e,
-                            std::int64_t shift, bool transposed);
 };
+
+// How RCondMtrxNN begins, from a alone: its 1-norm, brought to [1, 2) by 2^k where it lies
+// outside [2^-512, 2^512]; or the result itself where a decides it (a NaN, a norm of 0.0,
+// order 1).
+struct CondStart {
+    double norm = 0.0;
+    int k = 0;
+    bool decided = false;
+    double result = 0.0;
+};
+CondStart RCondStart(const MtrxNN* a);
+// RCondMtrxNN's estimate from its start and the balanced factors of a, decomposed without an
+// exactly zero pivot; -1.0 when its work storage cannot be had.
+double RCondEstimate(const CondStart& start, const BalancedFactors& f);
 
 // *x = a^-1 b through the balanced matrix, keeping the factors in *f, the pivots in *p and the
 // scaling matrices in *dr, *dc for further right-hand sides: x = Dc S^-1 Dr b, S = Dr a Dc, where

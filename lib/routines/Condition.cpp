@@ -7,6 +7,7 @@
 #include "routines/DetNN.h"
 #include "routines/LU.h"
 #include "routines/Paths.h"
+#include "routines/Scaled.h"
 
 namespace quil {
 
@@ -18,27 +19,47 @@ std::uint32_t LowSub(bool base1) { return base1 ? 1u : 0u; }
 constexpr double kNormLowest = 0x1p-512;
 constexpr double kNormHighest = 0x1p+512;
 
+// Numbers beyond the range of double, for the estimate of an inverse whose norm overflows.
+using detail::Scaled;
+
+// |a| with its mantissa in [0.5, 1), or 0.0 or infinity as it is.
+Scaled Magnitude(Scaled a) { return detail::Normalized({std::fabs(a.Mant), a.Exp}); }
+
+// -1, 0 or 1 as |a| is below, equal to or above |b|; 2 when either is NaN (unordered).
+int Compare(Scaled a, Scaled b) {
+    a = Magnitude(a);
+    b = Magnitude(b);
+    if (std::isnan(a.Mant) || std::isnan(b.Mant)) return 2;
+    const bool plain = a.Mant == 0.0 || b.Mant == 0.0 || std::isinf(a.Mant) || std::isinf(b.Mant);
+    if (!plain && a.Exp != b.Exp) return a.Exp < b.Exp ? -1 : 1;
+    return a.Mant < b.Mant ? -1 : a.Mant > b.Mant ? 1 : 0;
+}
+
 // The work of one estimate: the balanced factors of a (P S = L U, S = Dr a Dc), and the vectors
 // of Hager and Higham's iteration. The solves are those of a scaled by 2^k, whose inverse is
-// 2^-k a^-1, each element carried with a power of 2 of its own on the way.
+// 2^-k a^-1, each element carried with a power of 2 of its own on the way; an element of a
+// solution that overflows a double stays x[i] 2^exps[i] (exps[i] is 0 for every other), so that
+// an inverse whose norm lies beyond the range is still estimated.
 struct CondWork {
     std::uint32_t lo, hi;
-    const detail::BalancedLU* lu;
+    const detail::BalancedFactors* lu;
     std::int64_t shift;  // -k
     Array1D<std::int64_t> exps;
     Vect* x;
-    Vect* v;
     Vect* sign;
 
     // x = (2^k a)^-1 x = 2^-k Dc S^-1 Dr x.
-    void Solve() { detail::BalancedLU::SolveScaled(*lu, x->Elem, exps, shift, false); }
+    void Solve() { detail::SolveScaled(*lu, x->Elem, exps, shift, false, true); }
 
     // x = (2^k a)^-T x = 2^-k Dr S^-T Dc x.
-    void SolveTransposed() { detail::BalancedLU::SolveScaled(*lu, x->Elem, exps, shift, true); }
+    void SolveTransposed() { detail::SolveScaled(*lu, x->Elem, exps, shift, true, true); }
 
-    double Norm1(const Vect* y) const {
-        double sum = 0.0;
-        for (std::uint32_t i = lo; i <= hi; ++i) sum = sum + std::fabs(y->Elem[i]);
+    Scaled At(std::uint32_t i) const { return {x->Elem[i], exps[i]}; }
+
+    // The 1-norm of x, summed in ascending order.
+    Scaled Norm1() const {
+        Scaled sum = {0.0, 0};
+        for (std::uint32_t i = lo; i <= hi; ++i) sum = detail::Plus(sum, Magnitude(At(i)));
         return sum;
     }
 
@@ -46,7 +67,7 @@ struct CondWork {
     std::uint32_t ArgMax() const {
         std::uint32_t at = lo;
         for (std::uint32_t i = lo + 1u; i <= hi; ++i)
-            if (std::fabs(x->Elem[i]) > std::fabs(x->Elem[at])) at = i;
+            if (Compare(At(i), At(at)) == 1) at = i;
         return at;
     }
 
@@ -67,11 +88,11 @@ struct CondWork {
 // Hager's estimate of |a^-1|_1 with Higham's refinements, as LAPACK's dlacn2 makes it: at most
 // five steps of the power method on the 1-norm, then an alternating-sign vector as a safeguard.
 // It never exceeds the true norm.
-double InverseNorm1(CondWork& w) {
+Scaled InverseNorm1(CondWork& w) {
     const std::uint32_t n = w.hi - w.lo + 1u;
     for (std::uint32_t i = w.lo; i <= w.hi; ++i) w.x->Elem[i] = 1.0 / n;
     w.Solve();
-    double est = w.Norm1(w.x);
+    Scaled est = w.Norm1();
     for (std::uint32_t i = w.lo; i <= w.hi; ++i) w.sign->Elem[i] = 0.0;
     w.SignsRepeat();
     w.SolveTransposed();
@@ -80,14 +101,14 @@ double InverseNorm1(CondWork& w) {
         SetMtrxO(w.x);
         w.x->Elem[j] = 1.0;
         w.Solve();
-        for (std::uint32_t i = w.lo; i <= w.hi; ++i) w.v->Elem[i] = w.x->Elem[i];
-        const double old = est;
-        est = w.Norm1(w.v);
-        if (w.SignsRepeat() || est <= old) break;
+        const Scaled old = est;
+        est = w.Norm1();
+        const int grew = Compare(est, old);
+        if (w.SignsRepeat() || grew == -1 || grew == 0) break;
         w.SolveTransposed();
         const std::uint32_t last = j;
         j = w.ArgMax();
-        if (w.x->Elem[last] == std::fabs(w.x->Elem[j]) || iter >= 5) break;
+        if ((w.x->Elem[last] >= 0.0 && Compare(w.At(last), w.At(j)) == 0) || iter >= 5) break;
     }
     double alt = 1.0;
     for (std::uint32_t i = w.lo; i <= w.hi; ++i) {
@@ -95,39 +116,64 @@ double InverseNorm1(CondWork& w) {
         alt = -alt;
     }
     w.Solve();
-    const double temp = 2.0 * (w.Norm1(w.x) / (3.0 * n));
-    return temp > est ? temp : est;
+    const Scaled temp = detail::Times(detail::Quotient(w.Norm1(), 3.0 * n), 2.0);
+    return Compare(temp, est) == 1 ? temp : est;
 }
 
 }  // namespace
+
+// The 1-norm of a, brought near 1, or the result where a decides it alone.
+detail::CondStart detail::RCondStart(const MtrxNN* a) {
+    const std::uint32_t n = a->Size;
+    const std::uint32_t lo = LowSub(a->Base1);
+    const std::uint32_t hi = lo + n - 1u;
+    CondStart start;
+    for (std::uint32_t j = lo; j <= hi; ++j) {
+        double sum = 0.0;
+        for (std::uint32_t i = lo; i <= hi; ++i) {
+            if (std::isnan(a->Elem[i][j]))
+                return {0.0, 0, true, std::numeric_limits<double>::quiet_NaN()};
+            sum = sum + std::fabs(a->Elem[i][j]);
+        }
+        if (sum > start.norm) start.norm = sum;
+    }
+    if (start.norm == 0.0) return {0.0, 0, true, 0.0};
+    if (n == 1) return {start.norm, 0, true, std::isfinite(start.norm) ? 1.0 : 0.0};
+    // The condition number is that of 2^k a for every k: a norm far from 1, whose reciprocal or
+    // whose inverse's norm might leave the range, is brought to [1, 2) first.
+    if (std::isfinite(start.norm) && (start.norm < kNormLowest || start.norm > kNormHighest)) {
+        start.k = -std::ilogb(start.norm);
+        start.norm = std::ldexp(start.norm, start.k);
+    }
+    return start;
+}
+
+// 1 / (|2^k a|_1 |(2^k a)^-1|_1), the estimate's own loops plain, in work storage of its own.
+double detail::RCondEstimate(const CondStart& start, const BalancedFactors& f) {
+    const std::uint32_t n = f.s.Size;
+    const std::uint32_t lo = LowSub(f.s.Base1);
+    const WorkBlock vectors(3 * VectorBytes(n));
+    if (!vectors) return -1.0;
+    WorkCarver carve(vectors);
+    Vect x = carve.Vector(n, f.s.Base1);
+    Vect sign = carve.Vector(n, f.s.Base1);
+    CondWork w{lo, lo + n - 1u, &f, -start.k, carve.Exponents(n, f.s.Base1), &x, &sign};
+    const Scaled inverseNorm = InverseNorm1(w);
+    if (!(inverseNorm.Mant > 0.0)) return 0.0;
+    if (inverseNorm.Exp == 0) return (1.0 / start.norm) / inverseNorm.Mant;
+    // The inverse's norm lies far out: the quotient by its mantissa, then by its power of 2.
+    Scaled r = Quotient(ToScaled(1.0 / start.norm), inverseNorm.Mant);
+    r.Exp -= inverseNorm.Exp;
+    return Value(r);
+}
 
 // 1 / (|a|_1 |a^-1|_1) with |a^-1|_1 estimated through the decomposition that SolveMtrxNN uses:
 // a balanced by powers of 2, rows far outside the range of 1 shifted towards it, then LU. The
 // decomposition has the same bits on every path, and the estimate's own loops are plain, so the
 // result has the same bits everywhere.
 double detail::RCondMtrxNN(Path path, const MtrxNN* a) {
-    const std::uint32_t n = a->Size;
-    const std::uint32_t lo = LowSub(a->Base1);
-    const std::uint32_t hi = lo + n - 1u;
-    double norm = 0.0;
-    for (std::uint32_t j = lo; j <= hi; ++j) {
-        double sum = 0.0;
-        for (std::uint32_t i = lo; i <= hi; ++i) {
-            if (std::isnan(a->Elem[i][j])) return std::numeric_limits<double>::quiet_NaN();
-            sum = sum + std::fabs(a->Elem[i][j]);
-        }
-        if (sum > norm) norm = sum;
-    }
-    if (norm == 0.0) return 0.0;
-    if (n == 1) return std::isfinite(norm) ? 1.0 : 0.0;
-    // The condition number is that of 2^k a for every k: a norm far from 1, whose reciprocal or
-    // whose inverse's norm might leave the range, is brought to [1, 2) first.
-    int k = 0;
-    if (std::isfinite(norm) && (norm < kNormLowest || norm > kNormHighest)) {
-        k = -std::ilogb(norm);
-        norm = std::ldexp(norm, k);
-    }
-
+    const CondStart start = RCondStart(a);
+    if (start.decided) return start.result;
     const BalancedLU lu(path, a);
     switch (lu.outcome) {
     case LUDcmpOutcome::NoWork: return -1.0;
@@ -135,16 +181,7 @@ double detail::RCondMtrxNN(Path path, const MtrxNN* a) {
     case LUDcmpOutcome::ZeroPivot: return 0.0;
     case LUDcmpOutcome::Done: break;
     }
-    const WorkBlock vectors(2 * VectorBytes(n));
-    if (!vectors) return -1.0;
-    WorkCarver carve(vectors);
-    Vect x = lu.x;
-    Vect v = carve.Vector(n, a->Base1);
-    Vect sign = carve.Vector(n, a->Base1);
-    CondWork w{lo, hi, &lu, -k, lu.xexp, &x, &v, &sign};
-    const double inverseNorm = InverseNorm1(w);
-    if (!(inverseNorm > 0.0)) return 0.0;
-    return (1.0 / norm) / inverseNorm;
+    return RCondEstimate(start, lu);
 }
 
 double RCondMtrxNN(const MtrxNN* a) { return detail::RCondMtrxNN(detail::FastestPath(), a); }

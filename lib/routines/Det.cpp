@@ -225,7 +225,50 @@ double detail::DetNN(Path path, const MtrxNN* a) {
     return LastFactor(product, w[n][n]);
 }
 
-// The parity of the row exchanges times the diagonal of the LU factors.
+namespace {
+
+// DetNN2's result from the decomposition of work: the parity of the row exchanges times the
+// diagonal of the LU factors.
+double Product(const MtrxNN* a, const LUWork& work, detail::LUDcmpOutcome outcome, int parity) {
+    switch (outcome) {
+    case detail::LUDcmpOutcome::NoWork: return DBL_MAX;
+    case detail::LUDcmpOutcome::ZeroRow: return ZeroUnlessNaN(a->Elem, work.lo, work.hi);
+    case detail::LUDcmpOutcome::Done:
+    case detail::LUDcmpOutcome::ZeroPivot: break;
+    }
+    Scaled det = {static_cast<double>(parity), -work.shift};
+    for (std::uint32_t i = work.lo; i <= work.hi; ++i) det = Times(det, work.w.Elem[i][i]);
+    return Value(det);
+}
+
+// DetLog10's result from the same decomposition: the sum of the logarithms of the diagonal, with
+// the sign apart.
+double LogSum(const MtrxNN* a, const LUWork& work, detail::LUDcmpOutcome outcome, int parity,
+              int* sign) {
+    switch (outcome) {
+    case detail::LUDcmpOutcome::NoWork: return DBL_MAX;
+    case detail::LUDcmpOutcome::ZeroRow:  // log10 of 0, unless a NaN lies elsewhere
+        return HoldsNaN(a->Elem, work.lo, work.hi) ? kNaN : -DBL_MAX;
+    case detail::LUDcmpOutcome::Done:
+    case detail::LUDcmpOutcome::ZeroPivot: break;
+    }
+    int s = parity;
+    double sum = 0.0;
+    for (std::uint32_t i = work.lo; i <= work.hi; ++i) {
+        const double d = work.w.Elem[i][i];
+        s = s * (d > 0.0 ? 1 : -1);
+        sum = sum + detail::Log10(std::fabs(d));
+    }
+    if (work.shift != 0) {  // the shifted rows' factor 2^-shift
+        const auto k = static_cast<double>(work.shift);
+        sum = sum - (k * kLog10Of2Hi + k * kLog10Of2Lo);
+    }
+    *sign = s;
+    return sum;
+}
+
+}  // namespace
+
 double detail::DetNN2(Path path, const MtrxNN* a, bool* noWork) {
     if (noWork != nullptr) *noWork = true;
     LUWork work(a);
@@ -233,15 +276,7 @@ double detail::DetNN2(Path path, const MtrxNN* a, bool* noWork) {
     int parity;
     const LUDcmpOutcome outcome = LUDcmpMtrxNN(path, &work.w, work.index, &parity);
     if (noWork != nullptr) *noWork = outcome == LUDcmpOutcome::NoWork;
-    switch (outcome) {
-    case LUDcmpOutcome::NoWork: return DBL_MAX;
-    case LUDcmpOutcome::ZeroRow: return ZeroUnlessNaN(a->Elem, work.lo, work.hi);
-    case LUDcmpOutcome::Done:
-    case LUDcmpOutcome::ZeroPivot: break;
-    }
-    Scaled det = {static_cast<double>(parity), -work.shift};
-    for (std::uint32_t i = work.lo; i <= work.hi; ++i) det = Times(det, work.w.Elem[i][i]);
-    return Value(det);
+    return Product(a, work, outcome, parity);
 }
 
 double DetNN(const MtrxNN* a) { return detail::DetNN(detail::FastestPath(), a); }
@@ -255,26 +290,20 @@ double detail::DetLog10(Path path, const MtrxNN* a, int* sign) {
     LUWork work(a);
     if (!work.Ok()) return DBL_MAX;
     int parity;
-    switch (LUDcmpMtrxNN(path, &work.w, work.index, &parity)) {
-    case LUDcmpOutcome::NoWork: return DBL_MAX;
-    case LUDcmpOutcome::ZeroRow:  // log10 of 0, unless a NaN lies elsewhere
-        return HoldsNaN(a->Elem, work.lo, work.hi) ? kNaN : -DBL_MAX;
-    case LUDcmpOutcome::Done:
-    case LUDcmpOutcome::ZeroPivot: break;
-    }
-    int s = parity;
-    double sum = 0.0;
-    for (std::uint32_t i = work.lo; i <= work.hi; ++i) {
-        const double d = work.w.Elem[i][i];
-        s = s * (d > 0.0 ? 1 : -1);
-        sum = sum + Log10(std::fabs(d));
-    }
-    if (work.shift != 0) {  // the shifted rows' factor 2^-shift
-        const auto k = static_cast<double>(work.shift);
-        sum = sum - (k * kLog10Of2Hi + k * kLog10Of2Lo);
-    }
-    *sign = s;
-    return sum;
+    const LUDcmpOutcome outcome = LUDcmpMtrxNN(path, &work.w, work.index, &parity);
+    return LogSum(a, work, outcome, parity, sign);
+}
+
+bool detail::Determinants(Path path, const MtrxNN* a, double* det, double* log10, int* sign) {
+    *sign = 0;
+    LUWork work(a);
+    if (!work.Ok()) return false;
+    int parity;
+    const LUDcmpOutcome outcome = LUDcmpMtrxNN(path, &work.w, work.index, &parity);
+    if (outcome == LUDcmpOutcome::NoWork) return false;
+    *det = Product(a, work, outcome, parity);
+    *log10 = LogSum(a, work, outcome, parity, sign);
+    return true;
 }
 
 double DetLog10(const MtrxNN* a, int* sign) {

@@ -45,9 +45,9 @@
 /// NaN is not a zero one.
 #pragma once
 
-#include "QuilExport.h"
-#include "routines/MtrxNN.h"
-#include "routines/Vect.h"
+#include "../QuilExport.h"
+#include "MtrxNN.h"
+#include "Vect.h"
 
 namespace quil {
 
@@ -116,10 +116,13 @@ constexpr double SingularTol = 1.0e-6;
 /// target. The estimate is that of 2^k a, whose condition is a's, with the norm brought to
 /// [1, 2) where it lies outside [2^-512, 2^512], and its solves carry every element with a power
 /// of 2 of its own, so a matrix far from 1, or far from it inside, is estimated as one near 1.
+/// So does the estimate of |a^-1|_1 where it overflows a double: diag(2^530, 2^-530), whose
+/// condition number 2^1060 no double holds, gives 2^-1060.
 /// \returns 1.0 for the identity, any multiple of it (and every regular 1 x 1 matrix); 0.0 for an
-/// exactly singular matrix (a row of zeros or an exactly zero pivot), when a's norm overflows and
-/// when the condition number lies beyond the range of double; NaN only when a holds a NaN; -1.0
-/// when work storage cannot be allocated.
+/// exactly singular matrix (a row of zeros or an exactly zero pivot), when a's norm overflows (an
+/// infinite element, or a column whose magnitudes sum beyond the largest double),
+/// and when the reciprocal condition lies below the range of double (a condition number beyond
+/// 2^1074); NaN only when a holds a NaN; -1.0 when work storage cannot be allocated.
 [[nodiscard]] QUIL_EXPORT double RCondMtrxNN(const MtrxNN* a);
 
 }  // namespace quil

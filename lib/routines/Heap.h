@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "QuilExport.h"
+#include "../QuilExport.h"
 
 namespace quil {
 

@@ -68,9 +68,9 @@ bool detail::InvMtrxNN(Path path, MtrxNN** ai, const MtrxNN* a, bool* noWork) {
                                      &lu.s.Elem[lo][lo],
                                      &lu.p[lo],
                                      1,
-                                     &lu.dc.Elem[lo][lo],
-                                     &lu.dr.Elem[lo][lo],
-                                     std::size_t{n} + 1u,
+                                     &lu.dc[lo],
+                                     &lu.dr[lo],
+                                     1,
                                      &r[lo][lo],
                                      SolveFirst,
                                      &lu};
@@ -85,7 +85,7 @@ bool detail::InvMtrxNN(Path path, MtrxNN** ai, const MtrxNN* a, bool* noWork) {
         x.Elem[j] = 1.0;
         LUBksbMtrxNN(&lu.s, &x, lu.p);
         for (std::uint32_t i = lo; i <= hi; ++i)
-            r[i][j] = TimesScales(x.Elem[i], lu.dc.Elem[i][i], lu.dr.Elem[j][j]);
+            r[i][j] = TimesScales(x.Elem[i], lu.dc[i], lu.dr[j]);
     }
     return true;
 }

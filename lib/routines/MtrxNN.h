@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
-#include "QuilExport.h"
-#include "routines/Arrays.h"
+#include "../QuilExport.h"
+#include "Arrays.h"
 
 namespace quil {
 

@@ -15,6 +15,9 @@ double DetNN(Path path, const MtrxNN* a);
 // had, or the InvMtrxNN's false for that.
 double DetNN2(Path path, const MtrxNN* a, bool* noWork = nullptr);
 double DetLog10(Path path, const MtrxNN* a, int* sign);
+// DetNN2's *det and DetLog10's *log10 and *sign from one decomposition, with their bits; false
+// when work storage cannot be had.
+bool Determinants(Path path, const MtrxNN* a, double* det, double* log10, int* sign);
 bool InvMtrxNN(Path path, MtrxNN** ai, const MtrxNN* a, bool* noWork = nullptr);
 double RCondMtrxNN(Path path, const MtrxNN* a);
 

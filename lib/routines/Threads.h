@@ -14,7 +14,7 @@
 /// than 64.
 #pragma once
 
-#include "QuilExport.h"
+#include "../QuilExport.h"
 
 namespace quil {
 

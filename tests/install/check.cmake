@@ -1,11 +1,14 @@
 # An outside project (consumer/) takes the library in one of three ways:
-#   FindsLibrary          the build installed into a scratch prefix: find_package, and
-#                         pkg-config as the README compiles with it
+#   FindsLibrary          the build installed into a scratch prefix: find_package(quil),
+#                         pkg-config as the README compiles with it, <quil/quil.h> with the
+#                         include folder alone, and a C++17 program's one clear error
 #   FetchesSharedLibrary  FetchContent from the checkout, built shared; that build installed
-#                         into a scratch prefix: find_package and pkg-config against libquil.so
+#                         into a scratch prefix: find_package(Quil), pkg-config and <quil/quil.h>
+#                         against libquil.so
 #   UsesDebianPackages    the Debian packages of the build, checked and unpacked with dpkg-deb -x
 #                         into a scratch root (nothing is installed into the machine):
-#                         find_package and pkg-config, and the packaged programs' reports
+#                         find_package(quil), pkg-config, <quil/quil.h> from usr/include, the
+#                         C++17 error, and the packaged programs' reports
 # Variables: WAY, BUILD_DIR, CHECKOUT, WORK_DIR, GENERATOR, CXX, NM, OBJDUMP, PROGRAMS, SOVERSION.
 file(REMOVE_RECURSE ${WORK_DIR})
 set(consumer_source ${CHECKOUT}/tests/install/consumer)
@@ -27,10 +30,11 @@ function(run_consumer program)
     endif()
 endfunction()
 
-# The consumer built with CMake against the package under prefix.
-function(consumer_by_package prefix build)
+# The consumer built with CMake against the package under prefix, found by name (Quil or quil).
+function(consumer_by_package prefix build name)
     run(${CMAKE_COMMAND} -S ${consumer_source} -B ${build} -G "${GENERATOR}"
-        -DCMAKE_PREFIX_PATH=${prefix} -DCMAKE_FIND_USE_PACKAGE_REGISTRY=OFF)
+        -DCMAKE_PREFIX_PATH=${prefix} -DCMAKE_FIND_USE_PACKAGE_REGISTRY=OFF
+        -DQUIL_PACKAGE_NAME=${name})
     run(${CMAKE_COMMAND} --build ${build})
     run_consumer(${build}/consumer)
 endfunction()
@@ -48,6 +52,30 @@ function(consumer_by_pkg_config pcdir program)
     run_consumer(${program} LD_LIBRARY_PATH=${libdir})
 endfunction()
 
+# The consumer with #include <quil/quil.h>, compiled with the folder above the headers alone
+# (-I<prefix>/include, as /usr/include is searched without one) and the library file given.
+function(consumer_by_include_folder include library program)
+    run(${CXX} -std=c++20 -DCONSUMER_QUIL_FOLDER ${consumer_source}/main.cpp -I${include} ${library}
+        -pthread -o ${program})
+    get_filename_component(libdir ${library} DIRECTORY)
+    run_consumer(${program} LD_LIBRARY_PATH=${libdir})
+endfunction()
+
+# A C++17 program that includes the header (with quil.pc's flags) stops at one clear error.
+function(check_needs_cxx20 pcdir)
+    set(ENV{PKG_CONFIG_PATH} ${pcdir})
+    set(ENV{PKG_CONFIG_LIBDIR} ${pcdir})
+    run(${PKG_CONFIG} --cflags quil)
+    separate_arguments(flags UNIX_COMMAND "${LAST_OUTPUT}")
+    execute_process(COMMAND ${CXX} -std=c++17 -c ${consumer_source}/cxx17.cpp ${flags} -o /dev/null
+        RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+    string(REGEX MATCHALL "error:" errors "${err}")
+    list(LENGTH errors count)
+    if(rc EQUAL 0 OR NOT err MATCHES "QUIL needs C\\+\\+20" OR NOT count EQUAL 1)
+        message(FATAL_ERROR "C++17 gave (${rc}, ${count} errors):\n${out}\n${err}")
+    endif()
+endfunction()
+
 # No installed header declares an internal of the library.
 function(check_headers prefix)
     file(GLOB_RECURSE headers ${prefix}/include/*.h)
@@ -56,7 +84,7 @@ function(check_headers prefix)
     endif()
     foreach(header ${headers})
         file(STRINGS ${header} internal REGEX
-            "LUDcmp|LUBksb|LUSolve|LUReSolve|BalanceMtrxNN|BalSolve|CopyMtrxNN|quil::detail")
+            "LUDcmp[A-Z]|LUBksb|LUSolve|LUReSolve|BalanceMtrxNN|BalSolve|CopyMtrxNN|quil::detail")
         if(internal)
             message(FATAL_ERROR "${header} declares internals: ${internal}")
         endif()
@@ -82,7 +110,7 @@ function(check_symbols library dynamic)
         endif()
     endforeach()
     if(dynamic)
-        set(internals "LUDcmp|LUBksb|LUSolve|BalanceMtrxNN|BalSolve|CopyMtrxNN|quil::detail|Allocate")
+        set(internals "LUDcmp[A-Z]|LUBksb|LUSolve|BalanceMtrxNN|BalSolve|CopyMtrxNN|quil::detail|Allocate")
         string(REGEX MATCHALL "[^\n]*(${internals})[^\n]*" internal "${LAST_OUTPUT}")
         if(internal)
             message(FATAL_ERROR "${library} exports internals: ${internal}")
@@ -103,11 +131,13 @@ if(WAY STREQUAL "FindsLibrary")
     check_headers(${prefix})
     file(GLOB_RECURSE library ${prefix}/*/libquil.a)
     check_symbols(${library} FALSE)
-    consumer_by_package(${prefix} ${WORK_DIR}/consumer)
+    consumer_by_package(${prefix} ${WORK_DIR}/consumer quil)
     # Installed elsewhere than the build's own prefix: the pkg-config file must follow.
     file(GLOB_RECURSE pcfile ${prefix}/*/quil.pc)
     get_filename_component(pcdir "${pcfile}" DIRECTORY)
     consumer_by_pkg_config(${pcdir} ${WORK_DIR}/consumer-pc)
+    consumer_by_include_folder(${prefix}/include ${library} ${WORK_DIR}/consumer-include)
+    check_needs_cxx20(${pcdir})
 
 elseif(WAY STREQUAL "FetchesSharedLibrary")
     run(${CMAKE_COMMAND} -S ${consumer_source} -B ${WORK_DIR}/fetched -G "${GENERATOR}"
@@ -131,12 +161,13 @@ elseif(WAY STREQUAL "FetchesSharedLibrary")
     endif()
     check_symbols(${library} TRUE)
 
-    consumer_by_package(${prefix} ${WORK_DIR}/consumer)
+    consumer_by_package(${prefix} ${WORK_DIR}/consumer Quil)
     run(${OBJDUMP} -p ${WORK_DIR}/consumer/consumer)
     if(NOT LAST_OUTPUT MATCHES "NEEDED +libquil\\.so\\.${SOVERSION}\n")
         message(FATAL_ERROR "the consumer does not load libquil.so.${SOVERSION}:\n${LAST_OUTPUT}")
     endif()
     consumer_by_pkg_config(${prefix}/lib/pkgconfig ${WORK_DIR}/consumer-pc)
+    consumer_by_include_folder(${prefix}/include ${prefix}/lib/libquil.so ${WORK_DIR}/consumer-include)
 
 elseif(WAY STREQUAL "UsesDebianPackages")
     run(cpack --config ${BUILD_DIR}/CPackConfig.cmake -B ${WORK_DIR}/packages)
@@ -146,7 +177,7 @@ elseif(WAY STREQUAL "UsesDebianPackages")
     endif()
     run(dpkg-deb --contents ${library_deb})
     foreach(file include/quil/quil.h include/quil/QuilExport.h include/quil/report/MessageBox.h
-                 cmake/Quil/QuilConfig.cmake pkgconfig/quil.pc)
+                 cmake/Quil/quil-config.cmake pkgconfig/quil.pc)
         if(NOT LAST_OUTPUT MATCHES "\\./usr/[^\n]*${file}\n")
             message(FATAL_ERROR "${library_deb} lacks ${file}:\n${LAST_OUTPUT}")
         endif()
@@ -155,10 +186,14 @@ elseif(WAY STREQUAL "UsesDebianPackages")
     set(root ${WORK_DIR}/root)
     run(dpkg-deb -x ${library_deb} ${root})
     check_headers(${root}/usr)
-    consumer_by_package(${root}/usr ${WORK_DIR}/consumer)
+    consumer_by_package(${root}/usr ${WORK_DIR}/consumer quil)
     file(GLOB_RECURSE pcfile ${root}/*/quil.pc)
     get_filename_component(pcdir "${pcfile}" DIRECTORY)
     consumer_by_pkg_config(${pcdir} ${WORK_DIR}/consumer-pc)
+    # <quil/quil.h> from the folder the package installs to, which a compiler searches by itself.
+    file(GLOB_RECURSE library ${root}/usr/*/libquil.a)
+    consumer_by_include_folder(${root}/usr/include ${library} ${WORK_DIR}/consumer-include)
+    check_needs_cxx20(${pcdir})
 
     if(PROGRAMS)
         file(GLOB programs_deb ${WORK_DIR}/packages/quil-programs_*.deb)

@@ -1,6 +1,9 @@
 // Helpers of the object tests: what an exception carried, and elements as lists.
 #pragma once
 
+#include <cstring>
+#include <exception>
+#include <string>
 #include <vector>
 
 #include "objects/SVect.h"
@@ -17,6 +20,23 @@ long long Thrown(unsigned E::*field, F f) {
         return e.*field;
     }
     return -1;
+}
+
+// The what() of the exception that f throws, or "nothing thrown".
+template <class F>
+std::string What(F f) {
+    try {
+        f();
+    } catch (const std::exception& e) {
+        return e.what();
+    }
+    return "nothing thrown";
+}
+
+// True when the two lists hold the same bits (so -0.0 differs from 0.0).
+inline bool SameBits(const std::vector<double>& a, const std::vector<double>& b) {
+    return a.size() == b.size() &&
+           (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(double)) == 0);
 }
 
 // The elements in ascending subscripts (a matrix row by row), read through GetValue.

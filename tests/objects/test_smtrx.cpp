@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <exception>
+#include <functional>
+#include <iterator>
 #include <string>
 #include <type_traits>
 #include <utility>
@@ -178,6 +180,59 @@ TEST(SMtrx, MovesHandTheStorageOverAndLeaveAnEmptyMatrix) {
         *m = c;
         EXPECT_EQ(Elems(*m), Elems(c));
     }
+}
+
+// A bad column is named as a column and a bad row as a row, in every form of access, for
+// subscripts of every integer type; a row is checked before its column.
+TEST(SMtrx, EveryAccessNamesTheBadSubscriptRowOrColumn) {
+    SMtrxNN m(3, true);
+    const SMtrx& c = m;
+    const std::size_t wide = (std::size_t{1} << 32) + 2;  // 2 modulo 2^32, a valid subscript
+    const std::function<void(unsigned, std::size_t)> forms[] = {
+        [&](unsigned i, std::size_t j) { (void)c.GetValue(i, static_cast<unsigned>(j)); },
+        [&](unsigned i, std::size_t j) { (void)c.GetValue(long{i}, j); },
+        [&](unsigned i, std::size_t j) { m.SetValue(i, static_cast<unsigned>(j), 1.0); },
+        [&](unsigned i, std::size_t j) { m.SetValue(i, j, 1.0); },
+        [&](unsigned i, std::size_t j) { m[i][static_cast<unsigned>(j)] = 1.0; },
+        [&](unsigned i, std::size_t j) { m[std::size_t{i}][j] = 1.0; },
+        [&](unsigned i, std::size_t j) { (void)c[i][static_cast<int>(j)]; },
+        [&](unsigned i, std::size_t j) { (void)c[i][j]; },
+        [&](unsigned i, std::size_t j) { m.Val[i][static_cast<unsigned>(j)] = 1.0; },
+        [&](unsigned i, std::size_t j) { m.Val[i][j] = 1.0; },
+        [&](unsigned i, std::size_t j) { (void)double(m.Val[long{i}][static_cast<unsigned>(j)]); },
+        [&](unsigned i, std::size_t j) { (void)c.Val[i][j]; },
+    };
+    const auto refused = [](const char* which, unsigned index) {
+        return "SMtrx::RangeErr: " + std::string(which) + " subscript " + std::to_string(index) +
+               " is out of range (valid: 1..3)";
+    };
+    for (std::size_t f = 0; f < std::size(forms); ++f) {
+        EXPECT_EQ(What([&] { forms[f](2, 4); }), refused("column", 4)) << f;
+        EXPECT_EQ(What([&] { forms[f](2, 0); }), refused("column", 0)) << f;
+        EXPECT_EQ(What([&] { forms[f](4, 4); }), refused("row", 4)) << f;
+        EXPECT_EQ(What([&] { forms[f](0, 2); }), refused("row", 0)) << f;
+        if (f % 2 == 1) {  // the forms that take the subscript at its full width
+            EXPECT_EQ(What([&] { forms[f](2, wide); }), refused("column", 2)) << f;
+            EXPECT_EQ(What([&] { forms[f](4, wide); }), refused("row", 4)) << f;
+        }
+    }
+    EXPECT_EQ(Elems(m), V(9, 0.0));
+}
+
+// An assignment from a matrix or vector that was moved from throws before it touches its target,
+// which keeps its shape and its elements.
+TEST(SMtrx, AssignmentFromAMovedFromSourceLeavesTheTarget) {
+    SMtrx gone(2, 2, false), target = Set(SMtrx(2, 3, true), {1, 2, 3, 4, 5, 6});
+    SMtrxNN goneNN(2), targetNN = Set(SMtrxNN(2, true), {7, 8, 9, 10});
+    SVect goneV(2), targetV = Set(SVect(3), {1, 2, 3});
+    { SMtrx taker(std::move(gone)); SMtrxNN takerNN(std::move(goneNN)); SVect takerV(std::move(goneV)); }
+    EXPECT_EQ(Thrown(&SMtrx::AllocErr::Count, [&] { target = gone; }), 0);
+    EXPECT_EQ(Thrown(&SMtrx::AllocErr::Count, [&] { targetNN = goneNN; }), 0);
+    EXPECT_EQ(Thrown(&SMtrx::AllocErr::Count, [&] { static_cast<SMtrx&>(targetNN) = gone; }), 0);
+    EXPECT_EQ(Thrown(&SVect::AllocErr::Count, [&] { targetV = goneV; }), 0);
+    EXPECT_EQ(Elems(target), V({1, 2, 3, 4, 5, 6}));
+    EXPECT_EQ(Elems(targetNN), V({7, 8, 9, 10}));
+    EXPECT_EQ(Elems(targetV), V({1, 2, 3}));
 }
 
 // Each a std::exception whose what() names the class and the fault.

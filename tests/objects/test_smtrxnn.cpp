@@ -4,12 +4,15 @@
 #include <cfloat>
 #include <cmath>
 #include <functional>
+#include <limits>
+#include <string>
 #include <utility>
 
 #include "AllocSweep.h"
 #include "FailingNew.h"
 #include "ObjectTestUtil.h"
 #include "ReportCapture.h"
+#include "objects/SLUDcmp.h"
 
 namespace {
 
@@ -72,6 +75,8 @@ TEST(SMtrxNN, MadeNonSquareThroughTheBaseClass) {
         static_cast<SMtrx&>(tall) = Set(SMtrx(3, 2, base1), {1, 2, 3, 4, 5, 6});
         for (const SMtrxNN* m : {&wide, &tall}) {
             EXPECT_EQ(Thrown(kind, [&] { (void)(m->Det()); }), 0);
+            EXPECT_EQ(Thrown(kind, [&] { (void)(m->DetLog10()); }), 0);
+            EXPECT_EQ(Thrown(kind, [&] { SLUDcmp lu(*m); }), 0);
             EXPECT_EQ(Thrown(kind, [&] { (void)(m->IsSingular()); }), 0);
             EXPECT_EQ(Thrown(kind, [&] { (void)(m->Inv()); }), 0);
             EXPECT_EQ(Thrown(kind, [&] { (void)(m->Solve(SVect(2, base1))); }), 0);
@@ -93,6 +98,9 @@ TEST(SMtrxNN, DeterminantSingularityAndInverse) {
     for (bool base1 : {false, true}) {
         SMtrxNN a = Make(4, base1, kRegular);
         EXPECT_NEAR(a.Det(), -126.0, 1e-12);
+        const auto [sign, log10] = a.DetLog10();
+        EXPECT_EQ(sign, -1);
+        EXPECT_NEAR(log10, 2.100370545117563, 1e-14);
         EXPECT_FALSE(a.IsSingular());
         V id = Elems(a * a.Inv());
         for (unsigned k = 0; k < 16; ++k) EXPECT_NEAR(id[k], k % 5 == 0 ? 1.0 : 0.0, 1e-12) << k;
@@ -103,6 +111,8 @@ TEST(SMtrxNN, DeterminantSingularityAndInverse) {
         EXPECT_FALSE(nearly.IsSingular());
         SMtrxNN zeroRow = Make(2, base1, {1, 2, 0, 0});
         EXPECT_EQ(zeroRow.Det(), 0.0);
+        EXPECT_EQ(zeroRow.DetLog10().Sign, 0);
+        EXPECT_EQ(zeroRow.DetLog10().Log10, -DBL_MAX);
         EXPECT_TRUE(zeroRow.IsSingular());
         EXPECT_EQ(Elems(zeroRow.Inv()), V(4, 0.0));
     }
@@ -201,12 +211,16 @@ TEST(SMtrxNN, FailuresOfTheWorkRecordsThrow) {
     ReportCapture report;
     allocsweep::Guard guard;
     const auto count = &SMtrx::AllocErr::Count;
-    const auto members = {std::function<void()>([&] { (void)a.Det(); }),
-                          std::function<void()>([&] { (void)a.IsSingular(); }),
-                          std::function<void()>([&] { (void)a.Inv(); }),
-                          std::function<void()>([&] { (void)a.RCond(); }),
-                          std::function<void()>([&] { (void)a.Solve(b); })};
-    for (const auto& member : members) {
+    const SLUDcmp kept(a);
+    // Each member, and how many of its requests are work storage at least: the object's work copy
+    // and the routine's storage; the kept decomposition's factors, or its call's storage.
+    const std::pair<std::function<void()>, int> members[] = {
+        {[&] { (void)a.Det(); }, 2},        {[&] { (void)a.DetLog10(); }, 2},
+        {[&] { (void)a.IsSingular(); }, 2}, {[&] { (void)a.Inv(); }, 2},
+        {[&] { (void)a.RCond(); }, 2},      {[&] { (void)a.Solve(b); }, 2},
+        {[&] { SLUDcmp lu(a); }, 3},        {[&] { SLUDcmp copy(kept); }, 1},
+        {[&] { (void)kept.RCond(); }, 1},   {[&] { (void)kept.Solve(b); }, 1}};
+    for (const auto& [member, least] : members) {
         int workFailures = 0;
         for (long n = 1;; ++n) {
             allocsweep::FailAt(n);
@@ -219,7 +233,7 @@ TEST(SMtrxNN, FailuresOfTheWorkRecordsThrow) {
             if (!failed) break;
             ASSERT_LT(n, 50);
         }
-        EXPECT_GE(workFailures, 2);  // the object's work copy and the routine's storage
+        EXPECT_GE(workFailures, least);
     }
     EXPECT_EQ(a.IsSingular(), false);
     EXPECT_EQ(Elems(a.Inv()), V({0.6, -0.2, -0.2, 0.4}));
@@ -228,16 +242,19 @@ TEST(SMtrxNN, FailuresOfTheWorkRecordsThrow) {
 TEST(SMtrxNN, RuntimeAllocationFailureBecomesAllocErrWithoutLeaks) {
     SMtrxNN a = Make(2, false, {1, 2, 3, 4});
     const SVect b(2);
+    const SLUDcmp kept(a);
     const auto count = &SMtrx::AllocErr::Count;
     long caught = 0;
     long fails = failnew::ForEachFailure([&] {
         caught += Thrown(count, [&] { (void)(a.Solve(b)); }) == 2;
+        caught += Thrown(count, [&] { (void)(kept.Solve(b)); }) == 2;
+        caught += Thrown(count, [&] { SLUDcmp lu(a); }) == 0;
         caught += Thrown(count, [&] { (void)(a + a); }) == 4;
         caught += Thrown(count, [&] { (void)(a * a); }) == 4;
         caught += Thrown(count, [&] { (void)(a.Tran()); }) == 4;
         caught += Thrown(count, [&] { (void)(a.Inv()); }) == 4;
     });
-    EXPECT_GE(fails, 5);  // a request for each result at least
+    EXPECT_GE(fails, 7);  // a request for each result at least
     EXPECT_EQ(caught, fails);
 }
 
@@ -285,6 +302,139 @@ TEST(SMtrxNN, TemporariesLendTheirStorage) {
         SMtrxNN gone = std::move(three);
         EXPECT_EQ(Thrown(&SMtrx::AllocErr::Count, [&] { (void)(std::move(three) * 2.0); }), 0);
     }
+}
+
+// The decomposition kept answers every right-hand side, and the determinants and the estimate,
+// with the bits of the members that decompose each time (tests/bits compares them over the
+// whole corpus); copies answer alike, a moved-from one refuses.
+TEST(SLUDcmp, AnswersAsTheMembersDoForEveryRightHandSide) {
+    for (bool base1 : {false, true}) {
+        for (unsigned n : {2u, 5u, 20u}) {
+            SMtrxNN a(n, base1);
+            for (unsigned i = 0; i < n; ++i)
+                for (unsigned j = 0; j < n; ++j)
+                    a[base1 + i][base1 + j] = std::ldexp(
+                        static_cast<double>((7 * i + 3 * j) % 11) - 5.0 + (i == j) * 0.5,
+                        static_cast<int>(20 * (i % 3)) - static_cast<int>(30 * (j % 2)));  // balanced
+            const SLUDcmp lu(a);
+            EXPECT_EQ(lu.GetOrder(), n);
+            EXPECT_EQ(lu.GetBase1(), base1);
+            EXPECT_TRUE(SameBits({lu.Det(), lu.RCond()}, {a.Det(), a.RCond()})) << n;
+            EXPECT_TRUE(SameBits({lu.DetLog10().Log10, double(lu.DetLog10().Sign)},
+                                 {a.DetLog10().Log10, double(a.DetLog10().Sign)}));
+            SLUDcmp copy(lu), other(SMtrxNN(2, !base1));
+            other = copy;
+            for (unsigned k = 0; k < 3; ++k) {
+                SVect b(n, base1);
+                for (unsigned i = 0; i < n; ++i) b[base1 + i] = 1.0 / (i + k + 1.0);
+                const V want = Elems(a.Solve(b));
+                EXPECT_TRUE(SameBits(Elems(lu.Solve(b)), want)) << n << " " << k;
+                EXPECT_TRUE(SameBits(Elems(other.Solve(b)), want)) << n << " " << k;
+            }
+            SLUDcmp taker(std::move(copy));
+            EXPECT_TRUE(SameBits({taker.RCond()}, {a.RCond()}));
+            EXPECT_EQ(What([&] { (void)copy.Det(); }),
+                      "SMtrx::OpeErr in SLUDcmp::Det: the decomposition was moved from");
+        }
+    }
+}
+
+// It refuses what SMtrxNN's members refuse, with their exceptions.
+TEST(SLUDcmp, RefusesWhatTheMembersRefuse) {
+    const auto kind = &SMtrx::OpeErr::Kind;
+    for (bool base1 : {false, true}) {
+        const SLUDcmp lu(Make(2, base1, {1, 2, 3, 4})), zeroRow(Make(2, base1, {1, 2, 0, 0})),
+            nearly(Make(2, base1, {1, 2, 2, 4}));
+        EXPECT_EQ(Thrown(kind, [&] { (void)lu.Solve(SVect(3, base1)); }), 0);
+        EXPECT_EQ(Thrown(kind, [&] { (void)lu.Solve(SVect(2, !base1)); }), 1);
+        SVect gone(2, base1), taker(std::move(gone));
+        EXPECT_EQ(Thrown(&SVect::AllocErr::Count, [&] { (void)lu.Solve(gone); }), 0);
+        for (const SLUDcmp* singular : {&zeroRow, &nearly})
+            EXPECT_EQ(What([&] { (void)singular->Solve(SVect(2, base1)); }),
+                      "SMtrx::OpeErr in SLUDcmp::Solve: the matrix is singular");
+        EXPECT_EQ(zeroRow.Det(), 0.0);
+        EXPECT_EQ(zeroRow.RCond(), 0.0);
+        EXPECT_EQ(nearly.Det(), -2e-20);  // the zero pivot counted as 1.0e-20, as DetNN2 does
+        SMtrxNN a(2, base1), moved(std::move(a));
+        EXPECT_EQ(What([&] { SLUDcmp m(a); }),
+                  "SMtrx::OpeErr in SLUDcmp: the matrix was moved from and has no elements");
+    }
+}
+
+// Every operator that may take a temporary operand's storage gives the bits of the operator on
+// named objects, whichever operand is the temporary: a - (b * c) is not (b * c) - a. The
+// operands differ in every element, so that an exchanged pair or operation shows, and hold
+// signed zeros, whose sign an exchange or a lost negation changes.
+TEST(SMtrxNN, EachTemporaryOperandGivesTheNamedOperatorsBits) {
+    const double inf = std::numeric_limits<double>::infinity();
+    for (bool base1 : {false, true}) {
+        const SMtrxNN a = Make(3, base1, {1.5, -0.0, 0.0, 3, 1e300, -2, 7, inf, -0.0}),
+                      b = Make(3, base1, {0.25, 0.0, -0.0, -3, 1e300, 9, -7.5, 1, 0.0});
+        const double s = -0.75;
+        const SMtrxNN as = a * s, bs = b * s;
+        const auto T = [](const SMtrxNN& m) { return SMtrxNN(m); };  // a temporary with storage
+        const std::pair<const char*, std::pair<SMtrxNN, SMtrxNN>> forms[] = {
+            {"-T", {-T(a), -a}},
+            {"T + b", {T(a) + b, a + b}},
+            {"a + T", {a + T(b), a + b}},
+            {"T + T", {T(a) + T(b), a + b}},
+            {"T - b", {T(a) - b, a - b}},
+            {"a - T", {a - T(b), a - b}},
+            {"T - T", {T(a) - T(b), a - b}},
+            {"s * T", {s * T(a), s * a}},
+            {"T * s", {T(a) * s, a * s}},
+            {"a - b * s", {a - b * s, a - bs}},
+            {"a * s - b", {a * s - b, as - b}},
+            {"-(a * s) + b * s", {-(a * s) + b * s, -as + bs}},
+        };
+        for (const auto& [name, results] : forms) {
+            EXPECT_TRUE(SameBits(Elems(results.first), Elems(results.second)))
+                << name << (base1 ? " base 1" : " base 0");
+            EXPECT_EQ(results.first.GetBase1(), base1) << name;
+        }
+        EXPECT_TRUE(SameBits(Elems(a + b), Elems(b + a)));  // + commutes: an exchange there is no fault
+    }
+}
+
+// An operand that was moved from says so, in every form of every operator, the temporary ones
+// included (which would otherwise meet the minimum size of a 0 x 0 result).
+TEST(SMtrxNN, AMovedFromOperandSaysSoInEveryForm) {
+    SMtrxNN a = Make(2, false, {1, 2, 3, 4}), gone(2);
+    { SMtrxNN taker(std::move(gone)); }
+    const auto moved = [&] { return std::move(gone); };  // the moved-from object as a temporary
+    const std::pair<const char*, std::function<void()>> forms[] = {
+        {"SMtrxNN -a", [&] { (void)(-gone); }},
+        {"SMtrxNN -a", [&] { (void)(-moved()); }},
+        {"SMtrxNN +a", [&] { (void)(+gone); }},
+        {"SMtrxNN a + b", [&] { (void)(gone + a); }},
+        {"SMtrxNN a + b", [&] { (void)(a + gone); }},
+        {"SMtrxNN a + b", [&] { (void)(moved() + a); }},
+        {"SMtrxNN a + b", [&] { (void)(a + moved()); }},
+        {"SMtrxNN a + b", [&] { (void)(moved() + SMtrxNN(a)); }},
+        {"SMtrxNN a + b", [&] { (void)(SMtrxNN(a) + moved()); }},
+        {"SMtrxNN a + b", [&] { (void)(gone + SMtrxNN(a)); }},
+        {"SMtrxNN a + b", [&] { (void)(SMtrxNN(a) + gone); }},
+        {"SMtrxNN a - b", [&] { (void)(gone - a); }},
+        {"SMtrxNN a - b", [&] { (void)(a - gone); }},
+        {"SMtrxNN a - b", [&] { (void)(moved() - a); }},
+        {"SMtrxNN a - b", [&] { (void)(a - moved()); }},
+        {"SMtrxNN a - b", [&] { (void)(moved() - SMtrxNN(a)); }},
+        {"SMtrxNN a - b", [&] { (void)(SMtrxNN(a) - moved()); }},
+        {"SMtrxNN a - b", [&] { (void)(gone - SMtrxNN(a)); }},
+        {"SMtrxNN a - b", [&] { (void)(SMtrxNN(a) - gone); }},
+        {"SMtrxNN s * a", [&] { (void)(2.0 * gone); }},
+        {"SMtrxNN s * a", [&] { (void)(gone * 2.0); }},
+        {"SMtrxNN s * a", [&] { (void)(2.0 * moved()); }},
+        {"SMtrxNN s * a", [&] { (void)(moved() * 2.0); }},
+        {"SMtrxNN a * b", [&] { (void)(gone * a); }},
+        {"SMtrxNN a * b", [&] { (void)(a * gone); }},
+    };
+    for (const auto& [operation, form] : forms) {
+        EXPECT_EQ(What(form), std::string("SMtrx::AllocErr in ") + operation +
+                                  ": the matrix was moved from and has no elements");
+        EXPECT_EQ(Thrown(&SMtrx::AllocErr::Count, form), 0);
+    }
+    EXPECT_EQ(Elems(a), V({1, 2, 3, 4}));
 }
 
 }  // namespace

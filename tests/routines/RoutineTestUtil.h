@@ -80,6 +80,25 @@ inline bool SameBits(const std::vector<double>& a, const std::vector<double>& b)
            (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(double)) == 0);
 }
 
+// A reproducible stream of 64-bit numbers (splitmix64), the same on every target.
+class Stream {
+public:
+    explicit Stream(std::uint64_t seed) : s_(seed) {}
+    std::uint64_t Next() {
+        std::uint64_t z = (s_ += 0x9e3779b97f4a7c15u);
+        z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9u;
+        z = (z ^ (z >> 27)) * 0x94d049bb133111ebu;
+        return z ^ (z >> 31);
+    }
+    // A whole number from lo to hi.
+    int Int(int lo, int hi) {
+        return lo + static_cast<int>(Next() % static_cast<std::uint64_t>(hi - lo + 1));
+    }
+
+private:
+    std::uint64_t s_;
+};
+
 // Every vector path this processor runs.
 inline std::vector<quil::detail::Path> FastPaths() {
     using quil::detail::Path;

@@ -398,6 +398,32 @@ TEST(Determinant, RowShiftsNeverRoundAnElement) {
     }
 }
 
+// The band's edges: a row whose largest magnitude is exactly 2^257 lies beyond it and goes down
+// by 1, one just below 2^257 and one of exactly 2^-256 lie inside, one just below 2^-256 goes up
+// by 1; a row holding an infinity, which has no finite scale, stays as it is.
+TEST(Determinant, RowShiftsAtTheBandsEdges) {
+    const double inf = std::numeric_limits<double>::infinity();
+    const std::vector<std::vector<double>> rows = {
+        {0x1p257, 1, 0, 0, 0, 0},          {-std::nextafter(0x1p257, 0.0), 1, 0, 0, 0, 0},
+        {0, 0x1p-256, 0x1p-300, 0, 0, 0},  {0, 0, std::nextafter(0x1p-256, 0.0), 0x1p-300, 0, 0},
+        {0, 0, 0, inf, 0x1p300, 1},        {0, 0, 0, 0x1p-300, -inf, 2}};
+    const int shifts[6] = {-1, 0, 0, 1, 0, 0};
+    for (bool base1 : {false, true}) {
+        const std::uint32_t lo = Lo(base1);
+        NN w = FromRows(base1, rows), dr = rtest::Identity(6, base1);
+        EXPECT_FALSE(RowsInRange(w.get()));
+        EXPECT_EQ(ShiftRowsIntoRange(w.get(), dr.get()), 0);
+        for (std::uint32_t i = 0; i < 6; ++i) {
+            EXPECT_EQ(dr->Elem[lo + i][lo + i], std::ldexp(1.0, shifts[i])) << i;
+            for (std::uint32_t j = 0; j < 6; ++j)
+                EXPECT_EQ(w->Elem[lo + i][lo + j], std::ldexp(rows[i][j], shifts[i])) << i << "," << j;
+        }
+        const std::vector<std::vector<double>> inside = {
+            {-std::nextafter(0x1p257, 0.0), 1, 0}, {0x1p-256, 0x1p-300, 0}, {1, inf, -inf}};
+        EXPECT_TRUE(RowsInRange(FromRows(base1, inside).get()));
+    }
+}
+
 TEST(Determinant, OrderOneIsTheElement) {
     NN a = MakeNN(true, {{-2.5}});
     EXPECT_EQ(DetNNbyRef(a.get()), -2.5);

@@ -81,8 +81,7 @@ struct InverseColumns {
     const double* f;          // the factors, an n x n run
     const std::int32_t* piv;  // the pivot rows, lo added
     std::uint32_t first;      // the first column solved
-    // Powers of 2 of the rows and of the columns, one every scaleStride doubles (the diagonals of
-    // n x n runs).
+    // Powers of 2 of the rows and of the columns, one every scaleStride doubles.
     const double* rowScale;
     const double* colScale;
     std::size_t scaleStride;

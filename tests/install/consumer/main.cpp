@@ -1,5 +1,11 @@
-// A program outside the project that uses the library: both layers.
+// A program outside the project that uses the library: both layers. The header by either of
+// its names: <quil.h> (the package's and quil.pc's include folder), or <quil/quil.h> (the
+// folder above it, such as /usr/include).
+#ifdef CONSUMER_QUIL_FOLDER
+#include <quil/quil.h>
+#else
 #include <quil.h>
+#endif
 
 #include <cstdio>
 #include <cstring>

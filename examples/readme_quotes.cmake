@@ -1,0 +1,31 @@
+# Each code block of the README that follows a line <!-- examples/NAME --> must be the file
+# examples/NAME, character for character; the README must quote solve.cpp and solve.py so.
+# Variables: README, EXAMPLES (this folder).
+cmake_minimum_required(VERSION 3.25)
+file(READ ${README} readme)
+string(REGEX MATCHALL "<!-- examples/[^ ]+ -->" markers "${readme}")
+foreach(name solve.cpp solve.py)
+    if(NOT "<!-- examples/${name} -->" IN_LIST markers)
+        message(FATAL_ERROR "${README} does not quote examples/${name}")
+    endif()
+endforeach()
+set(fence "```")
+foreach(marker IN LISTS markers)
+    string(REGEX REPLACE "<!-- examples/([^ ]+) -->" "\\1" name "${marker}")
+    file(READ ${EXAMPLES}/${name} content)
+    # The block: from the line after the marker's opening fence to its closing fence.
+    string(FIND "${readme}" "${marker}\n${fence}" at)
+    string(SUBSTRING "${readme}" ${at} -1 rest)
+    string(FIND "${rest}" "${fence}" at)
+    string(SUBSTRING "${rest}" ${at} -1 rest)
+    string(FIND "${rest}" "\n" at)
+    math(EXPR at "${at} + 1")
+    string(SUBSTRING "${rest}" ${at} -1 rest)
+    string(FIND "${rest}" "\n${fence}" at)
+    math(EXPR at "${at} + 1")
+    string(SUBSTRING "${rest}" 0 ${at} quoted)
+    if(NOT "${quoted}" STREQUAL "${content}")
+        message(FATAL_ERROR "the README's block after ${marker} differs from examples/${name}:\n"
+                            "${quoted}\n--- examples/${name}:\n${content}")
+    endif()
+endforeach()
