@@ -25,6 +25,7 @@
 #include "routines/DetNN.h"
 #include "routines/Heap.h"
 #include "routines/MtrxNN.h"
+#include "routines/Records.h"
 #include "routines/Threads.h"
 #include "routines/Vect.h"
 #endif

@@ -7,9 +7,9 @@
 #include "routines/DetNN.h"
 #include "routines/LU.h"
 #include "routines/MtrxNN.h"
+#include "routines/Owned.h"
 #include "routines/Paths.h"
 #include "routines/Vect.h"
-#include "routines/Work.h"
 #include "routines/kernels/Kernels.h"
 
 namespace quil {

@@ -7,6 +7,7 @@
 #include "routines/CopyMtrxNN.h"
 #include "routines/DetNN.h"
 #include "routines/LU.h"
+#include "routines/Owned.h"
 #include "routines/Paths.h"
 #include "routines/Scaled.h"
 #include "routines/Work.h"

@@ -1,20 +1,14 @@
 /// \file
-/// Square matrices of double: allocation, release and arithmetic. Nothing here throws.
+/// Square matrices of double (the record is in Records.h): allocation, release and arithmetic.
+/// Nothing here throws.
 #pragma once
 
 #include <cstdint>
 
 #include "../QuilExport.h"
-#include "Arrays.h"
+#include "Records.h"
 
 namespace quil {
-
-/// A square matrix of order n: Elem[i][j] for the subscripts of its suffix base.
-struct MtrxNN {
-    std::uint32_t Size;     ///< the order n
-    bool Base1;             ///< subscripts 1..n when true, 0..n-1 otherwise
-    Array2D<double> Elem;   ///< the elements, Elem[i][j]
-};
 
 /// Releases old (may be null), then returns an n x n matrix of 0.0 with subscripts 1..n or
 /// 0..n-1, or null: silently when the record cannot be had, after the heap's report when its
@@ -45,7 +39,6 @@ QUIL_EXPORT void SetMtrxNNO(MtrxNN* m);
 }  // namespace quil
 
 #ifndef QUIL_NO_GLOBAL_NAMES
-using quil::MtrxNN;
 using quil::GetMatrixNN;
 using quil::FreeMatrixNN;
 using quil::SetMtrxNNO;

@@ -1,5 +1,5 @@
 /// \file
-/// Vectors and general matrices of double, and the routines that combine them.
+/// The routines of vectors and general matrices of double (the records are in Records.h).
 ///
 /// Records are allocated zero-filled; an allocator releases the old record it is given and
 /// returns the new one or null; a release returns null for the caller to store back. The result
@@ -10,24 +10,9 @@
 #include <cstdint>
 
 #include "../QuilExport.h"
-#include "Arrays.h"
+#include "Records.h"
 
 namespace quil {
-
-/// A vector of double: Elem[i] for the subscripts of its suffix base.
-struct Vect {
-    std::uint32_t Size;     ///< number of elements n
-    bool Base1;             ///< subscripts 1..n when true, 0..n-1 otherwise
-    Array1D<double> Elem;   ///< the elements, Elem[i] for every valid subscript i
-};
-
-/// A Rows x Cols matrix of double: Elem[i][j] for the subscripts of its suffix base.
-struct Mtrx {
-    std::uint32_t Rows;     ///< number of rows
-    std::uint32_t Cols;     ///< number of columns
-    bool Base1;             ///< suffix base of both subscripts
-    Array2D<double> Elem;   ///< the elements, Elem[i][j]
-};
 
 /// Releases old (may be null), then returns a vector of n elements, all 0.0, or null: silently
 /// when the record cannot be had, after the heap's report when its elements cannot. n may be 0
@@ -63,8 +48,6 @@ QUIL_EXPORT Mtrx* FreeMatrix(Mtrx* m);
 }  // namespace quil
 
 #ifndef QUIL_NO_GLOBAL_NAMES
-using quil::Vect;
-using quil::Mtrx;
 using quil::GetVector;
 using quil::FreeVector;
 using quil::SetMtrxO;

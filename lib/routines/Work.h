@@ -17,8 +17,7 @@
 #include <cstdint>
 
 #include "routines/Arrays.h"
-#include "routines/MtrxNN.h"
-#include "routines/Vect.h"
+#include "routines/Records.h"
 
 namespace quil::detail {
 
@@ -116,20 +115,6 @@ constexpr std::uint64_t MatrixBytes(std::uint32_t n) {
 }
 constexpr std::uint64_t VectorBytes(std::uint32_t n) { return (std::uint64_t{n} + 1u) * 8u; }
 constexpr std::uint64_t PivotBytes(std::uint32_t n) { return (std::uint64_t{n} + 2u) / 2u * 8u; }
-
-// A record from GetMatrixNN or GetVector, released when the scope ends: one owner on every way
-// out.
-template <class Record, Record* (*Free)(Record*)>
-struct Owned {
-    Record* R = nullptr;
-    Owned() = default;
-    explicit Owned(Record* r) : R(r) {}
-    Owned(const Owned&) = delete;
-    Owned& operator=(const Owned&) = delete;
-    ~Owned() { R = Free(R); }
-};
-using OwnedMatrix = Owned<MtrxNN, FreeMatrixNN>;
-using OwnedVector = Owned<Vect, FreeVector>;
 
 // Hands out the pieces of a WorkBlock in turn, each as a record of the library that no routine
 // releases: it lives as long as the block.
