@@ -187,20 +187,20 @@ TEST(SMtrx, MovesHandTheStorageOverAndLeaveAnEmptyMatrix) {
 TEST(SMtrx, EveryAccessNamesTheBadSubscriptRowOrColumn) {
     SMtrxNN m(3, true);
     const SMtrx& c = m;
-    const std::size_t wide = (std::size_t{1} << 32) + 2;  // 2 modulo 2^32, a valid subscript
-    const std::function<void(unsigned, std::size_t)> forms[] = {
-        [&](unsigned i, std::size_t j) { (void)c.GetValue(i, static_cast<unsigned>(j)); },
-        [&](unsigned i, std::size_t j) { (void)c.GetValue(long{i}, j); },
-        [&](unsigned i, std::size_t j) { m.SetValue(i, static_cast<unsigned>(j), 1.0); },
-        [&](unsigned i, std::size_t j) { m.SetValue(i, j, 1.0); },
-        [&](unsigned i, std::size_t j) { m[i][static_cast<unsigned>(j)] = 1.0; },
-        [&](unsigned i, std::size_t j) { m[std::size_t{i}][j] = 1.0; },
-        [&](unsigned i, std::size_t j) { (void)c[i][static_cast<int>(j)]; },
-        [&](unsigned i, std::size_t j) { (void)c[i][j]; },
-        [&](unsigned i, std::size_t j) { m.Val[i][static_cast<unsigned>(j)] = 1.0; },
-        [&](unsigned i, std::size_t j) { m.Val[i][j] = 1.0; },
-        [&](unsigned i, std::size_t j) { (void)double(m.Val[long{i}][static_cast<unsigned>(j)]); },
-        [&](unsigned i, std::size_t j) { (void)c.Val[i][j]; },
+    const std::uint64_t wide = (std::uint64_t{1} << 32) + 2;  // 2 modulo 2^32, a valid subscript
+    const std::function<void(unsigned, std::uint64_t)> forms[] = {
+        [&](unsigned i, std::uint64_t j) { (void)c.GetValue(i, static_cast<unsigned>(j)); },
+        [&](unsigned i, std::uint64_t j) { (void)c.GetValue(static_cast<long long>(i), j); },
+        [&](unsigned i, std::uint64_t j) { m.SetValue(i, static_cast<unsigned>(j), 1.0); },
+        [&](unsigned i, std::uint64_t j) { m.SetValue(i, j, 1.0); },
+        [&](unsigned i, std::uint64_t j) { m[i][static_cast<unsigned>(j)] = 1.0; },
+        [&](unsigned i, std::uint64_t j) { m[std::size_t{i}][j] = 1.0; },
+        [&](unsigned i, std::uint64_t j) { (void)c[i][static_cast<int>(j)]; },
+        [&](unsigned i, std::uint64_t j) { (void)c[i][j]; },
+        [&](unsigned i, std::uint64_t j) { m.Val[i][static_cast<unsigned>(j)] = 1.0; },
+        [&](unsigned i, std::uint64_t j) { m.Val[i][j] = 1.0; },
+        [&](unsigned i, std::uint64_t j) { (void)double(m.Val[static_cast<long long>(i)][static_cast<unsigned>(j)]); },
+        [&](unsigned i, std::uint64_t j) { (void)c.Val[i][j]; },
     };
     const auto refused = [](const char* which, unsigned index) {
         return "SMtrx::RangeErr: " + std::string(which) + " subscript " + std::to_string(index) +
