@@ -13,13 +13,17 @@ ORDERS = [1, 2, 3, 4, 5, 8, 17, 64, 130]  # 130: the kernels divide the work ove
 
 def layouts(values, rng):
     """(name, what Python passes, the float64 values the library receives): C and Fortran
-    order, strided and reversed views, int and float32 elements."""
+    order, strided and reversed views, rows of a wider array (each row contiguous, the rows
+    apart), int and float32 elements."""
     ints, singles = rng.integers(-9, 10, values.shape), values.astype(np.float32)
     wide = np.zeros(tuple(3 * s for s in values.shape))
     view = wide[(slice(1, None, 3),) * values.ndim]
     view[...] = values
+    padded = np.zeros(values.shape[:-1] + (values.shape[-1] + 3,))
+    padded[..., :values.shape[-1]] = values
     return [("C", values, values), ("Fortran", np.asfortranarray(values), values),
             ("strided", view, values), ("reversed", np.flip(np.flip(values).copy()), values),
+            ("rows apart", padded[..., :values.shape[-1]], values),
             ("int", ints, ints.astype(np.float64)), ("float32", singles, singles.astype(float))]
 
 
