@@ -20,5 +20,6 @@
 #include "routines/DetNN.h"
 #include "routines/Heap.h"
 #include "routines/MtrxNN.h"
+#include "routines/Stacks.h"
 #include "routines/Threads.h"
 #include "routines/Vect.h"
