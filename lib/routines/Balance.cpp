@@ -210,4 +210,19 @@ BalancedLU::BalancedLU(Path path, const MtrxNN* a)
     outcome = LUDcmpMtrxNN(path, &s, p, &parity);
 }
 
+BalancedFactors BalancedLU::Factors() const {
+    const std::uint32_t lo = LowSub(s.Base1);
+    return BalancedFactors{s.Size, &s.Elem[lo][lo], s.Size, &p[lo], static_cast<std::int32_t>(lo),
+                           &dr.Elem[lo][lo], &dc.Elem[lo][lo], std::size_t{s.Size} + 1u};
+}
+
+// S z = Dr b, out = Dc z.
+void BalancedLU::Solve(const double* b, double* out) const {
+    const BalancedFactors lu = Factors();
+    double* z = &x.Elem[LowSub(x.Base1)];
+    for (std::uint32_t i = 0; i < lu.n; ++i) z[i] = lu.dr[i * lu.dstride] * b[i];
+    LUBksbRun(lu.n, lu.f, lu.stride, lu.piv, lu.lo, z);
+    for (std::uint32_t i = 0; i < lu.n; ++i) out[i] = lu.dc[i * lu.dstride] * z[i];
+}
+
 }  // namespace quil::detail

@@ -9,6 +9,7 @@
 #include "routines/MtrxNN.h"
 #include "routines/Vect.h"
 #include "routines/Work.h"
+#include "routines/kernels/Factors.h"
 #include "routines/kernels/Kernels.h"
 
 namespace quil::detail {
@@ -42,6 +43,11 @@ struct BalancedLU {
     BalancedLU(Path path, const MtrxNN* a);
     // The factors were made (an exactly zero pivot counts as 1.0e-20).
     bool Ok() const { return Decomposed(outcome); }
+    // The factors, pivots and scales as runs (routines/kernels/Factors.h).
+    BalancedFactors Factors() const;
+    // out = Dc S^-1 Dr b, b and out runs of the order's count (out may be b), with x as work:
+    // SolveMtrxNN's solve.
+    void Solve(const double* b, double* out) const;
 };
 
 // *x = a^-1 b through the balanced matrix, keeping the factors in *f, the pivots in *p and the

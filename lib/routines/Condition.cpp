@@ -14,61 +14,61 @@ namespace {
 
 std::uint32_t LowSub(bool base1) { return base1 ? 1u : 0u; }
 
-// The work of one estimate: the factors of S = Dr a Dc (P S = L U) with their pivots, and the
-// vectors of Hager and Higham's iteration.
+// The work of one estimate: the factors of S = Dr a Dc (P S = L U) with their pivots and
+// scales, and the vectors of Hager and Higham's iteration.
 struct CondWork {
-    std::uint32_t lo, hi;
-    const MtrxNN* f;
-    Array1D<std::int32_t> p;
-    const MtrxNN* dr;
-    const MtrxNN* dc;
-    Vect* x;
-    Vect* v;
-    Vect* sign;
+    const detail::BalancedFactors& lu;
+    std::uint32_t n;
+    double* x;
+    double* v;
+    double* sign;
+
+    double F(std::uint32_t i, std::uint32_t j) const { return lu.f[i * lu.stride + j]; }
+    double Dr(std::uint32_t i) const { return lu.dr[i * lu.dstride]; }
+    double Dc(std::uint32_t i) const { return lu.dc[i * lu.dstride]; }
 
     // x = a^-1 x = Dc S^-1 Dr x.
     void Solve() {
-        for (std::uint32_t i = lo; i <= hi; ++i) x->Elem[i] = dr->Elem[i][i] * x->Elem[i];
-        detail::LUBksbMtrxNN(f, x, p);
-        for (std::uint32_t i = lo; i <= hi; ++i) x->Elem[i] = dc->Elem[i][i] * x->Elem[i];
+        for (std::uint32_t i = 0; i < n; ++i) x[i] = Dr(i) * x[i];
+        detail::LUBksbRun(n, lu.f, lu.stride, lu.piv, lu.lo, x);
+        for (std::uint32_t i = 0; i < n; ++i) x[i] = Dc(i) * x[i];
     }
 
     // x = a^-T x = Dr S^-T Dc x: S^T = U^T L^T P, so U^T w = x forward, L^T y = w back, and the
     // row exchanges undone in reverse order.
     void SolveTransposed() {
-        const Array2D<double> u = f->Elem;
-        const Array1D<double> e = x->Elem;
-        for (std::uint32_t i = lo; i <= hi; ++i) e[i] = dc->Elem[i][i] * e[i];
-        for (std::uint32_t i = lo; i <= hi; ++i) {
+        double* const e = x;
+        for (std::uint32_t i = 0; i < n; ++i) e[i] = Dc(i) * e[i];
+        for (std::uint32_t i = 0; i < n; ++i) {
             double sum = e[i];
-            for (std::uint32_t k = lo; k < i; ++k) sum = sum - u[k][i] * e[k];
-            e[i] = sum / u[i][i];
+            for (std::uint32_t k = 0; k < i; ++k) sum = sum - F(k, i) * e[k];
+            e[i] = sum / F(i, i);
         }
-        for (std::uint32_t i = hi + 1u; i-- > lo;) {
+        for (std::uint32_t i = n; i-- > 0;) {
             double sum = e[i];
-            for (std::uint32_t k = i + 1u; k <= hi; ++k) sum = sum - u[k][i] * e[k];
+            for (std::uint32_t k = i + 1u; k < n; ++k) sum = sum - F(k, i) * e[k];
             e[i] = sum;
         }
-        for (std::uint32_t i = hi + 1u; i-- > lo;) {
-            const auto q = static_cast<std::uint32_t>(p[i]);
+        for (std::uint32_t i = n; i-- > 0;) {
+            const auto q = static_cast<std::uint32_t>(lu.piv[i] - lu.lo);
             const double t = e[i];
             e[i] = e[q];
             e[q] = t;
         }
-        for (std::uint32_t i = lo; i <= hi; ++i) e[i] = dr->Elem[i][i] * e[i];
+        for (std::uint32_t i = 0; i < n; ++i) e[i] = Dr(i) * e[i];
     }
 
-    double Norm1(const Vect* y) const {
+    double Norm1(const double* y) const {
         double sum = 0.0;
-        for (std::uint32_t i = lo; i <= hi; ++i) sum = sum + std::fabs(y->Elem[i]);
+        for (std::uint32_t i = 0; i < n; ++i) sum = sum + std::fabs(y[i]);
         return sum;
     }
 
     // The first subscript of the largest magnitude of x.
     std::uint32_t ArgMax() const {
-        std::uint32_t at = lo;
-        for (std::uint32_t i = lo + 1u; i <= hi; ++i)
-            if (std::fabs(x->Elem[i]) > std::fabs(x->Elem[at])) at = i;
+        std::uint32_t at = 0;
+        for (std::uint32_t i = 1; i < n; ++i)
+            if (std::fabs(x[i]) > std::fabs(x[at])) at = i;
         return at;
     }
 
@@ -76,11 +76,11 @@ struct CondWork {
     // receives them.
     bool SignsRepeat() {
         bool same = true;
-        for (std::uint32_t i = lo; i <= hi; ++i) {
-            const double s = x->Elem[i] >= 0.0 ? 1.0 : -1.0;
-            same = same && s == sign->Elem[i];
-            sign->Elem[i] = s;
-            x->Elem[i] = s;
+        for (std::uint32_t i = 0; i < n; ++i) {
+            const double s = x[i] >= 0.0 ? 1.0 : -1.0;
+            same = same && s == sign[i];
+            sign[i] = s;
+            x[i] = s;
         }
         return same;
     }
@@ -90,30 +90,30 @@ struct CondWork {
 // five steps of the power method on the 1-norm, then an alternating-sign vector as a safeguard.
 // It never exceeds the true norm.
 double InverseNorm1(CondWork& w) {
-    const std::uint32_t n = w.hi - w.lo + 1u;
-    for (std::uint32_t i = w.lo; i <= w.hi; ++i) w.x->Elem[i] = 1.0 / n;
+    const std::uint32_t n = w.n;
+    for (std::uint32_t i = 0; i < n; ++i) w.x[i] = 1.0 / n;
     w.Solve();
     double est = w.Norm1(w.x);
-    for (std::uint32_t i = w.lo; i <= w.hi; ++i) w.sign->Elem[i] = 0.0;
+    for (std::uint32_t i = 0; i < n; ++i) w.sign[i] = 0.0;
     w.SignsRepeat();
     w.SolveTransposed();
     std::uint32_t j = w.ArgMax();
     for (int iter = 2;; ++iter) {
-        SetMtrxO(w.x);
-        w.x->Elem[j] = 1.0;
+        for (std::uint32_t i = 0; i < n; ++i) w.x[i] = 0.0;
+        w.x[j] = 1.0;
         w.Solve();
-        for (std::uint32_t i = w.lo; i <= w.hi; ++i) w.v->Elem[i] = w.x->Elem[i];
+        for (std::uint32_t i = 0; i < n; ++i) w.v[i] = w.x[i];
         const double old = est;
         est = w.Norm1(w.v);
         if (w.SignsRepeat() || est <= old) break;
         w.SolveTransposed();
         const std::uint32_t last = j;
         j = w.ArgMax();
-        if (w.x->Elem[last] == std::fabs(w.x->Elem[j]) || iter >= 5) break;
+        if (w.x[last] == std::fabs(w.x[j]) || iter >= 5) break;
     }
     double alt = 1.0;
-    for (std::uint32_t i = w.lo; i <= w.hi; ++i) {
-        w.x->Elem[i] = alt * (1.0 + static_cast<double>(i - w.lo) / (n - 1u));
+    for (std::uint32_t i = 0; i < n; ++i) {
+        w.x[i] = alt * (1.0 + static_cast<double>(i) / (n - 1u));
         alt = -alt;
     }
     w.Solve();
@@ -123,14 +123,31 @@ double InverseNorm1(CondWork& w) {
 
 }  // namespace
 
+double detail::RCondOfFactors(double norm, const BalancedFactors& lu, double* x, double* v,
+                              double* sign) {
+    CondWork w{lu, lu.n, x, v, sign};
+    const double inverseNorm = InverseNorm1(w);
+    if (!(inverseNorm > 0.0)) return 0.0;
+    return (1.0 / norm) / inverseNorm;
+}
+
 // 1 / (|a|_1 |a^-1|_1) with |a^-1|_1 estimated through the decomposition that SolveMtrxNN uses:
 // a balanced by powers of 2, rows far outside the range of 1 shifted towards it, then LU. The
 // decomposition has the same bits on every path, and the estimate's own loops are plain, so the
-// result has the same bits everywhere.
-double detail::RCondMtrxNN(Path path, const MtrxNN* a) {
+// result has the same bits everywhere. Small orders are worked in local arrays.
+double detail::RCondMtrxNN(Path path, const MtrxNN* a, LUDcmpOutcome* outcome) {
     const std::uint32_t n = a->Size;
     const std::uint32_t lo = LowSub(a->Base1);
     const std::uint32_t hi = lo + n - 1u;
+    LUDcmpOutcome ignored;
+    LUDcmpOutcome& end = outcome != nullptr ? *outcome : ignored;
+    double rcond;
+    std::uint8_t status;
+    if (SmallRCondRuns(path, n, 0, 1, &a->Elem[lo][lo], &rcond, &status) == 1) {
+        end = OutcomeOf(status);
+        return rcond;
+    }
+    end = LUDcmpOutcome::Done;
     double norm = 0.0;
     for (std::uint32_t j = lo; j <= hi; ++j) {
         double sum = 0.0;
@@ -140,10 +157,14 @@ double detail::RCondMtrxNN(Path path, const MtrxNN* a) {
         }
         if (sum > norm) norm = sum;
     }
-    if (norm == 0.0) return 0.0;
+    if (norm == 0.0) {
+        end = LUDcmpOutcome::ZeroRow;
+        return 0.0;
+    }
     if (n == 1) return std::isfinite(norm) ? 1.0 : 0.0;
 
     const BalancedLU lu(path, a);
+    end = lu.outcome;
     switch (lu.outcome) {
     case LUDcmpOutcome::NoWork: return -1.0;
     case LUDcmpOutcome::ZeroRow:
@@ -151,15 +172,14 @@ double detail::RCondMtrxNN(Path path, const MtrxNN* a) {
     case LUDcmpOutcome::Done: break;
     }
     const WorkBlock vectors(2 * VectorBytes(n));
-    if (!vectors) return -1.0;
+    if (!vectors) {
+        end = LUDcmpOutcome::NoWork;
+        return -1.0;
+    }
     WorkCarver carve(vectors);
-    Vect x = lu.x;
     Vect v = carve.Vector(n, a->Base1);
     Vect sign = carve.Vector(n, a->Base1);
-    CondWork w{lo, hi, &lu.s, lu.p, &lu.dr, &lu.dc, &x, &v, &sign};
-    const double inverseNorm = InverseNorm1(w);
-    if (!(inverseNorm > 0.0)) return 0.0;
-    return (1.0 / norm) / inverseNorm;
+    return RCondOfFactors(norm, lu.Factors(), &lu.x.Elem[lo], &v.Elem[lo], &sign.Elem[lo]);
 }
 
 double RCondMtrxNN(const MtrxNN* a) { return detail::RCondMtrxNN(detail::FastestPath(), a); }

@@ -9,6 +9,7 @@
 #include "routines/LU.h"
 #include "routines/Paths.h"
 #include "routines/Work.h"
+#include "routines/kernels/Factors.h"
 #include "routines/kernels/Log10.h"
 
 namespace quil {
@@ -283,53 +284,84 @@ double detail::DetNN(Path path, const MtrxNN* a) {
     return LastFactor(product, w[n][n]);
 }
 
-// The parity of the row exchanges times the diagonal of the LU factors.
-double detail::DetNN2(Path path, const MtrxNN* a) {
+double detail::DetOfFactors(int parity, std::int64_t shift, const double* f, std::size_t stride,
+                            std::uint32_t n) {
+    Scaled det = {static_cast<double>(parity), -shift};
+    for (std::uint32_t i = 0; i < n; ++i) det = Times(det, f[i * stride + i]);
+    return Value(det);
+}
+
+// log10 |det| from the LU factors, with the sign apart, so that large orders do not overflow.
+// The logarithm is the library's own, whose bits do not depend on the C library.
+double detail::Log10OfFactors(int parity, std::int64_t shift, const double* f, std::size_t stride,
+                              std::uint32_t n, int* sign) {
+    int s = parity;
+    double sum = 0.0;
+    for (std::uint32_t i = 0; i < n; ++i) {
+        const double d = f[i * stride + i];
+        s = s * (d > 0.0 ? 1 : -1);
+        sum = sum + Log10(std::fabs(d));
+    }
+    if (shift != 0) {  // the shifted rows' factor 2^-shift
+        const auto k = static_cast<double>(shift);
+        sum = sum - (k * kLog10Of2Hi + k * kLog10Of2Lo);
+    }
+    *sign = s;
+    return sum;
+}
+
+// The parity of the row exchanges times the diagonal of the LU factors: small orders in local
+// arrays, others (and matrices that would leave the small orders' way) in work records.
+double detail::DetNN2(Path path, const MtrxNN* a, LUDcmpOutcome* outcome) {
+    const std::uint32_t lo = LowSub(a->Base1);
+    double det;
+    std::uint8_t status;
+    if (SmallDetRuns(path, a->Size, 0, 1, &a->Elem[lo][lo], &det, nullptr, &status) == 1) {
+        if (outcome != nullptr) *outcome = OutcomeOf(status);
+        return det;
+    }
     LUWork work(a);
+    if (outcome != nullptr) *outcome = LUDcmpOutcome::NoWork;
     if (!work.Ok()) return DBL_MAX;
     int parity;
-    switch (LUDcmpMtrxNN(path, &work.w, work.index, &parity)) {
+    const LUDcmpOutcome end = LUDcmpMtrxNN(path, &work.w, work.index, &parity);
+    if (outcome != nullptr) *outcome = end;
+    switch (end) {
     case LUDcmpOutcome::NoWork: return DBL_MAX;
     case LUDcmpOutcome::ZeroRow: return ZeroUnlessNaN(a->Elem, work.lo, work.hi);
     case LUDcmpOutcome::Done:
     case LUDcmpOutcome::ZeroPivot: break;
     }
-    Scaled det = {static_cast<double>(parity), -work.shift};
-    for (std::uint32_t i = work.lo; i <= work.hi; ++i) det = Times(det, work.w.Elem[i][i]);
-    return Value(det);
+    return DetOfFactors(parity, work.shift, &work.w.Elem[lo][lo], a->Size, a->Size);
 }
 
 double DetNN(const MtrxNN* a) { return detail::DetNN(detail::FastestPath(), a); }
 
 double DetNN2(const MtrxNN* a) { return detail::DetNN2(detail::FastestPath(), a); }
 
-// log10 |det| from the LU factors, with the sign apart, so that large orders do not overflow.
-// The logarithm is the library's own, whose bits do not depend on the C library.
-double detail::DetLog10(Path path, const MtrxNN* a, int* sign) {
+double detail::DetLog10(Path path, const MtrxNN* a, int* sign, LUDcmpOutcome* outcome) {
     *sign = 0;
+    const std::uint32_t lo = LowSub(a->Base1);
+    double log;
+    std::uint8_t status;
+    if (SmallDetRuns(path, a->Size, 0, 1, &a->Elem[lo][lo], &log, sign, &status) == 1) {
+        if (outcome != nullptr) *outcome = OutcomeOf(status);
+        return log;
+    }
     LUWork work(a);
+    if (outcome != nullptr) *outcome = LUDcmpOutcome::NoWork;
     if (!work.Ok()) return DBL_MAX;
     int parity;
-    switch (LUDcmpMtrxNN(path, &work.w, work.index, &parity)) {
+    const LUDcmpOutcome end = LUDcmpMtrxNN(path, &work.w, work.index, &parity);
+    if (outcome != nullptr) *outcome = end;
+    switch (end) {
     case LUDcmpOutcome::NoWork: return DBL_MAX;
     case LUDcmpOutcome::ZeroRow:  // log10 of 0, unless a NaN lies elsewhere
         return HoldsNaN(a->Elem, work.lo, work.hi) ? kNaN : -DBL_MAX;
     case LUDcmpOutcome::Done:
     case LUDcmpOutcome::ZeroPivot: break;
     }
-    int s = parity;
-    double sum = 0.0;
-    for (std::uint32_t i = work.lo; i <= work.hi; ++i) {
-        const double d = work.w.Elem[i][i];
-        s = s * (d > 0.0 ? 1 : -1);
-        sum = sum + Log10(std::fabs(d));
-    }
-    if (work.shift != 0) {  // the shifted rows' factor 2^-shift
-        const auto k = static_cast<double>(work.shift);
-        sum = sum - (k * kLog10Of2Hi + k * kLog10Of2Lo);
-    }
-    *sign = s;
-    return sum;
+    return Log10OfFactors(parity, work.shift, &work.w.Elem[lo][lo], a->Size, a->Size, sign);
 }
 
 double DetLog10(const MtrxNN* a, int* sign) {

@@ -10,7 +10,9 @@
 #include <new>
 #include <utility>
 
+#include "routines/Stacks.h"
 #include "routines/Work.h"
+#include "routines/kernels/Factors.h"
 #include "routines/kernels/Threads.h"
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
@@ -300,6 +302,33 @@ FullPivotEnd FullPivotRuns(Path path, std::uint32_t n, const double* a, double* 
         FullPivotEnd end = FullPivotEnd::NotRun;
         return k.fullPivot(n, a, w, sink, &end, step) ? end : FullPivotEnd::NotRun;
     });
+}
+
+std::uint64_t SmallDetRuns(Path path, std::uint32_t n, std::uint64_t first, std::uint64_t end,
+                           const double* a, double* det, int* sign, std::uint8_t* status) {
+    if (n > kSmallOrder || !PathRuns(path)) return first;
+    return OnPath(path, first, [&](auto k) { return k.smallDet(n, first, end, a, det, sign, status); });
+}
+
+std::uint64_t SmallInverseRuns(Path path, std::uint32_t n, std::uint64_t first,
+                               std::uint64_t end, const double* a, double* ai,
+                               std::uint8_t* status) {
+    if (n > kSmallOrder || !PathRuns(path)) return first;
+    return OnPath(path, first, [&](auto k) { return k.smallInverse(n, first, end, a, ai, status); });
+}
+
+std::uint64_t SmallSolveRuns(Path path, std::uint32_t n, std::uint32_t nrhs, std::uint64_t first,
+                             std::uint64_t end, const double* a, const double* b, double* x,
+                             std::uint8_t* status) {
+    if (n > kSmallOrder || !PathRuns(path)) return first;
+    return OnPath(path, first,
+                  [&](auto k) { return k.smallSolve(n, nrhs, first, end, a, b, x, status); });
+}
+
+std::uint64_t SmallRCondRuns(Path path, std::uint32_t n, std::uint64_t first, std::uint64_t end,
+                             const double* a, double* rcond, std::uint8_t* status) {
+    if (n > kSmallOrder || !PathRuns(path)) return first;
+    return OnPath(path, first, [&](auto k) { return k.smallRCond(n, first, end, a, rcond, status); });
 }
 
 }  // namespace quil::detail

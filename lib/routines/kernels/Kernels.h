@@ -108,4 +108,39 @@ struct ProductSink {
 FullPivotEnd FullPivotRuns(Path path, std::uint32_t n, const double* a, double* w,
                            const ProductSink& sink, std::uint32_t* step);
 
+// ---- Small orders --------------------------------------------------------------------------
+//
+// Matrices of order up to kSmallOrder are worked whole in local arrays, one after another: the
+// single calls of DetNN2, DetLog10, InvMtrxNN, SolveMtrxNN and RCondMtrxNN on such a matrix and
+// the stacks of routines/Stacks.h come here, with the bits of the routines' plain loops. The
+// stacks' layout: matrix k's elements at a + k n n, row after row; status[k] (status may be null)
+// as routines/Stacks.h gives it. Each routine below returns the first matrix from first on that
+// it leaves to the routine's general way, with nothing written for it: one holding a NaN or an
+// infinity, with a row whose largest magnitude lies outside [kRowBandLowest, kRowBandBeyond)
+// (ShiftRowsIntoRange would shift it), or whose balancing factors leave the range of double. It
+// returns end when it has done every matrix, and first on the plain path.
+
+constexpr std::uint32_t kSmallOrder = 16;
+
+// Rows whose largest magnitude lies in [kRowBandLowest, kRowBandBeyond) are never shifted into
+// range (routines/LU.h).
+constexpr double kRowBandLowest = 0x1p-256;
+constexpr double kRowBandBeyond = 0x1p+257;
+
+// det[k] = DetNN2 of matrix k; or, when sign is given, DetLog10 with its sign in sign[k].
+std::uint64_t SmallDetRuns(Path path, std::uint32_t n, std::uint64_t first, std::uint64_t end,
+                           const double* a, double* det, int* sign, std::uint8_t* status);
+// Matrix k of ai (at ai + k n n) = InvMtrxNN of matrix k.
+std::uint64_t SmallInverseRuns(Path path, std::uint32_t n, std::uint64_t first,
+                               std::uint64_t end, const double* a, double* ai,
+                               std::uint8_t* status);
+// SolveMtrxNN for each of nrhs right-hand sides of matrix k: b's and x's n x nrhs blocks at
+// b + k n nrhs and x + k n nrhs, row after row.
+std::uint64_t SmallSolveRuns(Path path, std::uint32_t n, std::uint32_t nrhs, std::uint64_t first,
+                             std::uint64_t end, const double* a, const double* b, double* x,
+                             std::uint8_t* status);
+// rcond[k] = RCondMtrxNN of matrix k.
+std::uint64_t SmallRCondRuns(Path path, std::uint32_t n, std::uint64_t first, std::uint64_t end,
+                             const double* a, double* rcond, std::uint8_t* status);
+
 }  // namespace quil::detail

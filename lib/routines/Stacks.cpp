@@ -1,0 +1,281 @@
+// The routines over stacks of matrices: each matrix as its single routine does it, whole
+// matrices shared out over the threads.
+#include "routines/Stacks.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+
+#include "routines/Balance.h"
+#include "routines/LU.h"
+#include "routines/Paths.h"
+#include "routines/Work.h"
+#include "routines/kernels/Kernels.h"
+#include "routines/kernels/Threads.h"
+
+namespace quil {
+namespace detail {
+namespace {
+
+// Multiply-adds that make a part of a stack worth a thread of its own: fewer cost more to hand
+// over than they save.
+constexpr double kWorkPerPart = 32768.0;
+
+// The parts a stack is cut into: one per thread, as far as each has work enough.
+unsigned StackParts(std::uint64_t count, std::uint32_t n, std::uint32_t nrhs) {
+    const double perMatrix = double(n) * n * (double(n) + nrhs);
+    const double worth = static_cast<double>(count) * perMatrix / kWorkPerPart;
+    const unsigned threads = ThreadCount();
+    return worth < 1.0 ? 1u : worth < threads ? static_cast<unsigned>(worth) : threads;
+}
+
+// The first matrix of part p of count cut into parts nearly equal runs.
+std::uint64_t PartBegin(std::uint64_t count, unsigned parts, unsigned p) {
+    return count / parts * p + std::min<std::uint64_t>(p, count % parts);
+}
+
+// part(begin, end, failed) for the parts of a stack of count matrices, each on a thread; false
+// when a part failed. A part that finds another failed may stop early.
+template <class Part>
+bool OverParts(std::uint64_t count, unsigned parts, const Part& part) {
+    std::atomic<bool> failed{false};
+    ForParts(parts, [&](unsigned p) {
+        const std::uint64_t begin = PartBegin(count, parts, p);
+        const std::uint64_t end = PartBegin(count, parts, p + 1);
+        if (!failed.load(std::memory_order_relaxed) && !part(begin, end, failed))
+            failed.store(true, std::memory_order_relaxed);
+    });
+    return !failed.load();
+}
+
+// Matrices begin..end-1: the small orders' code takes them while it can (small(first, end)
+// returns the first it leaves), and each one it leaves goes the general way, general(block, k),
+// with work storage of bytes had at the first such matrix. False when that storage cannot be
+// had (reported) or general fails.
+template <class SmallWay, class GeneralWay>
+bool RunPart(std::uint64_t begin, std::uint64_t end, std::uint64_t bytes,
+             const std::atomic<bool>& failed, const SmallWay& small, const GeneralWay& general) {
+    std::uint64_t k = small(begin, end);
+    if (k == end) return true;
+    const WorkBlock block(bytes);
+    if (!block) return false;
+    while (k < end) {
+        if (failed.load(std::memory_order_relaxed) || !general(block, k)) return false;
+        k = small(k + 1, end);
+    }
+    return true;
+}
+
+// True when count arrays of per doubles each fit in the address space.
+bool Fits(std::uint64_t count, std::uint64_t per) {
+    return per == 0 || count <= SIZE_MAX / sizeof(double) / per;
+}
+
+std::uint8_t StatusOf(LUDcmpOutcome outcome) {
+    return outcome == LUDcmpOutcome::ZeroRow     ? StackRefused
+           : outcome == LUDcmpOutcome::ZeroPivot ? StackSingular
+                                                 : StackDone;
+}
+
+void SetStatus(std::uint8_t* status, std::uint64_t k, std::uint8_t s) {
+    if (status != nullptr) status[k] = s;
+}
+
+void Refuse(double* out, std::size_t count) {
+    std::fill(out, out + count, std::numeric_limits<double>::quiet_NaN());
+}
+
+// A work record of order n over subscripts from 0 holding the n x n run a.
+MtrxNN CopiedRecord(WorkCarver& carve, std::uint32_t n, const double* a) {
+    MtrxNN w = carve.Matrix(n, false, false);
+    std::memcpy(&w.Elem[0][0], a, std::size_t{n} * n * sizeof(double));
+    return w;
+}
+
+}  // namespace
+
+// DetNN2Stack, or DetLog10Stack when sign is given.
+bool DetStack(Path path, double* det, int* sign, std::uint8_t* status, std::uint64_t count,
+              std::uint32_t n, const double* a) {
+    if (n == 0 || det == nullptr || a == nullptr) return false;
+    const std::size_t nn = std::size_t{n} * n;
+    if (!Fits(count, std::uint64_t{n} * n)) return false;
+    const auto small = [&](std::uint64_t first, std::uint64_t end) {
+        return SmallDetRuns(path, n, first, end, a, det, sign, status);
+    };
+    const auto general = [&](const WorkBlock& block, std::uint64_t k) {
+        WorkCarver carve(block);
+        const MtrxNN w = CopiedRecord(carve, n, a + k * nn);
+        LUDcmpOutcome outcome;
+        det[k] = sign != nullptr ? DetLog10(path, &w, &sign[k], &outcome) : DetNN2(path, &w, &outcome);
+        SetStatus(status, k, StatusOf(outcome));
+        return outcome != LUDcmpOutcome::NoWork;
+    };
+    return OverParts(count, StackParts(count, n, 0), [&](std::uint64_t begin, std::uint64_t end,
+                                                         const std::atomic<bool>& failed) {
+        return RunPart(begin, end, MatrixBytes(n), failed, small, general);
+    });
+}
+
+bool DetNN2Stack(Path path, double* det, std::uint8_t* status, std::uint64_t count,
+                 std::uint32_t n, const double* a) {
+    return DetStack(path, det, nullptr, status, count, n, a);
+}
+
+bool DetLog10Stack(Path path, double* logdet, int* sign, std::uint8_t* status,
+                   std::uint64_t count, std::uint32_t n, const double* a) {
+    return sign != nullptr && DetStack(path, logdet, sign, status, count, n, a);
+}
+
+bool InvMtrxNNStack(Path path, double* ai, std::uint8_t* status, std::uint64_t count,
+                    std::uint32_t n, const double* a) {
+    if (n == 0 || ai == nullptr || a == nullptr) return false;
+    const std::size_t nn = std::size_t{n} * n;
+    if (!Fits(count, std::uint64_t{n} * n)) return false;
+    const auto small = [&](std::uint64_t first, std::uint64_t end) {
+        return SmallInverseRuns(path, n, first, end, a, ai, status);
+    };
+    const auto general = [&](const WorkBlock& block, std::uint64_t k) {
+        double* out = ai + k * nn;
+        LUDcmpOutcome outcome = LUDcmpOutcome::ZeroRow;
+        if (n > 1) {  // InvMtrxNN refuses order 1
+            WorkCarver carve(block);
+            const MtrxNN w = CopiedRecord(carve, n, a + k * nn);
+            MtrxNN inverse = carve.Matrix(n, false, false);
+            outcome = InverseInto(path, &inverse, &w);
+            if (outcome == LUDcmpOutcome::NoWork) return false;
+            if (Decomposed(outcome)) std::memcpy(out, &inverse.Elem[0][0], nn * sizeof(double));
+        }
+        if (!Decomposed(outcome)) Refuse(out, nn);
+        SetStatus(status, k, StatusOf(outcome));
+        return true;
+    };
+    return OverParts(count, StackParts(count, n, n), [&](std::uint64_t begin, std::uint64_t end,
+                                                         const std::atomic<bool>& failed) {
+        return RunPart(begin, end, 2 * MatrixBytes(n), failed, small, general);
+    });
+}
+
+// Each right-hand side goes through the one decomposition as SolveMtrxNN takes it.
+bool SolveMtrxNNStack(Path path, double* x, std::uint8_t* status, std::uint64_t count,
+                      std::uint32_t n, std::uint32_t nrhs, const double* a, const double* b) {
+    if (n == 0 || a == nullptr || (nrhs > 0 && (x == nullptr || b == nullptr))) return false;
+    const std::size_t nn = std::size_t{n} * n;
+    const std::size_t block = std::size_t{n} * nrhs;
+    if (!Fits(count, std::uint64_t{n} * n) || !Fits(count, std::uint64_t{n} * nrhs)) return false;
+    const auto small = [&](std::uint64_t first, std::uint64_t end) {
+        return SmallSolveRuns(path, n, nrhs, first, end, a, b, x, status);
+    };
+    const auto general = [&](const WorkBlock& work, std::uint64_t k) {
+        WorkCarver carve(work);
+        const MtrxNN w = CopiedRecord(carve, n, a + k * nn);
+        const Vect column = carve.Vector(n, false);
+        const BalancedLU lu(path, &w);
+        if (lu.outcome == LUDcmpOutcome::NoWork) return false;
+        if (lu.outcome != LUDcmpOutcome::Done) {
+            if (block > 0) Refuse(x + k * block, block);
+            SetStatus(status, k, StackRefused);
+            return true;
+        }
+        double* z = &column.Elem[0];
+        for (std::uint32_t r = 0; r < nrhs; ++r) {
+            for (std::uint32_t i = 0; i < n; ++i) z[i] = b[k * block + std::size_t{i} * nrhs + r];
+            lu.Solve(z, z);
+            for (std::uint32_t i = 0; i < n; ++i) x[k * block + std::size_t{i} * nrhs + r] = z[i];
+        }
+        SetStatus(status, k, StackDone);
+        return true;
+    };
+    return OverParts(count, StackParts(count, n, nrhs), [&](std::uint64_t begin, std::uint64_t end,
+                                                            const std::atomic<bool>& failed) {
+        return RunPart(begin, end, MatrixBytes(n) + VectorBytes(n), failed, small, general);
+    });
+}
+
+// Each product formed where it goes, or, where the result is an operand, in work storage first.
+bool MulMtrxNNStack(Path path, double* c, std::uint64_t count, std::uint32_t n, const double* a,
+                    const double* b) {
+    if (n == 0 || c == nullptr || a == nullptr || b == nullptr) return false;
+    const std::size_t nn = std::size_t{n} * n;
+    if (!Fits(count, std::uint64_t{n} * n)) return false;
+    const bool aliased = c == a || c == b;
+    return OverParts(count, StackParts(count, n, 0), [&](std::uint64_t begin, std::uint64_t end,
+                                                         const std::atomic<bool>&) {
+        if (!aliased) {
+            for (std::uint64_t k = begin; k < end; ++k)
+                ProductRuns(path, n, a + k * nn, b + k * nn, c + k * nn);
+            return true;
+        }
+        const auto through = [&](double* t) {
+            for (std::uint64_t k = begin; k < end; ++k) {
+                ProductRuns(path, n, a + k * nn, b + k * nn, t);
+                std::memcpy(c + k * nn, t, nn * sizeof(double));
+            }
+            return true;
+        };
+        if (n <= kSmallOrder) {
+            double t[kSmallOrder * kSmallOrder];
+            return through(t);
+        }
+        const WorkBlock block((std::uint64_t{nn} + 1u) * sizeof(double));
+        return block && through(reinterpret_cast<double*>(block.get()));
+    });
+}
+
+bool RCondMtrxNNStack(Path path, double* rcond, std::uint8_t* status, std::uint64_t count,
+                      std::uint32_t n, const double* a) {
+    if (n == 0 || rcond == nullptr || a == nullptr) return false;
+    const std::size_t nn = std::size_t{n} * n;
+    if (!Fits(count, std::uint64_t{n} * n)) return false;
+    const auto small = [&](std::uint64_t first, std::uint64_t end) {
+        return SmallRCondRuns(path, n, first, end, a, rcond, status);
+    };
+    const auto general = [&](const WorkBlock& block, std::uint64_t k) {
+        WorkCarver carve(block);
+        const MtrxNN w = CopiedRecord(carve, n, a + k * nn);
+        LUDcmpOutcome outcome;
+        rcond[k] = RCondMtrxNN(path, &w, &outcome);
+        SetStatus(status, k, StatusOf(outcome));
+        return outcome != LUDcmpOutcome::NoWork;
+    };
+    return OverParts(count, StackParts(count, n, n), [&](std::uint64_t begin, std::uint64_t end,
+                                                         const std::atomic<bool>& failed) {
+        return RunPart(begin, end, MatrixBytes(n), failed, small, general);
+    });
+}
+
+}  // namespace detail
+
+bool DetNN2Stack(double* det, std::uint8_t* status, std::uint64_t count, std::uint32_t n,
+                 const double* a) {
+    return detail::DetNN2Stack(detail::FastestPath(), det, status, count, n, a);
+}
+
+bool DetLog10Stack(double* logdet, int* sign, std::uint8_t* status, std::uint64_t count,
+                   std::uint32_t n, const double* a) {
+    return detail::DetLog10Stack(detail::FastestPath(), logdet, sign, status, count, n, a);
+}
+
+bool InvMtrxNNStack(double* ai, std::uint8_t* status, std::uint64_t count, std::uint32_t n,
+                    const double* a) {
+    return detail::InvMtrxNNStack(detail::FastestPath(), ai, status, count, n, a);
+}
+
+bool SolveMtrxNNStack(double* x, std::uint8_t* status, std::uint64_t count, std::uint32_t n,
+                      std::uint32_t nrhs, const double* a, const double* b) {
+    return detail::SolveMtrxNNStack(detail::FastestPath(), x, status, count, n, nrhs, a, b);
+}
+
+bool MulMtrxNNStack(double* c, std::uint64_t count, std::uint32_t n, const double* a,
+                    const double* b) {
+    return detail::MulMtrxNNStack(detail::FastestPath(), c, count, n, a, b);
+}
+
+bool RCondMtrxNNStack(double* rcond, std::uint8_t* status, std::uint64_t count, std::uint32_t n,
+                      const double* a) {
+    return detail::RCondMtrxNNStack(detail::FastestPath(), rcond, status, count, n, a);
+}
+
+}  // namespace quil
