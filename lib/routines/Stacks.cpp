@@ -99,7 +99,9 @@ MtrxNN CopiedRecord(WorkCarver& carve, std::uint32_t n, const double* a) {
 // DetNN2Stack, or DetLog10Stack when sign is given.
 bool DetStack(Path path, double* det, int* sign, std::uint8_t* status, std::uint64_t count,
               std::uint32_t n, const double* a) {
-    if (n == 0 || det == nullptr || a == nullptr) return false;
+    if (n == 0) return false;
+    if (count == 0) return true;
+    if (det == nullptr || a == nullptr) return false;
     const std::size_t nn = std::size_t{n} * n;
     if (!Fits(count, std::uint64_t{n} * n)) return false;
     const auto small = [&](std::uint64_t first, std::uint64_t end) {
@@ -126,12 +128,14 @@ bool DetNN2Stack(Path path, double* det, std::uint8_t* status, std::uint64_t cou
 
 bool DetLog10Stack(Path path, double* logdet, int* sign, std::uint8_t* status,
                    std::uint64_t count, std::uint32_t n, const double* a) {
-    return sign != nullptr && DetStack(path, logdet, sign, status, count, n, a);
+    return (sign != nullptr || count == 0) && DetStack(path, logdet, sign, status, count, n, a);
 }
 
 bool InvMtrxNNStack(Path path, double* ai, std::uint8_t* status, std::uint64_t count,
                     std::uint32_t n, const double* a) {
-    if (n == 0 || ai == nullptr || a == nullptr) return false;
+    if (n == 0) return false;
+    if (count == 0) return true;
+    if (ai == nullptr || a == nullptr) return false;
     const std::size_t nn = std::size_t{n} * n;
     if (!Fits(count, std::uint64_t{n} * n)) return false;
     const auto small = [&](std::uint64_t first, std::uint64_t end) {
@@ -161,7 +165,9 @@ bool InvMtrxNNStack(Path path, double* ai, std::uint8_t* status, std::uint64_t c
 // Each right-hand side goes through the one decomposition as SolveMtrxNN takes it.
 bool SolveMtrxNNStack(Path path, double* x, std::uint8_t* status, std::uint64_t count,
                       std::uint32_t n, std::uint32_t nrhs, const double* a, const double* b) {
-    if (n == 0 || a == nullptr || (nrhs > 0 && (x == nullptr || b == nullptr))) return false;
+    if (n == 0) return false;
+    if (count == 0) return true;
+    if (a == nullptr || (nrhs > 0 && (x == nullptr || b == nullptr))) return false;
     const std::size_t nn = std::size_t{n} * n;
     const std::size_t block = std::size_t{n} * nrhs;
     if (!Fits(count, std::uint64_t{n} * n) || !Fits(count, std::uint64_t{n} * nrhs)) return false;
@@ -197,7 +203,9 @@ bool SolveMtrxNNStack(Path path, double* x, std::uint8_t* status, std::uint64_t 
 // Each product formed where it goes, or, where the result is an operand, in work storage first.
 bool MulMtrxNNStack(Path path, double* c, std::uint64_t count, std::uint32_t n, const double* a,
                     const double* b) {
-    if (n == 0 || c == nullptr || a == nullptr || b == nullptr) return false;
+    if (n == 0) return false;
+    if (count == 0) return true;
+    if (c == nullptr || a == nullptr || b == nullptr) return false;
     const std::size_t nn = std::size_t{n} * n;
     if (!Fits(count, std::uint64_t{n} * n)) return false;
     const bool aliased = c == a || c == b;
@@ -226,7 +234,9 @@ bool MulMtrxNNStack(Path path, double* c, std::uint64_t count, std::uint32_t n, 
 
 bool RCondMtrxNNStack(Path path, double* rcond, std::uint8_t* status, std::uint64_t count,
                       std::uint32_t n, const double* a) {
-    if (n == 0 || rcond == nullptr || a == nullptr) return false;
+    if (n == 0) return false;
+    if (count == 0) return true;
+    if (rcond == nullptr || a == nullptr) return false;
     const std::size_t nn = std::size_t{n} * n;
     if (!Fits(count, std::uint64_t{n} * n)) return false;
     const auto small = [&](std::uint64_t first, std::uint64_t end) {

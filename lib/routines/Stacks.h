@@ -22,11 +22,12 @@
 /// - when work storage cannot be had, after the library's report (the heap's one message with
 ///   the byte count, routines/Heap.h); the results and statuses of some matrices are then
 ///   unset;
-/// - for n = 0, with nothing written and no report.
+/// - for n = 0, for a null array other than status (x and b may be null when nrhs = 0), and for
+///   a stack larger than the address space, with nothing written and no report.
 ///
-/// count = 0 gives true with nothing written. A result array may be an operand array itself
-/// (the same pointer): each matrix's operands are read before its results are written. No other
-/// overlap between the arrays is allowed.
+/// count = 0 gives true with nothing written, whatever the arrays (for n from 1). A result array
+/// may be an operand array itself (the same pointer): each matrix's operands are read before its
+/// results are written. No other overlap between the arrays is allowed.
 #pragma once
 
 #include <cstdint>
