@@ -200,7 +200,8 @@ bool SolveMtrxNNStack(Path path, double* x, std::uint8_t* status, std::uint64_t 
     });
 }
 
-// Each product formed where it goes, or, where the result is an operand, in work storage first.
+// Each product formed where it goes, or, where the result is an operand, in work storage first;
+// small orders in local arrays.
 bool MulMtrxNNStack(Path path, double* c, std::uint64_t count, std::uint32_t n, const double* a,
                     const double* b) {
     if (n == 0) return false;
@@ -211,6 +212,7 @@ bool MulMtrxNNStack(Path path, double* c, std::uint64_t count, std::uint32_t n, 
     const bool aliased = c == a || c == b;
     return OverParts(count, StackParts(count, n, 0), [&](std::uint64_t begin, std::uint64_t end,
                                                          const std::atomic<bool>&) {
+        if (SmallProductRuns(path, n, begin, end, a, b, c) == end) return true;
         if (!aliased) {
             for (std::uint64_t k = begin; k < end; ++k)
                 ProductRuns(path, n, a + k * nn, b + k * nn, c + k * nn);

@@ -140,7 +140,6 @@ QUIL_TARGET_END
 
 // Below these orders the plain loops are at least as fast as the blocked kernels, whose set-up
 // (packing, work buffers) does not pay for itself.
-constexpr std::uint32_t kProductFrom = 12;
 constexpr std::uint32_t kFactorFrom = 16;
 constexpr std::uint32_t kSolveFrom = 8;
 constexpr std::uint32_t kFullPivotFrom = 8;
@@ -237,17 +236,10 @@ TileShape ShapeOf(Path path) {
 
 void ProductRuns(Path path, std::uint32_t n, const double* a, const double* b, double* c) {
     if (!PathRuns(path)) path = Path::Plain;
-    bool done;
-    if (n < kProductFrom) {
-        done = OnPath(path, false, [&](auto k) {
-            k.smallProduct(n, a, b, c);
-            return true;
-        });
-    } else {
-        const unsigned parts = PartsFor(std::size_t{n} * n * n, ThreadCount());
-        done = OnPath(path, false, [&](auto k) { return k.product(n, a, b, c, parts); });
-    }
-    if (!done) PlainProduct(n, a, b, c);
+    if (SmallProductRuns(path, n, 0, 1, a, b, c) == 1) return;
+    const unsigned parts = PartsFor(std::size_t{n} * n * n, ThreadCount());
+    if (!OnPath(path, false, [&](auto k) { return k.product(n, a, b, c, parts); }))
+        PlainProduct(n, a, b, c);
 }
 
 void ElementRuns(Path path, ElementOp op, std::size_t count, const double* a, const double* b,
@@ -323,6 +315,15 @@ std::uint64_t SmallSolveRuns(Path path, std::uint32_t n, std::uint32_t nrhs, std
     if (n > kSmallOrder || !PathRuns(path)) return first;
     return OnPath(path, first,
                   [&](auto k) { return k.smallSolve(n, nrhs, first, end, a, b, x, status); });
+}
+
+std::uint64_t SmallProductRuns(Path path, std::uint32_t n, std::uint64_t first,
+                               std::uint64_t end, const double* a, const double* b, double* c) {
+    if (n > kSmallOrder || !PathRuns(path)) return first;
+    return OnPath(path, first, [&](auto k) {
+        k.smallProduct(n, first, end, a, b, c);
+        return end;
+    });
 }
 
 std::uint64_t SmallRCondRuns(Path path, std::uint32_t n, std::uint64_t first, std::uint64_t end,

@@ -46,7 +46,7 @@ struct TileShape {
 TileShape ShapeOf(Path path);
 
 // The kernels below leave small matrices to the plain loops, where blocking costs more than it
-// saves.
+// saves, or to the code for small orders (below).
 
 // c = a b: c(i, j) = 0.0 + a(i, 0) b(0, j) + ... + a(i, n-1) b(n-1, j), summed left to right.
 // c must not overlap a or b. Falls back to the plain loop when the packing buffers cannot be had.
@@ -139,6 +139,10 @@ std::uint64_t SmallInverseRuns(Path path, std::uint32_t n, std::uint64_t first,
 std::uint64_t SmallSolveRuns(Path path, std::uint32_t n, std::uint32_t nrhs, std::uint64_t first,
                              std::uint64_t end, const double* a, const double* b, double* x,
                              std::uint8_t* status);
+// Matrix k of c = matrix k of a times matrix k of b, as ProductRuns forms it; c may be a or b.
+// Leaves no matrix to another way.
+std::uint64_t SmallProductRuns(Path path, std::uint32_t n, std::uint64_t first,
+                               std::uint64_t end, const double* a, const double* b, double* c);
 // rcond[k] = RCondMtrxNN of matrix k.
 std::uint64_t SmallRCondRuns(Path path, std::uint32_t n, std::uint64_t first, std::uint64_t end,
                              const double* a, double* rcond, std::uint8_t* status);
