@@ -80,6 +80,9 @@ unsigned PartsFor(std::size_t work, unsigned most) {
 // of a tile a few at a time, to spend less on the loop.
 #define QUIL_UNROLL _Pragma("GCC unroll 16")
 #define QUIL_UNROLL_STEPS _Pragma("GCC unroll 4")
+// A small function or lambda that must be inlined, so that its loops meet the constants of its
+// caller.
+#define QUIL_INLINE __attribute__((always_inline))
 
 constexpr std::size_t RoundUp(std::size_t x, std::size_t step) { return (x + step - 1) / step * step; }
 
