@@ -116,7 +116,7 @@ constexpr int kRowBand = 256;
 // The magnitudes whose ilogb lies in the band: from 2^-kRowBand to below 2^(kRowBand + 1).
 constexpr double kBandLowest = kRowBandLowest;
 constexpr double kBandBeyond = kRowBandBeyond;
-static_assert(kBandLowest == 0x1p-256 && kBandBeyond == 0x1p+257, "the band is 2^-kRowBand..2^kRowBand");
+static_assert(kBandLowest == 0x1p-256 && kBandBeyond == 0x1p+257, "the band of kRowBand = 256");
 
 namespace {
 

@@ -303,14 +303,16 @@ FullPivotEnd FullPivotRuns(Path path, std::uint32_t n, const double* a, double* 
 std::uint64_t SmallDetRuns(Path path, std::uint32_t n, std::uint64_t first, std::uint64_t end,
                            const double* a, double* det, int* sign, std::uint8_t* status) {
     if (n > kSmallOrder || !PathRuns(path)) return first;
-    return OnPath(path, first, [&](auto k) { return k.smallDet(n, first, end, a, det, sign, status); });
+    return OnPath(path, first,
+                  [&](auto k) { return k.smallDet(n, first, end, a, det, sign, status); });
 }
 
 std::uint64_t SmallInverseRuns(Path path, std::uint32_t n, std::uint64_t first,
                                std::uint64_t end, const double* a, double* ai,
                                std::uint8_t* status) {
     if (n > kSmallOrder || !PathRuns(path)) return first;
-    return OnPath(path, first, [&](auto k) { return k.smallInverse(n, first, end, a, ai, status); });
+    return OnPath(path, first,
+                  [&](auto k) { return k.smallInverse(n, first, end, a, ai, status); });
 }
 
 std::uint64_t SmallSolveRuns(Path path, std::uint32_t n, std::uint32_t nrhs, std::uint64_t first,
@@ -333,7 +335,8 @@ std::uint64_t SmallProductRuns(Path path, std::uint32_t n, std::uint64_t first,
 std::uint64_t SmallRCondRuns(Path path, std::uint32_t n, std::uint64_t first, std::uint64_t end,
                              const double* a, double* rcond, std::uint8_t* status) {
     if (n > kSmallOrder || !PathRuns(path)) return first;
-    return OnPath(path, first, [&](auto k) { return k.smallRCond(n, first, end, a, rcond, status); });
+    return OnPath(path, first,
+                  [&](auto k) { return k.smallRCond(n, first, end, a, rcond, status); });
 }
 
 }  // namespace quil::detail
