@@ -83,7 +83,11 @@ unsigned PartsFor(std::size_t work, unsigned most) {
 // A small function that must be inlined, so that its loops meet the constants of its caller; and
 // a function whose every call inside is to be inlined (the lambdas of its loops above all).
 #define QUIL_INLINE __attribute__((always_inline))
+#ifdef __OPTIMIZE__
 #define QUIL_FLATTEN __attribute__((flatten))
+#else  // an unoptimised build keeps its functions apart, as its debugger expects
+#define QUIL_FLATTEN
+#endif
 
 constexpr std::size_t RoundUp(std::size_t x, std::size_t step) { return (x + step - 1) / step * step; }
 
