@@ -286,12 +286,11 @@ bool RowScalesRuns(Path path, std::uint32_t n, const double* f, double* vv, bool
 }
 
 bool SolveUnitColumnsRuns(Path path, std::uint32_t n, std::int32_t lo, const double* f,
-                          const std::int32_t* piv, const double* dr, const double* dc,
-                          std::uint32_t first, double* out) {
+                          const std::int32_t* piv, std::uint32_t first, double* out) {
     if (n < kSolveFrom || !PathRuns(path)) return false;
     const unsigned parts = PartsFor(std::size_t{n} * n * (n - first), ThreadCount());
     return OnPath(path, false, [&](auto k) {
-        return k.solveUnitColumns(n, lo, f, piv, dr, dc, first, out, parts);
+        return k.solveUnitColumns(n, lo, f, piv, first, out, parts);
     });
 }
 
