@@ -761,20 +761,26 @@ std::vector<std::vector<double>> StackMatrices(std::uint32_t n) {
     }
     // The range tests' 2 x 2 blocks beside the identity: huge beside subnormal in a row, a
     // subnormal pivot, balancing scales that would take the solution out of the range on the way,
-    // inverses beyond the range; and one balanced by 2^1022, whose a^-1 e_1 has products below
-    // the normal range on the way, which SolveMtrxNN's solve does not round.
+    // inverses beyond the range; and two balanced by 2^1022 and 2^1020, whose solves of (s, 0, ...)
+    // have products below the normal range on the way, which SolveMtrxNN's solve does not round.
     const double sub = 0x1p-1074;
     for (const auto& c : {std::array{0x1p300, 3 * sub, 0x1p1000, sub}, {0x1p1000, 3 * sub, 0x1p1000, sub},
                           {0.0, -0x1p107, 0x1p-1060, -7.5}, {1.0, 0x1p1023, sub, 1.0},
                           {9e-167, 0.0, -1e167, 3e167}, {1e-310, 1e-310, 1.0, 2.0},
                           {2e-300, 1e-300, 1e300, 1e300}, {1e-310, 0.0, 0.0, 1e-310},
-                          {2.0, 0x1.9f20a0849428ep+1020, 0x0.c149d226cc472p-1022, 1.75}}) {
+                          {2.0, 0x1.9f20a0849428ep+1020, 0x0.c149d226cc472p-1022, 1.75},
+                          {2.0, 0x1.9f20a0849428ep+1018, 0x1.8293a44d988e4p-1021, 1.75}}) {
         if (n < 2) break;
         ms.push_back(identity);
         ms.back()[0] = c[0];
         ms.back()[1] = c[1];
         ms.back()[n] = c[2];
         ms.back()[n + 1] = c[3];
+    }
+    if (n >= 4) {  // and beside it a block balanced the other way: Dc(0, 0) Dr(2, 2) overflows
+        ms.push_back(ms.back());
+        ms.back()[2 * n + 3] = 0x1.9f20a0849428ep-7;
+        ms.back()[3 * n + 2] = 0x1.8293a44d988e4p+3;
     }
     return ms;
 }
