@@ -26,6 +26,7 @@
 #include "routines/Heap.h"
 #include "routines/MtrxNN.h"
 #include "routines/Records.h"
+#include "routines/Stacks.h"
 #include "routines/Threads.h"
 #include "routines/Vect.h"
 #endif

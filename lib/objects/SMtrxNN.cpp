@@ -53,9 +53,9 @@ double SMtrxNN::Det() const {
     RequireSquare("SMtrxNN::Det");
     WorkRecord w(WorkCopy());
     if (w.R == nullptr) throw AllocErr{this, 0, "the work copy of SMtrxNN::Det"};
-    bool noWork = false;
-    const double d = detail::DetNN2(detail::FastestPath(), w.R, &noWork);
-    if (noWork) throw AllocErr{this, 0, "the work storage of SMtrxNN::Det"};
+    detail::LUDcmpOutcome outcome;
+    const double d = detail::DetNN2(detail::FastestPath(), w.R, &outcome);
+    if (outcome == detail::LUDcmpOutcome::NoWork) throw AllocErr{this, 0, "the work storage of SMtrxNN::Det"};
     return d;
 }
 

@@ -375,20 +375,38 @@ BalancedLU::BalancedLU(Path path, const MtrxNN* a)
     outcome = LUDcmpMtrxNN(path, &s, p, &parity);
 }
 
+BalancedRuns BalancedFactors::Runs() const {
+    const std::uint32_t lo = LowSub(s.Base1);
+    return BalancedRuns{s.Size, &s.Elem[lo][lo], s.Size, &p[lo], static_cast<std::int32_t>(lo),
+                        &dr[lo], &dc[lo], 1};
+}
+
+void SolveScaled(const BalancedFactors& f, Array1D<double> x, Array1D<std::int64_t> e,
+                 std::int64_t shift, bool transposed, bool beyond) {
+    const std::uint32_t lo = LowSub(f.s.Base1);
+    SolveScaledRun(f.Runs(), &x[lo], &e[lo], shift, transposed, beyond);
+}
+
+// S z = Dr b, out = Dc z, in x and xexp until the end.
+void BalancedLU::Solve(const double* b, double* out) const {
+    const std::uint32_t lo = LowSub(x.Base1);
+    const std::uint32_t n = s.Size;
+    double* z = &x.Elem[lo];
+    for (std::uint32_t i = 0; i < n; ++i) z[i] = b[i];
+    Solve();
+    for (std::uint32_t i = 0; i < n; ++i) out[i] = z[i];
+}
+
 namespace {
 
-// Elements lo..hi of a vector carried as Scaled: mantissas in m, powers of 2 in e.
+// Elements of a vector carried as Scaled: mantissas in m, powers of 2 in e.
 struct ScaledVector {
-    Array1D<double> m;
-    Array1D<std::int64_t> e;
-    Scaled operator[](std::int64_t i) const {
-        const auto k = static_cast<std::uint32_t>(i);
-        return {m[k], e[k]};
-    }
-    void Set(std::int64_t i, Scaled v) const {
-        const auto k = static_cast<std::uint32_t>(i);
-        m[k] = v.Mant;
-        e[k] = v.Exp;
+    double* m;
+    std::int64_t* e;
+    Scaled operator[](std::size_t i) const { return {m[i], e[i]}; }
+    void Set(std::size_t i, Scaled v) const {
+        m[i] = v.Mant;
+        e[i] = v.Exp;
     }
 };
 
@@ -397,68 +415,66 @@ inline Scaled MinusProduct(Scaled sum, double f, Scaled x) { return Plus(sum, Ne
 
 }  // namespace
 
-void SolveScaled(const BalancedFactors& lu, Array1D<double> x, Array1D<std::int64_t> e,
-                 std::int64_t shift, bool transposed, bool beyond) {
-    const std::int64_t lo = LowSub(lu.s.Base1);
-    const std::int64_t hi = lo + lu.s.Size - 1;
-    const auto at = [](std::int64_t k) { return static_cast<std::uint32_t>(k); };
-    const Array2D<double> f = lu.s.Elem;
-    const Array1D<double> first = transposed ? lu.dc : lu.dr;
-    const Array1D<double> last = transposed ? lu.dr : lu.dc;
+void SolveScaledRun(const BalancedRuns& lu, double* x, std::int64_t* e, std::int64_t shift,
+                    bool transposed, bool beyond) {
+    const std::size_t n = lu.n;
+    const auto f = [&](std::size_t i, std::size_t j) { return lu.f[i * lu.stride + j]; };
+    const double* first = transposed ? lu.dc : lu.dr;
+    const double* last = transposed ? lu.dr : lu.dc;
     const ScaledVector v{x, e};
-    for (std::int64_t i = lo; i <= hi; ++i) {
-        Scaled y = Times(ToScaled(first[at(i)]), x[at(i)]);
+    for (std::size_t i = 0; i < n; ++i) {
+        Scaled y = Times(ToScaled(first[i * lu.dstride]), x[i]);
         if (y.Mant != 0.0) y.Exp += shift;
         v.Set(i, y);
     }
     if (!transposed) {
         // The row exchanges and the forward substitution (leading zeros skipped), then back.
         bool started = false;
-        std::int64_t ii = lo;
-        for (std::int64_t i = lo; i <= hi; ++i) {
-            const std::int64_t ip = lu.p[at(i)];
+        std::size_t ii = 0;
+        for (std::size_t i = 0; i < n; ++i) {
+            const auto ip = static_cast<std::size_t>(lu.piv[i] - lu.lo);
             Scaled sum = v[ip];
             v.Set(ip, v[i]);
             if (started) {
-                for (std::int64_t j = ii; j <= i - 1; ++j) sum = MinusProduct(sum, f[at(i)][at(j)], v[j]);
+                for (std::size_t j = ii; j < i; ++j) sum = MinusProduct(sum, f(i, j), v[j]);
             } else if (sum.Mant != 0.0) {
                 started = true;
                 ii = i;
             }
             v.Set(i, sum);
         }
-        for (std::int64_t i = hi; i >= lo; --i) {
+        for (std::size_t i = n; i-- > 0;) {
             Scaled sum = v[i];
-            for (std::int64_t j = i + 1; j <= hi; ++j) sum = MinusProduct(sum, f[at(i)][at(j)], v[j]);
-            v.Set(i, Quotient(sum, f[at(i)][at(i)]));
+            for (std::size_t j = i + 1; j < n; ++j) sum = MinusProduct(sum, f(i, j), v[j]);
+            v.Set(i, Quotient(sum, f(i, i)));
         }
     } else {
         // S^T = U^T L^T P: U^T forward, L^T back, and the row exchanges undone in reverse order.
-        for (std::int64_t i = lo; i <= hi; ++i) {
+        for (std::size_t i = 0; i < n; ++i) {
             Scaled sum = v[i];
-            for (std::int64_t k = lo; k < i; ++k) sum = MinusProduct(sum, f[at(k)][at(i)], v[k]);
-            v.Set(i, Quotient(sum, f[at(i)][at(i)]));
+            for (std::size_t k = 0; k < i; ++k) sum = MinusProduct(sum, f(k, i), v[k]);
+            v.Set(i, Quotient(sum, f(i, i)));
         }
-        for (std::int64_t i = hi; i >= lo; --i) {
+        for (std::size_t i = n; i-- > 0;) {
             Scaled sum = v[i];
-            for (std::int64_t k = i + 1; k <= hi; ++k) sum = MinusProduct(sum, f[at(k)][at(i)], v[k]);
+            for (std::size_t k = i + 1; k < n; ++k) sum = MinusProduct(sum, f(k, i), v[k]);
             v.Set(i, sum);
         }
-        for (std::int64_t i = hi; i >= lo; --i) {
-            const std::int64_t q = lu.p[at(i)];
+        for (std::size_t i = n; i-- > 0;) {
+            const auto q = static_cast<std::size_t>(lu.piv[i] - lu.lo);
             const Scaled t = v[i];
             v.Set(i, v[q]);
             v.Set(q, t);
         }
     }
-    for (std::int64_t i = lo; i <= hi; ++i) {
-        const Scaled y = Times(v[i], last[at(i)]);
+    for (std::size_t i = 0; i < n; ++i) {
+        const Scaled y = Times(v[i], last[i * lu.dstride]);
         const double rounded = Value(y);
         if (beyond && std::isinf(rounded) && std::isfinite(y.Mant)) {
             v.Set(i, Normalized(y));
         } else {
-            x[at(i)] = rounded;
-            e[at(i)] = 0;
+            x[i] = rounded;
+            e[i] = 0;
         }
     }
 }

@@ -9,6 +9,7 @@
 #include "routines/MtrxNN.h"
 #include "routines/Vect.h"
 #include "routines/Work.h"
+#include "routines/kernels/Factors.h"
 #include "routines/kernels/Kernels.h"
 
 namespace quil::detail {
@@ -40,6 +41,9 @@ struct BalancedFactors {
     MtrxNN s{};
     Array1D<std::int32_t> p;
     Array1D<double> dr, dc;
+
+    // The same as runs (routines/kernels/Factors.h), for the code that finishes on runs.
+    BalancedRuns Runs() const;
 };
 
 // x = 2^shift a^-1 x = 2^shift Dc S^-1 Dr x in place, or 2^shift a^-T x = 2^shift Dr S^-T Dc x
@@ -66,6 +70,9 @@ struct BalancedLU : BalancedFactors {
     bool Ok() const { return Decomposed(outcome); }
     // x = Dc S^-1 Dr x = a^-1 x, in place, as SolveScaled solves it.
     void Solve() const { SolveScaled(*this, x.Elem, xexp, 0, false); }
+    // out = a^-1 b, b and out runs of the order's count (out may be b), with x and xexp as work:
+    // SolveMtrxNN's solve, out written only at the end.
+    void Solve(const double* b, double* out) const;
 };
 
 // How RCondMtrxNN begins, from a alone: its 1-norm, brought to [1, 2) by 2^k where it lies

@@ -12,6 +12,7 @@
 #include "routines/Scaled.h"
 #include "routines/Work.h"
 #include "routines/kernels/Arithmetic.h"
+#include "routines/kernels/Factors.h"
 #include "routines/kernels/Log10.h"
 
 namespace quil {
@@ -226,6 +227,32 @@ double detail::DetNN(Path path, const MtrxNN* a) {
     return LastFactor(product, w[n][n]);
 }
 
+double detail::DetOfFactors(int parity, std::int64_t shift, const double* f, std::size_t stride,
+                            std::uint32_t n) {
+    Scaled det = {static_cast<double>(parity), -shift};
+    for (std::uint32_t i = 0; i < n; ++i) det = Times(det, f[i * stride + i]);
+    return Value(det);
+}
+
+// log10 |det| from the LU factors, with the sign apart, so that large orders do not overflow.
+// The logarithm is the library's own, whose bits do not depend on the C library.
+double detail::Log10OfFactors(int parity, std::int64_t shift, const double* f, std::size_t stride,
+                              std::uint32_t n, int* sign) {
+    int s = parity;
+    double sum = 0.0;
+    for (std::uint32_t i = 0; i < n; ++i) {
+        const double d = f[i * stride + i];
+        s = s * (d > 0.0 ? 1 : -1);
+        sum = sum + Log10(std::fabs(d));
+    }
+    if (shift != 0) {  // the shifted rows' factor 2^-shift
+        const auto k = static_cast<double>(shift);
+        sum = sum - (k * kLog10Of2Hi + k * kLog10Of2Lo);
+    }
+    *sign = s;
+    return sum;
+}
+
 namespace {
 
 // DetNN2's result from the decomposition of work: the parity of the row exchanges times the
@@ -237,9 +264,8 @@ double Product(const MtrxNN* a, const LUWork& work, detail::LUDcmpOutcome outcom
     case detail::LUDcmpOutcome::Done:
     case detail::LUDcmpOutcome::ZeroPivot: break;
     }
-    Scaled det = {static_cast<double>(parity), -work.shift};
-    for (std::uint32_t i = work.lo; i <= work.hi; ++i) det = Times(det, work.w.Elem[i][i]);
-    return Value(det);
+    return detail::DetOfFactors(parity, work.shift, &work.w.Elem[work.lo][work.lo], a->Size,
+                                a->Size);
 }
 
 // DetLog10's result from the same decomposition: the sum of the logarithms of the diagonal, with
@@ -253,48 +279,54 @@ double LogSum(const MtrxNN* a, const LUWork& work, detail::LUDcmpOutcome outcome
     case detail::LUDcmpOutcome::Done:
     case detail::LUDcmpOutcome::ZeroPivot: break;
     }
-    int s = parity;
-    double sum = 0.0;
-    for (std::uint32_t i = work.lo; i <= work.hi; ++i) {
-        const double d = work.w.Elem[i][i];
-        s = s * (d > 0.0 ? 1 : -1);
-        sum = sum + detail::Log10(std::fabs(d));
-    }
-    if (work.shift != 0) {  // the shifted rows' factor 2^-shift
-        const auto k = static_cast<double>(work.shift);
-        sum = sum - (k * kLog10Of2Hi + k * kLog10Of2Lo);
-    }
-    *sign = s;
-    return sum;
+    return detail::Log10OfFactors(parity, work.shift, &work.w.Elem[work.lo][work.lo], a->Size,
+                                  a->Size, sign);
 }
 
 }  // namespace
 
-double detail::DetNN2(Path path, const MtrxNN* a, bool* noWork) {
-    if (noWork != nullptr) *noWork = true;
+// The parity of the row exchanges times the diagonal of the LU factors: small orders in local
+// arrays, others (and matrices that would leave the small orders' way) in work records.
+double detail::DetNN2(Path path, const MtrxNN* a, LUDcmpOutcome* outcome) {
+    const std::uint32_t lo = LowSub(a->Base1);
+    double det;
+    std::uint8_t status;
+    if (SmallDetRuns(path, a->Size, 0, 1, &a->Elem[lo][lo], &det, nullptr, &status) == 1) {
+        if (outcome != nullptr) *outcome = OutcomeOf(status);
+        return det;
+    }
     LUWork work(a);
+    if (outcome != nullptr) *outcome = LUDcmpOutcome::NoWork;
     if (!work.Ok()) return DBL_MAX;
     int parity;
-    const LUDcmpOutcome outcome = LUDcmpMtrxNN(path, &work.w, work.index, &parity);
-    if (noWork != nullptr) *noWork = outcome == LUDcmpOutcome::NoWork;
-    return Product(a, work, outcome, parity);
+    const LUDcmpOutcome end = LUDcmpMtrxNN(path, &work.w, work.index, &parity);
+    if (outcome != nullptr) *outcome = end;
+    return Product(a, work, end, parity);
 }
 
 double DetNN(const MtrxNN* a) { return detail::DetNN(detail::FastestPath(), a); }
 
 double DetNN2(const MtrxNN* a) { return detail::DetNN2(detail::FastestPath(), a); }
 
-// log10 |det| from the LU factors, with the sign apart, so that large orders do not overflow.
-// The logarithm is the library's own, whose bits do not depend on the C library.
-double detail::DetLog10(Path path, const MtrxNN* a, int* sign) {
+double detail::DetLog10(Path path, const MtrxNN* a, int* sign, LUDcmpOutcome* outcome) {
     *sign = 0;
+    const std::uint32_t lo = LowSub(a->Base1);
+    double log;
+    std::uint8_t status;
+    if (SmallDetRuns(path, a->Size, 0, 1, &a->Elem[lo][lo], &log, sign, &status) == 1) {
+        if (outcome != nullptr) *outcome = OutcomeOf(status);
+        return log;
+    }
     LUWork work(a);
+    if (outcome != nullptr) *outcome = LUDcmpOutcome::NoWork;
     if (!work.Ok()) return DBL_MAX;
     int parity;
-    const LUDcmpOutcome outcome = LUDcmpMtrxNN(path, &work.w, work.index, &parity);
-    return LogSum(a, work, outcome, parity, sign);
+    const LUDcmpOutcome end = LUDcmpMtrxNN(path, &work.w, work.index, &parity);
+    if (outcome != nullptr) *outcome = end;
+    return LogSum(a, work, end, parity, sign);
 }
 
+// Both from one decomposition in work records (SLUDcmp keeps them beside its factors).
 bool detail::Determinants(Path path, const MtrxNN* a, double* det, double* log10, int* sign) {
     *sign = 0;
     LUWork work(a);

@@ -1,93 +1,106 @@
 // The inverse, column by column through the balanced matrix and its LU factors.
-#include <cfloat>
-#include <cmath>
 #include <cstdint>
 
 #include "routines/Balance.h"
 #include "routines/DetNN.h"
 #include "routines/LU.h"
 #include "routines/Paths.h"
+#include "routines/kernels/Factors.h"
 
 namespace quil {
 
 namespace {
-
-// z times the power of 2 dc dr, rounded once: one multiplication while dc dr is a normal number,
-// through the exponents where it is not.
-double TimesScales(double z, double dc, double dr) {
-    const double factor = dc * dr;
-    if (factor >= DBL_MIN && factor <= DBL_MAX) return z * factor;
-    return std::ldexp(z, std::ilogb(dc) + std::ilogb(dr));
-}
 
 // The first column's solve, run beside the others'.
 void SolveFirst(const void* lu) { static_cast<const detail::BalancedLU*>(lu)->Solve(); }
 
 }  // namespace
 
-// A^-1 = Dc S^-1 Dr with S = Dr A Dc balanced and decomposed once (detail::BalancedLU). The first
-// column is solved as SolveMtrxNN solves e_1 (BalancedLU::Solve). Every further column j is
-// solved from the unit vector, S z = e_j, and takes Dc(i, i) Dr(j, j) at the end as one power of
-// 2: where nothing leaves the normal range that is the bits of solving S z = Dr(j, j) e_j and
-// taking x = Dc z, and the scalings cannot push z out of the range on the way. Off the plain path
-// the further columns are solved together, each with the operations of its own solve. The work
-// lives in the calling thread's work storage; only the result is a record of its own, unless the
-// result is a itself, which then receives its inverse in its own storage (a is read only into
-// the work copy) and is left as it was on failure.
+// A^-1 = Dc S^-1 Dr with S = Dr A Dc balanced and decomposed once (detail::InverseInto). The
+// work lives in local arrays or the calling thread's work storage; only the result is a record
+// of its own, unless the result is a itself, which then receives its inverse in its own storage
+// and is left as it was on failure.
 bool detail::InvMtrxNN(Path path, MtrxNN** ai, const MtrxNN* a, bool* noWork) {
-    const std::uint32_t n = a->Size;
-    const bool base1 = a->Base1;
     const bool inPlace = *ai == a;
     if (noWork != nullptr) *noWork = true;
     if (!inPlace) {
-        *ai = GetMatrixNN(*ai, n, base1);
+        *ai = GetMatrixNN(*ai, a->Size, a->Base1);
         if (*ai == nullptr) return false;
     }
     // Order 1 has nothing to balance, and the balanced solve refuses it.
-    const BalancedLU lu(path, a);
-    if (noWork != nullptr) *noWork = lu.outcome == LUDcmpOutcome::NoWork;
-    if (n == 1 || !lu.Ok()) {
+    const LUDcmpOutcome outcome =
+        a->Size == 1 ? LUDcmpOutcome::ZeroRow : InverseInto(path, *ai, a);
+    if (noWork != nullptr) *noWork = outcome == LUDcmpOutcome::NoWork;
+    if (!Decomposed(outcome)) {
         if (!inPlace) *ai = FreeMatrixNN(*ai);
         return false;
     }
+    return true;
+}
 
-    const std::uint32_t lo = base1 ? 1u : 0u;
-    const std::uint32_t hi = lo + n - 1u;
-    const Array2D<double> r = (*ai)->Elem;
-    Vect x = lu.x;
-    for (std::uint32_t i = lo; i <= hi; ++i) x.Elem[i] = 0.0;
-    x.Elem[lo] = 1.0;
+// The first column is solved as SolveMtrxNN solves e_1 (BalancedLU::Solve). Every further column
+// j is solved from the unit vector, S z = e_j, and takes Dc(i, i) Dr(j, j) at the end as one
+// power of 2 (TimesScales): where nothing leaves the normal range that is the bits of solving
+// S z = Dr(j, j) e_j and taking x = Dc z, and the scalings cannot push z out of the range on the
+// way. Small orders are worked in local arrays, all columns together, each with the operations
+// of its own solve; off the plain path larger ones solve the further columns together too, the
+// first column's solve alongside. a is read only into the work copy, so ai may be a.
+detail::LUDcmpOutcome detail::InverseInto(Path path, MtrxNN* ai, const MtrxNN* a) {
+    const std::uint32_t n = a->Size;
+    const std::uint32_t lo = a->Base1 ? 1u : 0u;
+    const std::uint32_t out = ai->Base1 ? 1u : 0u;
+    double* const r = &ai->Elem[out][out];  // the result as a run: r[i n + j]
+    std::uint8_t status;
+    if (ai != a) {
+        if (SmallInverseRuns(path, n, 0, 1, &a->Elem[lo][lo], r, &status) == 1)
+            return OutcomeOf(status);
+    } else if (n <= kSmallOrder) {
+        // A refused matrix's result is written too: a is kept until the inverse is whole.
+        double local[kSmallOrder * kSmallOrder];
+        if (SmallInverseRuns(path, n, 0, 1, &a->Elem[lo][lo], local, &status) == 1) {
+            if (status != StackRefused)
+                for (std::uint32_t k = 0; k < n * n; ++k) r[k] = local[k];
+            return OutcomeOf(status);
+        }
+    }
+    const BalancedLU lu(path, a);
+    if (!lu.Ok()) return lu.outcome;
+
+    double* const x = &lu.x.Elem[lo];
+    for (std::uint32_t i = 0; i < n; ++i) x[i] = 0.0;
+    x[0] = 1.0;
     const auto putFirst = [&] {
-        for (std::uint32_t i = lo; i <= hi; ++i) r[i][lo] = x.Elem[i];
+        for (std::uint32_t i = 0; i < n; ++i) r[i * n] = x[i];
     };
 
     // The kept factors serve every further column at once, the first column's solve alongside;
     // or else one column at a time.
-    const detail::InverseColumns job{n,
-                                     static_cast<std::int32_t>(lo),
-                                     &lu.s.Elem[lo][lo],
-                                     &lu.p[lo],
-                                     1,
-                                     &lu.dc[lo],
-                                     &lu.dr[lo],
-                                     1,
-                                     &r[lo][lo],
-                                     SolveFirst,
-                                     &lu};
+    const InverseColumns job{n,
+                             static_cast<std::int32_t>(lo),
+                             &lu.s.Elem[lo][lo],
+                             &lu.p[lo],
+                             1,
+                             &lu.dc[lo],
+                             &lu.dr[lo],
+                             1,
+                             r,
+                             SolveFirst,
+                             &lu};
     if (SolveUnitColumnsRuns(path, job)) {
         putFirst();
-        return true;
+        return lu.outcome;
     }
     lu.Solve();
     putFirst();
-    for (std::uint32_t j = lo + 1u; j <= hi; ++j) {
-        for (std::uint32_t i = lo; i <= hi; ++i) x.Elem[i] = 0.0;
-        x.Elem[j] = 1.0;
-        LUBksbMtrxNN(&lu.s, &x, lu.p);
-        for (std::uint32_t i = lo; i <= hi; ++i)
-            r[i][j] = TimesScales(x.Elem[i], lu.dc[i], lu.dr[j]);
+    Vect column = lu.x;
+    for (std::uint32_t j = 1; j < n; ++j) {
+        for (std::uint32_t i = 0; i < n; ++i) x[i] = 0.0;
+        x[j] = 1.0;
+        LUBksbMtrxNN(&lu.s, &column, lu.p);
+        for (std::uint32_t i = 0; i < n; ++i)
+            r[i * n + j] = TimesScales(x[i], lu.dc[lo + i], lu.dr[lo + j]);
     }
-    return true;
+    return lu.outcome;
 }
 
 bool InvMtrxNN(MtrxNN** ai, const MtrxNN* a) {

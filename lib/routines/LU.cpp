@@ -10,6 +10,7 @@
 #include "routines/LU.h"
 #include "routines/Work.h"
 #include "routines/kernels/Arithmetic.h"
+#include "routines/kernels/Factors.h"
 #include "routines/kernels/Threads.h"
 
 namespace quil::detail {
@@ -118,8 +119,9 @@ bool LUDcmpMtrxNN(MtrxNN* f, Array1D<std::int32_t> p, int* parity) {
 // multipliers and pivots that would leave the range of double stay in it.
 constexpr int kRowBand = 256;
 // The magnitudes whose ilogb lies in the band: from 2^-kRowBand to below 2^(kRowBand + 1).
-constexpr double kBandLowest = 0x1p-256;
-constexpr double kBandBeyond = 0x1p+257;
+constexpr double kBandLowest = kRowBandLowest;
+constexpr double kBandBeyond = kRowBandBeyond;
+static_assert(kBandLowest == 0x1p-256 && kBandBeyond == 0x1p+257, "the band of kRowBand = 256");
 
 void ExactScales::Keep(double x) {
     if (x == 0.0 || !std::isfinite(x)) return;
@@ -255,30 +257,33 @@ void CopyRows(MtrxNN* w, const MtrxNN* a) {
 bool LUBksbMtrxNN(const MtrxNN* f, Vect* x, Array1D<std::int32_t> p) {
     if (f->Base1 != x->Base1 || f->Size != x->Size) return false;
     if (p == nullptr) return false;
-    const std::int64_t lo = LowSub(f->Base1);
-    const std::int64_t hi = lo + f->Size - 1;
-    const auto at = [](std::int64_t s) { return static_cast<std::uint32_t>(s); };
+    const std::uint32_t lo = LowSub(f->Base1);
+    LUBksbRun(f->Size, &f->Elem[lo][lo], f->Size, &p[lo], static_cast<std::int32_t>(lo),
+              &x->Elem[lo]);
+    return true;
+}
 
+void LUBksbRun(std::uint32_t n, const double* f, std::size_t stride, const std::int32_t* piv,
+               std::int32_t lo, double* x) {
     bool started = false;
-    std::int64_t ii = lo;
-    for (std::int64_t i = lo; i <= hi; ++i) {
-        const std::int64_t ip = p[at(i)];
-        double sum = x->Elem[at(ip)];
-        x->Elem[at(ip)] = x->Elem[at(i)];
+    std::size_t ii = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const auto ip = static_cast<std::size_t>(piv[i] - lo);
+        double sum = x[ip];
+        x[ip] = x[i];
         if (started) {
-            for (std::int64_t j = ii; j <= i - 1; ++j) sum = sum - f->Elem[at(i)][at(j)] * x->Elem[at(j)];
+            for (std::size_t j = ii; j < i; ++j) sum = sum - f[i * stride + j] * x[j];
         } else if (sum != 0.0) {
             started = true;
             ii = i;
         }
-        x->Elem[at(i)] = sum;
+        x[i] = sum;
     }
-    for (std::int64_t i = hi; i >= lo; --i) {
-        double sum = x->Elem[at(i)];
-        for (std::int64_t j = i + 1; j <= hi; ++j) sum = sum - f->Elem[at(i)][at(j)] * x->Elem[at(j)];
-        x->Elem[at(i)] = sum / f->Elem[at(i)][at(i)];
+    for (std::size_t i = n; i-- > 0;) {
+        double sum = x[i];
+        for (std::size_t j = i + 1; j < n; ++j) sum = sum - f[i * stride + j] * x[j];
+        x[i] = sum / f[i * stride + i];
     }
-    return true;
 }
 
 // x = a^-1 b. The pivot vector always goes to the caller; the factors too when the slot f held

@@ -26,6 +26,8 @@ import numpy as np  # noqa: E402
 import quil  # noqa: E402
 
 ORDERS = (4, 64, 320, 512, 1000)
+STACK = 10_000           # matrices in a stack
+STACK_ORDERS = (4, 8, 16)
 OVERHEAD_LIMIT = 1.5
 REPEATS = 5
 
@@ -115,15 +117,39 @@ def main():
             print(f"{name:7} n = {n:4}   quil {show(q):>9} ({qf:.0f} faults)   numpy {show(t):>9} "
                   f"({tf:.0f} faults)   quil's speed / numpy's {t / q:.2f}x", flush=True)
 
+    stacks = numpy_stacks(rng)
     met = all(r < OVERHEAD_LIMIT for r in overheads.values())
     print(f"call overhead at n = 4 under {OVERHEAD_LIMIT:g}x NumPy's:", "yes" if met else "NO",
           " ".join(f"{k} {v:.2f}x" for k, v in overheads.items()))
     if args.out:
-        write(args.out, rows, overheads, met)
+        write(args.out, rows, overheads, met, stacks)
     return 0
 
 
-def write(path, rows, overheads, met):
+def numpy_stacks(rng):
+    """NumPy's stacked calls on STACK matrices of each order in STACK_ORDERS: the figures that
+    the C++ library's stack routines (docs/PERFORMANCE.md, "Stacks") are judged beside. Seconds
+    per matrix."""
+    rows = []
+    for n in STACK_ORDERS:
+        a = rng.standard_normal((STACK, n, n)) / n + np.eye(n)
+        a2 = rng.standard_normal((STACK, n, n))
+        b = rng.standard_normal((STACK, n, 1))
+        calls = {
+            "det": lambda: np.linalg.det(a),
+            "slogdet": lambda: np.linalg.slogdet(a),
+            "inv": lambda: np.linalg.inv(a),
+            "solve": lambda: np.linalg.solve(a, b),
+            "matmul": lambda: np.matmul(a, a2),
+        }
+        for name, call in calls.items():
+            t = seconds_per_call(call)[0] / STACK
+            rows.append((name, n, t))
+            print(f"numpy.{name:7} stack of {STACK} n = {n:2}   {show(t):>9} per matrix", flush=True)
+    return rows
+
+
+def write(path, rows, overheads, met, stacks):
     load = os.getloadavg() if hasattr(os, "getloadavg") else ()
     lines = [
         "# Performance from Python",
@@ -164,6 +190,19 @@ def write(path, rows, overheads, met):
     ]
     lines += [f"| `{name}` | {n} | {show(q)} | {qf:.0f} | {show(t)} | {tf:.0f} | {t / q:.2f}× |"
               for name, n, q, qf, t, tf in rows]
+    lines += [
+        "",
+        "## NumPy's stacked calls",
+        "",
+        f"NumPy's own calls on a stack of {STACK:,} matrices (`numpy.linalg.det(a)` and its kin "
+        "with `a` of shape (10000, n, n), `solve` with `b` of shape (10000, n, 1), `matmul` of two "
+        "stacks), time per matrix, one thread: the peers of the library's stack routines "
+        "(`docs/PERFORMANCE.md`, \"Stacks\").",
+        "",
+        "| Function | n | NumPy, per matrix |",
+        "|---|--:|--:|",
+    ]
+    lines += [f"| `{name}` | {n} | {show(t)} |" for name, n, t in stacks]
     with open(path, "w", encoding="utf-8") as out:
         out.write("\n".join(lines) + "\n")
 

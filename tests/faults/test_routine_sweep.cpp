@@ -9,6 +9,8 @@
 #include <cfloat>
 #include <cmath>
 #include <cstdint>
+#include <functional>
+#include <string>
 #include <vector>
 
 #include "../routines/RoutineTestUtil.h"
@@ -20,6 +22,7 @@
 #include "routines/Heap.h"
 #include "routines/LU.h"
 #include "routines/Paths.h"
+#include "routines/Stacks.h"
 #include "routines/kernels/Threads.h"
 
 using namespace quil::detail;  // the library's internals under test
@@ -583,6 +586,53 @@ void SweepDividedWork(sweep::Tally& tally) {
     EXPECT_GE(scratch, 4) << "two sets of packing buffers";
 }
 
+// The stack routines ask for work storage for the matrices that the small orders' code leaves
+// to the general way (here the second of three, whose first row lies far above the range of 1)
+// and for every matrix of order 20. A failure gives false after the one report; a run that
+// meets none, or only the kernels' silent scratch, gives every matrix its bits.
+void SweepStacks(sweep::Tally& tally) {
+    for (std::uint32_t n : {4u, 20u}) {
+        const std::size_t nn = std::size_t{n} * n;
+        std::vector<double> a(3 * nn);
+        for (std::size_t t = 0; t < a.size(); ++t) a[t] = std::sin(double(t)) + (t % (n + 1) == 0 ? 2.0 : 0.0);
+        for (std::uint32_t j = 0; j < n; ++j) a[nn + j] = std::ldexp(a[nn + j], 600);
+        using Routine = std::function<bool(Path, double*, std::uint8_t*)>;
+        const std::pair<const char*, Routine> routines[] = {
+            {"DetNN2Stack", [&](Path p, double* out, std::uint8_t* st) { return DetNN2Stack(p, out, st, 3, n, a.data()); }},
+            {"DetLog10Stack", [&](Path p, double* out, std::uint8_t* st) {
+                 int sign[3];
+                 const bool ok = DetLog10Stack(p, out, sign, st, 3, n, a.data());
+                 for (int k = 0; k < 3; ++k) out[3 + k] = sign[k];
+                 return ok;
+             }},
+            {"InvMtrxNNStack", [&](Path p, double* out, std::uint8_t* st) { return InvMtrxNNStack(p, out, st, 3, n, a.data()); }},
+            {"SolveMtrxNNStack", [&](Path p, double* out, std::uint8_t* st) {
+                 return SolveMtrxNNStack(p, out, st, 3, n, 2, a.data(), a.data());
+             }},
+            {"MulMtrxNNStack", [&](Path p, double* out, std::uint8_t*) { return MulMtrxNNStack(p, out, 3, n, a.data(), a.data()); }},
+            {"RCondMtrxNNStack", [&](Path p, double* out, std::uint8_t* st) { return RCondMtrxNNStack(p, out, st, 3, n, a.data()); }},
+        };
+        for (const auto& [name, routine] : routines) {
+            std::vector<double> want(3 * nn, 7.0);
+            std::uint8_t wantStatus[3] = {9, 9, 9};
+            ASSERT_TRUE(routine(Path::Plain, want.data(), wantStatus)) << name;
+            sweep::Sweep(tally, std::string(name) + " of order " + std::to_string(n), [&](sweep::Run& r) {
+                std::vector<double> got(3 * nn, 7.0);
+                std::uint8_t status[3] = {9, 9, 9};
+                r.Arm();
+                const bool ok = routine(FastestPath(), got.data(), status);
+                r.Disarm();
+                EXPECT_EQ(ok, !r.FailedInHeap()) << r;
+                if (ok) {
+                    EXPECT_TRUE(SameBits(got, want)) << r;
+                    EXPECT_EQ(std::vector<std::uint8_t>(status, status + 3),
+                              std::vector<std::uint8_t>(wantStatus, wantStatus + 3)) << r;
+                }
+            });
+        }
+    }
+}
+
 TEST(AllocationSweep, EveryRequestOfEveryRoutine) {
     sweep::Tally tally;
     SweepAllocators(tally);
@@ -591,6 +641,7 @@ TEST(AllocationSweep, EveryRequestOfEveryRoutine) {
     SweepDeterminants(tally);
     SweepInverse(tally);
     if (rtest::kThreadsStart) SweepDividedWork(tally);
+    SweepStacks(tally);
     sweep::Print("routine layer", tally);
     // Every place the layer asks the heap has been made to fail: GetHeap, the row table of
     // GetArray2D, and the records of GetVector, GetMatrix and GetMatrixNN.

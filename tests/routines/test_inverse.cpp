@@ -105,12 +105,14 @@ TEST(InvMtrxNN, RefusalLeavesNoResult) {
 }
 
 // InvMtrxNN(&a, a): a receives its inverse in its own record, with the bits of an inverse into
-// another record, on both sides of the kernels' orders; a failure leaves a as it was. The
-// internal solvers refuse a slot that holds an operand they would release before reading it.
+// another record, on both sides of the kernels' orders and of the small orders' code; a failure
+// (order 1, a row of zeros) leaves a as it was. The internal solvers refuse a slot that holds an
+// operand they would release before reading it.
 TEST(InvMtrxNN, InPlaceGivesTheInverseOrLeavesTheMatrix) {
     for (bool base1 : {false, true}) {
-        for (std::uint32_t n : {1u, 2u, 20u}) {
+        for (const auto& [n, zeroRow] : {std::pair{1u, false}, {2u, false}, {3u, true}, {20u, false}, {20u, true}}) {
             NN a = Sample(n, base1);
+            for (std::uint32_t j = 0; zeroRow && j < n; ++j) a->Elem[Lo(base1) + 1][Lo(base1) + j] = 0.0;
             MtrxNN* expect = nullptr;
             const bool ok = InvMtrxNN(&expect, a.get());
             NN owner(expect);

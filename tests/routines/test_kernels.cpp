@@ -2,10 +2,12 @@
 // the LU decomposition and what is built on it (determinants, balancing, the inverse), on every
 // path this processor runs, for every order from 1 to 300 and some larger ones, both suffix
 // bases, wide exponents, signed zeros, ties between pivot candidates, singular matrices, aliased
-// operands, every thread count and several callers at once.
+// operands, every thread count and several callers at once; and the stacks of matrices against
+// the single routines, matrix by matrix.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <bit>
 #include <chrono>
@@ -26,6 +28,7 @@
 #endif
 
 #include "AllocSweep.h"
+#include "ReportCapture.h"
 #include "RoutineTestUtil.h"
 #include "objects/SMtrxNN.h"
 #include "routines/Balance.h"
@@ -33,6 +36,7 @@
 #include "routines/DetNN.h"
 #include "routines/LU.h"
 #include "routines/Paths.h"
+#include "routines/Stacks.h"
 #include "routines/Work.h"
 #include "routines/kernels/Threads.h"
 
@@ -640,6 +644,340 @@ TEST(PublicRoutines, AgreeWithThePlainPathAroundTheSwitchOvers) {
             }(), "public n=" + std::to_string(n));
         }
     }
+}
+
+// ---- Stacks of matrices ----------------------------------------------------------------------
+
+std::uint8_t StatusOf(LUDcmpOutcome outcome) {
+    return outcome == LUDcmpOutcome::ZeroRow     ? quil::StackRefused
+           : outcome == LUDcmpOutcome::ZeroPivot ? quil::StackSingular
+                                                 : quil::StackDone;
+}
+
+std::vector<double> NaNs(std::size_t count) {
+    return std::vector<double>(count, std::numeric_limits<double>::quiet_NaN());
+}
+
+// What the single routines give for one matrix a of a stack on the plain path (and for b, its
+// operand of the product, and rhs, its n x nrhs right-hand sides), and the statuses the stack
+// routines must give it; the public routines, on the fastest path, must give the same.
+struct Singles {
+    double det, log;
+    int sign;
+    std::vector<double> inverse, solution, product;
+    double rcond;
+    std::uint8_t detStatus, inverseStatus, solveStatus, rcondStatus;
+};
+
+Singles SingleRoutines(const double* av, const double* bv, const double* rhs, std::uint32_t n,
+                       std::uint32_t nrhs, bool base1, const std::string& where) {
+    const std::size_t nn = std::size_t{n} * n;
+    NN a = Matrix(std::vector<double>(av, av + nn), n, base1);
+    NN b = Matrix(std::vector<double>(bv, bv + nn), n, base1);
+    Singles s;
+    LUDcmpOutcome outcome;
+    s.det = quil::detail::DetNN2(Path::Plain, a.get(), &outcome);
+    s.detStatus = StatusOf(outcome);
+    s.log = quil::detail::DetLog10(Path::Plain, a.get(), &s.sign);
+    int sign = 0;
+    const double log = DetLog10(a.get(), &sign);
+    EXPECT_TRUE(SameBits({DetNN2(a.get()), log, double(sign)}, {s.det, s.log, double(s.sign)})) << where;
+
+    const Inverse inverse = Invert(Path::Plain, a.get());
+    NN room(GetMatrixNN(nullptr, n, base1));
+    s.inverseStatus = n == 1 ? quil::StackRefused : StatusOf(InverseInto(Path::Plain, room.get(), a.get()));
+    EXPECT_EQ(inverse.ok, s.inverseStatus != quil::StackRefused) << where;
+    s.inverse = inverse.ok ? inverse.elems : NaNs(nn);
+    ExpectSameInverse(inverse, Invert(quil::detail::FastestPath(), a.get()), where + " public");
+
+    const BalancedLU lu(Path::Plain, a.get());
+    s.solveStatus = lu.outcome == LUDcmpOutcome::Done ? quil::StackDone : quil::StackRefused;
+    s.solution = NaNs(std::size_t{n} * nrhs);
+    rtest::V x(GetVector(nullptr, n, base1)), y(GetVector(nullptr, n, base1));
+    for (std::uint32_t r = 0; r < nrhs; ++r) {
+        for (std::uint32_t i = 0; i < n; ++i) x->Elem[Lo(base1) + i] = rhs[i * nrhs + r];
+        const bool solved = SolveMtrxNN(y.get(), a.get(), x.get());
+        EXPECT_EQ(solved, s.solveStatus == quil::StackDone) << where;
+        if (s.solveStatus != quil::StackDone) continue;
+        lu.Solve(&x->Elem[Lo(base1)], &x->Elem[Lo(base1)]);
+        EXPECT_TRUE(SameBits(Elems(x.get()), Elems(y.get()))) << where << " public solve";
+        for (std::uint32_t i = 0; i < n; ++i) s.solution[i * nrhs + r] = x->Elem[Lo(base1) + i];
+    }
+
+    NN c(GetMatrixNN(nullptr, n, base1));
+    EXPECT_TRUE(quil::detail::MulMtrxNN(Path::Plain, c.get(), a.get(), b.get()));
+    s.product = Elems(c.get());
+    s.rcond = quil::detail::RCondMtrxNN(Path::Plain, a.get(), &outcome);
+    s.rcondStatus = StatusOf(outcome);
+    EXPECT_TRUE(SameBits({RCondMtrxNN(a.get())}, {s.rcond})) << where;
+    return s;
+}
+
+// The matrices of a stack of order n: every kind of data, and the special ones, each of which
+// the stack must do as its single routine does: a row of zeros, an exactly singular matrix (its
+// last row repeats the first, in small integers), a NaN, an infinity, a row far above the range
+// of 1 and one of subnormal numbers (both shifted into range first), ties between pivot
+// candidates (entries of +1 and -1), rows and columns scaled far apart (several passes of
+// balancing), all zeros, the identity; from order 3, a pivot below 2^-1024 (a multiplier of
+// 0.0 / pivot, and solves that leave the range on the way: a^-1 e_1 = (1, -0.5 / t, 0)), and a
+// row that balancing would scale down but for a subnormal element it would round; from order 2,
+// the range tests' matrices.
+std::vector<std::vector<double>> StackMatrices(std::uint32_t n) {
+    const std::size_t nn = std::size_t{n} * n;
+    std::vector<std::vector<double>> ms;
+    for (Fill fill : kFills) ms.push_back(Values(n, fill, 60));
+    const std::vector<double> uniform = Values(n, Fill::Uniform, 61);
+    const auto with = [&](const auto& change) {
+        std::vector<double> v = uniform;
+        change(v);
+        ms.push_back(v);
+    };
+    with([&](std::vector<double>& v) { for (std::uint32_t j = 0; j < n; ++j) v[n / 2 * n + j] = j % 2 ? -0.0 : 0.0; });
+    ms.push_back(Values(n, Fill::Integers, 62));
+    for (std::uint32_t j = 0; j < n; ++j) ms.back()[(n - 1) * n + j] = ms.back()[j];
+    with([&](std::vector<double>& v) { v[nn / 2] = std::numeric_limits<double>::quiet_NaN(); });
+    with([&](std::vector<double>& v) { v[nn - 1] = -std::numeric_limits<double>::infinity(); });
+    with([&](std::vector<double>& v) { for (std::uint32_t j = 0; j < n; ++j) v[j] = std::ldexp(v[j], 600); });
+    with([&](std::vector<double>& v) { for (std::uint32_t j = 0; j < n; ++j) v[nn - n + j] = std::ldexp(v[nn - n + j], -1040); });
+    with([&](std::vector<double>& v) {
+        for (std::uint32_t i = 0; i < n; ++i)
+            for (std::uint32_t j = 0; j < n; ++j) v[i * n + j] = std::popcount(i & j) % 2 == 0 ? 1.0 : -1.0;
+    });
+    with([&](std::vector<double>& v) {
+        for (std::uint32_t i = 0; i < n; ++i)
+            for (std::uint32_t j = 0; j < n; ++j) v[i * n + j] = std::ldexp(v[i * n + j], 5 * int(i) - 3 * int(j));
+    });
+    ms.push_back(std::vector<double>(nn, 0.0));
+    ms.push_back(std::vector<double>(nn, 0.0));
+    for (std::uint32_t i = 0; i < n; ++i) ms.back()[i * n + i] = 1.0;
+    const std::vector<double> identity = ms.back();
+    if (n >= 3) {
+        ms.push_back(identity);  // row 1: (0.5, t, 1)
+        ms.back()[n] = 0.5;
+        ms.back()[n + 1] = 0x1.8p-1070;
+        ms.back()[n + 2] = 1.0;
+        ms.push_back(identity);  // row 0: (1, 1, s), column 0 below it 2^-20
+        ms.back()[1] = 1.0;
+        ms.back()[2] = 0x1.8p-1073;
+        ms.back()[n] = ms.back()[2 * n] = 0x1p-20;
+    }
+    // The range tests' 2 x 2 blocks beside the identity: huge beside subnormal in a row, a
+    // subnormal pivot, balancing scales that would take the solution out of the range on the way,
+    // inverses beyond the range; and two balanced by 2^1022 and 2^1020, whose solves of (s, 0, ...)
+    // have products below the normal range on the way, which SolveMtrxNN's solve does not round.
+    const double sub = 0x1p-1074;
+    for (const auto& c : {std::array{0x1p300, 3 * sub, 0x1p1000, sub}, {0x1p1000, 3 * sub, 0x1p1000, sub},
+                          {0.0, -0x1p107, 0x1p-1060, -7.5}, {1.0, 0x1p1023, sub, 1.0},
+                          {9e-167, 0.0, -1e167, 3e167}, {1e-310, 1e-310, 1.0, 2.0},
+                          {2e-300, 1e-300, 1e300, 1e300}, {1e-310, 0.0, 0.0, 1e-310},
+                          {2.0, 0x1.9f20a0849428ep+1020, 0x0.c149d226cc472p-1022, 1.75},
+                          {2.0, 0x1.9f20a0849428ep+1018, 0x1.8293a44d988e4p-1021, 1.75}}) {
+        if (n < 2) break;
+        ms.push_back(identity);
+        ms.back()[0] = c[0];
+        ms.back()[1] = c[1];
+        ms.back()[n] = c[2];
+        ms.back()[n + 1] = c[3];
+    }
+    if (n >= 4) {  // and beside it a block balanced the other way: Dc(0, 0) Dr(2, 2) overflows
+        ms.push_back(ms.back());
+        ms.back()[2 * n + 3] = 0x1.9f20a0849428ep-7;
+        ms.back()[3 * n + 2] = 0x1.8293a44d988e4p+3;
+    }
+    if (n == 6) {  // ones above a diagonal of 2^-171: the inverse's norm, past 2^1028, overflows a
+                   // double, and the condition estimate carries it with exponents (a subnormal)
+        ms.push_back(std::vector<double>(nn, 0.0));
+        for (std::uint32_t i = 0; i < n; ++i)
+            for (std::uint32_t j = i; j < n; ++j) ms.back()[i * n + j] = i == j ? 0x1p-171 : 1.0;
+    }
+    return ms;
+}
+
+// A stack's operands: matrices, the product's second operands (the matrices in reverse order)
+// and nrhs right-hand sides each, one of them 0.0 but in its last row, the third (when there is
+// one) 0.0 but in its first row, one holding a NaN.
+struct StackOperands {
+    std::uint64_t count;
+    std::vector<double> a, b, rhs;
+};
+
+StackOperands Operands(const std::vector<std::vector<double>>& ms, std::uint32_t n, std::uint32_t nrhs) {
+    StackOperands s{ms.size(), {}, {}, Values(n * nrhs, Fill::Uniform, 63)};
+    s.rhs.resize(ms.size() * n * nrhs);
+    for (std::size_t k = 0; k < ms.size(); ++k) {
+        s.a.insert(s.a.end(), ms[k].begin(), ms[k].end());
+        s.b.insert(s.b.end(), ms[ms.size() - 1 - k].begin(), ms[ms.size() - 1 - k].end());
+        for (std::size_t t = 0; t < std::size_t{n} * nrhs; ++t)
+            s.rhs[k * n * nrhs + t] = (t % nrhs == 1 && t / nrhs + 1 < n) || (t % nrhs == 2 && t >= nrhs)
+                                          ? 0.0
+                                          : std::sin(double(k * 131 + t));
+    }
+    s.rhs[n * nrhs] = std::numeric_limits<double>::quiet_NaN();
+    return s;
+}
+
+// Every stack routine on path over the stack: results and statuses.
+struct StackResults {
+    std::vector<double> det, log, sign, inverse, solution, product, rcond;
+    std::vector<std::uint8_t> detStatus, logStatus, inverseStatus, solveStatus, rcondStatus;
+    bool operator==(const StackResults&) const = default;
+};
+
+StackResults RunStacks(Path path, const StackOperands& s, std::uint32_t n, std::uint32_t nrhs) {
+    const std::uint64_t count = s.count;
+    const std::size_t nn = std::size_t{n} * n;
+    StackResults r{std::vector<double>(count, 7.0), std::vector<double>(count, 7.0), {},
+                   std::vector<double>(count * nn, 7.0), std::vector<double>(count * n * nrhs, 7.0),
+                   std::vector<double>(count * nn, 7.0), std::vector<double>(count, 7.0), {}, {}, {}, {}, {}};
+    for (auto* st : {&r.detStatus, &r.logStatus, &r.inverseStatus, &r.solveStatus, &r.rcondStatus})
+        st->assign(count, 9);
+    std::vector<int> sign(count, 7);
+    EXPECT_TRUE(DetNN2Stack(path, r.det.data(), r.detStatus.data(), count, n, s.a.data()));
+    EXPECT_TRUE(DetLog10Stack(path, r.log.data(), sign.data(), r.logStatus.data(), count, n, s.a.data()));
+    r.sign.assign(sign.begin(), sign.end());
+    EXPECT_TRUE(InvMtrxNNStack(path, r.inverse.data(), r.inverseStatus.data(), count, n, s.a.data()));
+    EXPECT_TRUE(SolveMtrxNNStack(path, r.solution.data(), r.solveStatus.data(), count, n, nrhs,
+                                 s.a.data(), s.rhs.data()));
+    EXPECT_TRUE(MulMtrxNNStack(path, r.product.data(), count, n, s.a.data(), s.b.data()));
+    EXPECT_TRUE(RCondMtrxNNStack(path, r.rcond.data(), r.rcondStatus.data(), count, n, s.a.data()));
+    return r;
+}
+
+TEST(Stacks, EveryMatrixGetsItsSingleRoutinesBitsOnEveryPath) {
+    std::vector<std::uint32_t> orders;
+    for (std::uint32_t n = 1; n <= 20; ++n) orders.push_back(n);
+    orders.push_back(24);
+    if (!kSanitized) orders.push_back(41);
+    constexpr std::uint32_t nrhs = 3;
+    std::vector<Path> paths = FastPaths();
+    paths.push_back(Path::Plain);
+    for (std::uint32_t n : orders) {
+        const std::size_t nn = std::size_t{n} * n;
+        const StackOperands s = Operands(StackMatrices(n), n, nrhs);
+        std::vector<Singles> want;
+        for (std::uint64_t k = 0; k < s.count; ++k)
+            want.push_back(SingleRoutines(&s.a[k * nn], &s.b[k * nn], &s.rhs[k * n * nrhs], n, nrhs,
+                                          k % 2 == 1, "n=" + std::to_string(n) + " matrix " + std::to_string(k)));
+        for (Path path : paths) {
+            const StackResults r = RunStacks(path, s, n, nrhs);
+            for (std::uint64_t k = 0; k < s.count; ++k) {
+                const Singles& w = want[k];
+                const std::string where = Where(path, n, Fill::Uniform) + " matrix " + std::to_string(k);
+                EXPECT_TRUE(SameBits({r.det[k], r.log[k], r.sign[k], r.rcond[k]},
+                                     {w.det, w.log, double(w.sign), w.rcond}))
+                    << where << ": " << r.det[k] << " " << r.log[k] << " " << r.rcond[k];
+                EXPECT_EQ(FirstDifference(&r.inverse[k * nn], w.inverse.data(), nn), -1) << where;
+                EXPECT_EQ(FirstDifference(&r.solution[k * n * nrhs], w.solution.data(), n * nrhs), -1) << where;
+                EXPECT_EQ(FirstDifference(&r.product[k * nn], w.product.data(), nn), -1) << where;
+                EXPECT_EQ(r.detStatus[k], w.detStatus) << where;
+                EXPECT_EQ(r.logStatus[k], w.detStatus) << where;
+                EXPECT_EQ(r.inverseStatus[k], w.inverseStatus) << where;
+                EXPECT_EQ(r.solveStatus[k], w.solveStatus) << where;
+                EXPECT_EQ(r.rcondStatus[k], w.rcondStatus) << where;
+            }
+        }
+    }
+}
+
+// Whole matrices go to the threads: on any number of them every result and status has the bits
+// of one thread. Stacks long enough for seven parts, of an order the small orders' code takes
+// (with matrices it leaves to the general way among them) and of one it does not.
+TEST(Stacks, EveryThreadCountGivesOneThreadsBits) {
+    for (std::uint32_t n : {4u, 20u}) {
+        const std::vector<std::vector<double>> specials = StackMatrices(n);
+        std::vector<std::vector<double>> ms;
+        for (std::uint32_t k = 0; ms.size() < (n == 4 ? 4000u : 150u); ++k)
+            ms.push_back(k % 9 == 8 ? specials[k / 9 % specials.size()] : Values(n, kFills[k % 5], k));
+        const StackOperands s = Operands(ms, n, 2);
+        const StackResults one = [&] {
+            const Threads threads(1);
+            return RunStacks(quil::detail::FastestPath(), s, n, 2);
+        }();
+        for (unsigned count : {2u, 3u, 7u}) {
+            const Threads threads(count);
+            const StackResults many = RunStacks(quil::detail::FastestPath(), s, n, 2);
+            for (const auto& [x, y] : {std::pair{&one.det, &many.det}, {&one.log, &many.log},
+                                       {&one.sign, &many.sign}, {&one.inverse, &many.inverse},
+                                       {&one.solution, &many.solution}, {&one.product, &many.product},
+                                       {&one.rcond, &many.rcond}})
+                EXPECT_TRUE(SameBits(*x, *y)) << "n=" << n << ", " << count << " threads";
+            EXPECT_TRUE(one.detStatus == many.detStatus && one.inverseStatus == many.inverseStatus &&
+                        one.solveStatus == many.solveStatus && one.rcondStatus == many.rcondStatus)
+                << "n=" << n << ", " << count << " threads";
+        }
+    }
+}
+
+// A result may be its operand's own array; each matrix's operands are read before its results
+// are written.
+TEST(Stacks, AResultMayBeItsOperand) {
+    for (std::uint32_t n : {3u, 4u, 20u}) {
+        const std::size_t nn = std::size_t{n} * n;
+        const StackOperands s = Operands(StackMatrices(n), n, 1);
+        const StackResults apart = RunStacks(quil::detail::FastestPath(), s, n, 1);
+        std::vector<double> a = s.a, rhs = s.rhs, b = s.b, square(s.a.size());
+        ASSERT_TRUE(InvMtrxNNStack(a.data(), nullptr, s.count, n, a.data()));
+        EXPECT_TRUE(SameBits(a, apart.inverse)) << n;
+        ASSERT_TRUE(SolveMtrxNNStack(rhs.data(), nullptr, s.count, n, 1, s.a.data(), rhs.data()));
+        EXPECT_TRUE(SameBits(rhs, apart.solution)) << n;
+        ASSERT_TRUE(MulMtrxNNStack(b.data(), s.count, n, s.a.data(), b.data()));
+        EXPECT_TRUE(SameBits(b, apart.product)) << n;
+        ASSERT_TRUE(MulMtrxNNStack(square.data(), s.count, n, s.a.data(), s.a.data()));
+        a = s.a;
+        ASSERT_TRUE(MulMtrxNNStack(a.data(), s.count, n, a.data(), a.data()));
+        EXPECT_TRUE(SameBits(a, square)) << n;
+        EXPECT_EQ(nn * s.count, a.size());
+    }
+}
+
+// The worked examples: (1 2 / 2 4) is exactly singular (its second pivot 0.0 counts as 1.0e-20),
+// (1 2 / 0 0) has a row of zeros, (2 1 / 1 3) is regular; the inverse refuses order 1, the solve
+// does not. Order 0 and missing arrays are refused without a report; an empty stack is done.
+TEST(Stacks, StatusesAndRefusalsAreTheDocumentedOnes) {
+    const double a[] = {1, 2, 2, 4, 1, 2, 0, 0, 2, 1, 1, 3};
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    double det[3], log[3], rcond[3], inverse[12], x[6];
+    int sign[3];
+    std::uint8_t st[5][3];
+    const double b[] = {1, 1, 1, 1, 1, 1};
+    ASSERT_TRUE(DetNN2Stack(det, st[0], 3, 2, a));
+    ASSERT_TRUE(DetLog10Stack(log, sign, st[1], 3, 2, a));
+    ASSERT_TRUE(InvMtrxNNStack(inverse, st[2], 3, 2, a));
+    ASSERT_TRUE(SolveMtrxNNStack(x, st[3], 3, 2, 1, a, b));
+    ASSERT_TRUE(RCondMtrxNNStack(rcond, st[4], 3, 2, a));
+    using quil::StackDone, quil::StackRefused, quil::StackSingular;
+    EXPECT_TRUE(SameBits({det[0], det[1], det[2]}, {-2e-20, 0.0, 5.0}));
+    EXPECT_TRUE(SameBits({log[1], double(sign[0]), double(sign[1]), double(sign[2])}, {-DBL_MAX, -1, 0, 1}));
+    EXPECT_NEAR(log[0], std::log10(2e-20), 1e-15);
+    EXPECT_TRUE(SameBits(std::vector<double>(inverse, inverse + 12),
+                         {-2e20, 1e20, 1e20, -5e19, nan, nan, nan, nan, 0.6, -0.2, -0.2, 0.4}));
+    EXPECT_TRUE(SameBits(std::vector<double>(x, x + 4), {nan, nan, nan, nan}));
+    EXPECT_NEAR(x[4], 0.4, 1e-15);
+    EXPECT_NEAR(x[5], 0.2, 1e-15);
+    EXPECT_TRUE(SameBits({rcond[0], rcond[1]}, {0.0, 0.0}));
+    EXPECT_GT(rcond[2], 0.2);
+    const std::vector<std::vector<std::uint8_t>> want = {
+        {StackSingular, StackRefused, StackDone}, {StackSingular, StackRefused, StackDone},
+        {StackSingular, StackRefused, StackDone}, {StackRefused, StackRefused, StackDone},
+        {StackSingular, StackRefused, StackDone}};
+    for (std::size_t r = 0; r < want.size(); ++r)
+        EXPECT_EQ(std::vector<std::uint8_t>(st[r], st[r] + 3), want[r]) << "routine " << r;
+
+    const double one[] = {4.0, 0.0};
+    ASSERT_TRUE(InvMtrxNNStack(inverse, st[0], 2, 1, one));
+    ASSERT_TRUE(SolveMtrxNNStack(x, st[1], 2, 1, 1, one, b));
+    EXPECT_TRUE(SameBits({inverse[0], inverse[1], x[0], x[1]}, {nan, nan, 0.25, nan}));
+    EXPECT_EQ(std::vector<std::uint8_t>(st[1], st[1] + 2), (std::vector<std::uint8_t>{StackDone, StackRefused}));
+
+    ReportCapture report;
+    EXPECT_FALSE(DetNN2Stack(det, nullptr, 3, 0, a));
+    EXPECT_FALSE(MulMtrxNNStack(x, 1, 2, a, nullptr));
+    EXPECT_FALSE(DetLog10Stack(log, nullptr, nullptr, 1, 2, a));
+    EXPECT_FALSE(InvMtrxNNStack(nullptr, nullptr, 1, 2, a));
+    EXPECT_TRUE(InvMtrxNNStack(nullptr, nullptr, 0, 2, nullptr));
+    EXPECT_TRUE(SolveMtrxNNStack(nullptr, st[0], 3, 2, 0, a, nullptr));
+    EXPECT_EQ(std::vector<std::uint8_t>(st[0], st[0] + 3), want[3]);
+    EXPECT_EQ(report.Text(), "");
 }
 
 // ---- Threads --------------------------------------------------------------------------------

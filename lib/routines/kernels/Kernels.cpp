@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "routines/Work.h"
+#include "routines/kernels/Factors.h"
 #include "routines/kernels/Threads.h"
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
@@ -78,6 +79,14 @@ unsigned PartsFor(std::size_t work, unsigned most) {
 // of a tile a few at a time, to spend less on the loop.
 #define QUIL_UNROLL _Pragma("GCC unroll 16")
 #define QUIL_UNROLL_STEPS _Pragma("GCC unroll 4")
+// A small function that must be inlined, so that its loops meet the constants of its caller; and
+// a function whose every call inside is to be inlined (the lambdas of its loops above all).
+#define QUIL_INLINE __attribute__((always_inline))
+#ifdef __OPTIMIZE__
+#define QUIL_FLATTEN __attribute__((flatten))
+#else  // an unoptimised build keeps its functions apart, as its debugger expects
+#define QUIL_FLATTEN
+#endif
 
 constexpr std::size_t RoundUp(std::size_t x, std::size_t step) { return (x + step - 1) / step * step; }
 
@@ -138,7 +147,6 @@ QUIL_TARGET_END
 
 // Below these orders the plain loops are at least as fast as the blocked kernels, whose set-up
 // (packing, work buffers) does not pay for itself.
-constexpr std::uint32_t kProductFrom = 12;
 constexpr std::uint32_t kFactorFrom = 16;
 constexpr std::uint32_t kSolveFrom = 8;
 constexpr std::uint32_t kFullPivotFrom = 8;
@@ -235,17 +243,10 @@ TileShape ShapeOf(Path path) {
 
 void ProductRuns(Path path, std::uint32_t n, const double* a, const double* b, double* c) {
     if (!PathRuns(path)) path = Path::Plain;
-    bool done;
-    if (n < kProductFrom) {
-        done = OnPath(path, false, [&](auto k) {
-            k.smallProduct(n, a, b, c);
-            return true;
-        });
-    } else {
-        const unsigned parts = PartsFor(std::size_t{n} * n * n, ThreadCount());
-        done = OnPath(path, false, [&](auto k) { return k.product(n, a, b, c, parts); });
-    }
-    if (!done) PlainProduct(n, a, b, c);
+    if (SmallProductRuns(path, n, 0, 1, a, b, c) == 1) return;
+    const unsigned parts = PartsFor(std::size_t{n} * n * n, ThreadCount());
+    if (!OnPath(path, false, [&](auto k) { return k.product(n, a, b, c, parts); }))
+        PlainProduct(n, a, b, c);
 }
 
 void ElementRuns(Path path, ElementOp op, std::size_t count, const double* a, const double* b,
@@ -304,6 +305,45 @@ FullPivotEnd FullPivotRuns(Path path, std::uint32_t n, const double* a, double* 
         FullPivotEnd end = FullPivotEnd::NotRun;
         return k.fullPivot(n, a, w, sink, &end, step) ? end : FullPivotEnd::NotRun;
     });
+}
+
+std::uint64_t SmallDetRuns(Path path, std::uint32_t n, std::uint64_t first, std::uint64_t end,
+                           const double* a, double* det, int* sign, std::uint8_t* status) {
+    if (n > kSmallOrder || !PathRuns(path)) return first;
+    return OnPath(path, first,
+                  [&](auto k) { return k.smallDet(n, first, end, a, det, sign, status); });
+}
+
+std::uint64_t SmallInverseRuns(Path path, std::uint32_t n, std::uint64_t first,
+                               std::uint64_t end, const double* a, double* ai,
+                               std::uint8_t* status) {
+    if (n > kSmallOrder || !PathRuns(path)) return first;
+    return OnPath(path, first,
+                  [&](auto k) { return k.smallInverse(n, first, end, a, ai, status); });
+}
+
+std::uint64_t SmallSolveRuns(Path path, std::uint32_t n, std::uint32_t nrhs, std::uint64_t first,
+                             std::uint64_t end, const double* a, const double* b, double* x,
+                             std::uint8_t* status) {
+    if (n > kSmallOrder || !PathRuns(path)) return first;
+    return OnPath(path, first,
+                  [&](auto k) { return k.smallSolve(n, nrhs, first, end, a, b, x, status); });
+}
+
+std::uint64_t SmallProductRuns(Path path, std::uint32_t n, std::uint64_t first,
+                               std::uint64_t end, const double* a, const double* b, double* c) {
+    if (n > kSmallOrder || !PathRuns(path)) return first;
+    return OnPath(path, first, [&](auto k) {
+        k.smallProduct(n, first, end, a, b, c);
+        return end;
+    });
+}
+
+std::uint64_t SmallRCondRuns(Path path, std::uint32_t n, std::uint64_t first, std::uint64_t end,
+                             const double* a, double* rcond, std::uint8_t* status) {
+    if (n > kSmallOrder || !PathRuns(path)) return first;
+    return OnPath(path, first,
+                  [&](auto k) { return k.smallRCond(n, first, end, a, rcond, status); });
 }
 
 }  // namespace quil::detail

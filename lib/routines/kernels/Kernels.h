@@ -46,7 +46,7 @@ struct TileShape {
 TileShape ShapeOf(Path path);
 
 // The kernels below leave small matrices to the plain loops, where blocking costs more than it
-// saves.
+// saves, or to the code for small orders (below).
 
 // c = a b: c(i, j) = 0.0 + a(i, 0) b(0, j) + ... + a(i, n-1) b(n-1, j), summed left to right.
 // c must not overlap a or b. Falls back to the plain loop when the packing buffers cannot be had.
@@ -121,5 +121,52 @@ struct ProductSink {
 // had no pivot, and w is as the plain loop leaves it there. ZeroColumn: w is undefined.
 FullPivotEnd FullPivotRuns(Path path, std::uint32_t n, const double* a, double* w,
                            const ProductSink& sink, std::uint32_t* step);
+
+// ---- Small orders --------------------------------------------------------------------------
+//
+// Matrices of order up to kSmallOrder are worked whole in local arrays, one after another: the
+// single calls of DetNN2, DetLog10, InvMtrxNN, SolveMtrxNN and RCondMtrxNN on such a matrix and
+// the stacks of routines/Stacks.h come here, with the bits of the routines' plain loops. The
+// stacks' layout: matrix k's elements at a + k n n, row after row; status[k] (status may be null)
+// as routines/Stacks.h gives it. Each routine below returns the first matrix from first on that
+// it leaves to the routine's general way, with nothing written for it: one holding a NaN or an
+// infinity, with a row whose largest magnitude lies outside [kRowBandLowest, kRowBandBeyond)
+// (ShiftRowsIntoRange would shift it), whose balancing factors leave the range of double or
+// would round an element (BalanceMtrxNN takes less of them), or with a pivot below 2^-1024 (its
+// multipliers are quotients). It returns end when it has done every matrix, and first on the
+// plain path.
+
+constexpr std::uint32_t kSmallOrder = 16;
+
+// A matrix's status as the code for small orders writes it: the values of StackDone,
+// StackSingular and StackRefused of routines/Stacks.h, which routines/Stacks.cpp checks.
+constexpr std::uint8_t kSmallDone = 0;
+constexpr std::uint8_t kSmallSingular = 1;
+constexpr std::uint8_t kSmallRefused = 2;
+
+// Rows whose largest magnitude lies in [kRowBandLowest, kRowBandBeyond) are never shifted into
+// range (routines/LU.h).
+constexpr double kRowBandLowest = 0x1p-256;
+constexpr double kRowBandBeyond = 0x1p+257;
+
+// det[k] = DetNN2 of matrix k; or, when sign is given, DetLog10 with its sign in sign[k].
+std::uint64_t SmallDetRuns(Path path, std::uint32_t n, std::uint64_t first, std::uint64_t end,
+                           const double* a, double* det, int* sign, std::uint8_t* status);
+// Matrix k of ai (at ai + k n n) = InvMtrxNN of matrix k.
+std::uint64_t SmallInverseRuns(Path path, std::uint32_t n, std::uint64_t first,
+                               std::uint64_t end, const double* a, double* ai,
+                               std::uint8_t* status);
+// SolveMtrxNN for each of nrhs right-hand sides of matrix k: b's and x's n x nrhs blocks at
+// b + k n nrhs and x + k n nrhs, row after row.
+std::uint64_t SmallSolveRuns(Path path, std::uint32_t n, std::uint32_t nrhs, std::uint64_t first,
+                             std::uint64_t end, const double* a, const double* b, double* x,
+                             std::uint8_t* status);
+// Matrix k of c = matrix k of a times matrix k of b, as ProductRuns forms it; c may be a or b.
+// Leaves no matrix to another way.
+std::uint64_t SmallProductRuns(Path path, std::uint32_t n, std::uint64_t first,
+                               std::uint64_t end, const double* a, const double* b, double* c);
+// rcond[k] = RCondMtrxNN of matrix k.
+std::uint64_t SmallRCondRuns(Path path, std::uint32_t n, std::uint64_t first, std::uint64_t end,
+                             const double* a, double* rcond, std::uint8_t* status);
 
 }  // namespace quil::detail
