@@ -21,40 +21,59 @@ def test_worked_example_and_order_one():
     np.testing.assert_allclose(quil.matmul(A, quil.solve(A, [1, 2, 3, 4])), [1, 2, 3, 4])
     assert quil.det([[2.5]]) == 2.5
     assert quil.inv([[4.0]]).tolist() == [[0.25]]  # which InvMtrxNN refuses: it is 1 / a
+    assert quil.inv([[[4.0]], [[-0.5]]]).tolist() == [[[0.25]], [[-2.0]]]
     largest = np.finfo(np.float64).max
     assert quil.det([[largest]]) == largest  # a result, not the failure's DBL_MAX
 
 
-@pytest.mark.parametrize("call", [
-    lambda: quil.det(np.ones((2, 3))),
-    lambda: quil.det(np.ones(3)),
-    lambda: quil.det(np.ones((0, 0))),
-    lambda: quil.det(A, method="qr"),
-    lambda: quil.solve(A, np.ones(3)),
-    lambda: quil.solve(A, np.ones((4, 1))),
-    lambda: quil.matmul(A, np.ones((3, 3))),
-    lambda: quil.matmul(A, np.ones(3)),
-    lambda: quil.set_num_threads(-1),
-    lambda: quil.det([["a", "b"], ["c", "d"]]),
+LinAlgError = np.linalg.LinAlgError
+
+
+@pytest.mark.parametrize("error, call", [
+    (LinAlgError, lambda: quil.det(np.ones((2, 3)))),
+    (LinAlgError, lambda: quil.slogdet(np.ones(3))),
+    (LinAlgError, lambda: quil.inv(np.ones((4, 2, 3)))),
+    (LinAlgError, lambda: quil.rcond(np.ones((0, 0)))),
+    (ValueError, lambda: quil.det(A, method="qr")),
+    (ValueError, lambda: quil.solve(A, np.ones(3))),
+    (ValueError, lambda: quil.solve(A, np.ones((3, 1)))),
+    (ValueError, lambda: quil.solve(np.stack([A, A]), np.ones((3, 4)))),  # stacks 2 and 3
+    (ValueError, lambda: quil.solve(np.stack([A, A]), np.ones(4))),  # 1-D b of a 3-D a
+    (ValueError, lambda: quil.matmul(A, np.ones((3, 3)))),
+    (ValueError, lambda: quil.matmul(np.ones((2, 3)), np.ones((3, 2)))),
+    (ValueError, lambda: quil.matmul(A, np.ones(3))),
+    (ValueError, lambda: quil.set_num_threads(-1)),
+    (TypeError, lambda: quil.det([["1", "2"], ["3", "4"]])),
+    (TypeError, lambda: quil.det([[None, 1.0], [2.0, 3.0]])),
+    (TypeError, lambda: quil.inv(np.eye(2, dtype="datetime64[s]"))),
+    (TypeError, lambda: quil.det(np.eye(2, dtype=np.float16))),
+    (TypeError, lambda: quil.solve(A, A[0] * 1j)),
+    (TypeError, lambda: quil.matmul(A, A.astype(object))),
 ])
-def test_a_wrong_shape_or_value_is_a_value_error(call):
-    with pytest.raises(ValueError):
+def test_what_numpy_refuses_is_refused_with_its_exception(error, call):
+    with pytest.raises(error):
         call()
 
 
-def test_complex_elements_are_a_type_error():
-    with pytest.raises(TypeError):
-        quil.solve(A, A[0] * 1j)
+SINGULAR = [[[1.0, 2.0], [2.0, 4.0]], [[1.0, 2.0], [0.0, 0.0]], [[0.0]], np.ones((5, 5))]
 
 
-@pytest.mark.parametrize("singular", [[[1.0, 2.0], [2.0, 4.0]], [[1.0, 2.0], [0.0, 0.0]],
-                                      [[0.0]], np.ones((5, 5))])
-def test_an_exactly_singular_matrix_has_no_inverse_and_no_solution(singular):
-    with pytest.raises(np.linalg.LinAlgError):
+@pytest.mark.parametrize("singular", SINGULAR)
+def test_an_exactly_singular_matrix_has_no_inverse_no_solution_and_det_zero(singular):
+    with pytest.raises(LinAlgError):
         quil.inv(singular)
-    with pytest.raises(np.linalg.LinAlgError):
+    with pytest.raises(LinAlgError):
         quil.solve(singular, np.ones(len(singular)))
     assert quil.is_singular(singular) and quil.rcond(singular) == 0.0
+    assert quil.det(singular) == 0.0 and quil.slogdet(singular) == (0.0, -np.inf)
+    assert quil.det_log10(singular) == (0.0, -np.inf)
+    # In a stack only the singular matrix is: the stack is refused as a whole where NumPy does.
+    n = len(singular)
+    stack = np.stack([np.eye(n), singular, 2.0 * np.eye(n)])
+    assert quil.det(stack).tolist() == [1.0, 0.0, 2.0 ** n]
+    assert quil.is_singular(stack).tolist() == [False, True, False]
+    with pytest.raises(LinAlgError):
+        quil.inv(stack)
 
 
 def test_a_nearly_singular_matrix_is_inverted():
@@ -67,7 +86,10 @@ def test_nan_in_nan_out():
     a[2, 1] = np.nan
     for method in ("lu", "full", "cofactor"):
         assert np.isnan(quil.det(a, method))
-    assert np.isnan(quil.det_log10(a)[1]) and np.isnan(quil.rcond(a))
+    assert np.isnan(quil.det_log10(a)[1]) and np.isnan(quil.slogdet(a)[1])
+    assert np.isnan(quil.rcond(a))
+    a[3] = 0.0  # a row of zeros beside the NaN: still NaN, not a singular matrix's 0.0
+    assert np.isnan(quil.det(a)) and np.isnan(quil.slogdet(a)[1])
     assert np.isnan(quil.inv(a)).any() and np.isnan(quil.solve(a, np.ones(4))).any()
     assert np.isnan(quil.matmul(a, A)[2]).all()
 
@@ -80,15 +102,18 @@ def test_an_order_beyond_the_librarys_counts_is_a_memory_error():
         quil.matmul(huge, np.ones(70000))
 
 
+# Orders above the library's small orders, whose work storage comes from the heap.
+BIG = np.random.default_rng(2).standard_normal((2, 20, 20)) + 8.0 * np.eye(20)
+
 CALLS = {  # each gives a list of results
-    "det": lambda: [quil.det(A, m) for m in ("lu", "full", "cofactor")],
-    "det_log10": lambda: [quil.det_log10(A)],
-    "is_singular": lambda: [quil.is_singular(A)],
-    "rcond": lambda: [quil.rcond(A)],
-    "inv": lambda: [quil.inv(A)],
-    "solve": lambda: [quil.solve(A, A[1])],
-    "matmul": lambda: [quil.matmul(A, A.T), quil.matmul(A, A[1])],
-    "singular inv": lambda: [quil.inv([[1.0, 2.0], [0.0, 0.0]])],
+    "det": lambda: [quil.det(BIG), quil.det(BIG[0], "full"), quil.det(A, "cofactor")],
+    "slogdet": lambda: [*quil.slogdet(BIG), *quil.det_log10(BIG[0])],
+    "is_singular": lambda: [quil.is_singular(BIG)],
+    "rcond": lambda: [quil.rcond(BIG)],
+    "inv": lambda: [quil.inv(BIG)],
+    "solve": lambda: [quil.solve(BIG, BIG[1, :2]), quil.solve(BIG[0], BIG[1])],
+    "matmul": lambda: [quil.matmul(BIG, BIG[0]), quil.matmul(BIG, BIG[1, 0])],
+    "singular inv": lambda: [quil.inv(np.ones((2, 20, 20)))],
 }
 
 
