@@ -1,9 +1,10 @@
 """quil's functions: NumPy's conventions over the library's routines (the extension quil._quil).
 
-Each function here checks and prepares its arguments as numpy.linalg does (stacks, broadcasting,
-empty matrices, dtypes, errors) and hands the extension C-ordered float64 stacks; the extension
-computes each matrix with the C++ routine, so every matrix gets that routine's bits. Results are
-converted to the arguments' floating dtype afterwards.
+Each function hands its arguments to the extension, which computes at once with plain C-ordered
+float64 stacks and returns None for anything else; those the function checks and prepares as
+numpy.linalg does (stacks, broadcasting, empty matrices, dtypes, errors) and hands over again.
+The extension computes each matrix with the C++ routine, so every matrix gets that routine's
+bits. Results are converted to the arguments' floating dtype afterwards.
 """
 
 from typing import Any, NamedTuple
@@ -16,8 +17,6 @@ from . import _quil
 # The library's records count their bytes in 32 bits: a larger matrix is refused as memory that
 # cannot be had, before anything is copied.
 _MAX_BYTES = 2**32 - 1
-
-_METHODS = ("lu", "full", "cofactor")
 
 
 class SlogdetResult(NamedTuple):
@@ -56,13 +55,17 @@ def _wrap(x):
     return None
 
 
-def _square(a):
-    """LinAlgError unless a is a stack of square matrices (..., M, M)."""
+def _order(a):
+    """The order M of a stack of square matrices (..., M, M): LinAlgError unless a is one, and
+    MemoryError when its matrices exceed the library's 32-bit counts."""
     if a.ndim < 2:
         raise LinAlgError(f"{a.ndim}-dimensional array given. Array must be at least "
                           "two-dimensional")
-    if a.shape[-1] != a.shape[-2]:
+    n = a.shape[-1]
+    if a.shape[-2] != n:
         raise LinAlgError("Last 2 dimensions of the array must be square")
+    _check_size(n, n)
+    return n
 
 
 def _check_size(rows, cols):
@@ -70,49 +73,28 @@ def _check_size(rows, cols):
         raise MemoryError(f"a {rows} x {cols} matrix exceeds the library's 32-bit counts")
 
 
-def _stack(a, shape):
-    """a broadcast to shape, as a C-ordered, aligned float64 array of shape (count, rows, cols):
-    a copy only where a is not so already."""
-    if a.shape != shape:
+def _broadcast(s, t):
+    """The shape that stacks of shapes s and t broadcast to (ValueError when they do not)."""
+    return s if s == t else np.broadcast_shapes(s, t)
+
+
+def _doubles(a, shape=None):
+    """a (broadcast to shape, when given) as a C-ordered, aligned float64 array: a copy only
+    where it is not one already."""
+    if shape is not None and a.shape != shape:
         a = np.broadcast_to(a, shape)
     d = np.ascontiguousarray(a, dtype=np.float64)
-    if not d.flags.aligned:
-        d = d.copy()
-    return d.reshape((-1,) + shape[-2:])
+    return d if d.flags.aligned else d.copy()
 
 
-def _vectors(b, shape):
-    """b broadcast to shape (..., M), as a C-ordered, aligned float64 array of (count, M)."""
-    if b.shape != shape:
-        b = np.broadcast_to(b, shape)
-    d = np.ascontiguousarray(b, dtype=np.float64)
-    if not d.flags.aligned:
-        d = d.copy()
-    return d.reshape((-1, shape[-1]))
-
-
-def _narrowed(r, t):
-    """r (float64) in the dtype t: a float32 beyond its range is infinite, as NumPy's own
-    float32 computation gives it, without a warning."""
-    if t is np.float64:
-        return r
-    with np.errstate(over="ignore"):
-        return r.astype(t)
-
-
-def _out(r, t, shape):
-    """r in the shape and dtype of the result: a NumPy scalar for shape ()."""
-    return _narrowed(r.reshape(shape), t)[()]
-
-
-def _prepared(a):
-    """a as a stack of square real matrices: the array, its result dtype, the shape of the stack
-    and the order M."""
-    a, t = _real(a)
-    _square(a)
-    n = a.shape[-1]
-    _check_size(n, n)
-    return a, t, a.shape[:-2], n
+def _out(r, t):
+    """The float64 result r in the dtype t, a NumPy scalar where r has no dimensions. A float32
+    beyond its range is infinite, as NumPy's own float32 computation gives it, without a
+    warning."""
+    if t is not np.float64:
+        with np.errstate(over="ignore"):
+            r = r.astype(t)
+    return r[()]
 
 
 def det(a, method="lu"):
@@ -132,20 +114,24 @@ def det(a, method="lu"):
     Raises LinAlgError unless a is (..., M, M), TypeError for elements that are not real numbers,
     ValueError for an unknown method, MemoryError when memory runs out.
     """
-    if method not in _METHODS:
-        raise ValueError('method must be "lu", "full" or "cofactor"')
-    a, t, stack, n = _prepared(a)
-    if n == 0 or 0 in stack:
-        return _out(np.ones(stack), t, stack)
-    return _out(_quil.det(_stack(a, a.shape), method), t, stack)
+    d = _quil.det(a, method)
+    if d is not None:
+        return d[()]
+    a, t = _real(a)
+    if _order(a) == 0:
+        return _out(np.ones(a.shape[:-2]), t)
+    return _out(_quil.det(_doubles(a), method), t)
 
 
 def _logdet(a, natural):
-    a, t, stack, n = _prepared(a)
-    if n == 0 or 0 in stack:
-        return _out(np.ones(stack), t, stack), _out(np.zeros(stack), t, stack)
-    sign, logdet = _quil.logdet(_stack(a, a.shape), natural)
-    return _out(sign, t, stack), _out(logdet, t, stack)
+    r = _quil.logdet(a, natural)
+    if r is not None:
+        return r[0][()], r[1][()]
+    a, t = _real(a)
+    if _order(a) == 0:
+        return _out(np.ones(a.shape[:-2]), t), _out(np.zeros(a.shape[:-2]), t)
+    sign, logdet = _quil.logdet(_doubles(a), natural)
+    return _out(sign, t), _out(logdet, t)
 
 
 def slogdet(a):
@@ -181,12 +167,12 @@ def inv(a):
     with 1.0e-20). A matrix singular only within rounding gives very large elements: rcond(a)
     tells how far to trust them. A NaN in a gives NaNs. Raises as det does.
     """
+    r = _quil.inv(a)
+    if r is not None:
+        return r
     wrap = _wrap(a)
-    a, t, stack, n = _prepared(a)
-    if n == 0 or 0 in stack:
-        r = np.zeros(a.shape, dtype=t)
-    else:
-        r = _narrowed(_quil.inv(_stack(a, a.shape)).reshape(a.shape), t)
+    a, t = _real(a)
+    r = _out(_quil.inv(_doubles(a)), t) if _order(a) else np.zeros(a.shape, dtype=t)
     return wrap(r) if wrap else r
 
 
@@ -202,28 +188,23 @@ def solve(a, b):
     singular (a row of zeros or an exactly zero pivot) or a is not (..., M, M), ValueError when
     b does not fit a, TypeError and MemoryError as det does.
     """
+    x = _quil.solve(a, b)
+    if x is not None:
+        return x
     wrap = _wrap(b)
-    a, ta, _, n = _prepared(a)
+    a, ta = _real(a)
     b, tb = _real(b)
     t = _result_type(ta, tb)
-    vectors = b.ndim == a.ndim - 1
-    if vectors:
-        if b.shape[-1] != n:
-            raise ValueError(f"solve: b of shape {b.shape} does not fit a of shape {a.shape}")
-        stack = np.broadcast_shapes(a.shape[:-2], b.shape[:-1])
-        k = 1
+    n = _order(a)
+    dims = 1 if b.ndim == a.ndim - 1 else 2  # b holds vectors (..., M) or matrices (..., M, K)
+    if b.ndim < dims or b.shape[-dims] != n:
+        raise ValueError(f"solve: b of shape {b.shape} does not fit a of shape {a.shape}")
+    core = b.shape[-dims:]
+    stack = _broadcast(a.shape[:-2], b.shape[:-dims])
+    if n == 0 or 0 in core:
+        x = np.zeros(stack + core, dtype=t)
     else:
-        if b.ndim < 2 or b.shape[-2] != n:
-            raise ValueError(f"solve: b of shape {b.shape} does not fit a of shape {a.shape}")
-        stack = np.broadcast_shapes(a.shape[:-2], b.shape[:-2])
-        k = b.shape[-1]
-        _check_size(n, k)
-    shape = stack + ((n,) if vectors else (n, k))
-    if n == 0 or k == 0 or 0 in stack:
-        x = np.zeros(shape, dtype=t)
-    else:
-        bs = _vectors(b, shape)[..., None] if vectors else _stack(b, shape)
-        x = _narrowed(_quil.solve(_stack(a, stack + (n, n)), bs).reshape(shape), t)
+        x = _out(_quil.solve(_doubles(a, stack + (n, n)), _doubles(b, stack + core)), t)
     return wrap(x) if wrap else x
 
 
@@ -236,6 +217,11 @@ def matmul(a, b):
     b are both float32, else float64 (integers too, unlike numpy.matmul). Raises ValueError for
     other shapes, TypeError and MemoryError as det does.
     """
+    c = _quil.matmul(a, b)
+    if c is None:
+        c = _quil.matvec(a, b)
+    if c is not None:
+        return c
     a, ta = _real(a)
     b, tb = _real(b)
     t = _result_type(ta, tb)
@@ -244,20 +230,17 @@ def matmul(a, b):
         if b.shape[0] != cols:
             raise ValueError(f"matmul: b of shape {b.shape} does not fit a of shape {a.shape}")
         _check_size(rows, cols)
-        shape = a.shape[:-1]
-        if 0 in shape or cols == 0:
-            return np.zeros(shape, dtype=t)
-        xs = _vectors(b, a.shape[:-2] + (cols,))
-        return _narrowed(_quil.matvec(_stack(a, a.shape), xs).reshape(shape), t)
+        if rows == 0 or cols == 0:
+            return np.zeros(a.shape[:-1], dtype=t)
+        return _out(_quil.matvec(_doubles(a), _doubles(b)), t)
     if a.ndim < 2 or b.ndim < 2 or a.shape[-1] != a.shape[-2] or b.shape[-2:] != a.shape[-2:]:
         raise ValueError(f"matmul takes square matrices of one order, or matrices and a 1-D "
                          f"vector, not shapes {a.shape} and {b.shape}")
-    n = a.shape[-1]
-    _check_size(n, n)
-    shape = np.broadcast_shapes(a.shape[:-2], b.shape[:-2]) + (n, n)
-    if 0 in shape:
+    n = _order(a)
+    shape = _broadcast(a.shape[:-2], b.shape[:-2]) + (n, n)
+    if n == 0:
         return np.zeros(shape, dtype=t)
-    return _narrowed(_quil.matmul(_stack(a, shape), _stack(b, shape)).reshape(shape), t)
+    return _out(_quil.matmul(_doubles(a, shape), _doubles(b, shape)), t)
 
 
 def rcond(a):
@@ -269,12 +252,13 @@ def rcond(a):
     decimal digits. A NaN in a gives NaN. Returns (...) as det does; raises LinAlgError for a
     0 x 0 matrix, else as det does.
     """
-    a, t, stack, n = _prepared(a)
-    if n == 0:
+    r = _quil.rcond(a)
+    if r is not None:
+        return r[()]
+    a, t = _real(a)
+    if _order(a) == 0:
         raise LinAlgError("rcond is not defined for a 0 x 0 matrix")
-    if 0 in stack:
-        return _out(np.zeros(stack), t, stack)
-    return _out(_quil.rcond(_stack(a, a.shape)), t, stack)
+    return _out(_quil.rcond(_doubles(a)), t)
 
 
 def is_singular(a):
@@ -284,10 +268,13 @@ def is_singular(a):
     absolute: a well-conditioned matrix of small elements counts as singular. A 0 x 0 matrix
     (det 1.0) is not singular. Raises as det does.
     """
-    a, _, stack, n = _prepared(a)
-    if n == 0 or 0 in stack:
-        return np.zeros(stack, dtype=bool)[()]
-    return _quil.is_singular(_stack(a, a.shape)).reshape(stack)[()]
+    r = _quil.is_singular(a)
+    if r is not None:
+        return r[()]
+    a, _ = _real(a)
+    if _order(a) == 0:
+        return np.zeros(a.shape[:-2], dtype=bool)[()]
+    return _quil.is_singular(_doubles(a))[()]
 
 
 def set_num_threads(n):

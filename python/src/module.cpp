@@ -1,8 +1,9 @@
 // The Python module quil._quil: the library's routines over stacks of matrices, for the package
 // quil (quil/_linalg.py), which gives them NumPy's conventions.
 //
-// A stack reaches each function as a C-ordered, aligned float64 array of count x n x n (n >= 1,
-// the package makes it so) and its results leave as new arrays. The library's stack routines
+// A stack reaches each function as a C-ordered, aligned float64 array (..., n, n) with n >= 1
+// (the package makes it so, where it is not already), and its results leave as new arrays of the
+// stack's shape. The library's stack routines
 // compute them, or, where it has none, its single routine matrix by matrix, so every matrix gets
 // the bits the C++ routine gives it. The GIL is released while the library computes. A long
 // call is done in groups of matrices with Python's signal handlers run between them, and a long
@@ -24,6 +25,7 @@
 #include <limits>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string_view>
 #include <thread>
 #include <vector>
@@ -78,36 +80,51 @@ using Statuses = std::unique_ptr<std::uint8_t[]>;
 
 [[noreturn]] void RaiseNoMemory() { Raise(PyExc_MemoryError, "the library ran out of memory"); }
 
-// A stack as the package hands it over: a C-ordered, aligned float64 array of dims dimensions
-// (TypeError otherwise, which only a caller of quil._quil itself meets).
+// A stack of matrices (..., rows, cols) or of vectors (..., rows) in a C-ordered array.
 struct Stack {
     const double* data;
-    std::uint64_t count;
-    std::uint32_t rows, cols;  // of each matrix; cols is 1 for a stack of vectors
+    std::vector<py::ssize_t> lead;  // the shape of the stack
+    std::uint64_t count;            // the number of matrices or vectors: the product of lead
+    std::uint32_t rows, cols;       // of each; cols is 1 for vectors
+
+    // The shape of a result of the stack's shape and, for each matrix, the shape core.
+    std::vector<py::ssize_t> Shape(std::initializer_list<py::ssize_t> core) const {
+        std::vector<py::ssize_t> shape = lead;
+        shape.insert(shape.end(), core);
+        return shape;
+    }
 };
 
-Stack StackOf(const py::array& a, py::ssize_t dims) {
+// The stack in a when a is one as the package hands it over: a plain ndarray (no subclass) of
+// C-ordered, aligned native float64 with core (1 or 2) dimensions of at least 1 that fit the
+// library's 32-bit byte counts. Else nothing: the package then prepares a and calls again.
+std::optional<Stack> Ready(const py::handle& obj, py::ssize_t core) {
     constexpr int kReadable =
         int{py::array::c_style} | int{py::detail::npy_api::NPY_ARRAY_ALIGNED_};
-    if (!py::isinstance<Doubles>(a) || a.ndim() != dims || (a.flags() & kReadable) != kReadable)
-        throw py::type_error("quil._quil takes C-ordered, aligned float64 stacks");
-    for (py::ssize_t d = 1; d < dims; ++d)
-        if (a.shape(d) < 1 || static_cast<std::uint64_t>(a.shape(d)) > UINT32_MAX)
-            throw py::value_error("quil._quil takes matrices of 1 to 2^32 - 1 rows and columns");
-    return {static_cast<const double*>(a.data()), static_cast<std::uint64_t>(a.shape(0)),
-            static_cast<std::uint32_t>(a.shape(1)),
-            dims == 3 ? static_cast<std::uint32_t>(a.shape(2)) : 1u};
-}
-
-// count x n x n stacks, the order of each matrix.
-Stack Square(const py::array& a) {
-    const Stack s = StackOf(a, 3);
-    if (s.rows != s.cols) throw py::value_error("quil._quil takes stacks of square matrices");
+    if (Py_TYPE(obj.ptr()) != py::detail::npy_api::get().PyArray_Type_ ||
+        !py::isinstance<Doubles>(obj))
+        return std::nullopt;
+    const auto a = py::reinterpret_borrow<py::array>(obj);
+    const py::ssize_t dims = a.ndim();
+    if (dims < core || (a.flags() & kReadable) != kReadable) return std::nullopt;
+    std::uint64_t bytes = sizeof(double);
+    for (py::ssize_t d = dims - core; d < dims; ++d) {
+        if (a.shape(d) < 1) return std::nullopt;
+        bytes *= static_cast<std::uint64_t>(std::min<py::ssize_t>(a.shape(d), UINT32_MAX));
+        if (bytes > UINT32_MAX) return std::nullopt;
+    }
+    Stack s{static_cast<const double*>(a.data()), {a.shape(), a.shape() + dims - core}, 1,
+            static_cast<std::uint32_t>(a.shape(dims - core)),
+            core == 2 ? static_cast<std::uint32_t>(a.shape(dims - 1)) : 1u};
+    for (const py::ssize_t d : s.lead) s.count *= static_cast<std::uint64_t>(d);
     return s;
 }
 
-Doubles NewDoubles(std::initializer_list<py::ssize_t> shape) {
-    return Doubles(std::vector<py::ssize_t>(shape));
+// A ready stack of square matrices, or nothing.
+std::optional<Stack> Square(const py::handle& a) {
+    std::optional<Stack> s = Ready(a, 2);
+    if (s && s->rows != s->cols) return std::nullopt;
+    return s;
 }
 
 // Multiply-adds that make a group of matrices worth one release of the GIL, per thread: a group
@@ -230,13 +247,17 @@ constexpr double kStoppableTerms = 1.0e5;
 // The module's functions, each named for the function of quil/_linalg.py it serves.
 namespace wrap {
 
-// The determinants of a count x n x n stack: "lu" through DetNN2Stack, with an exactly singular
+// The determinants of a stack of matrices: "lu" through DetNN2Stack, with an exactly singular
 // matrix's tiny value (its zero pivot counted as 1.0e-20) given as 0.0, and "full" and
 // "cofactor" through DetNN and DetNNbyRef.
-Doubles Det(const py::array& a, std::string_view method) {
-    const Stack s = Square(a);
+py::object Det(const py::handle& a, std::string_view method) {
+    if (method != "lu" && method != "full" && method != "cofactor")
+        throw py::value_error("method must be \"lu\", \"full\" or \"cofactor\"");
+    const std::optional<Stack> ready = Square(a);
+    if (!ready) return py::none();
+    const Stack& s = *ready;
     const std::uint32_t n = s.rows;
-    Doubles det = NewDoubles({py::ssize_t(s.count)});
+    Doubles det(s.lead);
     double* out = det.mutable_data();
     if (method == "lu") {
         const Statuses status(new std::uint8_t[s.count]);
@@ -252,7 +273,7 @@ Doubles Det(const py::array& a, std::string_view method) {
         InGroups(s.count, double(n) * n * n, [&](std::uint64_t begin, std::uint64_t end) {
             return EachMatrix(s, begin, end, out, DetNN);
         });
-    } else if (method == "cofactor") {
+    } else {
         const double terms = Factorial(n);
         if (terms * double(s.count) < kStoppableTerms) {
             InGroups(s.count, terms, [&](std::uint64_t begin, std::uint64_t end) {
@@ -263,8 +284,6 @@ Doubles Det(const py::array& a, std::string_view method) {
                 return EachMatrix(s, 0, s.count, out, DetNNbyRef, &stop);
             });
         }
-    } else {
-        throw py::value_error("method must be \"lu\", \"full\" or \"cofactor\"");
     }
     return det;
 }
@@ -272,11 +291,13 @@ Doubles Det(const py::array& a, std::string_view method) {
 // (sign, log |det|) of each matrix through DetLog10Stack, the logarithm decimal or natural (the
 // decimal one times ln 10); an exactly singular matrix (a row of zeros or an exactly zero pivot)
 // gives (0, -inf), a matrix holding a NaN a NaN logarithm.
-py::tuple LogDet(const py::array& a, bool natural) {
+py::object LogDet(const py::handle& a, bool natural) {
     constexpr double kLn10 = 2.302585092994045684;
-    const Stack s = Square(a);
+    const std::optional<Stack> ready = Square(a);
+    if (!ready) return py::none();
+    const Stack& s = *ready;
     const std::uint32_t n = s.rows;
-    Doubles sign = NewDoubles({py::ssize_t(s.count)}), logdet = NewDoubles({py::ssize_t(s.count)});
+    Doubles sign(s.lead), logdet(s.lead);
     double* sg = sign.mutable_data();
     double* lg = logdet.mutable_data();
     std::unique_ptr<int[]> signs(new int[s.count]);
@@ -301,10 +322,12 @@ py::tuple LogDet(const py::array& a, bool natural) {
 }
 
 // |DetNN2| < SingularTol for each matrix, as IsSingularMtrxNN decides.
-py::array_t<bool> IsSingular(const py::array& a) {
-    const Stack s = Square(a);
+py::object IsSingular(const py::handle& a) {
+    const std::optional<Stack> ready = Square(a);
+    if (!ready) return py::none();
+    const Stack& s = *ready;
     const std::uint32_t n = s.rows;
-    py::array_t<bool> singular(py::ssize_t(s.count));
+    py::array_t<bool> singular(s.lead);
     bool* out = singular.mutable_data();
     std::unique_ptr<double[]> det(new double[s.count]);
     InGroups(s.count, double(n) * n * n, [&](std::uint64_t begin, std::uint64_t end) {
@@ -316,10 +339,12 @@ py::array_t<bool> IsSingular(const py::array& a) {
     return singular;
 }
 
-Doubles RCond(const py::array& a) {
-    const Stack s = Square(a);
+py::object RCond(const py::handle& a) {
+    const std::optional<Stack> ready = Square(a);
+    if (!ready) return py::none();
+    const Stack& s = *ready;
     const std::uint32_t n = s.rows;
-    Doubles rcond = NewDoubles({py::ssize_t(s.count)});
+    Doubles rcond(s.lead);
     double* out = rcond.mutable_data();
     InGroups(s.count, 2.0 * n * n * n, [&](std::uint64_t begin, std::uint64_t end) {
         return RCondMtrxNNStack(out + begin, nullptr, end - begin, n, s.data + begin * n * n);
@@ -338,15 +363,21 @@ void RaiseIfSingular(const Stack& s, const std::uint8_t* status) {
     }
 }
 
-// x with a x = b for each matrix of a count x n x n stack and its count x n x k right-hand
-// sides, through SolveMtrxNNStack.
-Doubles Solve(const py::array& a, const py::array& b) {
-    const Stack s = Square(a);
-    const Stack r = StackOf(b, 3);
+
+// x with a x = b for each matrix of a stack (..., n, n) and its right-hand sides in b, one
+// (..., n) or k of them (..., n, k), through SolveMtrxNNStack.
+py::object Solve(const py::handle& a, const py::handle& b) {
+    const std::optional<Stack> ready = Square(a);
+    if (!ready) return py::none();
+    const Stack& s = *ready;
+    // b holds vectors (..., n) when it has one dimension fewer than a, else matrices (..., n, k).
+    const bool vectors = py::isinstance<py::array>(b) &&
+        py::reinterpret_borrow<py::array>(b).ndim() == py::ssize_t(s.lead.size()) + 1;
+    const std::optional<Stack> rhs = Ready(b, vectors ? 1 : 2);
+    if (!rhs || rhs->lead != s.lead || rhs->rows != s.rows) return py::none();
+    const Stack& r = *rhs;
     const std::uint32_t n = s.rows, k = r.cols;
-    if (r.count != s.count || r.rows != n)
-        throw py::value_error("quil._quil.solve takes a count x n x k stack for b");
-    Doubles x = NewDoubles({py::ssize_t(s.count), py::ssize_t(n), py::ssize_t(k)});
+    Doubles x(vectors ? r.Shape({n}) : r.Shape({n, k}));
     double* out = x.mutable_data();
     const Statuses status(new std::uint8_t[s.count]);
     std::uint8_t* st = status.get();
@@ -362,10 +393,12 @@ Doubles Solve(const py::array& a, const py::array& b) {
 // The inverse of each matrix through InvMtrxNNStack; LinAlgError when one is exactly singular
 // (its decomposition meets a row of zeros or an exactly zero pivot). Order 1, which InvMtrxNN
 // refuses, is solved for the right-hand side 1 instead: 1 / a.
-Doubles Inv(const py::array& a) {
-    const Stack s = Square(a);
+py::object Inv(const py::handle& a) {
+    const std::optional<Stack> ready = Square(a);
+    if (!ready) return py::none();
+    const Stack& s = *ready;
     const std::uint32_t n = s.rows;
-    Doubles ai = NewDoubles({py::ssize_t(s.count), py::ssize_t(n), py::ssize_t(n)});
+    Doubles ai(s.Shape({n, n}));
     double* out = ai.mutable_data();
     const Statuses status(new std::uint8_t[s.count]);
     std::uint8_t* st = status.get();
@@ -381,14 +414,14 @@ Doubles Inv(const py::array& a) {
     return ai;
 }
 
-// The product of matrices k of two count x n x n stacks, through MulMtrxNNStack.
-Doubles MatMul(const py::array& a, const py::array& b) {
-    const Stack s = Square(a);
-    const Stack t = Square(b);
+// The products of the matrices of two stacks of one shape, through MulMtrxNNStack.
+py::object MatMul(const py::handle& a, const py::handle& b) {
+    const std::optional<Stack> ready = Square(a), other = Square(b);
+    if (!ready || !other || other->lead != ready->lead || other->rows != ready->rows)
+        return py::none();
+    const Stack &s = *ready, &t = *other;
     const std::uint32_t n = s.rows;
-    if (t.count != s.count || t.rows != n)
-        throw py::value_error("quil._quil.matmul takes two stacks of one shape");
-    Doubles c = NewDoubles({py::ssize_t(s.count), py::ssize_t(n), py::ssize_t(n)});
+    Doubles c(s.Shape({n, n}));
     double* out = c.mutable_data();
     InGroups(s.count, double(n) * n * n, [&](std::uint64_t begin, std::uint64_t end) {
         const std::size_t skip = begin * n * n;
@@ -397,25 +430,25 @@ Doubles MatMul(const py::array& a, const py::array& b) {
     return c;
 }
 
-// m x for each matrix of a count x r x c stack and each vector of a count x c one, through
+// m x for each matrix m of a stack (..., r, c) and one vector x of c elements, through
 // MtrxbyVect.
-Doubles MatVec(const py::array& a, const py::array& x) {
-    const Stack s = StackOf(a, 3);
-    const Stack v = StackOf(x, 2);
+py::object MatVec(const py::handle& a, const py::handle& x) {
+    const std::optional<Stack> ready = Ready(a, 2), vector = Ready(x, 1);
+    if (!ready || !vector || !vector->lead.empty() || vector->rows != ready->cols)
+        return py::none();
+    const Stack& s = *ready;
     const std::uint32_t rows = s.rows, cols = s.cols;
-    if (v.count != s.count || v.rows != cols)
-        throw py::value_error("quil._quil.matvec takes a count x c stack for x");
-    Doubles y = NewDoubles({py::ssize_t(s.count), py::ssize_t(rows)});
+    Doubles y(s.Shape({rows}));
     double* out = y.mutable_data();
     InGroups(s.count, double(rows) * cols, [&](std::uint64_t begin, std::uint64_t end) {
         Mtrx* m = GetMatrix(nullptr, rows, cols, false);
         Vect* xv = GetVector(nullptr, cols, false);
         Vect* yv = GetVector(nullptr, rows, false);
         const bool ok = m != nullptr && xv != nullptr && yv != nullptr;
+        if (ok) std::memcpy(&xv->Elem[0], vector->data, cols * sizeof(double));
         for (std::uint64_t k = begin; ok && k < end; ++k) {
             std::memcpy(&m->Elem[0][0], s.data + k * rows * cols,
                         std::size_t{rows} * cols * sizeof(double));
-            std::memcpy(&xv->Elem[0], v.data + k * cols, cols * sizeof(double));
             (void)MtrxbyVect(yv, m, xv);  // the shapes agree
             std::memcpy(out + k * rows, &yv->Elem[0], rows * sizeof(double));
         }
@@ -439,16 +472,16 @@ PYBIND11_MODULE(_quil, m) {
     m.attr("__version__") = QUIL_VERSION;
     linAlgError = py::object(py::module_::import("numpy.linalg").attr("LinAlgError")).release();
 
-    // The package hands every function its arrays ready: stacks as C-ordered, aligned float64
-    // arrays of count x rows x cols, so no argument is converted here.
-    m.def("det", &wrap::Det, py::arg("a").noconvert(), py::arg("method"));
-    m.def("logdet", &wrap::LogDet, py::arg("a").noconvert(), py::arg("natural"));
-    m.def("is_singular", &wrap::IsSingular, py::arg("a").noconvert());
-    m.def("rcond", &wrap::RCond, py::arg("a").noconvert());
-    m.def("inv", &wrap::Inv, py::arg("a").noconvert());
-    m.def("solve", &wrap::Solve, py::arg("a").noconvert(), py::arg("b").noconvert());
-    m.def("matmul", &wrap::MatMul, py::arg("a").noconvert(), py::arg("b").noconvert());
-    m.def("matvec", &wrap::MatVec, py::arg("a").noconvert(), py::arg("x").noconvert());
+    // Each function computes with arrays that are ready (Ready above) and returns None for any
+    // other arguments, which the package then prepares: most calls take the first way at once.
+    m.def("det", &wrap::Det, py::arg("a"), py::arg("method"));
+    m.def("logdet", &wrap::LogDet, py::arg("a"), py::arg("natural"));
+    m.def("is_singular", &wrap::IsSingular, py::arg("a"));
+    m.def("rcond", &wrap::RCond, py::arg("a"));
+    m.def("inv", &wrap::Inv, py::arg("a"));
+    m.def("solve", &wrap::Solve, py::arg("a"), py::arg("b"));
+    m.def("matmul", &wrap::MatMul, py::arg("a"), py::arg("b"));
+    m.def("matvec", &wrap::MatVec, py::arg("a"), py::arg("x"));
     m.def("set_num_threads", &wrap::SetNumThreads, py::arg("n"));
     m.def("num_threads", &quil::NumThreads);
     m.def("_fail_heap_request", &FailHeapRequest, py::arg("k"),
