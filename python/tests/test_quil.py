@@ -1,7 +1,16 @@
-"""What a NumPy user meets: results, errors, NaN, memory that runs out, threads and the GIL."""
+"""What a NumPy user meets: results, errors, NaN, memory that runs out, threads and the GIL,
+Ctrl-C, pickling, signatures and type stubs."""
 
+import ast
+import inspect
+import os
+import pickle
+import signal
+import subprocess
 import sys
 import threading
+import time
+from pathlib import Path
 
 import numpy as np
 import pytest
@@ -169,3 +178,81 @@ def test_the_gil_is_released_during_a_computation():
     finally:
         sys.setswitchinterval(interval)
     assert ran_during_the_call
+
+
+def test_matmul_broadcasts_and_keeps_float32_as_numpy_does():
+    rng = np.random.default_rng(3)
+    for a, b in [(rng.standard_normal((2, 1, 3, 3)), rng.standard_normal((4, 3, 3))),
+                 (rng.standard_normal((5, 2, 3)), rng.standard_normal(3)),
+                 (np.float32(A), np.float32(A[0])), (np.zeros((0, 4, 4)), A)]:
+        got, want = quil.matmul(a, b), np.matmul(a, b)
+        assert got.shape == want.shape and got.dtype == want.dtype
+        np.testing.assert_allclose(got, want, rtol=1e-6)
+
+
+def test_every_function_pickles_by_name_and_the_stubs_match_the_signatures():
+    stub = ast.parse(Path(quil.__file__).with_name("__init__.pyi").read_text())
+    stubbed = {f.name: [p.arg for p in f.args.args] for f in stub.body
+               if isinstance(f, ast.FunctionDef)}
+    functions = [name for name in quil.__all__ if inspect.isfunction(getattr(quil, name))]
+    assert sorted(stubbed) == sorted(functions)
+    for name in functions:
+        f = getattr(quil, name)
+        assert pickle.loads(pickle.dumps(f)) is f and f.__module__ == "quil"
+        assert list(inspect.signature(f).parameters) == stubbed[name], name
+    assert str(inspect.signature(quil.det)) == "(a, method='lu')"
+    result = quil.slogdet(np.stack([A, A]))
+    assert np.array_equal(pickle.loads(pickle.dumps(result)), result)
+
+
+def test_mypy_accepts_a_typed_use_and_refuses_a_wrong_call(tmp_path):
+    wrong = tmp_path / "wrong.py"
+    wrong.write_text('import quil\nquil.det([[1.0]], method="qr")\nquil.set_num_threads("2")\n')
+    cache = os.environ.get("QUIL_MYPY_CACHE", str(tmp_path / "cache"))
+    done = subprocess.run([sys.executable, "-m", "mypy", "--cache-dir", cache,
+                           str(Path(__file__).with_name("typed_usage.py")), str(wrong)],
+                          capture_output=True, text=True,
+                          env=dict(os.environ, MYPYPATH=str(Path(quil.__file__).parent.parent)))
+    errors = [line for line in done.stdout.splitlines() if ": error:" in line]
+    assert [e.split(":")[:2] for e in errors] == [[str(wrong), "2"], [str(wrong), "3"]], \
+        done.stdout + done.stderr
+
+
+INTERRUPTED = """
+import sys, numpy as np, quil
+quil.set_num_threads(1)
+a = np.random.default_rng(0).standard_normal({shape})
+print("calling", flush=True)
+try:
+    quil.{call}
+    print("finished", flush=True)
+except KeyboardInterrupt:
+    print("interrupted", flush=True)
+    print(quil.det(2.0 * np.eye(3)), flush=True)
+"""
+
+
+@pytest.mark.parametrize("shape, call", [
+    ((40, 400, 400), "inv(a)"),  # seconds of work in groups of matrices
+    ((12, 12), 'det(a, method="cofactor")'),  # 12! terms: minutes on its own thread
+])
+def test_ctrl_c_stops_a_long_call_at_once(shape, call):
+    child = subprocess.Popen([sys.executable, "-c", INTERRUPTED.format(shape=shape, call=call)],
+                             stdout=subprocess.PIPE, text=True)
+    deadline = threading.Timer(30.0, child.kill)  # a child that goes on is stopped, and fails
+    deadline.start()
+    try:
+        assert child.stdout.readline() == "calling\n"
+        time.sleep(0.3)
+        child.send_signal(signal.SIGINT)
+        sent = time.monotonic()
+        assert child.stdout.readline() == "interrupted\n"
+        waited = time.monotonic() - sent
+        assert child.stdout.readline() == "8.0\n"  # the module works on afterwards
+        assert child.wait() == 0
+    finally:
+        deadline.cancel()
+        child.kill()
+    # Well within a second on an idle machine; the bound leaves room for a loaded one.
+    print(f"KeyboardInterrupt {waited:.3f} s after SIGINT")
+    assert waited < 2.0
