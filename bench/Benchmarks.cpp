@@ -386,6 +386,242 @@ void AddExpressions(unsigned n) {
     });
 }
 
+// ---- Stacks ---------------------------------------------------------------------------------
+
+using Stack = std::shared_ptr<const std::vector<double>>;
+
+// count runs of per values uniform in (-1, 1), one after another, the same for every run.
+Stack StackValues(std::size_t per, unsigned seed) {
+    std::mt19937_64 rng(seed * 7919u + per);
+    std::uniform_real_distribution<double> unit(-1.0, 1.0);
+    auto v = std::make_shared<std::vector<double>>(per * bench::kStackSize);
+    for (double& x : *v) x = unit(rng);
+    return v;
+}
+
+// The operands of the stacks of order n: the matrices, the products' second operands and one
+// right-hand side per matrix.
+struct StackOperands {
+    Stack a, b, rhs;
+};
+
+StackOperands MakeStackOperands(unsigned n) {
+    return {StackValues(std::size_t{n} * n, 11), StackValues(std::size_t{n} * n, 12), StackValues(n, 13)};
+}
+
+// Each stack routine on the whole stack, on threads threads.
+void AddStackRoutines(unsigned n, unsigned threads, const StackOperands& s) {
+    constexpr unsigned count = bench::kStackSize;
+    using Call = std::function<bool(double* out, int* sign, std::uint8_t* status)>;
+    const auto add = [&](const char* routine, Call call) {
+        Add({"Stacks", routine, Who::Quil, n, 0.0, threads, count}, [=](benchmark::State& st) {
+            std::vector<double> out(std::size_t{count} * n * n);
+            std::vector<int> sign(count);
+            std::vector<std::uint8_t> status(count);
+            for (auto _ : st) {
+                benchmark::DoNotOptimize(call(out.data(), sign.data(), status.data()));
+                benchmark::ClobberMemory();
+            }
+        });
+    };
+    add("DetNN2Stack", [=](double* o, int*, std::uint8_t* st) { return DetNN2Stack(o, st, count, n, s.a->data()); });
+    add("DetLog10Stack", [=](double* o, int* sign, std::uint8_t* st) {
+        return DetLog10Stack(o, sign, st, count, n, s.a->data());
+    });
+    add("InvMtrxNNStack", [=](double* o, int*, std::uint8_t* st) { return InvMtrxNNStack(o, st, count, n, s.a->data()); });
+    add("SolveMtrxNNStack", [=](double* o, int*, std::uint8_t* st) {
+        return SolveMtrxNNStack(o, st, count, n, 1, s.a->data(), s.rhs->data());
+    });
+    add("MulMtrxNNStack", [=](double* o, int*, std::uint8_t*) {
+        return MulMtrxNNStack(o, count, n, s.a->data(), s.b->data());
+    });
+    add("RCondMtrxNNStack", [=](double* o, int*, std::uint8_t* st) {
+        return RCondMtrxNNStack(o, st, count, n, s.a->data());
+    });
+}
+
+// The single routines in a loop over the same matrices, each copied into a record first.
+void AddSingleCalls(unsigned n, const StackOperands& s) {
+    constexpr unsigned count = bench::kStackSize;
+    const std::size_t nn = std::size_t{n} * n;
+    const auto add = [&](const char* routine, std::function<void(benchmark::State&)> body) {
+        Add({"Stacks", routine, Who::SingleCalls, n, 0.0, 1, count}, std::move(body));
+    };
+    add("DetNN2Stack", [=](benchmark::State& st) {
+        Record m(GetMatrixNN(nullptr, n, false));
+        std::vector<double> out(count);
+        for (auto _ : st) {
+            for (unsigned k = 0; k < count; ++k) {
+                std::memcpy(&m->Elem[0][0], s.a->data() + k * nn, nn * sizeof(double));
+                out[k] = DetNN2(m.get());
+            }
+            benchmark::ClobberMemory();
+        }
+    });
+    add("DetLog10Stack", [=](benchmark::State& st) {
+        Record m(GetMatrixNN(nullptr, n, false));
+        std::vector<double> out(count);
+        std::vector<int> sign(count);
+        for (auto _ : st) {
+            for (unsigned k = 0; k < count; ++k) {
+                std::memcpy(&m->Elem[0][0], s.a->data() + k * nn, nn * sizeof(double));
+                out[k] = DetLog10(m.get(), &sign[k]);
+            }
+            benchmark::ClobberMemory();
+        }
+    });
+    add("InvMtrxNNStack", [=](benchmark::State& st) {
+        Record m(GetMatrixNN(nullptr, n, false));
+        std::vector<double> out(count * nn);
+        MtrxNN* ai = nullptr;
+        for (auto _ : st) {
+            for (unsigned k = 0; k < count; ++k) {
+                std::memcpy(&m->Elem[0][0], s.a->data() + k * nn, nn * sizeof(double));
+                if (InvMtrxNN(&ai, m.get())) std::memcpy(&out[k * nn], &ai->Elem[0][0], nn * sizeof(double));
+            }
+            benchmark::ClobberMemory();
+        }
+        FreeMatrixNN(ai);
+    });
+    add("SolveMtrxNNStack", [=](benchmark::State& st) {
+        Record m(GetMatrixNN(nullptr, n, false));
+        Vect* b = GetVector(nullptr, n, false);
+        Vect* x = GetVector(nullptr, n, false);
+        std::vector<double> out(count * n);
+        for (auto _ : st) {
+            for (unsigned k = 0; k < count; ++k) {
+                std::memcpy(&m->Elem[0][0], s.a->data() + k * nn, nn * sizeof(double));
+                std::memcpy(&b->Elem[0], s.rhs->data() + k * n, n * sizeof(double));
+                if (SolveMtrxNN(x, m.get(), b)) std::memcpy(&out[k * n], &x->Elem[0], n * sizeof(double));
+            }
+            benchmark::ClobberMemory();
+        }
+        FreeVector(x);
+        FreeVector(b);
+    });
+    add("MulMtrxNNStack", [=](benchmark::State& st) {
+        Record m(GetMatrixNN(nullptr, n, false)), p(GetMatrixNN(nullptr, n, false)), c(GetMatrixNN(nullptr, n, false));
+        std::vector<double> out(count * nn);
+        for (auto _ : st) {
+            for (unsigned k = 0; k < count; ++k) {
+                std::memcpy(&m->Elem[0][0], s.a->data() + k * nn, nn * sizeof(double));
+                std::memcpy(&p->Elem[0][0], s.b->data() + k * nn, nn * sizeof(double));
+                if (MulMtrxNN(c.get(), m.get(), p.get())) std::memcpy(&out[k * nn], &c->Elem[0][0], nn * sizeof(double));
+            }
+            benchmark::ClobberMemory();
+        }
+    });
+    add("RCondMtrxNNStack", [=](benchmark::State& st) {
+        Record m(GetMatrixNN(nullptr, n, false));
+        std::vector<double> out(count);
+        for (auto _ : st) {
+            for (unsigned k = 0; k < count; ++k) {
+                std::memcpy(&m->Elem[0][0], s.a->data() + k * nn, nn * sizeof(double));
+                out[k] = RCondMtrxNN(m.get());
+            }
+            benchmark::ClobberMemory();
+        }
+    });
+}
+
+// Eigen's fixed-size matrices of order N in a loop over the same data.
+template <int N>
+void AddEigenStacks(const StackOperands& s) {
+    using M = Eigen::Matrix<double, N, N>;
+    using Vn = Eigen::Matrix<double, N, 1>;
+    using LU = Eigen::PartialPivLU<M>;
+    constexpr unsigned count = bench::kStackSize;
+    constexpr std::size_t nn = std::size_t{N} * N;
+    auto a = std::make_shared<std::vector<M>>(count), b = std::make_shared<std::vector<M>>(count);
+    auto rhs = std::make_shared<std::vector<Vn>>(count);
+    for (unsigned k = 0; k < count; ++k)
+        for (int i = 0; i < N; ++i) {
+            for (int j = 0; j < N; ++j) {
+                (*a)[k](i, j) = (*s.a)[k * nn + i * N + j];
+                (*b)[k](i, j) = (*s.b)[k * nn + i * N + j];
+            }
+            (*rhs)[k](i) = (*s.rhs)[k * N + i];
+        }
+    const auto add = [&](const char* routine, Who who, std::function<void(benchmark::State&)> body) {
+        Add({"Stacks", routine, who, N, 0.0, 1, count}, std::move(body));
+    };
+    add("DetNN2Stack", Who::EigenFixed, [=](benchmark::State& st) {
+        std::vector<double> out(count);
+        for (auto _ : st) {
+            for (unsigned k = 0; k < count; ++k) out[k] = LU((*a)[k]).determinant();
+            benchmark::ClobberMemory();
+        }
+    });
+    if constexpr (N == 4)
+        add("DetNN2Stack", Who::EigenClosedForm, [=](benchmark::State& st) {
+            std::vector<double> out(count);
+            for (auto _ : st) {
+                for (unsigned k = 0; k < count; ++k) out[k] = (*a)[k].determinant();
+                benchmark::ClobberMemory();
+            }
+        });
+    add("DetLog10Stack", Who::EigenFixed, [=](benchmark::State& st) {
+        std::vector<double> out(count);
+        std::vector<int> sign(count);
+        for (auto _ : st) {
+            for (unsigned k = 0; k < count; ++k) {
+                const LU lu((*a)[k]);
+                double sum = 0.0;
+                int sg = static_cast<int>(lu.permutationP().determinant());
+                for (int i = 0; i < N; ++i) {
+                    const double d = lu.matrixLU()(i, i);
+                    sg = d > 0.0 ? sg : -sg;
+                    sum += std::log10(std::fabs(d));
+                }
+                out[k] = sum;
+                sign[k] = sg;
+            }
+            benchmark::ClobberMemory();
+        }
+    });
+    add("InvMtrxNNStack", Who::EigenFixed, [=](benchmark::State& st) {
+        std::vector<M> out(count);
+        for (auto _ : st) {
+            for (unsigned k = 0; k < count; ++k) out[k] = (*a)[k].inverse();
+            benchmark::ClobberMemory();
+        }
+    });
+    add("SolveMtrxNNStack", Who::EigenFixed, [=](benchmark::State& st) {
+        std::vector<Vn> out(count);
+        for (auto _ : st) {
+            for (unsigned k = 0; k < count; ++k) out[k] = LU((*a)[k]).solve((*rhs)[k]);
+            benchmark::ClobberMemory();
+        }
+    });
+    add("MulMtrxNNStack", Who::EigenFixed, [=](benchmark::State& st) {
+        std::vector<M> out(count);
+        for (auto _ : st) {
+            for (unsigned k = 0; k < count; ++k) out[k].noalias() = (*a)[k] * (*b)[k];
+            benchmark::ClobberMemory();
+        }
+    });
+    add("RCondMtrxNNStack", Who::EigenFixed, [=](benchmark::State& st) {
+        std::vector<double> out(count);
+        for (auto _ : st) {
+            for (unsigned k = 0; k < count; ++k) out[k] = LU((*a)[k]).rcond();
+            benchmark::ClobberMemory();
+        }
+    });
+}
+
+void AddStacks(unsigned n, unsigned cores) {
+    const StackOperands s = MakeStackOperands(n);
+    AddStackRoutines(n, 1, s);
+    if (cores > 1) AddStackRoutines(n, 2, s);
+    AddSingleCalls(n, s);
+    switch (n) {
+    case 4: AddEigenStacks<4>(s); break;
+    case 8: AddEigenStacks<8>(s); break;
+    case 16: AddEigenStacks<16>(s); break;
+    default: break;
+    }
+}
+
 // The most a core does per second with separate multiplications and additions, which results
 // defined by their order need, and with fused multiply-adds, which a BLAS may use: twelve
 // independent chains in registers. The empty asm makes every multiplication a new one.
@@ -510,6 +746,7 @@ int main(int argc, char** argv) {
     for (unsigned n : kOrders) AddInverses(n);
     for (unsigned n : kOrders) AddSolves(n);
     for (unsigned n : {4u, 64u, 512u}) AddExpressions(n);
+    for (unsigned n : bench::kStackOrders) AddStacks(n, cores);
     if (cores > 1) {
         for (unsigned n : kThreadOrders) AddProducts(n, cores);
         for (unsigned n : kThreadOrders) AddDeterminants(n, cores);

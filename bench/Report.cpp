@@ -16,8 +16,10 @@ const char* WhoName(Who who) {
     switch (who) {
     case Who::Quil: return "quil";
     case Who::Plain: return "plain";
+    case Who::SingleCalls: return "single-calls";
     case Who::Eigen: return "eigen";
-    case Who::EigenFixed: return "eigen-4x4";
+    case Who::EigenFixed: return "eigen-fixed";
+    case Who::EigenClosedForm: return "eigen-closed-form";
     case Who::OpenBLAS: return "openblas";
     case Who::OpenBLASRowMajor: return "lapacke-row-major";
     case Who::Ceiling: return "ceiling";
@@ -26,8 +28,8 @@ const char* WhoName(Who who) {
 }
 
 bool IsPeer(Who who) {
-    return who == Who::Eigen || who == Who::EigenFixed || who == Who::OpenBLAS ||
-           who == Who::OpenBLASRowMajor;
+    return who == Who::Eigen || who == Who::EigenFixed || who == Who::EigenClosedForm ||
+           who == Who::OpenBLAS || who == Who::OpenBLASRowMajor;
 }
 
 // Three significant digits in a unit that suits.
@@ -58,12 +60,15 @@ public:
     Figures(const std::vector<Entry>& entries, const Collector& results)
         : entries_(entries), results_(results) {}
 
+    // Seconds per call, or per matrix of a stack.
     double Seconds(const std::string& table, const std::string& routine, Who who, unsigned n,
                    unsigned threads = 1) const {
         for (const Entry& e : entries_)
             if (e.table == table && e.who == who && e.n == n && e.threads == threads &&
-                (IsPeer(who) || e.routine == routine))
-                return results_.Seconds(e.Name());
+                (e.routine == routine || (IsPeer(who) && e.routine.empty()))) {
+                const double s = results_.Seconds(e.Name());
+                return s < 0.0 ? s : s / e.count;
+            }
         return -1.0;
     }
     // The fastest of the peers beside a table's routines at order n.
@@ -141,7 +146,7 @@ void ThreadsTable(std::ostringstream& out, const Figures& f, unsigned threads) {
         << "OpenBLAS, " << t << " threads | QUIL's speed ÷ OpenBLAS's, " << t << " threads |\n"
         << "|---|--:|--:|--:|--:|--:|--:|--:|\n";
     for (const Entry& e : f.Entries()) {
-        if (e.who != Who::Quil || e.threads != threads) continue;
+        if (e.who != Who::Quil || e.threads != threads || e.table == "Stacks") continue;
         const double one = f.Seconds(e.table, e.routine, Who::Quil, e.n);
         const double many = f.Seconds(e.table, e.routine, Who::Quil, e.n, threads);
         const double blasOne = f.Seconds(e.table, "", Who::OpenBLAS, e.n);
@@ -149,6 +154,36 @@ void ThreadsTable(std::ostringstream& out, const Figures& f, unsigned threads) {
         out << "| `" << e.routine << "` | " << e.n << " | " << Time(one) << " | " << Time(many)
             << " | " << Ratio(one, many) << " | " << Time(blasOne) << " | " << Time(blasMany) << " | "
             << Ratio(blasMany, many) << " |\n";
+    }
+    out << "\n";
+}
+
+// The stack routines, per matrix of a stack, beside a loop of their single routine and beside
+// Eigen's fixed-size matrices in a loop.
+void StacksTable(std::ostringstream& out, const Figures& f, unsigned threads) {
+    const std::string t = std::to_string(threads);
+    out << "## Stacks\n\nThe routines of `routines/Stacks.h` on stacks of " << kStackSize
+        << " matrices, time per matrix: on one thread, on " << t
+        << " threads, and beside a loop of the single routine over the same matrices (each "
+           "copied into a record first, as a caller holding a stack must) and Eigen's "
+           "fixed-size `Matrix<double, n, n>` in a loop over the same data: "
+           "`PartialPivLU` with its `determinant()`, its log10 |u(i,i)| sum, its `solve(b)` and "
+           "its `rcond()`, `inverse()` and the product (the closed-form `determinant()` of the "
+           "4 × 4 beside it). Every matrix of a stack has the bits of its single routine.\n\n"
+        << "| Routine | n | stack, 1 thread | stack, " << t << " threads | speed-up | single calls | "
+        << "stack ÷ single calls | Eigen fixed-size | Eigen closed form | QUIL's speed ÷ Eigen's |\n"
+        << "|---|--:|--:|--:|--:|--:|--:|--:|--:|--:|\n";
+    for (const Entry& e : f.Entries()) {
+        if (e.table != "Stacks" || e.who != Who::Quil || e.threads != 1) continue;
+        const double one = f.Seconds(e.table, e.routine, Who::Quil, e.n);
+        const double many = f.Seconds(e.table, e.routine, Who::Quil, e.n, threads);
+        const double single = f.Seconds(e.table, e.routine, Who::SingleCalls, e.n);
+        const double fixed = f.Seconds(e.table, e.routine, Who::EigenFixed, e.n);
+        out << "| `" << e.routine << "` | " << e.n << " | " << Time(one) << " | " << Time(many)
+            << " | " << Ratio(one, many) << " | " << Time(single) << " | " << Ratio(single, one)
+            << " | " << Time(fixed) << " | "
+            << Time(f.Seconds(e.table, e.routine, Who::EigenClosedForm, e.n)) << " | "
+            << Ratio(fixed, one) << " |\n";
     }
     out << "\n";
 }
@@ -164,8 +199,11 @@ struct Target {
 }  // namespace
 
 std::string Entry::Name() const {
-    return table + "/" + (routine.empty() ? std::string(WhoName(who)) : routine + (who == Who::Plain ? " (plain)" : "")) +
-           "/" + std::to_string(n) + (threads > 1 ? "/threads:" + std::to_string(threads) : "");
+    const std::string whose = routine.empty()     ? std::string(WhoName(who))
+                              : who == Who::Quil ? routine
+                                                 : routine + " (" + WhoName(who) + ")";
+    return table + "/" + whose + "/" + std::to_string(n) +
+           (threads > 1 ? "/threads:" + std::to_string(threads) : "");
 }
 
 // In colour only on a terminal.
@@ -336,7 +374,7 @@ std::string Document(const std::vector<Entry>& entries, const Collector& results
         std::string figure;
         bool measured = false, met = true;
         for (const Entry& e : f.Entries()) {
-            if (e.who != Who::Quil || e.threads != threads) continue;
+            if (e.who != Who::Quil || e.threads != threads || e.table == "Stacks") continue;
             const double one = f.Seconds(e.table, e.routine, Who::Quil, e.n);
             const double all = f.Seconds(e.table, e.routine, Who::Quil, e.n, threads);
             if (one <= 0 || all <= 0) continue;
@@ -351,6 +389,55 @@ std::string Document(const std::vector<Entry>& entries, const Collector& results
     }
     lapack("`InvMtrxNN` at n = 1024 at least 0.8× dgetrf + dgetri (stretch)", "Inverse",
            "InvMtrxNN", 1024, 1.25);
+    // The stacks: per matrix against Eigen's fixed-size matrices, against a loop of the single
+    // routine, and on the threads.
+    const auto stackBeside = [&](const std::string& routine, unsigned n, Who who, double allowance,
+                                 const std::string& what) {
+        const double quil = f.Seconds("Stacks", routine, Who::Quil, n);
+        const double peer = f.Seconds("Stacks", routine, who, n);
+        const bool measured = quil > 0 && peer > 0;
+        targets.push_back({"`" + routine + "` at n = " + std::to_string(n) + " " + what,
+                           Number(1.0 / allowance, 2) + "×", Ratio(peer, quil), measured,
+                           measured && quil <= allowance * peer});
+    };
+    for (unsigned n : kStackOrders) {
+        stackBeside("DetNN2Stack", n, Who::EigenFixed, 1.5, "at most 1.5× Eigen's fixed-size `PartialPivLU` determinant");
+        stackBeside("SolveMtrxNNStack", n, Who::EigenFixed, 2.5, "at most 2.5× Eigen's fixed-size `PartialPivLU` solve");
+        stackBeside("InvMtrxNNStack", n, Who::EigenFixed, 2.5, "at most 2.5× Eigen's fixed-size `inverse()`");
+        stackBeside("MulMtrxNNStack", n, Who::EigenFixed, 1.5, "at most 1.5× Eigen's fixed-size product");
+    }
+    {
+        std::string figure;
+        bool measured = false, met = true;
+        for (const Entry& e : f.Entries()) {
+            if (e.table != "Stacks" || e.who != Who::Quil || e.threads != 1 || e.n != 4) continue;
+            const double quil = f.Seconds("Stacks", e.routine, Who::Quil, 4);
+            const double single = f.Seconds("Stacks", e.routine, Who::SingleCalls, 4);
+            if (quil <= 0 || single <= 0) continue;
+            measured = true;
+            met = met && single >= 8.0 * quil;
+            figure += std::string(figure.empty() ? "" : ", ") + "`" + e.routine + "` " + Ratio(single, quil);
+        }
+        targets.push_back({"Every stack routine at n = 4 at least 8× a loop of its single routine",
+                           "8.00×", measured ? figure : "—", measured, measured && met});
+    }
+    if (threads > 1) {
+        const unsigned two = std::min(threads, 2u);
+        std::string figure;
+        bool measured = false, met = true;
+        for (const Entry& e : f.Entries()) {
+            if (e.table != "Stacks" || e.who != Who::Quil || e.threads != two || e.n != 4) continue;
+            const double one = f.Seconds("Stacks", e.routine, Who::Quil, 4);
+            const double many = f.Seconds("Stacks", e.routine, Who::Quil, 4, two);
+            if (one <= 0 || many <= 0) continue;
+            measured = true;
+            met = met && one >= 1.7 * many;
+            figure += std::string(figure.empty() ? "" : ", ") + "`" + e.routine + "` " + Ratio(one, many);
+        }
+        targets.push_back({"Every stack routine at n = 4 on " + std::to_string(two) +
+                               " threads at least 1.7× its one-thread speed",
+                           "1.70×", measured ? figure : "—", measured, measured && met});
+    }
     out << "## Targets\n\nQUIL's speed as a multiple of the peer's (or of the ceiling, or of itself), "
            "in this run. LAPACK's routines are judged by their column-major call, which needs no "
            "transposition; the row-major call through LAPACKE is shown in brackets.\n\n"
@@ -431,6 +518,7 @@ std::string Document(const std::vector<Entry>& entries, const Collector& results
           "result, `- a` takes it over as a temporary operand, and it is moved into c) beside "
           "Eigen's `c = a + b - a`, which forms no temporary. 2n² operations.");
     if (threads > 1) ThreadsTable(out, f, threads);
+    StacksTable(out, f, std::min(threads, 2u));
     return out.str();
 }
 

@@ -10,13 +10,32 @@
 
 namespace bench {
 
+// The stacks' size and orders.
+constexpr unsigned kStackSize = 10000;
+constexpr unsigned kStackOrders[] = {4, 8, 16};
+
 // Who computed a figure: the library (fast or plain path) or one of its peers.
 // OpenBLAS is called column-major on the row-major data (no transposition); OpenBLASRowMajor
 // is LAPACKE's row-major call, which transposes into a buffer of its own and back. Beside DetNN
 // (the "Full pivoting" table) Eigen is its FullPivLU.
-enum class Who { Quil, Plain, Eigen, EigenFixed, OpenBLAS, OpenBLASRowMajor, Ceiling };
+// Beside the stack routines: SingleCalls is a loop of the single routine over the same matrices,
+// EigenFixed Eigen's fixed-size matrices in a loop, EigenClosedForm their closed-form
+// determinant().
+enum class Who {
+    Quil,
+    Plain,
+    SingleCalls,
+    Eigen,
+    EigenFixed,
+    EigenClosedForm,
+    OpenBLAS,
+    OpenBLASRowMajor,
+    Ceiling
+};
 
-// One timed thing: a routine of the library or a peer's counterpart, at one order.
+// One timed thing: a routine of the library or a peer's counterpart, at one order. A peer named
+// with no routine stands beside every routine of its table; one named with a routine, beside
+// that routine alone.
 struct Entry {
     std::string table;    // "Product", "Determinant", ...
     std::string routine;  // the library's routine (peers: the routine they stand beside)
@@ -24,6 +43,7 @@ struct Entry {
     unsigned n;
     double flops;         // floating-point operations per call; 0 where a count means nothing
     unsigned threads = 1; // threads the library and OpenBLAS may use
+    unsigned count = 1;   // matrices per call (a stack's); times are given per matrix
     std::string Name() const;
 };
 

@@ -3,8 +3,10 @@
 ///
 /// The matrix product, the LU decomposition (under DetNN2, DetLog10, IsSingularMtrxNN,
 /// InvMtrxNN and SolveMtrxNN) and the inverse's solves divide the elements of large matrices
-/// over threads; small ones stay on the caller's thread. Every result has the same bits on any
-/// number of threads: the threads share out elements, never the terms of one sum.
+/// over threads; small ones stay on the caller's thread. The stack routines (routines/Stacks.h)
+/// divide the matrices of long stacks, each matrix done on one thread. Every result has the same
+/// bits on any number of threads: the threads share out elements or whole matrices, never the
+/// terms of one sum.
 ///
 /// The count is, in this order: the last SetNumThreads(n) with n from 1; the environment
 /// variable QUIL_NUM_THREADS, read once, at the first call that may divide its work, when it
