@@ -107,10 +107,10 @@ def det(a, method="lu"):
                   M!, so it is for small orders only (order 12 takes minutes; Ctrl-C stops it).
 
     Returns (...): a NumPy scalar for one matrix, an array for a stack, float32 for float32
-    input, else float64 (computed in double either way). A 0 x 0 matrix gives 1.0. An exactly
-    singular matrix gives 0.0: with "lu" it is one whose decomposition meets a row of zeros or
-    an exactly zero pivot (where the C++ routine DetNN2 goes on with a pivot of 1.0e-20 and
-    returns a tiny value); any other matrix gets DetNN2's bits. A NaN in a matrix gives NaN.
+    input, else float64 (computed in double either way). A 0 x 0 matrix gives 1.0. With "lu",
+    an exactly singular matrix, whose decomposition meets a row of zeros or an exactly zero
+    pivot, gives 0.0 (the C++ routine DetNN2 goes on with a pivot of 1.0e-20 there and returns a
+    tiny value); any other matrix gets DetNN2's bits. A NaN in a matrix gives NaN.
     Raises LinAlgError unless a is (..., M, M), TypeError for elements that are not real numbers,
     ValueError for an unknown method, MemoryError when memory runs out.
     """
@@ -200,6 +200,7 @@ def solve(a, b):
     if b.ndim < dims or b.shape[-dims] != n:
         raise ValueError(f"solve: b of shape {b.shape} does not fit a of shape {a.shape}")
     core = b.shape[-dims:]
+    _check_size(n, core[-1])
     stack = _broadcast(a.shape[:-2], b.shape[:-dims])
     if n == 0 or 0 in core:
         x = np.zeros(stack + core, dtype=t)

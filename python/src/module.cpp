@@ -216,7 +216,7 @@ public:
     }
 
 private:
-    Stack s_;
+    const Stack& s_;
     MtrxNN* m_;
 };
 
