@@ -147,6 +147,15 @@ def test_every_heap_request_failing_in_turn_is_a_memory_error(name):
     assert k > 1, "no heap request"
 
 
+def test_a_heap_request_failing_on_the_cofactor_expansions_own_thread_is_a_memory_error():
+    stack = np.broadcast_to(A, (5000, 4, 4))  # terms enough to run on a thread of its own
+    for k in (1, 7):
+        quil._quil._fail_heap_request(k)
+        with pytest.raises(MemoryError):
+            quil.det(stack, "cofactor")
+        assert not quil._quil._fail_heap_request(0)  # it failed there, and was armed no more
+
+
 def test_the_thread_count_is_set():
     try:
         quil.set_num_threads(3)
@@ -206,6 +215,7 @@ def test_every_function_pickles_by_name_and_the_stubs_match_the_signatures():
 
 
 def test_mypy_accepts_a_typed_use_and_refuses_a_wrong_call(tmp_path):
+    pytest.importorskip("mypy", reason="Debian's python3-mypy (scripts/install-deps.sh)")
     wrong = tmp_path / "wrong.py"
     wrong.write_text('import quil\nquil.det([[1.0]], method="qr")\nquil.set_num_threads("2")\n')
     cache = os.environ.get("QUIL_MYPY_CACHE", str(tmp_path / "cache"))
