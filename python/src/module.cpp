@@ -356,9 +356,10 @@ py::object RCond(const py::handle& a) {
 // says so and it holds no NaN (whose results are NaN, whatever the status).
 void RaiseIfSingular(const Stack& s, const std::uint8_t* status) {
     const std::size_t nn = std::size_t{s.rows} * s.rows;
+    const auto isNaN = [](double x) { return std::isnan(x); };
     for (std::uint64_t k = 0; k < s.count; ++k) {
         const double* m = s.data + k * nn;
-        if (status[k] != StackDone && std::none_of(m, m + nn, [](double x) { return std::isnan(x); }))
+        if (status[k] != StackDone && std::none_of(m, m + nn, isNaN))
             Raise(linAlgError.ptr(), "Singular matrix");
     }
 }
