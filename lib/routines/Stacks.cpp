@@ -19,33 +19,39 @@ namespace quil {
 namespace detail {
 namespace {
 
-// Multiply-adds that make a part of a stack worth a thread of its own: fewer cost more to hand
-// over than they save.
+// Multiply-adds that make a stack worth a thread more: fewer cost more to hand over than they
+// save.
 constexpr double kWorkPerPart = 32768.0;
+// Multiply-adds of a run of matrices that a thread takes at a time.
+constexpr double kWorkPerRun = 8192.0;
 
-// The parts a stack is cut into: one per thread, as far as each has work enough.
+double WorkPerMatrix(std::uint32_t n, std::uint32_t nrhs) { return double(n) * n * (double(n) + nrhs); }
+
+// The threads a stack is shared out over: as many as have work enough.
 unsigned StackParts(std::uint64_t count, std::uint32_t n, std::uint32_t nrhs) {
-    const double perMatrix = double(n) * n * (double(n) + nrhs);
-    const double worth = static_cast<double>(count) * perMatrix / kWorkPerPart;
+    const double worth = static_cast<double>(count) * WorkPerMatrix(n, nrhs) / kWorkPerPart;
     const unsigned threads = ThreadCount();
     return worth < 1.0 ? 1u : worth < threads ? static_cast<unsigned>(worth) : threads;
 }
 
-// The first matrix of part p of count cut into parts nearly equal runs.
-std::uint64_t PartBegin(std::uint64_t count, unsigned parts, unsigned p) {
-    return count / parts * p + std::min<std::uint64_t>(p, count % parts);
-}
-
-// part(begin, end, failed) for the parts of a stack of count matrices, each on a thread; false
-// when a part failed. A part that finds another failed may stop early.
+// part(begin, end, failed) for runs of matrices of a stack of count matrices of order n, taken
+// in turn by parts threads, each run by one of them: a thread that starts late, or one held up
+// by matrices that take the general way, leaves the runs it does not reach to the others. False
+// when a run failed; the runs not yet taken are then left.
 template <class Part>
-bool OverParts(std::uint64_t count, unsigned parts, const Part& part) {
+bool OverParts(std::uint64_t count, std::uint32_t n, std::uint32_t nrhs, const Part& part) {
+    const double per = WorkPerMatrix(n, nrhs);
+    const std::uint64_t run = per >= kWorkPerRun ? 1u : static_cast<std::uint64_t>(kWorkPerRun / per);
+    const std::uint64_t runs = count / run + (count % run != 0);
     std::atomic<bool> failed{false};
-    ForParts(parts, [&](unsigned p) {
-        const std::uint64_t begin = PartBegin(count, parts, p);
-        const std::uint64_t end = PartBegin(count, parts, p + 1);
-        if (!failed.load(std::memory_order_relaxed) && !part(begin, end, failed))
-            failed.store(true, std::memory_order_relaxed);
+    std::atomic<std::uint64_t> next{0};
+    ForParts(StackParts(count, n, nrhs), [&](unsigned) {
+        for (std::uint64_t r; !failed.load(std::memory_order_relaxed) &&
+                              (r = next.fetch_add(1, std::memory_order_relaxed)) < runs;) {
+            const std::uint64_t begin = r * run;
+            const std::uint64_t end = count - begin < run ? count : begin + run;
+            if (!part(begin, end, failed)) failed.store(true, std::memory_order_relaxed);
+        }
     });
     return !failed.load();
 }
@@ -115,7 +121,7 @@ bool DetStack(Path path, double* det, int* sign, std::uint8_t* status, std::uint
         SetStatus(status, k, StatusOf(outcome));
         return outcome != LUDcmpOutcome::NoWork;
     };
-    return OverParts(count, StackParts(count, n, 0), [&](std::uint64_t begin, std::uint64_t end,
+    return OverParts(count, n, 0, [&](std::uint64_t begin, std::uint64_t end,
                                                          const std::atomic<bool>& failed) {
         return RunPart(begin, end, MatrixBytes(n), failed, small, general);
     });
@@ -156,7 +162,7 @@ bool InvMtrxNNStack(Path path, double* ai, std::uint8_t* status, std::uint64_t c
         SetStatus(status, k, StatusOf(outcome));
         return true;
     };
-    return OverParts(count, StackParts(count, n, n), [&](std::uint64_t begin, std::uint64_t end,
+    return OverParts(count, n, n, [&](std::uint64_t begin, std::uint64_t end,
                                                          const std::atomic<bool>& failed) {
         return RunPart(begin, end, 2 * MatrixBytes(n), failed, small, general);
     });
@@ -194,7 +200,7 @@ bool SolveMtrxNNStack(Path path, double* x, std::uint8_t* status, std::uint64_t 
         SetStatus(status, k, StackDone);
         return true;
     };
-    return OverParts(count, StackParts(count, n, nrhs), [&](std::uint64_t begin, std::uint64_t end,
+    return OverParts(count, n, nrhs, [&](std::uint64_t begin, std::uint64_t end,
                                                             const std::atomic<bool>& failed) {
         return RunPart(begin, end, MatrixBytes(n) + VectorBytes(n), failed, small, general);
     });
@@ -210,7 +216,7 @@ bool MulMtrxNNStack(Path path, double* c, std::uint64_t count, std::uint32_t n, 
     const std::size_t nn = std::size_t{n} * n;
     if (!Fits(count, std::uint64_t{n} * n)) return false;
     const bool aliased = c == a || c == b;
-    return OverParts(count, StackParts(count, n, 0), [&](std::uint64_t begin, std::uint64_t end,
+    return OverParts(count, n, 0, [&](std::uint64_t begin, std::uint64_t end,
                                                          const std::atomic<bool>&) {
         if (SmallProductRuns(path, n, begin, end, a, b, c) == end) return true;
         if (!aliased) {
@@ -252,7 +258,7 @@ bool RCondMtrxNNStack(Path path, double* rcond, std::uint8_t* status, std::uint6
         SetStatus(status, k, StatusOf(outcome));
         return outcome != LUDcmpOutcome::NoWork;
     };
-    return OverParts(count, StackParts(count, n, n), [&](std::uint64_t begin, std::uint64_t end,
+    return OverParts(count, n, n, [&](std::uint64_t begin, std::uint64_t end,
                                                          const std::atomic<bool>& failed) {
         return RunPart(begin, end, MatrixBytes(n), failed, small, general);
     });

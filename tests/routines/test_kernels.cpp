@@ -2,7 +2,8 @@
 // the LU decomposition and what is built on it (determinants, balancing, the inverse), on every
 // path this processor runs, for every order from 1 to 300 and some larger ones, both suffix
 // bases, wide exponents, signed zeros, ties between pivot candidates, singular matrices, aliased
-// operands, every thread count and several callers at once.
+// operands, every thread count and several callers at once; and the stacks of matrices against
+// the single routines, matrix by matrix.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -702,7 +703,8 @@ Singles SingleRoutines(const double* av, const double* bv, const double* rhs, st
 // the stack must do as its single routine does: a row of zeros, an exactly singular matrix (its
 // last row repeats the first, in small integers), a NaN, an infinity, a row far above the range
 // of 1 and one of subnormal numbers (both shifted into range first), ties between pivot
-// candidates (entries of +1 and -1), all zeros, the identity.
+// candidates (entries of +1 and -1), rows and columns scaled far apart (several passes of
+// balancing), all zeros, the identity.
 std::vector<std::vector<double>> StackMatrices(std::uint32_t n) {
     const std::size_t nn = std::size_t{n} * n;
     std::vector<std::vector<double>> ms;
@@ -723,6 +725,10 @@ std::vector<std::vector<double>> StackMatrices(std::uint32_t n) {
     with([&](std::vector<double>& v) {
         for (std::uint32_t i = 0; i < n; ++i)
             for (std::uint32_t j = 0; j < n; ++j) v[i * n + j] = std::popcount(i & j) % 2 == 0 ? 1.0 : -1.0;
+    });
+    with([&](std::vector<double>& v) {
+        for (std::uint32_t i = 0; i < n; ++i)
+            for (std::uint32_t j = 0; j < n; ++j) v[i * n + j] = std::ldexp(v[i * n + j], 5 * int(i) - 3 * int(j));
     });
     ms.push_back(std::vector<double>(nn, 0.0));
     ms.push_back(std::vector<double>(nn, 0.0));

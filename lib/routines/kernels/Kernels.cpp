@@ -80,9 +80,10 @@ unsigned PartsFor(std::size_t work, unsigned most) {
 // of a tile a few at a time, to spend less on the loop.
 #define QUIL_UNROLL _Pragma("GCC unroll 16")
 #define QUIL_UNROLL_STEPS _Pragma("GCC unroll 4")
-// A small function or lambda that must be inlined, so that its loops meet the constants of its
-// caller.
+// A small function that must be inlined, so that its loops meet the constants of its caller; and
+// a function whose every call inside is to be inlined (the lambdas of its loops above all).
 #define QUIL_INLINE __attribute__((always_inline))
+#define QUIL_FLATTEN __attribute__((flatten))
 
 constexpr std::size_t RoundUp(std::size_t x, std::size_t step) { return (x + step - 1) / step * step; }
 
