@@ -5,11 +5,16 @@ TSAN_BUILD ?= build-tsan
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 300
 CMP_BUILD ?= build-cmp
+REF_BUILD ?= build-ref
 BENCH_BUILD ?= build-bench
 DOCS_BUILD ?= build-docs
 CROSS_BUILD ?= build-cross
 CROSS_TARGETS ?= i686-linux-gnu aarch64-linux-gnu
+# How 32-bit x86 programs run: the target's loader where the kernel can, else qemu-i386; loader
+# or qemu takes one way.
+I686_RUNNER ?=
 WIN_BUILD ?= build-windows
+WEB_BUILD ?= build-web
 JOBS ?= $(shell nproc)
 # Debian's interpreter, which has pybind11 and NumPy (a python3 first on PATH may have neither).
 PYTHON ?= /usr/bin/python3
@@ -23,7 +28,7 @@ SAN_ENV = ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:abort_on_error=0 \
           LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0
 
 .PHONY: all deps build run screenshots test test-plain test-asan test-tsan fuzz compare-reports \
-        cross-check bench package docs clean windows windows-check icon
+        reference cross-check bench package docs clean windows windows-check web web-check icon
 
 all: build
 
@@ -38,8 +43,8 @@ run: build
 	$(BUILD)/quadrun/quadrun
 	$(BUILD)/linrun/linrun
 
-# Pictures of both windows after a Run, drawn offscreen, for the README; and quadrun's native
-# Windows window, under Wine and Xvfb.
+# Pictures of both windows after a Run, drawn offscreen, for the README; quadrun's native
+# Windows window, under Wine and Xvfb; and both pages in headless Chromium.
 screenshots: build
 	QT_QPA_PLATFORM=offscreen $(BUILD)/quadrun/quadrun_screenshot docs/quadrun.png
 	QT_QPA_PLATFORM=offscreen $(BUILD)/linrun/linrun_screenshot docs/linrun.png
@@ -47,6 +52,12 @@ screenshots: build
 	$(WIN_CONFIGURE)
 	cmake --build $(WIN_BUILD) -j $(JOBS) --target quadrun quil_wineprefix
 	scripts/windows-screenshot.sh $(WIN_BUILD) quadrun docs/quadrun-windows.png
+	@scripts/install-deps.sh web
+	$(WEB_CONFIGURE)
+	cmake --build $(WEB_BUILD) -j $(JOBS) --target quil_site platform_program
+	$(PYTHON) tests/toolkit/test_web_pages.py --site $(WEB_BUILD)/site \
+	    --test-page $(WEB_BUILD)/tests/platform_program.html --node "$$(command -v node)" \
+	    --screenshots docs ProgramPages.test_run_shows_the_batch_report_and_a_second_run_the_same
 
 test: deps test-plain test-asan test-tsan
 
@@ -85,14 +96,21 @@ compare-reports:
 	@scripts/install-deps.sh fuzz
 	CMP_BUILD=$(CMP_BUILD) JOBS=$(JOBS) scripts/compare-reports.sh
 
+# quadrun and linrun of the build machine, with the batch renderer alone: the reports that the
+# other targets' programs must write byte for byte.
+reference: deps
+	$(CONFIGURE) -S . -B $(REF_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUIL_BUILD_TESTS=OFF \
+	    -DQUIL_BUILD_EXAMPLES=OFF -DQUIL_BUILD_PYTHON=OFF -DQUIL_INSTALL=OFF \
+	    -DCMAKE_DISABLE_FIND_PACKAGE_Qt6=ON -DCMAKE_DISABLE_FIND_PACKAGE_Curses=ON
+	cmake --build $(REF_BUILD) -j $(JOBS) --target quadrun linrun
+
 # For each of CROSS_TARGETS (toolchain files in cmake/toolchains/): the library, both programs and
 # the library's tests built with the target's compiler, the tests run under its emulator, and
 # quadrun's and linrun's batch reports compared byte for byte with the native build's.
-cross-check:
+cross-check: reference
 	@scripts/install-deps.sh $(CROSS_TARGETS)
-	$(CONFIGURE) -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
-	cmake --build $(BUILD) -j $(JOBS) --target quadrun linrun
-	BUILD=$(BUILD) CROSS_BUILD=$(CROSS_BUILD) JOBS=$(JOBS) scripts/cross-check.sh $(CROSS_TARGETS)
+	BUILD=$(REF_BUILD) CROSS_BUILD=$(CROSS_BUILD) JOBS=$(JOBS) QUIL_I686_RUNNER=$(I686_RUNNER) \
+	    scripts/cross-check.sh $(CROSS_TARGETS)
 
 # Times the cubic routines on one thread and on every core beside Eigen and OpenBLAS (installed
 # for this only, and given as many threads), prints the figures and writes them to
@@ -121,14 +139,33 @@ windows:
 	$(WIN_CONFIGURE)
 	cmake --build $(WIN_BUILD) -j $(JOBS) --target windows_zip
 
-windows-check:
+windows-check: reference
 	@scripts/install-deps.sh windows
-	$(CONFIGURE) -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
-	cmake --build $(BUILD) -j $(JOBS) --target quadrun linrun
 	$(WIN_CONFIGURE)
 	cmake --build $(WIN_BUILD) -j $(JOBS)
 	cd $(WIN_BUILD) && $(CTEST)
-	scripts/windows-reports.sh $(WIN_BUILD) $(BUILD)
+	scripts/windows-reports.sh $(WIN_BUILD) $(REF_BUILD)
+
+# WebAssembly, built with Debian's Emscripten (cmake/toolchains/wasm32-emscripten.cmake): `make
+# web` writes the site to dist/web, quadrun.html and linrun.html with their .js and .wasm and an
+# index.html; `make web-check` builds it with the library's tests, runs them under Node.js and
+# the pages in headless Chromium, and compares both programs' batch reports under Node.js with
+# the native build's.
+WEB_CONFIGURE = $(CONFIGURE) -S . -B $(WEB_BUILD) -DCMAKE_BUILD_TYPE=Release \
+                -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/wasm32-emscripten.cmake \
+                -DQUIL_BUILD_EXAMPLES=OFF -DQUIL_INSTALL=OFF -DQUIL_WEB_TEST_PYTHON=$(PYTHON)
+
+web:
+	@scripts/install-deps.sh web
+	$(WEB_CONFIGURE)
+	cmake --build $(WEB_BUILD) -j $(JOBS) --target web_site
+
+web-check: reference
+	@scripts/install-deps.sh web
+	$(WEB_CONFIGURE)
+	cmake --build $(WEB_BUILD) -j $(JOBS) --target all web_site
+	cd $(WEB_BUILD) && $(CTEST)
+	scripts/web-reports.sh $(WEB_BUILD) $(REF_BUILD)
 
 # platform/windows/quil.ico, the Windows programs' icon, written anew from the window's icon.
 icon: build
@@ -147,5 +184,5 @@ docs:
 	cmake --build $(DOCS_BUILD) --target quil_docs
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD) $(CMP_BUILD) $(BENCH_BUILD) \
-	    $(CROSS_BUILD) $(DOCS_BUILD) $(WIN_BUILD) dist
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD) $(CMP_BUILD) $(REF_BUILD) $(BENCH_BUILD) \
+	    $(CROSS_BUILD) $(DOCS_BUILD) $(WIN_BUILD) $(WEB_BUILD) dist

@@ -45,19 +45,6 @@ std::string Wrapped(const std::string& text, std::size_t width) {
     return lines;
 }
 
-std::string Help(const std::string& name, const ProgramDescriptor& program) {
-    return "Usage: " + name + " [--help] [--version]\n\n" + Wrapped(program.Summary, HelpWidth) +
-           "\n\n" + RendererHelp() +
-           "\n"
-           "Exit status: 0 when done; 1 when no renderer could start, the report could not\n"
-           "be written or a batch Run failed; 2 for a wrong option or QUIL_RENDERER value"
-#ifdef _WIN32
-           ".\n";
-#else
-           ";\n128+N when signal N ended the program.\n";
-#endif
-}
-
 // Writes text to standard output; a text that cannot be written is reported as a failure.
 int Print(const std::string& name, const std::string& text) {
     UseParentConsole();
@@ -75,7 +62,22 @@ int Refuse(const std::string& name, const std::string& why) {
     return Misused;
 }
 
+#ifdef _WIN32
+constexpr bool ForWindows = true;
+#else
+constexpr bool ForWindows = false;
+#endif
+
 }  // namespace
+
+std::string HelpText(const std::string& name, const ProgramDescriptor& program, bool forWindows) {
+    return "Usage: " + name + " [--help] [--version]\n\n" + Wrapped(program.Summary, HelpWidth) +
+           "\n\n" + RendererHelp() +
+           "\n"
+           "Exit status: 0 when done; 1 when no renderer could start, the report could not\n"
+           "be written or a batch Run failed; 2 for a wrong option or QUIL_RENDERER value" +
+           (forWindows ? ".\n" : ";\n128+N when signal N ended the program.\n");
+}
 
 int RunTestPlatform(int argc, char* argv[], const ProgramDescriptor& program) {
     OpenClosedStandardStreams();
@@ -84,7 +86,7 @@ int RunTestPlatform(int argc, char* argv[], const ProgramDescriptor& program) {
     bool options = true;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
-        if (options && (arg == "--help" || arg == "-h")) return Print(name, Help(name, program));
+        if (options && (arg == "--help" || arg == "-h")) return Print(name, HelpText(name, program, ForWindows));
         if (options && arg == "--version") return Print(name, name + " (QUIL) " QUIL_VERSION "\n");
         if (options && arg == "--") {
             options = false;

@@ -36,11 +36,12 @@ for triple in "$@"; do
     # The emulator the toolchain file chose (a CMake list), or none where programs run natively.
     emulator=$(sed -n 's/^CMAKE_CROSSCOMPILING_EMULATOR:[A-Z]*=//p' "$dir/CMakeCache.txt")
     IFS=';' read -r -a run_with <<<"$emulator"
+    runner=${run_with[0]:-natively}
     for program in "${programs[@]}"; do
         REFERENCE=$root/reports/native.$program.txt batch_report "$program" \
             "$root/reports/$triple.$program.txt" "${run_with[@]}" "$dir/$program/$program" || exit 1
     done
-    summary+=("$triple: ${passed:-?} tests passed; quadrun's and linrun's reports byte-identical to the native ones; $((SECONDS - start)) s")
+    summary+=("$triple (run by ${runner##*/}): ${passed:-?} tests passed; quadrun's and linrun's reports byte-identical to the native ones; $((SECONDS - start)) s")
 done
 
 printf 'cross-check: %s\n' "${summary[@]}"

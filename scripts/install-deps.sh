@@ -8,6 +8,7 @@
 #   scripts/install-deps.sh TRIPLE   also the cross compiler and emulator of a target of
 #                                    cmake/toolchains/TRIPLE.cmake (make cross-check)
 #   scripts/install-deps.sh windows  also the Windows cross compiler, Wine and Xvfb (make windows)
+#   scripts/install-deps.sh web      also Emscripten, Node.js, Chromium and its driver (make web)
 set -euo pipefail
 
 packages=(
@@ -38,8 +39,11 @@ for group in "$@"; do
         # window, and xdotool, xwd and netpbm for its picture.
         windows) packages+=(g++-mingw-w64-x86-64-posix googletest wine64 fonts-wine xvfb xauth
                             xdotool x11-apps netpbm) ;;
+        # Emscripten and Node.js, which runs its tools and the tests, googletest's sources to
+        # build for WebAssembly, and Chromium, its WebDriver and Selenium for the browser test.
+        web) packages+=(emscripten nodejs googletest chromium chromium-driver python3-selenium) ;;
         *) echo "install-deps: unknown group '$group'" \
-                "(known: bench, docs, fuzz, windows, i686-linux-gnu, aarch64-linux-gnu)" >&2; exit 2 ;;
+                "(known: bench, docs, fuzz, windows, web, i686-linux-gnu, aarch64-linux-gnu)" >&2; exit 2 ;;
     esac
 done
 

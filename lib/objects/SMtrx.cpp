@@ -18,7 +18,7 @@ SMtrx::RangeErr::RangeErr(const SMtrx* obj, unsigned index, bool column) noexcep
     if (obj != nullptr) PutValid(obj->Base(), column ? obj->Cols : obj->Rows);
 }
 
-// Without a named storage the cause follows from the shape being made, as Allocate finds it.
+// Without a named storage the cause follows from the shape being made, as Storage finds it.
 SMtrx::AllocErr::AllocErr(const SMtrx* obj, unsigned count, const char* storage) noexcept
     : SError("SMtrx::AllocErr"), Obj(obj), Count(count) {
     if (storage != nullptr) {
@@ -31,16 +31,25 @@ SMtrx::AllocErr::AllocErr(const SMtrx* obj, unsigned count, const char* storage)
         Put(" elements refused");
         return;
     }
-    if (std::uint64_t{obj->Rows} * obj->Cols > UINT32_MAX)
+    PutShape(obj->Rows, obj->Cols, obj->Base1);
+}
+
+SMtrx::AllocErr::AllocErr(const SMtrx* obj, unsigned rows, unsigned cols, bool base1) noexcept
+    : SError("SMtrx::AllocErr"), Obj(obj), Count(rows * cols) {
+    PutShape(rows, cols, base1);
+}
+
+void SMtrx::AllocErr::PutShape(unsigned rows, unsigned cols, bool base1) noexcept {
+    if (std::uint64_t{rows} * cols > UINT32_MAX)
         Put("more elements than 32 bits can count: ");
-    else if (obj->Base1 ? count <= 1u : count == 0u)
-        Put(obj->Base1 ? "a matrix with suffix base 1 needs 2 elements at least, not "
-                       : "a matrix with suffix base 0 needs 1 element at least, not ");
+    else if (base1 ? Count <= 1u : Count == 0u)
+        Put(base1 ? "a matrix with suffix base 1 needs 2 elements at least, not "
+                  : "a matrix with suffix base 0 needs 1 element at least, not ");
     else
         Put("no memory for ");
-    Put(obj->Rows);
+    Put(rows);
     Put(" x ");
-    Put(obj->Cols);
+    Put(cols);
 }
 
 SMtrx::AllocErr SMtrx::AllocErr::NoElements(const SMtrx* obj, const char* operation) noexcept {
@@ -52,11 +61,7 @@ SMtrx::AllocErr::AllocErr(const SMtrx* obj, const char* operation, NoElementsTag
     Put(obj->NoElementsReason());
 }
 
-// A matrix is left 0 x 0 only by a move; an assignment that fails keeps the shape it took.
-const char* SMtrx::NoElementsReason() const noexcept {
-    return Rows == 0u && Cols == 0u ? "the matrix was moved from and has no elements"
-                                    : "the matrix has no storage since an assignment to it failed";
-}
+const char* SMtrx::NoElementsReason() noexcept { return "the matrix was moved from and has no elements"; }
 
 SMtrx::OpeErr::OpeErr(unsigned code, const char* operation, const char* problem) noexcept
     : SError("SMtrx::OpeErr", operation),
@@ -92,14 +97,16 @@ SMtrx::SMtrx(SMtrx&& other) noexcept
 
 SMtrx::~SMtrx() { Release(); }
 
+// The new storage is had before the old goes, so that a failure leaves the target as it was.
 SMtrx& SMtrx::operator=(const SMtrx& other) {
     if (&other == this) return *this;
     if (other.Elem == nullptr) throw AllocErr::NoElements(&other, "an assignment of SMtrx");
+    double** storage = Storage(other.Rows, other.Cols, other.Base1, false);
     Release();
     Base1 = other.Base1;
     Rows = other.Rows;
     Cols = other.Cols;
-    Allocate(false);
+    Elem = storage;
     CopyElements(other);
     return *this;
 }
@@ -114,29 +121,32 @@ SMtrx& SMtrx::operator=(SMtrx&& other) noexcept {
     return *this;
 }
 
-// Makes the element block and the row table for Rows, Cols and Base1 in one heap request, the
-// table after the elements, or throws AllocErr with Elem left null. The elements are 0.0 when
-// zeroed and unset otherwise.
-void SMtrx::Allocate(bool zeroed) {
-    const unsigned count = Rows * Cols;
-    if (Base1 ? count <= 1u : count == 0u) throw AllocErr{this, count};
-    // A wrapped 32-bit count would give a block shorter than the rows reach.
-    if (std::uint64_t{Rows} * Cols != count) throw AllocErr{this, count};
+// Makes the storage for Rows, Cols and Base1, or throws AllocErr with Elem left null.
+void SMtrx::Allocate(bool zeroed) { Elem = Storage(Rows, Cols, Base1, zeroed); }
 
-    const std::size_t spare = Base1 ? 1u : 0u;
-    const std::size_t entries = std::size_t{Rows} + spare;
+// The element block and the row table of a rows x cols matrix with suffix base base1, in one heap
+// request, the table after the elements; or AllocErr {this, rows x cols} for that shape. The
+// elements are 0.0 when zeroed and unset otherwise.
+double** SMtrx::Storage(unsigned rows, unsigned cols, bool base1, bool zeroed) const {
+    const unsigned count = rows * cols;
+    if (base1 ? count <= 1u : count == 0u) throw AllocErr{this, rows, cols, base1};
+    // A wrapped 32-bit count would give a block shorter than the rows reach.
+    if (std::uint64_t{rows} * cols != count) throw AllocErr{this, rows, cols, base1};
+
+    const std::size_t spare = base1 ? 1u : 0u;
+    const std::size_t entries = std::size_t{rows} + spare;
     const std::size_t elements = std::size_t{count} + spare;
     // Where size_t has 32 bits, the spare slot can wrap a table or block of 2^32 - 1 to none, and
     // the bytes of both can exceed what size_t counts.
-    if (entries < spare || elements < spare) throw AllocErr{this, count};
+    if (entries < spare || elements < spare) throw AllocErr{this, rows, cols, base1};
     if (elements > (SIZE_MAX - entries * sizeof(double*)) / sizeof(double))
-        throw AllocErr{this, count};
+        throw AllocErr{this, rows, cols, base1};
     const std::size_t bytes = elements * sizeof(double) + entries * sizeof(double*);
     unsigned char* storage;
     try {
         storage = new unsigned char[bytes];
     } catch (const std::bad_alloc&) {
-        throw AllocErr{this, count};
+        throw AllocErr{this, rows, cols, base1};
     }
 
     double* block = reinterpret_cast<double*>(storage);
@@ -144,9 +154,9 @@ void SMtrx::Allocate(bool zeroed) {
         for (std::size_t k = 0; k < elements; ++k) block[k] = 0.0;
     double** table = reinterpret_cast<double**>(storage + elements * sizeof(double));
     table[0] = block;
-    if (Base1) table[1] = block;  // so that Elem[1][1] is block[1], after the spare
-    for (std::size_t k = 1 + spare; k < entries; ++k) table[k] = table[k - 1] + Cols;
-    Elem = table;
+    if (base1) table[1] = block;  // so that Elem[1][1] is block[1], after the spare
+    for (std::size_t k = 1 + spare; k < entries; ++k) table[k] = table[k - 1] + cols;
+    return table;
 }
 
 void SMtrx::Release() {

@@ -11,7 +11,8 @@
 /// Moves hand the storage over without a heap request. A moved-from matrix is 0 x 0 with no
 /// storage and its suffix base kept: every subscript throws RangeErr, copying it or an operation
 /// that makes a matrix from it throws AllocErr with Count 0 saying that it was moved from, and it
-/// may be assigned again or destroyed. Its Val stays bound to it.
+/// may be assigned again or destroyed. Its Val stays bound to it. No other matrix is without
+/// storage: an assignment that fails leaves its target as it was.
 #pragma once
 
 #include <climits>
@@ -25,6 +26,26 @@
 static_assert(sizeof(unsigned) * CHAR_BIT == 32, "counts and subscripts are 32-bit");
 
 namespace quil {
+
+/// \cond INTERNAL
+namespace detail {
+
+// A subscript of an integer type other than unsigned, which the templates below take and check
+// at its full width. A floating-point subscript meets a deleted overload instead.
+template <class I>
+concept OtherSubscript = std::integral<I> && !std::same_as<I, unsigned>;
+
+// True when the integer i is a 32-bit subscript; one beyond is never valid.
+template <std::integral I>
+constexpr bool Fits32(I i) {
+    if constexpr (std::is_signed_v<I>)
+        return i >= 0 && static_cast<std::uintmax_t>(i) <= UINT32_MAX;
+    else
+        return static_cast<std::uintmax_t>(i) <= UINT32_MAX;
+}
+
+}  // namespace detail
+/// \endcond
 
 /// A Rows x Cols matrix of double with suffix base 0 or 1, owning its storage (see the file's
 /// notes).
@@ -48,13 +69,18 @@ public:
         unsigned Count;     ///< the 32-bit element count asked for
         /// The exception for count elements of obj, or for the storage named.
         AllocErr(const SMtrx* obj, unsigned count, const char* storage = nullptr) noexcept;
-        /// The exception of an operation (named when given) on obj, which has no elements: it
-        /// was moved from, or an assignment to it failed. Count is 0.
+        /// The exception of an operation (named when given) on obj, which has no elements since
+        /// it was moved from. Count is 0.
         static AllocErr NoElements(const SMtrx* obj, const char* operation = nullptr) noexcept;
 
     private:
+        friend class SMtrx;
         struct NoElementsTag {};
         AllocErr(const SMtrx* obj, const char* operation, NoElementsTag) noexcept;
+        // The exception for a rows x cols matrix with suffix base base1 that obj was to become.
+        AllocErr(const SMtrx* obj, unsigned rows, unsigned cols, bool base1) noexcept;
+        // Appends why a rows x cols matrix could not be had.
+        void PutShape(unsigned rows, unsigned cols, bool base1) noexcept;
     };
 
     /// Operands of a two-operand operator that differ in size (Kind 0) or suffix base
@@ -82,6 +108,9 @@ public:
             Obj->CheckCol(j);
             return P[static_cast<unsigned>(j)];
         }
+        /// A floating-point subscript does not compile.
+        template <std::floating_point F>
+        void operator[](F) const = delete;
         /// The row pointer: p[j] is element (i, j), unchecked.
         operator double*() const { return P; }
 
@@ -101,6 +130,9 @@ public:
             Obj->CheckCol(j);
             return P[static_cast<unsigned>(j)];
         }
+        /// A floating-point subscript does not compile.
+        template <std::floating_point F>
+        void operator[](F) const = delete;
         /// The row pointer: p[j] is element (i, j), unchecked.
         operator const double*() const { return P; }
 
@@ -138,6 +170,12 @@ public:
         ValRow(SMtrx* obj, unsigned i) : Obj(obj), I(i) {}
         /// Element (i, j), checked when it is read or written.
         ValElem operator[](unsigned j) const { return {Obj, I, j}; }
+        /// The same for a column of another integer type, checked at its full width.
+        template <detail::OtherSubscript J>
+        ValElem operator[](J j) const { return {Obj, I, Obj->NarrowCol(I, j)}; }
+        /// A floating-point subscript does not compile.
+        template <std::floating_point F>
+        void operator[](F) const = delete;
 
     private:
         SMtrx* Obj;
@@ -151,6 +189,12 @@ public:
         ConstValRow(const SMtrx* obj, unsigned i) : Obj(obj), I(i) {}
         /// GetValue(i, j): throws RangeErr for a row or column outside the valid range.
         double operator[](unsigned j) const { return Obj->GetValue(I, j); }
+        /// The same for a column of another integer type, checked at its full width.
+        template <detail::OtherSubscript J>
+        double operator[](J j) const { return Obj->GetValue(I, j); }
+        /// A floating-point subscript does not compile.
+        template <std::floating_point F>
+        void operator[](F) const = delete;
 
     private:
         const SMtrx* Obj;
@@ -169,6 +213,15 @@ public:
         ValRow operator[](unsigned i) { return {Obj, i}; }
         /// Row i; its elements are checked when they are read.
         ConstValRow operator[](unsigned i) const { return {Obj, i}; }
+        /// Row i of another integer type, checked at its full width.
+        template <detail::OtherSubscript I>
+        ValRow operator[](I i) { return {Obj, Obj->NarrowRow(i)}; }
+        /// Row i of another integer type, checked at its full width.
+        template <detail::OtherSubscript I>
+        ConstValRow operator[](I i) const { return {Obj, Obj->NarrowRow(i)}; }
+        /// A floating-point subscript does not compile.
+        template <std::floating_point F>
+        void operator[](F) const = delete;
 
     private:
         SMtrx* Obj;
@@ -187,9 +240,8 @@ public:
     ~SMtrx();
 
     /// The target takes the shape and suffix base of other. When the new storage cannot be
-    /// had, AllocErr is thrown after the old storage was released: the target then holds the
-    /// new shape and no storage, and may only be destroyed or assigned again. A source with no
-    /// elements throws AllocErr::NoElements before the target changes.
+    /// had, AllocErr is thrown and the target is left as it was (its old shape, elements and
+    /// storage). A source with no elements throws AllocErr::NoElements, the target unchanged.
     SMtrx& operator=(const SMtrx& other);
     /// The target takes other's shape, suffix base and storage; its own storage is released.
     SMtrx& operator=(SMtrx&& other) noexcept;
@@ -200,11 +252,45 @@ public:
     Row operator[](unsigned i);
     /// Row i, checked as the non-const one, read only.
     ConstRow operator[](unsigned i) const;
+    /// Row i of another integer type, checked at its full width: a value that 32 bits cannot
+    /// hold is out of range (RangeErr's Index is then the value modulo 2^32). Every subscript
+    /// below takes any integer type so; a floating-point subscript does not compile.
+    template <detail::OtherSubscript I>
+    Row operator[](I i) { return (*this)[NarrowRow(i)]; }
+    /// Row i of another integer type, checked at its full width, read only.
+    template <detail::OtherSubscript I>
+    ConstRow operator[](I i) const { return (*this)[NarrowRow(i)]; }
+    /// A floating-point subscript does not compile.
+    template <std::floating_point F>
+    void operator[](F) const = delete;
 
     /// Element (i, j). Throws RangeErr for a row, then a column, outside the valid range.
     [[nodiscard]] double GetValue(unsigned i, unsigned j) const;
+    /// Element (i, j) for subscripts of other integer types, checked at their full width.
+    template <class I, class J>
+        requires detail::OtherSubscript<I> || detail::OtherSubscript<J>
+    [[nodiscard]] double GetValue(I i, J j) const {
+        const unsigned row = NarrowRow(i);
+        return GetValue(row, NarrowCol(row, j));
+    }
+    /// A floating-point subscript does not compile.
+    template <class I, class J>
+        requires std::floating_point<I> || std::floating_point<J>
+    void GetValue(I, J) const = delete;
     /// Sets element (i, j) to v. Throws RangeErr as GetValue does.
     void SetValue(unsigned i, unsigned j, double v);
+    /// Sets element (i, j) to v for subscripts of other integer types, checked at their full
+    /// width.
+    template <class I, class J>
+        requires detail::OtherSubscript<I> || detail::OtherSubscript<J>
+    void SetValue(I i, J j, double v) {
+        const unsigned row = NarrowRow(i);
+        SetValue(row, NarrowCol(row, j), v);
+    }
+    /// A floating-point subscript does not compile.
+    template <class I, class J>
+        requires std::floating_point<I> || std::floating_point<J>
+    void SetValue(I, J, double) = delete;
     /// Sets every element to v.
     void SetValues(double v);
 
@@ -243,19 +329,29 @@ protected:
     bool RowOk(unsigned i) const { return Base1 ? (i >= 1u && i <= Rows) : i < Rows; }
     /// True when j is a valid column subscript.
     bool ColOk(unsigned j) const { return Base1 ? (j >= 1u && j <= Cols) : j < Cols; }
-    /// Why a matrix without storage (Elem null) has none, as the exceptions say it.
-    const char* NoElementsReason() const noexcept;
+    /// Why a matrix without storage (Elem null) has none, as the exceptions say it: it was
+    /// moved from.
+    static const char* NoElementsReason() noexcept;
     /// Throws RangeErr {this, j} unless j is a valid column subscript. A subscript that a
     /// 32-bit count cannot hold is never valid (Index is then its value modulo 2^32).
     template <std::integral I>
     void CheckCol(I j) const {
-        bool ok;
-        if constexpr (std::is_signed_v<I>)
-            ok = j >= 0 && static_cast<std::uintmax_t>(j) <= UINT32_MAX;
-        else
-            ok = static_cast<std::uintmax_t>(j) <= UINT32_MAX;
-        if (!ok || !ColOk(static_cast<unsigned>(j)))
+        if (!detail::Fits32(j) || !ColOk(static_cast<unsigned>(j)))
             throw RangeErr{this, static_cast<unsigned>(j), true};
+    }
+    /// The row subscript i as a 32-bit one; throws RangeErr {this, i} when it cannot be one.
+    template <std::integral I>
+    unsigned NarrowRow(I i) const {
+        if (!detail::Fits32(i)) throw RangeErr{this, static_cast<unsigned>(i)};
+        return static_cast<unsigned>(i);
+    }
+    /// The column subscript j of row i as a 32-bit one. When it cannot be one the row is
+    /// checked first, as every access checks it, then RangeErr {this, j} thrown for the column.
+    template <std::integral J>
+    unsigned NarrowCol(unsigned i, J j) const {
+        if (detail::Fits32(j)) return static_cast<unsigned>(j);
+        if (!RowOk(i)) throw RangeErr{this, i};
+        throw RangeErr{this, static_cast<unsigned>(j), true};
     }
     /// The Rows x Cols elements as one run, row after row; null without storage.
     double* Run() const { return Elem != nullptr ? Elem[Base()] + Base() : nullptr; }
@@ -264,6 +360,7 @@ protected:
 
 private:
     QUIL_NO_EXPORT void Allocate(bool zeroed);
+    QUIL_NO_EXPORT double** Storage(unsigned rows, unsigned cols, bool base1, bool zeroed) const;
     QUIL_NO_EXPORT void Release();
     QUIL_NO_EXPORT void CopyElements(const SMtrx& other);
     /// \endcond

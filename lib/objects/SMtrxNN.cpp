@@ -7,6 +7,7 @@
 #include "routines/DetNN.h"
 #include "routines/LU.h"
 #include "routines/MtrxNN.h"
+#include "routines/Paths.h"
 #include "routines/Vect.h"
 #include "routines/Work.h"
 #include "routines/kernels/Kernels.h"
@@ -51,8 +52,11 @@ SMtrxNN SMtrxNN::Tran() const {
 double SMtrxNN::Det() const {
     RequireSquare("SMtrxNN::Det");
     WorkRecord w(WorkCopy());
-    if (w.R == nullptr) return 0.0;
-    return DetNN2(w.R);
+    if (w.R == nullptr) throw AllocErr{this, 0, "the work copy of SMtrxNN::Det"};
+    detail::LUDcmpOutcome outcome;
+    const double d = detail::DetNN2(detail::FastestPath(), w.R, &outcome);
+    if (outcome == detail::LUDcmpOutcome::NoWork) throw AllocErr{this, 0, "the work storage of SMtrxNN::Det"};
+    return d;
 }
 
 bool SMtrxNN::IsSingular() const {
@@ -67,7 +71,9 @@ SMtrxNN SMtrxNN::Inv() const {
     WorkRecord w(WorkCopy());
     if (w.R == nullptr) throw AllocErr{this, 0, "the work copy of SMtrxNN::Inv"};
     WorkRecord ai;
-    if (!InvMtrxNN(&ai.R, w.R)) {
+    bool noWork = false;
+    if (!detail::InvMtrxNN(detail::FastestPath(), &ai.R, w.R, &noWork)) {
+        if (noWork) throw AllocErr{this, 0, "the work storage of SMtrxNN::Inv"};
         t.SetValues(0.0);
         return t;
     }
@@ -81,8 +87,11 @@ SMtrxNN SMtrxNN::Inv() const {
 // rather than SVect's minimum size. x starts as a copy of b, of the shape it must have.
 SVect SMtrxNN::Solve(const SVect& b) const {
     RequireSquare("SMtrxNN::Solve");
-    if (b.GetSize() != Rows) throw OpeErr(0, "SMtrxNN::Solve");
-    if (b.GetBase1() != Base1) throw OpeErr(1, "SMtrxNN::Solve");
+    b.RequireElements("SMtrxNN::Solve");
+    if (b.GetSize() != Rows)
+        throw OpeErr(0, "SMtrxNN::Solve", "the size of the SVect differs from the matrix's order");
+    if (b.GetBase1() != Base1)
+        throw OpeErr(1, "SMtrxNN::Solve", "the suffix base of the SVect differs from the matrix's");
     SVect x = [&] {
         try {
             return SVect(b);
@@ -151,6 +160,7 @@ struct detail::SMtrxNNOps {
 
     static SMtrxNN Make(Op op, const SMtrxNN& a, const SMtrxNN& b, const char* operation) {
         RequireElements(a, operation);
+        RequireElements(b, operation);
         SMtrxNN t = Fresh(a);
         Check(a, b, operation);
         Apply(op, a, b, 0.0, t);
@@ -161,6 +171,7 @@ struct detail::SMtrxNNOps {
                          const char* operation) {
         if (into.Elem == nullptr) return Make(op, a, b, operation);
         RequireElements(a, operation);
+        RequireElements(b, operation);
         Check(a, b, operation);
         Apply(op, a, b, 0.0, into);
         return std::move(into);
@@ -239,6 +250,7 @@ SMtrxNN operator*(SMtrxNN&& a, double s) { return s * std::move(a); }
 
 SMtrxNN operator*(const SMtrxNN& a, const SMtrxNN& b) {
     RequireElements(a, "SMtrxNN a * b");
+    RequireElements(b, "SMtrxNN a * b");
     if (a.GetBase1() != b.GetBase1() || a.GetCols() != b.GetRows() || b.GetCols() != a.GetRows())
         return SMtrxNN(a.GetRows(), a.GetBase1());
     SMtrxNN t = Ops::Fresh(a.GetRows(), a.GetBase1());

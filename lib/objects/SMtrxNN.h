@@ -42,21 +42,24 @@ public:
 
     /// The determinant, by LU decomposition.
     /// \returns the determinant by DetNN2, whose product of the diagonal never
-    /// overflows or underflows on the way (routines/DetNN.h): DBL_MAX when the routine has no
-    /// work storage, 0.0 for a row of zeros or when this object's work copy cannot be made.
-    /// Throws OpeErr Kind 0 when this object is not square.
+    /// overflows or underflows on the way (routines/DetNN.h): 0.0 for a row of zeros.
+    /// Throws AllocErr with Count 0 when this object's work copy or the routine's work storage
+    /// cannot be had (the routine layer's report of it has been made first); OpeErr Kind 0 when
+    /// this object is not square.
     /// \warning an exactly zero pivot counts as 1.0e-20, so a singular matrix may give a tiny
     /// non-zero value rather than 0.0.
     [[nodiscard]] double Det() const;
 
     /// True only when Det() is exactly 0.0 or exactly DBL_MAX; no tolerance is applied. Throws
-    /// OpeErr Kind 0 when this object is not square.
+    /// as Det() does: AllocErr when storage cannot be had, OpeErr Kind 0 when this object is not
+    /// square.
     [[nodiscard]] bool IsSingular() const;
 
     /// The inverse, through balancing and one LU decomposition.
     /// \returns the inverse, or the zero matrix of the same order and suffix base when there is
-    /// none (a row of zeros, order 1, or no work storage inside the routine). Throws AllocErr
-    /// with Count 0 when this object's work copy cannot be made, OpeErr Kind 0 when this object
+    /// none (a row of zeros, or order 1). Throws AllocErr when the result cannot be made, and
+    /// with Count 0 when this object's work copy or the routine's work storage cannot be had
+    /// (the routine layer's report of it has been made first); OpeErr Kind 0 when this object
     /// is not square.
     /// \warning an exactly zero pivot counts as 1.0e-20 (InvMtrxNN), so a singular matrix gives
     /// huge elements rather than the zero matrix; RCond() tells how far to trust the result.
@@ -70,7 +73,8 @@ public:
     /// row of zeros or an exactly zero pivot; OpeErr Kind 0 when this object is not square or
     /// b's size differs from its order, else Kind 1 when the suffix bases differ; AllocErr when
     /// the result cannot be made (Count the order) or this call's work storage cannot (Count
-    /// 0). A matrix of order 1 has no SVect of its size, so it meets OpeErr Kind 0.
+    /// 0); SVect::AllocErr::NoElements when b was moved from. A matrix of order 1 has no SVect
+    /// of its size, so it meets OpeErr Kind 0.
     /// \warning a matrix that is singular only within rounding is solved: see RCond().
     [[nodiscard]] SVect Solve(const SVect& b) const;
 
@@ -143,7 +147,8 @@ private:
 
 /// The matrix product. Incompatible operands (another suffix base, or shapes whose product is
 /// not the square of a's rows) give, without an exception, a zero matrix of a's rows. Throws
-/// AllocErr when the result cannot be made.
+/// AllocErr when the result cannot be made, and AllocErr::NoElements when either operand was
+/// moved from (as every operator here does).
 [[nodiscard]] QUIL_EXPORT SMtrxNN operator*(const SMtrxNN& a, const SMtrxNN& b);
 
 }  // namespace quil

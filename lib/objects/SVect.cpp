@@ -24,6 +24,15 @@ SVect::AllocErr::AllocErr(const SVect* obj, unsigned count) noexcept
     if (count > 1u) Put(" elements");
 }
 
+SVect::AllocErr SVect::AllocErr::NoElements(const SVect* obj, const char* operation) noexcept {
+    return AllocErr{obj, operation, NoElementsTag{}};
+}
+
+SVect::AllocErr::AllocErr(const SVect* obj, const char* operation, NoElementsTag) noexcept
+    : SError("SVect::AllocErr", operation), Obj(obj), Count(0) {
+    Put("the vector was moved from and has no elements");
+}
+
 SVect::OpeErr::OpeErr(unsigned code, const char* operation) noexcept
     : SError("SVect::OpeErr", operation),
       Msg{"The size of SVect objects is different\r\nbetween the operator.",
@@ -37,6 +46,7 @@ SVect::SVect(unsigned n, bool base1) : Base1(base1), Size(n), Elem(nullptr), Val
 }
 
 SVect::SVect(const SVect& src) : Base1(src.Base1), Size(src.Size), Elem(nullptr), Val(this) {
+    src.RequireElements("a copy of SVect");
     Allocate();
     CopyElements(src);
 }
@@ -49,13 +59,15 @@ SVect::SVect(SVect&& src) noexcept
 
 SVect::~SVect() { delete[] Elem; }
 
+// The new array is had before the old goes, so that a failure leaves the target as it was.
 SVect& SVect::operator=(const SVect& src) {
     if (&src == this) return *this;
+    src.RequireElements("an assignment of SVect");
+    double* array = Array(src.Size, src.Base1);
     delete[] Elem;
-    Elem = nullptr;
+    Elem = array;
     Size = src.Size;
     Base1 = src.Base1;
-    Allocate();
     CopyElements(src);
     return *this;
 }
@@ -70,16 +82,24 @@ SVect& SVect::operator=(SVect&& src) noexcept {
 }
 
 // Makes the zero-filled array for Size and Base1, or throws AllocErr with Elem left null.
-void SVect::Allocate() {
-    if (Size <= 1u) throw AllocErr{this, Size};
+void SVect::Allocate() { Elem = Array(Size, Base1); }
+
+// A zero-filled array of n elements with suffix base base1, or AllocErr {this, n}.
+double* SVect::Array(unsigned n, bool base1) const {
+    if (n <= 1u) throw AllocErr{this, n};
     // Where size_t has 32 bits, the spare element can wrap 2^32 - 1 elements to none.
-    const std::size_t count = std::size_t{Size} + Base();
-    if (count < Size) throw AllocErr{this, Size};
+    const std::size_t count = std::size_t{n} + (base1 ? 1u : 0u);
+    if (count < n) throw AllocErr{this, n};
     try {
-        Elem = new double[count]();
+        return new double[count]();
     } catch (const std::bad_alloc&) {
-        throw AllocErr{this, Size};
+        throw AllocErr{this, n};
     }
+}
+
+// A vector of Size 0 was moved from: no constructor makes one.
+void SVect::RequireElements(const char* operation) const {
+    if (Size == 0u) throw AllocErr::NoElements(this, operation);
 }
 
 // Both vectors have the same size and suffix base.
@@ -108,9 +128,13 @@ void SVect::SetValue(unsigned i, double x) {
     Elem[i] = x;
 }
 
-SVect SVect::operator+() const { return *this; }
+SVect SVect::operator+() const {
+    RequireElements("SVect +a");
+    return *this;
+}
 
 SVect SVect::operator-() const {
+    RequireElements("SVect -a");
     SVect r(Size, Base1);
     const unsigned b = Base();
     for (unsigned i = b; i - b < Size; ++i) r.SetValue(i, -Elem[i]);
@@ -148,6 +172,8 @@ void CheckOperands(const SVect& a, const SVect& b, const char* operation) {
 }  // namespace
 
 SVect operator+(const SVect& a, const SVect& b) {
+    a.RequireElements("SVect a + b");
+    b.RequireElements("SVect a + b");
     SVect r(a.GetSize(), a.GetBase1());
     CheckOperands(a, b, "SVect a + b");
     r = a;
@@ -156,6 +182,8 @@ SVect operator+(const SVect& a, const SVect& b) {
 }
 
 SVect operator-(const SVect& a, const SVect& b) {
+    a.RequireElements("SVect a - b");
+    b.RequireElements("SVect a - b");
     SVect r(a.GetSize(), a.GetBase1());
     CheckOperands(a, b, "SVect a - b");
     r = a;
@@ -164,6 +192,7 @@ SVect operator-(const SVect& a, const SVect& b) {
 }
 
 SVect operator*(double d, const SVect& a) {
+    a.RequireElements("SVect d * a");
     SVect r(a.GetSize(), a.GetBase1());
     r = a;
     r *= d;
@@ -181,6 +210,8 @@ double operator|(const SVect& a, const SVect& b) {
 }
 
 SVect operator*(const SMtrx& m, const SVect& x) {
+    if (m.GetRows() == 0u) throw SMtrx::AllocErr::NoElements(&m, "matrix * SVect");
+    x.RequireElements("matrix * SVect");
     SVect y(m.GetRows(), m.GetBase1());
     if (x.Size != m.GetCols()) throw SVect::OpeErr(0, "matrix * SVect");
     if (x.Base1 != m.GetBase1()) throw SVect::OpeErr(1, "matrix * SVect");

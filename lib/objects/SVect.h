@@ -6,9 +6,12 @@
 /// nested exception classes by value; nothing here catches them.
 ///
 /// Moves hand the array over without a heap request. A moved-from vector has Size 0 and no
-/// array, its suffix base kept: every subscript throws RangeErr, an operation that makes a
-/// vector of its size throws AllocErr with Count 0 (as SVect(0) does), and it may be assigned
-/// again or destroyed. Its Val stays bound to it.
+/// array, its suffix base kept: every subscript throws RangeErr; copying it, assigning it, or an
+/// operator or product that takes it as an operand throws AllocErr with Count 0 saying that it
+/// was moved from (the compound operators and the inner product take it as an operand of
+/// another size: nothing happens, 0.0); and it may be assigned again or destroyed. Its Val stays
+/// bound to it. No other vector is without its array: an assignment that fails leaves its
+/// target as it was.
 #pragma once
 
 #include "QuilExport.h"
@@ -36,6 +39,13 @@ public:
         unsigned Count;     ///< the element count asked for
         /// The exception for count elements of obj.
         AllocErr(const SVect* obj, unsigned count) noexcept;
+        /// The exception of an operation (named when given) on obj, which has no elements since
+        /// it was moved from. Count is 0.
+        static AllocErr NoElements(const SVect* obj, const char* operation = nullptr) noexcept;
+
+    private:
+        struct NoElementsTag {};
+        AllocErr(const SVect* obj, const char* operation, NoElementsTag) noexcept;
     };
 
     /// Operands that differ in size (Kind 0) or suffix base (Kind 1). Both texts are always
@@ -81,6 +91,15 @@ public:
         ValElem operator[](unsigned i) { return {Obj, i}; }
         /// GetValue(i): throws RangeErr for a subscript outside the valid range.
         double operator[](unsigned i) const { return Obj->GetValue(i); }
+        /// Element i of another integer type, checked at its full width.
+        template <detail::OtherSubscript I>
+        ValElem operator[](I i) { return {Obj, Obj->Narrow(i)}; }
+        /// GetValue(i) for a subscript of another integer type, checked at its full width.
+        template <detail::OtherSubscript I>
+        double operator[](I i) const { return Obj->GetValue(i); }
+        /// A floating-point subscript does not compile.
+        template <std::floating_point F>
+        void operator[](F) const = delete;
 
     private:
         SVect* Obj;
@@ -97,8 +116,8 @@ public:
     ~SVect();
 
     /// The target takes the size and suffix base of src. When the new array cannot be had,
-    /// AllocErr is thrown after the old array was released: the target then holds the new
-    /// size and no array, and may only be destroyed or assigned again.
+    /// AllocErr is thrown and the target is left as it was. A source with no elements (moved
+    /// from) throws AllocErr::NoElements, the target unchanged.
     SVect& operator=(const SVect& src);
     /// The target takes src's size, suffix base and array; its own array is released.
     SVect& operator=(SVect&& src) noexcept;
@@ -107,10 +126,34 @@ public:
     double& operator[](unsigned i);
     /// Element i. Throws RangeErr for a subscript outside the valid range.
     const double& operator[](unsigned i) const;
+    /// Element i for a subscript of another integer type, checked at its full width: a value
+    /// that 32 bits cannot hold is out of range (RangeErr's Index is then the value modulo
+    /// 2^32). Every subscript below takes any integer type so; a floating-point subscript does
+    /// not compile.
+    template <detail::OtherSubscript I>
+    double& operator[](I i) { return (*this)[Narrow(i)]; }
+    /// Element i for a subscript of another integer type, checked at its full width.
+    template <detail::OtherSubscript I>
+    const double& operator[](I i) const { return (*this)[Narrow(i)]; }
+    /// A floating-point subscript does not compile.
+    template <std::floating_point F>
+    void operator[](F) const = delete;
     /// Element i. Throws RangeErr for a subscript outside the valid range.
     [[nodiscard]] double GetValue(unsigned i) const;
+    /// Element i for a subscript of another integer type, checked at its full width.
+    template <detail::OtherSubscript I>
+    [[nodiscard]] double GetValue(I i) const { return GetValue(Narrow(i)); }
+    /// A floating-point subscript does not compile.
+    template <std::floating_point F>
+    void GetValue(F) const = delete;
     /// Sets element i to x. Throws RangeErr for a subscript outside the valid range.
     void SetValue(unsigned i, double x);
+    /// Sets element i to x for a subscript of another integer type, checked at its full width.
+    template <detail::OtherSubscript I>
+    void SetValue(I i, double x) { SetValue(Narrow(i), x); }
+    /// A floating-point subscript does not compile.
+    template <std::floating_point F>
+    void SetValue(F, double) = delete;
 
     /// The number of elements.
     unsigned GetSize() const { return Size; }
@@ -142,8 +185,21 @@ private:
 
     unsigned Base() const { return Base1 ? 1u : 0u; }
     bool IndexOk(unsigned i) const { return Base1 ? (i >= 1u && i <= Size) : i < Size; }
+    // The subscript i as a 32-bit one; throws RangeErr {this, i} when it cannot be one.
+    template <std::integral I>
+    unsigned Narrow(I i) const {
+        if (!detail::Fits32(i)) throw RangeErr{this, static_cast<unsigned>(i)};
+        return static_cast<unsigned>(i);
+    }
     QUIL_NO_EXPORT void Allocate();
+    QUIL_NO_EXPORT double* Array(unsigned n, bool base1) const;
     QUIL_NO_EXPORT void CopyElements(const SVect& src);
+    // Throws AllocErr::NoElements naming operation when this vector was moved from.
+    QUIL_NO_EXPORT void RequireElements(const char* operation) const;
+    friend QUIL_EXPORT SVect operator+(const SVect& a, const SVect& b);
+    friend QUIL_EXPORT SVect operator-(const SVect& a, const SVect& b);
+    friend QUIL_EXPORT SVect operator*(double d, const SVect& a);
+    friend class SMtrxNN;
 
 public:
     /// The indexed property: Val[i] reads and writes element i through GetValue and SetValue.

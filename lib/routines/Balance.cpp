@@ -6,6 +6,7 @@
 #include "routines/CopyMtrxNN.h"
 #include "routines/LU.h"
 #include "routines/Paths.h"
+#include "routines/Scaled.h"
 #include "routines/Work.h"
 
 namespace quil::detail {
@@ -45,12 +46,38 @@ bool MulScales(Path path, MtrxNN* d, const MtrxNN* t) {
     return MulMtrxNN(path, d, t, d);
 }
 
+// The factor f (a power of 2) as far as it scales column i of s and Dc's element by f, and row i
+// and Dr's element by 1 / f, exactly (the diagonal element is not scaled): the whole of f almost
+// always, so that balancing changes no significant bit and no factor leaves the range. A factor
+// cut short must still reduce c + r as the whole one does, c f + r / f < 0.95 (c + r); else 1.0.
+double ExactFactor(const MtrxNN* s, const MtrxNN* dr, const MtrxNN* dc, std::uint32_t i, double f,
+                   double c, double r, double total) {
+    const std::uint32_t lo = LowSub(s->Base1);
+    ExactScales column, row;
+    for (std::uint32_t j = lo; j < lo + s->Size; ++j) {
+        if (j == i) continue;
+        column.Keep(s->Elem[j][i]);
+        row.Keep(s->Elem[i][j]);
+    }
+    row.Keep(dr->Elem[i][i]);
+    column.Keep(dc->Elem[i][i]);
+    const int wanted = std::ilogb(f);
+    const int low = column.Low > -row.High ? column.Low : -row.High;
+    const int high = column.High < -row.Low ? column.High : -row.Low;
+    if (wanted >= low && wanted <= high) return f;
+    const int k = wanted < low ? low : high;
+    if (k == 0 || (k > 0) != (wanted > 0)) return 1.0;
+    const double cut = std::ldexp(1.0, k);
+    return c * cut + r / cut < 0.95 * total ? cut : 1.0;
+}
+
 }  // namespace
 
 // Scales row i of s by a power of 2 and column i by its reciprocal until the off-diagonal row
 // and column sums are within a factor of about 2 of each other. Dr collects the row factors and
 // Dc the column factors, so that s ends as Dr s Dc.
 void BalanceMtrxNN(Path path, MtrxNN** dr, MtrxNN** dc, MtrxNN* s) {
+    if (*dr == s || *dc == s) return;  // s would be released before it is balanced
     const std::uint32_t n = s->Size;
     const bool base1 = s->Base1;
     *dr = GetMatrixNN(*dr, n, base1);
@@ -90,6 +117,7 @@ bool Balance(Path path, MtrxNN* dr, MtrxNN* dc, MtrxNN* t1, MtrxNN* t2, MtrxNN* 
             if (c == 0.0 || r == 0.0 || !std::isfinite(c) || !std::isfinite(r)) continue;
             double g = r * 0.5;
             double f = 1.0;
+            const double column = c;
             const double total = c + r;
             while (c < g) {
                 f = f * 2.0;
@@ -101,6 +129,8 @@ bool Balance(Path path, MtrxNN* dr, MtrxNN* dc, MtrxNN* t1, MtrxNN* t2, MtrxNN* 
                 c = c / 4.0;
             }
             if ((c + r) / f < 0.95 * total) {
+                f = ExactFactor(s, dr, dc, i, f, column, r, total);
+                if (f == 1.0) continue;
                 changed = true;
                 g = 1.0 / f;
                 // The diagonal element is taken times g and then f, which leaves it as it is
@@ -135,6 +165,7 @@ bool BalSolveMtrxNN(Path path, const MtrxNN* a, const Vect* b, Vect** x,
     const bool base1 = a->Base1;
     if (n == 1) return false;
     if (b->Base1 != base1 || b->Size != n) return false;
+    if (*f == a || *dr == a || *dc == a || *x == b) return false;  // released before it is read
     const std::uint32_t lo = LowSub(base1);
     const std::uint32_t hi = lo + n - 1u;
     MtrxNN* s = nullptr;
@@ -181,7 +212,7 @@ bool BalSolveMtrxNN(const MtrxNN* a, const Vect* b, Vect** x, MtrxNN** f,
 }
 
 BalancedLU::BalancedLU(Path path, const MtrxNN* a)
-    : block(5 * MatrixBytes(a->Size) + PivotBytes(a->Size) + VectorBytes(a->Size)),
+    : block(5 * MatrixBytes(a->Size) + PivotBytes(a->Size) + 2 * VectorBytes(a->Size)),
       outcome(LUDcmpOutcome::NoWork) {
     if (!block) return;
     const std::uint32_t n = a->Size;
@@ -194,6 +225,7 @@ BalancedLU::BalancedLU(Path path, const MtrxNN* a)
     MtrxNN t2 = carve.Matrix(n, base1, true);
     p = carve.Pivots(n, base1);
     x = carve.Vector(n, base1);
+    xexp = carve.Exponents(n, base1);
     CopyMtrxNN(&s, a);
     if (n == 1) {
         // Nothing to balance in a 1 x 1 matrix, which has no elements off the diagonal.
@@ -216,13 +248,87 @@ BalancedFactors BalancedLU::Factors() const {
                            &dr.Elem[lo][lo], &dc.Elem[lo][lo], std::size_t{s.Size} + 1u};
 }
 
-// S z = Dr b, out = Dc z.
+// S z = Dr b, out = Dc z, in x and xexp until the end.
 void BalancedLU::Solve(const double* b, double* out) const {
-    const BalancedFactors lu = Factors();
-    double* z = &x.Elem[LowSub(x.Base1)];
-    for (std::uint32_t i = 0; i < lu.n; ++i) z[i] = lu.dr[i * lu.dstride] * b[i];
-    LUBksbRun(lu.n, lu.f, lu.stride, lu.piv, lu.lo, z);
-    for (std::uint32_t i = 0; i < lu.n; ++i) out[i] = lu.dc[i * lu.dstride] * z[i];
+    const std::uint32_t lo = LowSub(x.Base1);
+    const std::uint32_t n = s.Size;
+    double* z = &x.Elem[lo];
+    for (std::uint32_t i = 0; i < n; ++i) z[i] = b[i];
+    SolveScaledRun(Factors(), z, &xexp[lo], 0, false);
+    for (std::uint32_t i = 0; i < n; ++i) out[i] = z[i];
+}
+
+namespace {
+
+// Elements of a vector carried as Scaled: mantissas in m, powers of 2 in e.
+struct ScaledVector {
+    double* m;
+    std::int64_t* e;
+    Scaled operator[](std::size_t i) const { return {m[i], e[i]}; }
+    void Set(std::size_t i, Scaled v) const {
+        m[i] = v.Mant;
+        e[i] = v.Exp;
+    }
+};
+
+// sum - f x, as the plain loops write it.
+inline Scaled MinusProduct(Scaled sum, double f, Scaled x) { return Plus(sum, Negated(Times(x, f))); }
+
+}  // namespace
+
+void SolveScaledRun(const BalancedFactors& lu, double* x, std::int64_t* e, std::int64_t shift,
+                    bool transposed) {
+    const std::size_t n = lu.n;
+    const auto f = [&](std::size_t i, std::size_t j) { return lu.f[i * lu.stride + j]; };
+    const double* first = transposed ? lu.dc : lu.dr;
+    const double* last = transposed ? lu.dr : lu.dc;
+    const ScaledVector v{x, e};
+    for (std::size_t i = 0; i < n; ++i) {
+        Scaled y = Times(ToScaled(first[i * lu.dstride]), x[i]);
+        if (y.Mant != 0.0) y.Exp += shift;
+        v.Set(i, y);
+    }
+    if (!transposed) {
+        // The row exchanges and the forward substitution (leading zeros skipped), then back.
+        bool started = false;
+        std::size_t ii = 0;
+        for (std::size_t i = 0; i < n; ++i) {
+            const auto ip = static_cast<std::size_t>(lu.piv[i] - lu.lo);
+            Scaled sum = v[ip];
+            v.Set(ip, v[i]);
+            if (started) {
+                for (std::size_t j = ii; j < i; ++j) sum = MinusProduct(sum, f(i, j), v[j]);
+            } else if (sum.Mant != 0.0) {
+                started = true;
+                ii = i;
+            }
+            v.Set(i, sum);
+        }
+        for (std::size_t i = n; i-- > 0;) {
+            Scaled sum = v[i];
+            for (std::size_t j = i + 1; j < n; ++j) sum = MinusProduct(sum, f(i, j), v[j]);
+            v.Set(i, Quotient(sum, f(i, i)));
+        }
+    } else {
+        // S^T = U^T L^T P: U^T forward, L^T back, and the row exchanges undone in reverse order.
+        for (std::size_t i = 0; i < n; ++i) {
+            Scaled sum = v[i];
+            for (std::size_t k = 0; k < i; ++k) sum = MinusProduct(sum, f(k, i), v[k]);
+            v.Set(i, Quotient(sum, f(i, i)));
+        }
+        for (std::size_t i = n; i-- > 0;) {
+            Scaled sum = v[i];
+            for (std::size_t k = i + 1; k < n; ++k) sum = MinusProduct(sum, f(k, i), v[k]);
+            v.Set(i, sum);
+        }
+        for (std::size_t i = n; i-- > 0;) {
+            const auto q = static_cast<std::size_t>(lu.piv[i] - lu.lo);
+            const Scaled t = v[i];
+            v.Set(i, v[q]);
+            v.Set(q, t);
+        }
+    }
+    for (std::size_t i = 0; i < n; ++i) x[i] = Value(Times(v[i], last[i * lu.dstride]));
 }
 
 }  // namespace quil::detail

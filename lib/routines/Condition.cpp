@@ -14,49 +14,27 @@ namespace {
 
 std::uint32_t LowSub(bool base1) { return base1 ? 1u : 0u; }
 
-// The work of one estimate: the factors of S = Dr a Dc (P S = L U) with their pivots and
-// scales, and the vectors of Hager and Higham's iteration.
+// The norms whose reciprocal, and the inverse's norm with them, the estimate takes as they are.
+constexpr double kNormLowest = 0x1p-512;
+constexpr double kNormHighest = 0x1p+512;
+
+// The work of one estimate: the balanced factors of a (P S = L U, S = Dr a Dc), and the vectors
+// of Hager and Higham's iteration. The solves are those of a scaled by 2^k, whose inverse is
+// 2^-k a^-1, each element carried with a power of 2 of its own on the way (SolveScaledRun).
 struct CondWork {
     const detail::BalancedFactors& lu;
     std::uint32_t n;
+    std::int64_t shift;  // -k
     double* x;
+    std::int64_t* exps;
     double* v;
     double* sign;
 
-    double F(std::uint32_t i, std::uint32_t j) const { return lu.f[i * lu.stride + j]; }
-    double Dr(std::uint32_t i) const { return lu.dr[i * lu.dstride]; }
-    double Dc(std::uint32_t i) const { return lu.dc[i * lu.dstride]; }
+    // x = (2^k a)^-1 x = 2^-k Dc S^-1 Dr x.
+    void Solve() { detail::SolveScaledRun(lu, x, exps, shift, false); }
 
-    // x = a^-1 x = Dc S^-1 Dr x.
-    void Solve() {
-        for (std::uint32_t i = 0; i < n; ++i) x[i] = Dr(i) * x[i];
-        detail::LUBksbRun(n, lu.f, lu.stride, lu.piv, lu.lo, x);
-        for (std::uint32_t i = 0; i < n; ++i) x[i] = Dc(i) * x[i];
-    }
-
-    // x = a^-T x = Dr S^-T Dc x: S^T = U^T L^T P, so U^T w = x forward, L^T y = w back, and the
-    // row exchanges undone in reverse order.
-    void SolveTransposed() {
-        double* const e = x;
-        for (std::uint32_t i = 0; i < n; ++i) e[i] = Dc(i) * e[i];
-        for (std::uint32_t i = 0; i < n; ++i) {
-            double sum = e[i];
-            for (std::uint32_t k = 0; k < i; ++k) sum = sum - F(k, i) * e[k];
-            e[i] = sum / F(i, i);
-        }
-        for (std::uint32_t i = n; i-- > 0;) {
-            double sum = e[i];
-            for (std::uint32_t k = i + 1u; k < n; ++k) sum = sum - F(k, i) * e[k];
-            e[i] = sum;
-        }
-        for (std::uint32_t i = n; i-- > 0;) {
-            const auto q = static_cast<std::uint32_t>(lu.piv[i] - lu.lo);
-            const double t = e[i];
-            e[i] = e[q];
-            e[q] = t;
-        }
-        for (std::uint32_t i = 0; i < n; ++i) e[i] = Dr(i) * e[i];
-    }
+    // x = (2^k a)^-T x = 2^-k Dr S^-T Dc x.
+    void SolveTransposed() { detail::SolveScaledRun(lu, x, exps, shift, true); }
 
     double Norm1(const double* y) const {
         double sum = 0.0;
@@ -123,9 +101,16 @@ double InverseNorm1(CondWork& w) {
 
 }  // namespace
 
-double detail::RCondOfFactors(double norm, const BalancedFactors& lu, double* x, double* v,
-                              double* sign) {
-    CondWork w{lu, lu.n, x, v, sign};
+double detail::RCondOfFactors(double norm, const BalancedFactors& lu, double* x, std::int64_t* e,
+                              double* v, double* sign) {
+    // The condition number is that of 2^k a for every k: a norm far from 1, whose reciprocal or
+    // whose inverse's norm might leave the range, is brought to [1, 2) first.
+    int k = 0;
+    if (std::isfinite(norm) && (norm < kNormLowest || norm > kNormHighest)) {
+        k = -std::ilogb(norm);
+        norm = std::ldexp(norm, k);
+    }
+    CondWork w{lu, lu.n, -k, x, e, v, sign};
     const double inverseNorm = InverseNorm1(w);
     if (!(inverseNorm > 0.0)) return 0.0;
     return (1.0 / norm) / inverseNorm;
@@ -179,7 +164,8 @@ double detail::RCondMtrxNN(Path path, const MtrxNN* a, LUDcmpOutcome* outcome) {
     WorkCarver carve(vectors);
     Vect v = carve.Vector(n, a->Base1);
     Vect sign = carve.Vector(n, a->Base1);
-    return RCondOfFactors(norm, lu.Factors(), &lu.x.Elem[lo], &v.Elem[lo], &sign.Elem[lo]);
+    return RCondOfFactors(norm, lu.Factors(), &lu.x.Elem[lo], &lu.xexp[lo], &v.Elem[lo],
+                          &sign.Elem[lo]);
 }
 
 double RCondMtrxNN(const MtrxNN* a) { return detail::RCondMtrxNN(detail::FastestPath(), a); }

@@ -8,14 +8,23 @@
 #include "routines/DetNN.h"
 #include "routines/LU.h"
 #include "routines/Paths.h"
+#include "routines/Scaled.h"
 #include "routines/Stop.h"
 #include "routines/Work.h"
+#include "routines/kernels/Arithmetic.h"
 #include "routines/kernels/Factors.h"
 #include "routines/kernels/Log10.h"
 
 namespace quil {
 
 namespace {
+
+using detail::Negated;
+using detail::Plus;
+using detail::Scaled;
+using detail::Times;
+using detail::ToScaled;
+using detail::Value;
 
 std::uint32_t LowSub(bool base1) { return base1 ? 1u : 0u; }
 
@@ -30,91 +39,18 @@ bool HoldsNaN(Array2D<double> m, std::uint32_t lo, std::uint32_t hi) {
     return false;
 }
 
+// True when rows and columns lo..hi of m hold an infinity.
+bool HoldsInfinity(Array2D<double> m, std::uint32_t lo, std::uint32_t hi) {
+    for (std::uint32_t i = lo; i <= hi; ++i)
+        for (std::uint32_t j = lo; j <= hi; ++j)
+            if (std::isinf(m[i][j])) return true;
+    return false;
+}
+
 // The determinant of a matrix found singular: 0.0, unless the block lo..hi of m holds a NaN.
 double ZeroUnlessNaN(Array2D<double> m, std::uint32_t lo, std::uint32_t hi) {
     return HoldsNaN(m, lo, hi) ? kNaN : 0.0;
 }
-
-// A value carried as Mant x 2^Exp, so that a running product or sum never overflows or
-// underflows on the way. Mant is kept well inside the normal range ([2^-968, 2^968]), or is 0.0,
-// infinite or NaN. A product or sum of mantissas that lands in that range rounds as the plain
-// product or sum of the values does wherever that stays in the normal range, since powers of 2
-// change no significant bit there; only one that leaves it is brought back, through frexp, to a
-// mantissa in [0.5, 1) and its power of 2. Each routine multiplies and adds in the order of its
-// plain loops, and keeps their bits wherever they never leave the normal range.
-struct Scaled {
-    double Mant;
-    std::int64_t Exp;
-};
-
-constexpr double kSafeLow = 0x1p-968;
-constexpr double kSafeHigh = 0x1p+968;
-
-// False for 0.0, infinities and NaN too.
-bool Safe(double m) {
-    const double a = std::fabs(m);
-    return a >= kSafeLow && a <= kSafeHigh;
-}
-
-// The same value with its mantissa in [0.5, 1); 0.0, infinities and NaN as they are.
-Scaled Normalized(Scaled a) {
-    if (a.Mant == 0.0 || !std::isfinite(a.Mant)) return {a.Mant, 0};
-    int e = 0;
-    const double m = std::frexp(a.Mant, &e);
-    return {m, a.Exp + e};
-}
-
-inline Scaled ToScaled(double x) { return Safe(x) ? Scaled{x, 0} : Normalized({x, 0}); }
-
-// 2^e for the exponents of a Scaled, which may lie far outside an int: ldexp only needs to
-// know that they give 0.0 or infinity there.
-double Ldexp(double m, std::int64_t e) {
-    constexpr std::int64_t beyond = 4096;
-    return std::ldexp(m, static_cast<int>(e < -beyond ? -beyond : e > beyond ? beyond : e));
-}
-
-// The value, rounded once more only when it lies below the normal range.
-double Value(Scaled a) { return a.Exp == 0 ? a.Mant : Ldexp(a.Mant, a.Exp); }
-
-// The common cases of Times and Plus are a multiplication or an addition and a test, made in
-// place; the rest is out of line, so that small orders cost what their plain loops do.
-[[gnu::noinline]] Scaled TimesRescaled(Scaled a, double x) {
-    // Both factors in [0.5, 1): their product lies in [0.25, 1), a normal number.
-    const Scaled na = Normalized(a);
-    const Scaled nb = Normalized({x, 0});
-    return Normalized({na.Mant * nb.Mant, na.Exp + nb.Exp});
-}
-
-inline Scaled Times(Scaled a, double x) {
-    const double p = a.Mant * x;
-    if (Safe(p)) return {p, a.Exp};
-    return TimesRescaled(a, x);
-}
-
-// a + b. Off the common case (equal exponents, a sum in range) both are brought to the larger
-// exponent first, with mantissas in [0.5, 1): an addend that falls below the normal range there
-// is smaller than half an ulp of the other, so the sum rounds as the plain one does.
-[[gnu::noinline]] Scaled PlusRescaled(Scaled a, Scaled b);
-
-inline Scaled Plus(Scaled a, Scaled b) {
-    if (a.Exp == b.Exp) {
-        const double s = a.Mant + b.Mant;
-        if (Safe(s)) return {s, a.Exp};
-    }
-    return PlusRescaled(a, b);
-}
-
-Scaled PlusRescaled(Scaled a, Scaled b) {
-    a = Normalized(a);
-    b = Normalized(b);
-    if (!std::isfinite(a.Mant) || !std::isfinite(b.Mant)) return {a.Mant + b.Mant, 0};
-    if (a.Mant == 0.0) return {a.Mant + b.Mant, b.Exp};
-    if (b.Mant == 0.0) return {a.Mant + b.Mant, a.Exp};
-    const std::int64_t e = a.Exp > b.Exp ? a.Exp : b.Exp;
-    return Normalized({Ldexp(a.Mant, a.Exp - e) + Ldexp(b.Mant, b.Exp - e), e});
-}
-
-Scaled Negated(Scaled a) { return {-a.Mant, a.Exp}; }
 
 // Cofactor expansion along the first column, every product and sum carried as a Scaled; false
 // when a minor cannot be had or the caller asked it to stop (Stop.h).
@@ -233,7 +169,11 @@ double detail::DetNN(Path path, const MtrxNN* a) {
         a = shifted.R;
     }
 
+    // A column whose largest magnitude is infinite is taken as it is: divided by that scale it
+    // would hold inf / inf = NaN, where the other routines meet the infinity itself. The kernel
+    // divides every column, so such a matrix takes the plain loops.
     std::uint32_t step = 0;
+    if (path != Path::Plain && HoldsInfinity(a->Elem, lo, lo + n - 1u)) path = Path::Plain;
     switch (FullPivotRuns(path, n, &a->Elem[lo][lo], &w[1][1],
                           ProductSink{&product, TimesFactor, FlipSign}, &step)) {
     case FullPivotEnd::ZeroColumn: return ZeroUnlessNaN(a->Elem, lo, lo + n - 1u);
@@ -250,6 +190,7 @@ double detail::DetNN(Path path, const MtrxNN* a) {
         }
         if (scale == 0.0)  // a zero column (or zeros and NaN): singular
             return ZeroUnlessNaN(a->Elem, lo, lo + n - 1u);
+        if (std::isinf(scale)) scale = 1.0;
         for (std::uint32_t i = 1; i <= n; ++i) w[i][j] = a->Elem[lo + i - 1u][lo + j - 1u] / scale;
         product = Times(product, scale);
     }
@@ -288,8 +229,10 @@ double detail::DetNN(Path path, const MtrxNN* a) {
             product = Negated(product);
         }
         const double r = 1.0 / w[k][k];
-        for (std::uint32_t i = k + 1u; i <= n; ++i)
-            for (std::uint32_t j = k + 1u; j <= n; ++j) w[i][j] = w[i][j] - (r * w[i][k]) * w[k][j];
+        for (std::uint32_t i = k + 1u; i <= n; ++i) {
+            const double m = Multiplier(w[i][k], r, w[k][k]);
+            for (std::uint32_t j = k + 1u; j <= n; ++j) w[i][j] = w[i][j] - m * w[k][j];
+        }
     }
     return LastFactor(product, w[n][n]);
 }

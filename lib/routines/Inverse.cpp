@@ -5,58 +5,82 @@
 #include "routines/DetNN.h"
 #include "routines/LU.h"
 #include "routines/Paths.h"
+#include "routines/kernels/Factors.h"
 
 namespace quil {
 
-// A^-1 = Dc S^-1 Dr with S = Dr A Dc balanced and decomposed once (detail::BalancedLU). The first
-// column is solved as BalSolveMtrxNN solves it, S z = Dr e_1, x = Dc z; every further column as
-// LUReSolveMtrxNN solves it with the kept factors, S z = Dr(j, j) e_j, x = z Dc. Small orders are
-// worked in local arrays, all columns together, each with the operations of its own solve; off
-// the plain path larger ones solve the further columns together too. The work lives in the
-// calling thread's work storage; only the result is a record of its own.
-bool detail::InvMtrxNN(Path path, MtrxNN** ai, const MtrxNN* a) {
-    *ai = GetMatrixNN(*ai, a->Size, a->Base1);
-    if (*ai == nullptr) return false;
+// A^-1 = Dc S^-1 Dr with S = Dr A Dc balanced and decomposed once (detail::InverseInto). The
+// work lives in local arrays or the calling thread's work storage; only the result is a record
+// of its own, unless the result is a itself, which then receives its inverse in its own storage
+// and is left as it was on failure.
+bool detail::InvMtrxNN(Path path, MtrxNN** ai, const MtrxNN* a, bool* noWork) {
+    const bool inPlace = *ai == a;
+    if (noWork != nullptr) *noWork = true;
+    if (!inPlace) {
+        *ai = GetMatrixNN(*ai, a->Size, a->Base1);
+        if (*ai == nullptr) return false;
+    }
     // Order 1 has nothing to balance, and the balanced solve refuses it.
-    if (a->Size == 1 || !Decomposed(InverseInto(path, *ai, a))) {
-        *ai = FreeMatrixNN(*ai);
+    const LUDcmpOutcome outcome =
+        a->Size == 1 ? LUDcmpOutcome::ZeroRow : InverseInto(path, *ai, a);
+    if (noWork != nullptr) *noWork = outcome == LUDcmpOutcome::NoWork;
+    if (!Decomposed(outcome)) {
+        if (!inPlace) *ai = FreeMatrixNN(*ai);
         return false;
     }
     return true;
 }
 
+// The first column is solved as SolveMtrxNN solves e_1 (BalancedLU::Solve). Every further column
+// j is solved from the unit vector, S z = e_j, and takes Dc(i, i) Dr(j, j) at the end as one
+// power of 2 (TimesScales): where nothing leaves the normal range that is the bits of solving
+// S z = Dr(j, j) e_j and taking x = Dc z, and the scalings cannot push z out of the range on the
+// way. Small orders are worked in local arrays, all columns together, each with the operations
+// of its own solve; off the plain path larger ones solve the further columns together too. a is
+// read only into the work copy, so ai may be a.
 detail::LUDcmpOutcome detail::InverseInto(Path path, MtrxNN* ai, const MtrxNN* a) {
     const std::uint32_t n = a->Size;
     const std::uint32_t lo = a->Base1 ? 1u : 0u;
-    const std::uint32_t hi = lo + n - 1u;
     const std::uint32_t out = ai->Base1 ? 1u : 0u;
+    double* const r = &ai->Elem[out][out];  // the result as a run: r[i n + j]
     std::uint8_t status;
-    if (SmallInverseRuns(path, n, 0, 1, &a->Elem[lo][lo], &ai->Elem[out][out], &status) == 1)
-        return OutcomeOf(status);
+    if (ai != a) {
+        if (SmallInverseRuns(path, n, 0, 1, &a->Elem[lo][lo], r, &status) == 1)
+            return OutcomeOf(status);
+    } else if (n <= kSmallOrder) {
+        // A refused matrix's result is written too: a is kept until the inverse is whole.
+        double local[kSmallOrder * kSmallOrder];
+        if (SmallInverseRuns(path, n, 0, 1, &a->Elem[lo][lo], local, &status) == 1) {
+            if (status != StackRefused)
+                for (std::uint32_t k = 0; k < n * n; ++k) r[k] = local[k];
+            return OutcomeOf(status);
+        }
+    }
     const BalancedLU lu(path, a);
     if (!lu.Ok()) return lu.outcome;
 
-    Vect x = lu.x;
-    for (std::uint32_t j = lo; j <= hi; ++j) {
-        // The kept factors serve every further column at once, or else one column at a time.
-        if (j == lo + 1 &&
-            SolveUnitColumnsRuns(path, n, static_cast<std::int32_t>(lo), &lu.s.Elem[lo][lo],
-                                 &lu.p[lo], &lu.dr.Elem[lo][lo], &lu.dc.Elem[lo][lo], 1,
-                                 &ai->Elem[out][out]))
-            break;
-        for (std::uint32_t i = lo; i <= hi; ++i) x.Elem[i] = 0.0;
-        if (j == lo) {
-            x.Elem[j] = 1.0;
-            for (std::uint32_t i = lo; i <= hi; ++i) x.Elem[i] = lu.dr.Elem[i][i] * x.Elem[i];
-            LUBksbMtrxNN(&lu.s, &x, lu.p);
-            for (std::uint32_t i = lo; i <= hi; ++i) x.Elem[i] = lu.dc.Elem[i][i] * x.Elem[i];
-        } else {
-            x.Elem[j] = 1.0 * lu.dr.Elem[j][j];
-            LUBksbMtrxNN(&lu.s, &x, lu.p);
-            for (std::uint32_t i = lo; i <= hi; ++i) x.Elem[i] = x.Elem[i] * lu.dc.Elem[i][i];
+    double* const x = &lu.x.Elem[lo];
+    for (std::uint32_t i = 0; i < n; ++i) x[i] = 0.0;
+    x[0] = 1.0;
+    lu.Solve(x, x);
+    for (std::uint32_t i = 0; i < n; ++i) r[i * n] = x[i];
+
+    // The kept factors serve every further column at once, or else one column at a time.
+    if (!SolveUnitColumnsRuns(path, n, static_cast<std::int32_t>(lo), &lu.s.Elem[lo][lo],
+                              &lu.p[lo], 1, r)) {
+        Vect column = lu.x;
+        for (std::uint32_t j = 1; j < n; ++j) {
+            for (std::uint32_t i = 0; i < n; ++i) x[i] = 0.0;
+            x[j] = 1.0;
+            LUBksbMtrxNN(&lu.s, &column, lu.p);
+            for (std::uint32_t i = 0; i < n; ++i) r[i * n + j] = x[i];
         }
-        for (std::uint32_t i = lo; i <= hi; ++i) ai->Elem[out + i - lo][out + j - lo] = x.Elem[i];
     }
+    const BalancedFactors scales = lu.Factors();
+    for (std::uint32_t i = 0; i < n; ++i)
+        for (std::uint32_t j = 1; j < n; ++j)
+            r[i * n + j] = TimesScales(r[i * n + j], scales.dc[i * scales.dstride],
+                                       scales.dr[j * scales.dstride]);
     return lu.outcome;
 }
 

@@ -1,12 +1,15 @@
 // LU decomposition (Crout, implicit partial pivoting), forward and back substitution, and the
 // solvers built on them.
+#include <bit>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 
 #include "routines/CopyMtrxNN.h"
 #include "routines/LU.h"
 #include "routines/Work.h"
+#include "routines/kernels/Arithmetic.h"
 #include "routines/kernels/Factors.h"
 
 namespace quil::detail {
@@ -95,7 +98,8 @@ LUDcmpOutcome LUDcmpMtrxNN(Path path, MtrxNN* f, Array1D<std::int32_t> p,
         }
         if (j != hi) {
             const double dum = 1.0 / f->Elem[j][j];
-            for (std::uint32_t i = j + 1; i <= hi; ++i) f->Elem[i][j] = f->Elem[i][j] * dum;
+            for (std::uint32_t i = j + 1; i <= hi; ++i)
+                f->Elem[i][j] = Multiplier(f->Elem[i][j], dum, f->Elem[j][j]);
         }
     }
     return done();
@@ -116,13 +120,29 @@ constexpr int kRowBand = 256;
 // The magnitudes whose ilogb lies in the band: from 2^-kRowBand to below 2^(kRowBand + 1).
 constexpr double kBandLowest = kRowBandLowest;
 constexpr double kBandBeyond = kRowBandBeyond;
-static_assert(kBandLowest == 0x1p-256 && kBandBeyond == 0x1p+257, "the band is 2^-kRowBand..2^kRowBand");
+static_assert(kBandLowest == 0x1p-256 && kBandBeyond == 0x1p+257, "the band of kRowBand = 256");
+
+void ExactScales::Keep(double x) {
+    if (x == 0.0 || !std::isfinite(x)) return;
+    // x = m 2^u with the integer m of the binary format: its implicit bit set for a normal x.
+    // (memcpy rather than std::bit_cast, which Emscripten's C++ library lacks)
+    std::uint64_t bits;
+    std::memcpy(&bits, &x, sizeof bits);
+    const int field = static_cast<int>((bits >> 52) & 0x7ffu);
+    const std::uint64_t fraction = bits & ((std::uint64_t{1} << 52) - 1u);
+    const std::uint64_t m = field == 0 ? fraction : fraction | (std::uint64_t{1} << 52);
+    const int u = field == 0 ? -1074 : field - 1075;
+    const int lowest = u + std::countr_zero(m);
+    const int highest = u + 63 - std::countl_zero(m);
+    if (-1074 - lowest > Low) Low = -1074 - lowest;
+    if (1023 - highest < High) High = 1023 - highest;
+}
 
 namespace {
 
-// The power of 2 that brings row i of m into the band: 0 inside it, and for a row of zeros,
-// NaN or infinities.
-int RowShift(const MtrxNN* m, std::uint32_t i) {
+// The power of 2 that brings row i of m into the band, as far as the row and its element of dr
+// (when given) stay exact: 0 inside the band, and for a row of zeros, NaN or infinities.
+int RowShift(const MtrxNN* m, const MtrxNN* dr, std::uint32_t i) {
     const std::uint32_t lo = LowSub(m->Base1);
     double big = 0.0;  // the largest magnitude; a NaN is passed over, as fmax would
     for (std::uint32_t j = lo; j < lo + m->Size; ++j) {
@@ -132,7 +152,11 @@ int RowShift(const MtrxNN* m, std::uint32_t i) {
     if (big >= kBandLowest && big < kBandBeyond) return 0;  // most rows, without ilogb
     if (big == 0.0 || !std::isfinite(big)) return 0;
     const int e = std::ilogb(big);
-    return e > kRowBand ? kRowBand - e : e < -kRowBand ? -kRowBand - e : 0;
+    const int wanted = e > kRowBand ? kRowBand - e : e < -kRowBand ? -kRowBand - e : 0;
+    ExactScales exact;
+    for (std::uint32_t j = lo; j < lo + m->Size; ++j) exact.Keep(m->Elem[i][j]);
+    if (dr != nullptr) exact.Keep(dr->Elem[i][i]);
+    return wanted < exact.Low ? exact.Low : wanted > exact.High ? exact.High : wanted;
 }
 
 }  // namespace
@@ -140,7 +164,7 @@ int RowShift(const MtrxNN* m, std::uint32_t i) {
 bool RowsInRange(const MtrxNN* m) {
     const std::uint32_t lo = LowSub(m->Base1);
     for (std::uint32_t i = lo; i < lo + m->Size; ++i)
-        if (RowShift(m, i) != 0) return false;
+        if (RowShift(m, nullptr, i) != 0) return false;
     return true;
 }
 
@@ -149,7 +173,7 @@ std::int64_t ShiftRowsIntoRange(MtrxNN* m, MtrxNN* dr) {
     const std::uint32_t hi = lo + m->Size - 1u;
     std::int64_t total = 0;
     for (std::uint32_t i = lo; i <= hi; ++i) {
-        const int shift = RowShift(m, i);
+        const int shift = RowShift(m, dr, i);
         if (shift == 0) continue;
         for (std::uint32_t j = lo; j <= hi; ++j) m->Elem[i][j] = std::ldexp(m->Elem[i][j], shift);
         if (dr != nullptr) dr->Elem[i][i] = std::ldexp(dr->Elem[i][i], shift);
@@ -196,6 +220,7 @@ void LUBksbRun(std::uint32_t n, const double* f, std::size_t stride, const std::
 // a record on entry, else they are released here. On failure every slot it filled is null.
 bool LUSolveMtrxNN(Path path, const MtrxNN* a, const Vect* b, Vect** x, MtrxNN** f,
                    Array1D<std::int32_t>* p, bool* singular) {
+    if (*f == a || *x == b) return false;  // the slot's record would be released before it is read
     const bool keepFactors = *f != nullptr;
     *f = GetMatrixNN(*f, a->Size, a->Base1);
     if (*f == nullptr) return false;
@@ -235,6 +260,7 @@ bool LUSolveMtrxNN(const MtrxNN* a, const Vect* b, Vect** x, MtrxNN** f,
 
 // x = a^-1 b with the factors and pivots kept from LUSolveMtrxNN.
 bool LUReSolveMtrxNN(const MtrxNN* f, const Vect* b, Array1D<std::int32_t> p, Vect** x) {
+    if (*x == b) return false;  // b would be released before it is read
     *x = GetVector(*x, f->Size, f->Base1);
     if (*x == nullptr) return false;
     CopyIntoVect(*x, b);

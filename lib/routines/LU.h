@@ -41,9 +41,20 @@ LUDcmpOutcome LUDcmpMtrxNNOutcome(MtrxNN* f, Array1D<std::int32_t> p, int* parit
 // The same, true when the factors were made.
 bool LUDcmpMtrxNN(MtrxNN* f, Array1D<std::int32_t> p, int* parity);
 
+// The powers of 2 that scale numbers exactly: x 2^k for Low <= k <= High is neither rounded (its
+// lowest set bit stays at or above 2^-1074) nor beyond the largest double, for every x Keep
+// was given. 0.0, infinities and NaN allow every k.
+struct ExactScales {
+    int Low = -1 - 2 * 1074;
+    int High = 1 + 2 * 1074;
+    void Keep(double x);
+};
+
 // Multiplies each row of m whose largest magnitude lies far outside 1 (beyond 2^256 or below
-// 2^-256, a subnormal one included) by the power of 2 that brings it to that bound, and dr's
-// diagonal element of the row (when dr is given) by the same power. Returns the sum of the
+// 2^-256, a subnormal one included) by the power of 2 that brings it towards that bound, and dr's
+// diagonal element of the row (when dr is given) by the same power. A row is shifted only as far
+// as every element of it, and its element of dr, stays exact (ExactScales): a row that holds a
+// subnormal beside a huge element keeps it, and may not be shifted at all. Returns the sum of the
 // exponents, so that det m before = det m after x 2^-sum. The LU decomposition with implicit
 // pivoting is the same for any power-of-2 row scales, bit for bit, while nothing leaves the
 // normal range; with this, multipliers and pivots of rows far apart stay in range.
@@ -59,6 +70,7 @@ bool LUBksbMtrxNN(const MtrxNN* f, Vect* x, Array1D<std::int32_t> p);
 // when *f held a record on entry and are released otherwise. On failure *f and the pivot
 // vector it made are released and null, and so is *x unless the factors' record was what
 // could not be had (then *x is left as it was).
+// An *f that is a, or an *x that is b, is refused with false and every slot left as it was.
 // \warning b is not checked against a: its first elements are copied, as many as both have.
 // *singular (when given) tells whether the decomposition found a row of zeros or an exactly zero
 // pivot: the first fails, the second solves with the pivot 1.0e-20.
@@ -69,7 +81,8 @@ bool LUSolveMtrxNN(const MtrxNN* a, const Vect* b, Vect** x, MtrxNN** f,
                    Array1D<std::int32_t>* p);
 
 // *x = solution for b with the factors f and pivots p kept from LUSolveMtrxNN; on failure *x is
-// released and null. b is copied as LUSolveMtrxNN copies it.
+// released and null. b is copied as LUSolveMtrxNN copies it. An *x that is b is refused with
+// false, left as it was.
 bool LUReSolveMtrxNN(const MtrxNN* f, const Vect* b, Array1D<std::int32_t> p, Vect** x);
 
 // How SolveMtrxNN ended, for callers that say why it failed.

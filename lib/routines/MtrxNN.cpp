@@ -33,6 +33,11 @@ std::size_t Count(const MtrxNN* m) { return std::size_t{m->Size} * m->Size; }
 
 MtrxNN* GetMatrixNN(MtrxNN* old, std::uint32_t n, bool base1) {
     if (old != nullptr) FreeMatrixNN(old);
+    // Order 0 has no subscripts in either base: refused as a request of no bytes is.
+    if (n == 0) {
+        AllocErrMsg(0);
+        return nullptr;
+    }
     void* mem = std::calloc(1, sizeof(MtrxNN));
     if (mem == nullptr) return nullptr;  // no report for the record itself
     MtrxNN* m = ::new (mem) MtrxNN{};

@@ -18,7 +18,8 @@ struct MtrxNN {
 
 /// Releases old (may be null), then returns an n x n matrix of 0.0 with subscripts 1..n or
 /// 0..n-1, or null: silently when the record cannot be had, after the heap's report when its
-/// elements cannot. n must be at least 1.
+/// elements cannot. Order 0, which has no subscripts, is refused in either base as a request of
+/// no bytes is: reported with 0 as the byte count, and null.
 [[nodiscard]] QUIL_EXPORT MtrxNN* GetMatrixNN(MtrxNN* old, std::uint32_t n, bool base1);
 /// Releases m (may be null); always returns null, for the caller to store.
 QUIL_EXPORT MtrxNN* FreeMatrixNN(MtrxNN* m);

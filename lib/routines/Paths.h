@@ -16,10 +16,11 @@ namespace quil::detail {
 bool MulMtrxNN(Path path, MtrxNN* c, const MtrxNN* a, const MtrxNN* b);
 double DetNN(Path path, const MtrxNN* a);
 // *outcome (when given) tells how the decomposition ended: ZeroRow for a row of zeros, ZeroPivot
-// for an exactly singular matrix, NoWork when storage ran out.
+// for an exactly singular matrix, NoWork when storage ran out (a DBL_MAX result stands for that).
 double DetNN2(Path path, const MtrxNN* a, LUDcmpOutcome* outcome = nullptr);
 double DetLog10(Path path, const MtrxNN* a, int* sign, LUDcmpOutcome* outcome = nullptr);
-bool InvMtrxNN(Path path, MtrxNN** ai, const MtrxNN* a);
+// *noWork (when given) tells whether a false stands for storage that could not be had.
+bool InvMtrxNN(Path path, MtrxNN** ai, const MtrxNN* a, bool* noWork = nullptr);
 // The inverse of a into ai, a record of a's order (of any suffix base), as InvMtrxNN computes it
 // (order 1 excepted, which InvMtrxNN refuses): the decomposition's outcome, ai unset unless the
 // factors were made (Done or ZeroPivot).

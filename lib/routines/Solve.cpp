@@ -9,10 +9,11 @@
 
 namespace quil {
 
-// S z = Dr b, x = Dc z with S = Dr a Dc balanced and decomposed: small orders in local arrays,
-// larger ones (and matrices that would leave the small orders' way) in work storage
-// (detail::BalancedLU). x is written only at the end, so that a failure leaves it as it was and
-// x may be b. Order 1 has nothing to balance (Dr = Dc = 1): its solve is b / a.
+// S z = Dr b, x = Dc z with S = Dr a Dc balanced and decomposed, every element carried with a
+// power of 2 of its own (SolveScaledRun): small orders in local arrays, larger ones (and matrices
+// that would leave the small orders' way) in work storage (detail::BalancedLU). x is written
+// only at the end, so that a failure leaves it as it was and x may be b. Order 1 has nothing to
+// balance (Dr = Dc = 1): its solve is b / a.
 detail::SolveEnd detail::SolveMtrxNNEnd(Vect* x, const MtrxNN* a, const Vect* b) {
     const std::uint32_t n = a->Size;
     const bool base1 = a->Base1;

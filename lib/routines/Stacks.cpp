@@ -6,7 +6,9 @@
 #include <atomic>
 #include <cstdint>
 #include <cstring>
+#include <initializer_list>
 #include <limits>
+#include <optional>
 
 #include "routines/Balance.h"
 #include "routines/LU.h"
@@ -25,7 +27,9 @@ constexpr double kWorkPerPart = 32768.0;
 // Multiply-adds of a run of matrices that a thread takes at a time.
 constexpr double kWorkPerRun = 8192.0;
 
-double WorkPerMatrix(std::uint32_t n, std::uint32_t nrhs) { return double(n) * n * (double(n) + nrhs); }
+double WorkPerMatrix(std::uint32_t n, std::uint32_t nrhs) {
+    return double(n) * n * (double(n) + nrhs);
+}
 
 // The threads a stack is shared out over: as many as have work enough.
 unsigned StackParts(std::uint64_t count, std::uint32_t n, std::uint32_t nrhs) {
@@ -41,7 +45,8 @@ unsigned StackParts(std::uint64_t count, std::uint32_t n, std::uint32_t nrhs) {
 template <class Part>
 bool OverParts(std::uint64_t count, std::uint32_t n, std::uint32_t nrhs, const Part& part) {
     const double per = WorkPerMatrix(n, nrhs);
-    const std::uint64_t run = per >= kWorkPerRun ? 1u : static_cast<std::uint64_t>(kWorkPerRun / per);
+    const std::uint64_t run =
+        per >= kWorkPerRun ? 1u : static_cast<std::uint64_t>(kWorkPerRun / per);
     const std::uint64_t runs = count / run + (count % run != 0);
     std::atomic<bool> failed{false};
     std::atomic<std::uint64_t> next{0};
@@ -56,27 +61,39 @@ bool OverParts(std::uint64_t count, std::uint32_t n, std::uint32_t nrhs, const P
     return !failed.load();
 }
 
-// Matrices begin..end-1: the small orders' code takes them while it can (small(first, end)
-// returns the first it leaves), and each one it leaves goes the general way, general(block, k),
-// with work storage of bytes had at the first such matrix. False when that storage cannot be
-// had (reported) or general fails.
+// The matrices of a stack over the threads: the small orders' code takes each run while it can
+// (small(first, end) returns the first matrix it leaves), and each matrix it leaves goes the
+// general way, general(block, k), with work storage of bytes had at the first such matrix of the
+// run. False when that storage cannot be had (reported) or general fails.
 template <class SmallWay, class GeneralWay>
-bool RunPart(std::uint64_t begin, std::uint64_t end, std::uint64_t bytes,
-             const std::atomic<bool>& failed, const SmallWay& small, const GeneralWay& general) {
-    std::uint64_t k = small(begin, end);
-    if (k == end) return true;
-    const WorkBlock block(bytes);
-    if (!block) return false;
-    while (k < end) {
-        if (failed.load(std::memory_order_relaxed) || !general(block, k)) return false;
-        k = small(k + 1, end);
-    }
-    return true;
+bool EachMatrix(std::uint64_t count, std::uint32_t n, std::uint32_t nrhs, std::uint64_t bytes,
+                const SmallWay& small, const GeneralWay& general) {
+    return OverParts(count, n, nrhs, [&](std::uint64_t begin, std::uint64_t end,
+                                         const std::atomic<bool>& failed) {
+        std::uint64_t k = small(begin, end);
+        if (k == end) return true;
+        const WorkBlock block(bytes);
+        if (!block) return false;
+        while (k < end) {
+            if (failed.load(std::memory_order_relaxed) || !general(block, k)) return false;
+            k = small(k + 1, end);
+        }
+        return true;
+    });
 }
 
-// True when count arrays of per doubles each fit in the address space.
-bool Fits(std::uint64_t count, std::uint64_t per) {
-    return per == 0 || count <= SIZE_MAX / sizeof(double) / per;
+// The result of a stack routine whose arguments leave it nothing to do: false for order 0, a
+// missing array, or a stack of n x n (or n x nrhs) blocks larger than the address space; true
+// for an empty stack. None when there is work to do.
+std::optional<bool> NothingToDo(std::uint64_t count, std::uint32_t n, std::uint32_t nrhs,
+                                std::initializer_list<const void*> arrays) {
+    if (n == 0) return false;
+    if (count == 0) return true;
+    for (const void* array : arrays)
+        if (array == nullptr) return false;
+    const std::uint64_t most = SIZE_MAX / sizeof(double) / n;
+    if (count > most / n || (nrhs != 0 && count > most / nrhs)) return false;
+    return std::nullopt;
 }
 
 std::uint8_t StatusOf(LUDcmpOutcome outcome) {
@@ -100,16 +117,11 @@ MtrxNN CopiedRecord(WorkCarver& carve, std::uint32_t n, const double* a) {
     return w;
 }
 
-}  // namespace
-
 // DetNN2Stack, or DetLog10Stack when sign is given.
 bool DetStack(Path path, double* det, int* sign, std::uint8_t* status, std::uint64_t count,
               std::uint32_t n, const double* a) {
-    if (n == 0) return false;
-    if (count == 0) return true;
-    if (det == nullptr || a == nullptr) return false;
+    if (const auto done = NothingToDo(count, n, 0, {det, a})) return *done;
     const std::size_t nn = std::size_t{n} * n;
-    if (!Fits(count, std::uint64_t{n} * n)) return false;
     const auto small = [&](std::uint64_t first, std::uint64_t end) {
         return SmallDetRuns(path, n, first, end, a, det, sign, status);
     };
@@ -117,15 +129,15 @@ bool DetStack(Path path, double* det, int* sign, std::uint8_t* status, std::uint
         WorkCarver carve(block);
         const MtrxNN w = CopiedRecord(carve, n, a + k * nn);
         LUDcmpOutcome outcome;
-        det[k] = sign != nullptr ? DetLog10(path, &w, &sign[k], &outcome) : DetNN2(path, &w, &outcome);
+        det[k] = sign != nullptr ? DetLog10(path, &w, &sign[k], &outcome)
+                                 : DetNN2(path, &w, &outcome);
         SetStatus(status, k, StatusOf(outcome));
         return outcome != LUDcmpOutcome::NoWork;
     };
-    return OverParts(count, n, 0, [&](std::uint64_t begin, std::uint64_t end,
-                                                         const std::atomic<bool>& failed) {
-        return RunPart(begin, end, MatrixBytes(n), failed, small, general);
-    });
+    return EachMatrix(count, n, 0, MatrixBytes(n), small, general);
 }
+
+}  // namespace
 
 bool DetNN2Stack(Path path, double* det, std::uint8_t* status, std::uint64_t count,
                  std::uint32_t n, const double* a) {
@@ -134,16 +146,14 @@ bool DetNN2Stack(Path path, double* det, std::uint8_t* status, std::uint64_t cou
 
 bool DetLog10Stack(Path path, double* logdet, int* sign, std::uint8_t* status,
                    std::uint64_t count, std::uint32_t n, const double* a) {
-    return (sign != nullptr || count == 0) && DetStack(path, logdet, sign, status, count, n, a);
+    if (const auto done = NothingToDo(count, n, 0, {sign})) return *done;
+    return DetStack(path, logdet, sign, status, count, n, a);
 }
 
 bool InvMtrxNNStack(Path path, double* ai, std::uint8_t* status, std::uint64_t count,
                     std::uint32_t n, const double* a) {
-    if (n == 0) return false;
-    if (count == 0) return true;
-    if (ai == nullptr || a == nullptr) return false;
+    if (const auto done = NothingToDo(count, n, 0, {ai, a})) return *done;
     const std::size_t nn = std::size_t{n} * n;
-    if (!Fits(count, std::uint64_t{n} * n)) return false;
     const auto small = [&](std::uint64_t first, std::uint64_t end) {
         return SmallInverseRuns(path, n, first, end, a, ai, status);
     };
@@ -162,21 +172,17 @@ bool InvMtrxNNStack(Path path, double* ai, std::uint8_t* status, std::uint64_t c
         SetStatus(status, k, StatusOf(outcome));
         return true;
     };
-    return OverParts(count, n, n, [&](std::uint64_t begin, std::uint64_t end,
-                                                         const std::atomic<bool>& failed) {
-        return RunPart(begin, end, 2 * MatrixBytes(n), failed, small, general);
-    });
+    return EachMatrix(count, n, n, 2 * MatrixBytes(n), small, general);
 }
 
 // Each right-hand side goes through the one decomposition as SolveMtrxNN takes it.
 bool SolveMtrxNNStack(Path path, double* x, std::uint8_t* status, std::uint64_t count,
                       std::uint32_t n, std::uint32_t nrhs, const double* a, const double* b) {
-    if (n == 0) return false;
-    if (count == 0) return true;
-    if (a == nullptr || (nrhs > 0 && (x == nullptr || b == nullptr))) return false;
+    const auto done =
+        nrhs == 0 ? NothingToDo(count, n, 0, {a}) : NothingToDo(count, n, nrhs, {x, a, b});
+    if (done) return *done;
     const std::size_t nn = std::size_t{n} * n;
     const std::size_t block = std::size_t{n} * nrhs;
-    if (!Fits(count, std::uint64_t{n} * n) || !Fits(count, std::uint64_t{n} * nrhs)) return false;
     const auto small = [&](std::uint64_t first, std::uint64_t end) {
         return SmallSolveRuns(path, n, nrhs, first, end, a, b, x, status);
     };
@@ -200,24 +206,18 @@ bool SolveMtrxNNStack(Path path, double* x, std::uint8_t* status, std::uint64_t 
         SetStatus(status, k, StackDone);
         return true;
     };
-    return OverParts(count, n, nrhs, [&](std::uint64_t begin, std::uint64_t end,
-                                                            const std::atomic<bool>& failed) {
-        return RunPart(begin, end, MatrixBytes(n) + VectorBytes(n), failed, small, general);
-    });
+    return EachMatrix(count, n, nrhs, MatrixBytes(n) + VectorBytes(n), small, general);
 }
 
 // Each product formed where it goes, or, where the result is an operand, in work storage first;
 // small orders in local arrays.
 bool MulMtrxNNStack(Path path, double* c, std::uint64_t count, std::uint32_t n, const double* a,
                     const double* b) {
-    if (n == 0) return false;
-    if (count == 0) return true;
-    if (c == nullptr || a == nullptr || b == nullptr) return false;
+    if (const auto done = NothingToDo(count, n, 0, {c, a, b})) return *done;
     const std::size_t nn = std::size_t{n} * n;
-    if (!Fits(count, std::uint64_t{n} * n)) return false;
     const bool aliased = c == a || c == b;
     return OverParts(count, n, 0, [&](std::uint64_t begin, std::uint64_t end,
-                                                         const std::atomic<bool>&) {
+                                      const std::atomic<bool>&) {
         if (SmallProductRuns(path, n, begin, end, a, b, c) == end) return true;
         if (!aliased) {
             for (std::uint64_t k = begin; k < end; ++k)
@@ -242,11 +242,8 @@ bool MulMtrxNNStack(Path path, double* c, std::uint64_t count, std::uint32_t n, 
 
 bool RCondMtrxNNStack(Path path, double* rcond, std::uint8_t* status, std::uint64_t count,
                       std::uint32_t n, const double* a) {
-    if (n == 0) return false;
-    if (count == 0) return true;
-    if (rcond == nullptr || a == nullptr) return false;
+    if (const auto done = NothingToDo(count, n, 0, {rcond, a})) return *done;
     const std::size_t nn = std::size_t{n} * n;
-    if (!Fits(count, std::uint64_t{n} * n)) return false;
     const auto small = [&](std::uint64_t first, std::uint64_t end) {
         return SmallRCondRuns(path, n, first, end, a, rcond, status);
     };
@@ -258,10 +255,7 @@ bool RCondMtrxNNStack(Path path, double* rcond, std::uint8_t* status, std::uint6
         SetStatus(status, k, StatusOf(outcome));
         return outcome != LUDcmpOutcome::NoWork;
     };
-    return OverParts(count, n, n, [&](std::uint64_t begin, std::uint64_t end,
-                                                         const std::atomic<bool>& failed) {
-        return RunPart(begin, end, MatrixBytes(n), failed, small, general);
-    });
+    return EachMatrix(count, n, n, MatrixBytes(n), small, general);
 }
 
 }  // namespace detail

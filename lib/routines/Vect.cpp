@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <new>
 
+#include "routines/Work.h"
 #include "routines/kernels/Arithmetic.h"
 
 namespace quil {
@@ -21,6 +22,20 @@ void VectBounds(std::uint32_t n, bool base1, std::uint32_t* lo, std::uint32_t* h
 
 bool SameShape(const Vect* a, const Vect* b) {
     return a->Base1 == b->Base1 && a->Size == b->Size;
+}
+
+// y = m x, row by row, into out (subscripts of m's rows).
+void Product(Array1D<double> out, const Mtrx* m, const Vect* x) {
+    const std::uint32_t b = LowSub(m->Base1);
+    for (std::uint32_t r = 0; r < m->Rows; ++r) {
+        const std::uint32_t i = b + r;
+        double sum = 0.0;
+        for (std::uint32_t c = 0; c < m->Cols; ++c) {
+            const std::uint32_t j = b + c;
+            sum = m->Elem[i][j] * x->Elem[j] + sum;
+        }
+        out[i] = sum;
+    }
 }
 
 }  // namespace
@@ -105,26 +120,32 @@ double MulVect(const Vect* a, const Vect* b) {
     return sum;
 }
 
-// y = m x, row by row; y must not be x.
+// y = m x, row by row. y is written while x is still read, so a y that is x takes the product
+// from work storage first.
 bool MtrxbyVect(Vect* y, const Mtrx* m, const Vect* x) {
     if (y->Base1 != m->Base1 || m->Base1 != x->Base1) return false;
     if (y->Size != m->Rows || m->Cols != x->Size) return false;
-    const std::uint32_t b = LowSub(m->Base1);
-    for (std::uint32_t r = 0; r < m->Rows; ++r) {
-        const std::uint32_t i = b + r;
-        double sum = 0.0;
-        for (std::uint32_t c = 0; c < m->Cols; ++c) {
-            const std::uint32_t j = b + c;
-            sum = m->Elem[i][j] * x->Elem[j] + sum;
-        }
-        y->Elem[i] = sum;
+    if (y->Elem.Block != x->Elem.Block) {
+        Product(y->Elem, m, x);
+        return true;
     }
+    const detail::WorkBlock block(detail::VectorBytes(y->Size));
+    if (!block) return false;
+    const Vect work = detail::WorkCarver(block).Vector(y->Size, y->Base1);
+    Product(work.Elem, m, x);
+    const std::uint32_t b = LowSub(y->Base1);
+    for (std::uint32_t k = 0; k < y->Size; ++k) y->Elem[b + k] = work.Elem[b + k];
     return true;
 }
 
-// Releases old, then makes a rows x cols matrix of zeros. Rows and cols must be at least 1.
+// Releases old, then makes a rows x cols matrix of zeros. A matrix without rows or columns has
+// no subscripts in either base: refused as a request of no bytes is.
 Mtrx* GetMatrix(Mtrx* old, std::uint32_t rows, std::uint32_t cols, bool base1) {
     if (old != nullptr) FreeMatrix(old);
+    if (rows == 0 || cols == 0) {
+        AllocErrMsg(0);
+        return nullptr;
+    }
     void* mem = std::calloc(1, sizeof(Mtrx));
     if (mem == nullptr) return nullptr;
     Mtrx* m = ::new (mem) Mtrx{};

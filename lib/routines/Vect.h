@@ -49,10 +49,13 @@ QUIL_EXPORT void SetMtrxO(Vect* v);
 /// \warning 0.0 for mismatched operands, which cannot be told from a true zero product.
 [[nodiscard]] QUIL_EXPORT double MulVect(const Vect* a, const Vect* b);
 /// y = m x, rows in ascending order. False, with y untouched, unless the three share Base1 and
-/// y->Size = m->Rows, m->Cols = x->Size. y must be a different record from x.
+/// y->Size = m->Rows, m->Cols = x->Size. y may be x: the product is then formed in work storage
+/// first, and false, with y untouched, also when that storage cannot be had (reported as the
+/// heap reports it).
 [[nodiscard]] QUIL_EXPORT bool MtrxbyVect(Vect* y, const Mtrx* m, const Vect* x);
 /// Releases old (may be null), then returns a rows x cols matrix of 0.0, or null (as GetVector).
-/// rows and cols must be at least 1.
+/// A matrix without rows or columns, which has no subscripts, is refused in either base as a
+/// request of no bytes is: reported with 0 as the byte count, and null.
 [[nodiscard]] QUIL_EXPORT Mtrx* GetMatrix(Mtrx* old, std::uint32_t rows, std::uint32_t cols, bool base1);
 /// Releases m (may be null); always returns null.
 QUIL_EXPORT Mtrx* FreeMatrix(Mtrx* m);

@@ -178,4 +178,12 @@ Array1D<std::int32_t> WorkCarver::Pivots(std::uint32_t n, bool base1) {
     return p;
 }
 
+Array1D<std::int64_t> WorkCarver::Exponents(std::uint32_t n, bool base1) {
+    Array1D<std::int64_t> e;
+    e.Block = reinterpret_cast<std::int64_t*>(next_);
+    e.Lo = base1 ? 1u : 0u;
+    next_ += (std::size_t{n} + 1u) * 8u;
+    return e;
+}
+
 }  // namespace quil::detail

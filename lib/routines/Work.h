@@ -110,6 +110,8 @@ public:
     Vect Vector(std::uint32_t n, bool base1);
     // A pivot index vector over the subscripts of base1.
     Array1D<std::int32_t> Pivots(std::uint32_t n, bool base1);
+    // n exponents over the subscripts of base1, unset: VectorBytes(n) of the block.
+    Array1D<std::int64_t> Exponents(std::uint32_t n, bool base1);
 
 private:
     unsigned char* next_;

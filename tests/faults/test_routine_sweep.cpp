@@ -640,7 +640,7 @@ TEST(AllocationSweep, EveryRequestOfEveryRoutine) {
     SweepProducts(tally);
     SweepDeterminants(tally);
     SweepInverse(tally);
-    SweepDividedWork(tally);
+    if (rtest::kThreadsStart) SweepDividedWork(tally);
     SweepStacks(tally);
     sweep::Print("routine layer", tally);
     // Every place the layer asks the heap has been made to fail: GetHeap, the row table of
@@ -652,6 +652,7 @@ TEST(AllocationSweep, EveryRequestOfEveryRoutine) {
 // does the work with the threads there are, its own at least, and gives the same bits. The
 // product of order 300 asks for more threads than any call before it has started.
 TEST(Threads, ACallWhoseThreadsCannotStartDoesItsWorkWithoutThem) {
+    QUIL_SKIP_WITHOUT_THREADS();
     const rtest::Threads threads(quil::detail::kMaxThreads);
     NN a = Divided(false, 300);
     NN plain(GetMatrixNN(nullptr, a->Size, false));

@@ -7,22 +7,19 @@
 //   class suite that follows writes its lines exactly as always;
 // - in the object layer's storage (new[]): the AllocErr of the class being built escapes the
 //   Run, after a report that is the normal one cut short;
-// - in the routine-layer work of SMtrxNN's Det, IsSingular and Inv: the lines of those tests
-//   show the documented results (0.0 or DBL_MAX, "is  singular", the zero matrix), or Inv's
-//   AllocErr with Count 0 cuts the report short.
+// - in the routine-layer work of SMtrxNN's Det, IsSingular and Inv: the member's AllocErr with
+//   Count 0 escapes the Run, after a report that is the normal one cut short.
 // Every time, every block comes back and the library's report carries the failed byte count
 // (checked by the sweep), and the same window's next Run gives the normal report again.
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cfloat>
 #include <functional>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "../reports/ReportLines.h"
-#include "LineFormat.h"
 #include "Sweep.h"
 #include "objects/SMtrx.h"
 #include "objects/SVect.h"
@@ -168,38 +165,12 @@ std::ptrdiff_t Find(const Lines& lines, const std::string& line) {
     return it == lines.end() ? -1 : it - lines.begin();
 }
 
-// A 4 x 4 block of zeros under label, as PrintSMtrxNN lays it out.
-Lines ZeroBlock(const std::string& label) {
-    const std::string row = "  0.000000   0.000000   0.000000   0.000000|";
-    Lines out = {label + " |" + row};
-    for (int k = 1; k < 4; ++k) out.push_back(std::string(label.size() + 1, ' ') + "|" + row);
-    return out;
-}
-
 TEST(RunSweep, QuadrunSurvivesEveryFailedRequest) {
     const Normal normal = NormalRun([](ProgramWindow& fm) { fm.MtrxNNRoutineSuite(); });
     ASSERT_EQ(normal.report.size(), 211u);
     ASSERT_GT(normal.routineRequests, 0);
 
     const Lines classPart(normal.report.begin() + 108, normal.report.end());
-    // The lines the failures inside Det, IsSingular and Inv may change, with what they may
-    // become: Det gives 0.0 (no work copy) or DBL_MAX (no work for DetNN2); IsSingular then
-    // says true; Inv gives the zero matrix, and so does A times it.
-    std::vector<std::set<std::string>> allowed(classPart.size());
-    const auto at = [&](const std::string& line) {
-        const auto it = std::find(classPart.begin(), classPart.end(), line);
-        EXPECT_NE(it, classPart.end()) << line;
-        return static_cast<std::size_t>(it - classPart.begin());
-    };
-    const std::size_t det = at("Member Det(...)...") + 1;
-    allowed[det] = {"Det(A) = 0.000000", FormatLine("Det(A) = %lf", DBL_MAX)};
-    const std::size_t inv = at("Member Inv(...)...") + 1;
-    const Lines zeroInverse = ZeroBlock("A^-1 ="), zeroProduct = ZeroBlock("A * A^-1 =");
-    for (std::size_t k = 0; k < 4; ++k) {
-        allowed[inv + k] = {zeroInverse[k]};
-        allowed[inv + 4 + k] = {zeroProduct[k]};
-    }
-    allowed[at("IsSingular()...") + 1] = {"A is  singular."};
 
     // A matrix the routine suite cannot make ends it after a line saying so; a failed
     // InvMtrxNN puts one line in place of the blocks of AI and A * AI.
@@ -223,25 +194,12 @@ TEST(RunSweep, QuadrunSurvivesEveryFailedRequest) {
 
     SweepRuns("quadrun", normal, [&](const sweep::Run& r, const Escaped& escaped,
                                      const Lines& lines) {
+        // The work of Det, IsSingular or Inv refused: AllocErr with Count 0, before their lines.
         const auto classSuite = [&](const Lines& classLines) {
-            if (escaped.what == Escaped::MtrxAlloc) {
-                // Inv's own work copy refused: AllocErr with Count 0, before its lines.
-                EXPECT_EQ(escaped.count, 0u) << r;
-                EXPECT_TRUE(StartsWith(classPart, classLines) &&
-                            classLines.size() <= inv)
-                    << r;
-                return;
-            }
-            EXPECT_EQ(escaped.what, Escaped::Nothing) << r;
-            ASSERT_EQ(classLines.size(), classPart.size()) << r;
-            int changed = 0;
-            for (std::size_t k = 0; k < classPart.size(); ++k) {
-                if (classLines[k] == classPart[k]) continue;
-                ++changed;
-                EXPECT_EQ(allowed[k].count(classLines[k]), 1u)
-                    << "class suite line " << k + 1 << ": " << classLines[k] << ", " << r;
-            }
-            EXPECT_GT(changed, 0) << r;
+            EXPECT_EQ(escaped.what, Escaped::MtrxAlloc) << r;
+            EXPECT_EQ(escaped.count, 0u) << r;
+            EXPECT_TRUE(StartsWith(classPart, classLines) && classLines.size() < classPart.size())
+                << r;
         };
         CheckRun(r, escaped, lines, normal, {16, 4}, {},
                  {[&](const Lines& routine) { routineSuite(r, routine); }, classSuite});

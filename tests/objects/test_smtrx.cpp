@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <exception>
 #include <string>
 #include <type_traits>
@@ -110,7 +111,8 @@ TEST(SMtrx, CompoundOperatorsIgnoreMismatchedOperands) {
     a += a;
     a *= 1.5;
     EXPECT_EQ(Elems(a), V({3, 6, 9, 12}));
-    a -= a;
+    const SMtrx& self = a;  // clang warns of a -= a written out
+    a -= self;
     EXPECT_EQ(Elems(a), V(4, 0.0));
 }
 
@@ -123,13 +125,37 @@ TEST(SMtrx, RuntimeAllocationFailureBecomesAllocErrWithoutLeaks) {
     });
     EXPECT_EQ(fails, 2);  // one request for the elements and the row table, twice
     EXPECT_EQ(sixes, 2);
-    // A failed assignment leaves a target that can be destroyed or assigned again.
+    // A failed assignment leaves the target as it was: shape, elements, checked subscripts.
+    target[3][3] = 7.0;
     failnew::FailAt(1);
     EXPECT_EQ(Thrown(&Alloc::Count, [&] { target = src; }), 6);
     failnew::Disarm();
+    EXPECT_EQ(target.GetRows() * 10 + target.GetCols(), 44u);
+    EXPECT_EQ(target[3][3] + target[0][0], 7.0);
+    EXPECT_EQ(Thrown(&Range::Index, [&] { target[4][0]; }), 4);
     target = src;
     EXPECT_EQ(Elems(target), Elems(src));
 }
+
+// Every subscript of both classes takes an integer of any type and refuses, at compile time, a
+// floating-point one.
+template <class M>
+concept FloatSubscripts = requires(M& m, const M& c) { m[1.5]; } || requires(const M& c) { c[0][1.5f]; } ||
+    requires(M& m) { m[0][1.5L]; } || requires(M& m) { m.GetValue(1.5, 0); } ||
+    requires(M& m) { m.GetValue(0, 1.5); } || requires(M& m) { m.SetValue(0.5, 0, 1.0); } ||
+    requires(M& m) { m.Val[1.5]; } || requires(M& m) { m.Val[0][1.5]; } ||
+    requires(const M& c) { c.Val[0][1.5]; };
+template <class V>
+concept FloatSubscript = requires(V& v) { v[1.5]; } || requires(const V& c) { c[1.5f]; } ||
+    requires(V& v) { v.GetValue(1.0); } || requires(V& v) { v.SetValue(2.5, 1.0); } ||
+    requires(V& v) { v.Val[1.0]; } || requires(const V& c) { c.Val[1.0]; };
+template <class M, class V>
+concept IntegerSubscripts = requires(M& m, const M& c, V& v) {
+    m[1L][short{0}] + c[1ull][0] + m.GetValue(1ll, 0u) + m.Val[char{1}][1L] + v[std::size_t{1}] +
+        v.Val[1L] + v.GetValue(std::int8_t{1});
+};
+static_assert(!FloatSubscripts<SMtrx> && !FloatSubscripts<SMtrxNN> && !FloatSubscript<SVect>);
+static_assert(IntegerSubscripts<SMtrx, SVect> && IntegerSubscripts<SMtrxNN, SVect>);
 
 static_assert(std::is_nothrow_move_constructible_v<SMtrx> && std::is_nothrow_move_assignable_v<SMtrx>);
 static_assert(std::is_nothrow_move_constructible_v<SMtrxNN> && std::is_nothrow_move_assignable_v<SMtrxNN>);
@@ -191,6 +217,26 @@ TEST(ObjectErrors, WhatNamesTheClassAndTheFault) {
               "SMtrx::AllocErr in a copy of SMtrx: the matrix was moved from and has no elements");
     EXPECT_EQ(what([&] { (void)a.Det(); }),
               "SMtrx::OpeErr in SMtrxNN::Det: the matrix was moved from and has no elements");
+    // Either operand of an operator, and the source of an assignment, which is left as it was.
+    EXPECT_EQ(what([&] { (void)(b * a); }),
+              "SMtrx::AllocErr in SMtrxNN a * b: the matrix was moved from and has no elements");
+    EXPECT_EQ(what([&] { (void)(SMtrxNN(b) + a); }),
+              "SMtrx::AllocErr in SMtrxNN a + b: the matrix was moved from and has no elements");
+    EXPECT_EQ(what([&] { b = a; }),
+              "SMtrx::AllocErr in an assignment of SMtrx: the matrix was moved from and has no "
+              "elements");
+    EXPECT_EQ(b.GetRows(), 2u);
+    EXPECT_EQ(what([&] { taker = moved; }),
+              "SVect::AllocErr in an assignment of SVect: the vector was moved from and has no "
+              "elements");
+    EXPECT_EQ(taker.GetSize(), 2u);
+    // Solve's operands that do not fit are named as what they are.
+    EXPECT_EQ(what([&] { (void)b.Solve(SVect(3)); }),
+              "SMtrx::OpeErr in SMtrxNN::Solve: the size of the SVect differs from the matrix's "
+              "order");
+    EXPECT_EQ(what([&] { (void)b.Solve(SVect(2, true)); }),
+              "SMtrx::OpeErr in SMtrxNN::Solve: the suffix base of the SVect differs from the "
+              "matrix's");
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
+#include <string>
 #include <type_traits>
 #include <utility>
 
@@ -97,9 +99,14 @@ TEST(SVect, RuntimeAllocationFailureBecomesAllocErrWithoutLeaks) {
     });
     EXPECT_GE(fails, 3);
     EXPECT_EQ(caught, fails);
+    // A failed assignment leaves the target as it was, every subscript still checked.
+    target[6] = 5.0;
     failnew::FailAt(1);
     EXPECT_EQ(Thrown(&Alloc::Count, [&] { target = a; }), 3);
     failnew::Disarm();
+    EXPECT_EQ(target.GetSize(), 7u);
+    EXPECT_EQ(Elems(target), V({0, 0, 0, 0, 0, 0, 5}));
+    EXPECT_EQ(Thrown(&Range::Index, [&] { target[7]; }), 7);
     target = a;  // assignable again after the failure
     EXPECT_EQ(Elems(target), V({1, 2, 3}));
 }
@@ -116,7 +123,31 @@ TEST(SVect, MovesHandTheArrayOverAndLeaveAnEmptyVector) {
     EXPECT_EQ(&c[1], array);
     c.Val[3] = 7.0;  // Val stays with its own vector
     EXPECT_EQ(Thrown(&Range::Index, [&] { b.Val[1] = 1.0; }), 1);
-    EXPECT_EQ(Thrown(&Alloc::Count, [&] { (void)(-a); }), 0);
+    // Used as an operand, copied or assigned, it throws AllocErr saying it was moved from, and
+    // an assignment from it leaves the target as it was.
+    const auto moved = [](auto f) -> std::string {
+        try {
+            f();
+        } catch (const Alloc& e) {
+            return e.Count == 0 && std::string(e.what()).find("moved") != std::string::npos
+                       ? "moved" : e.what();
+        } catch (const SMtrx::AllocErr& e) {
+            return std::string(e.what()).find("moved") != std::string::npos ? "moved" : e.what();
+        } catch (const std::exception& e) {
+            return e.what();
+        }
+        return "nothing thrown";
+    };
+    SVect w = Make({4, 5, 6}, true);
+    SMtrx m = Set(SMtrx(3, 3, true), V(9, 1.0));
+    SMtrxNN nn = Set(SMtrxNN(3, true), V(9, 1.0)), gone(std::move(nn));
+    const std::function<void()> ops[] = {
+        [&] { (void)(-a); },      [&] { (void)(+a); },      [&] { w = a; },
+        [&] { SVect copy(a); },   [&] { (void)(w + a); },   [&] { (void)(a - w); },
+        [&] { (void)(2.0 * a); }, [&] { (void)(a * 2.0); }, [&] { (void)(m * a); },
+        [&] { (void)(nn * w); },  [&] { (void)gone.Solve(a); }};
+    for (const auto& op : ops) EXPECT_EQ(moved(op), "moved");
+    EXPECT_EQ(Elems(w), V({4, 5, 6}));
     a = c;
     EXPECT_EQ(Elems(a), V({1, 2, 7}));
 }

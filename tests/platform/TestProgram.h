@@ -27,10 +27,16 @@ constexpr int LinesBeforeFailure = 3;
 // The first lines of TestReport as the batch renderer writes them, each ending in a line break.
 std::string TestReportText(std::size_t lines = TestReport.size());
 
-enum class TestFailure { None, Standard, Plain };
-// Starts from QUIL_TEST_FAILURE ("standard" or "plain"), so that the program built from this
-// file can be made to fail too.
+// Heap: the Run asks the library for 3 GiB, which a 32-bit heap (WebAssembly's) cannot give, so
+// that the library reports it; the Run goes on.
+enum class TestFailure { None, Standard, Plain, Heap };
+// Starts from QUIL_TEST_FAILURE ("standard", "plain" or "heap"), so that the program built from
+// this file can be made to fail too.
 extern TestFailure TestRunFailure;
+
+// From QUIL_TEST_LINE_DELAY (milliseconds, 0 when unset): how long the Run keeps its thread busy
+// before each line, as a long suite would; the web page's test watches the page meanwhile.
+extern int TestLineDelayMs;
 
 // What a plain (non-standard) exception escaping the Run looks like, like the object layer's.
 struct TestPlainError {

@@ -93,6 +93,6 @@ TEST(Startup, HelpFitsAnEightyColumnTerminal) {
     std::size_t start = 0;
     for (std::size_t end; (end = run.Out.find('\n', start)) != std::string::npos; start = end + 1)
         EXPECT_LE(end - start, 80u) << run.Out.substr(start, end - start);
-    for (const char* renderer : {"  qt  ", "  tty  ", "  batch  ", "Ctrl+Q", "signal"})
+    for (const char* renderer : {"  qt  ", "  tty  ", "  batch  ", "Tab, Shift+Tab", "Ctrl+Q", "signal"})
         EXPECT_NE(run.Out.find(renderer), std::string::npos) << renderer << " in\n" << run.Out;
 }

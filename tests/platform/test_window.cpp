@@ -5,6 +5,7 @@
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
+#include <tuple>
 
 #include "FmMain.h"
 #include "Glyphs.h"
@@ -74,15 +75,25 @@ TEST(FormLayout, OuterSizeNeverGoesBelowTheMinimum) {
     EXPECT_EQ(fm.ClientWidth(), 580);
 }
 
+// On a screen smaller than the minimum size the minimum gives way to the screen, so that every
+// part of the window stays on it; on a larger screen it holds again.
 TEST(FormLayout, FittedToAScreenWithinTheDesignAndTheMinimum) {
-    for (auto [screen, fitted] : {std::pair{TRect{0, 0, 1920, 1080}, TRect{0, 0, 800, 600}},
-                                  std::pair{TRect{0, 0, 640, 480}, TRect{0, 0, 640, 480}},
-                                  std::pair{TRect{0, 0, 700, 400}, TRect{0, 0, 700, 450}},
-                                  std::pair{TRect{0, 0, 320, 240}, TRect{0, 0, 600, 450}}}) {
+    for (auto [screen, fitted, least] : {std::tuple{TRect{0, 0, 1920, 1080}, TRect{0, 0, 800, 600}, TRect{0, 0, 600, 450}},
+                                         std::tuple{TRect{0, 0, 640, 480}, TRect{0, 0, 640, 480}, TRect{0, 0, 600, 450}},
+                                         std::tuple{TRect{0, 0, 700, 400}, TRect{0, 0, 700, 400}, TRect{0, 0, 600, 400}},
+                                         std::tuple{TRect{0, 0, 320, 240}, TRect{0, 0, 320, 240}, TRect{0, 0, 320, 240}}}) {
         TFmTest fm;
         fm.FitTo(screen.Width, screen.Height);
         EXPECT_EQ(fm.BoundsRect(), fitted) << screen.Width << "x" << screen.Height;
+        fm.SetClientSize(100, 100);
+        EXPECT_EQ(fm.BoundsRect(), least) << screen.Width << "x" << screen.Height;
+        EXPECT_EQ(fm.Constraints.MinWidth, 600) << "the description stays";
     }
+    TFmTest fm;
+    fm.FitTo(320, 240);
+    fm.SetScreenArea(1920, 1080);
+    fm.SetClientSize(100, 100);
+    EXPECT_EQ(fm.BoundsRect(), (TRect{0, 0, 600, 450}));
 }
 
 TEST(FmMain, GlyphsHoldANormalAndAGreyedImageOnOlive) {

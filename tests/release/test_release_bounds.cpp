@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -74,6 +75,15 @@ void CheckMatrix(M& m) {
         EXPECT_EQ(Refused<Err>([&] { c[i]; }), want);
         EXPECT_EQ(Refused<Err>([&] { (void)m.GetValue(i, b); }), want);
         EXPECT_EQ(Refused<Err>([&] { (void)c.Val[i][b]; }), want);
+        // The same subscript 2^32 higher is refused by every accessor, and reported modulo 2^32.
+        const std::uint64_t wide = i + (std::uint64_t{1} << 32);
+        EXPECT_EQ(Refused<Err>([&] { m[wide]; }), i);
+        EXPECT_EQ(Refused<Err>([&] { c[wide]; }), i);
+        EXPECT_EQ(Refused<Err>([&] { (void)m.GetValue(wide, b); }), i);
+        EXPECT_EQ(Refused<Err>([&] { (void)c.Val[wide][b]; }), i);
+        EXPECT_EQ(Refused<Err>([&] { m.SetValue(wide, b, 99.0); }), i);
+        EXPECT_EQ(Refused<Err>([&] { m.Val[wide][b] = 99.0; }), i);
+        EXPECT_EQ(Elems(m), before);
         if (want >= 0) {
             EXPECT_EQ(Refused<Err>([&] { m.SetValue(i, b, 99.0); }), want);
             EXPECT_EQ(Refused<Err>([&] { m.Val[i][b] = 99.0; }), want);
@@ -98,6 +108,23 @@ void CheckMatrix(M& m) {
         EXPECT_EQ(Refused<Err>([&] { m.SetValue(b, j, 99.0); }), want);
         EXPECT_EQ(Refused<Err>([&] { m.Val[b][j] = 99.0; }), want);
         EXPECT_EQ(Elems(m), before);
+    }
+    for (const auto& [col, refusal] : Probes(b, m.GetCols())) {
+        const unsigned j = col;
+        const std::uint64_t wide = j + (std::uint64_t{1} << 32);
+        SCOPED_TRACE("column " + std::to_string(wide));
+        const std::vector<double> before = Elems(m);
+        EXPECT_EQ(Refused<Err>([&] { (void)m.GetValue(b, wide); }), j);
+        EXPECT_EQ(Refused<Err>([&] { (void)c.Val[b][wide]; }), j);
+        EXPECT_EQ(Refused<Err>([&] { (void)c[b][wide]; }), j);
+        EXPECT_EQ(Refused<Err>([&] { m[b][wide] = 99.0; }), j);
+        EXPECT_EQ(Refused<Err>([&] { m.SetValue(b, wide, 99.0); }), j);
+        EXPECT_EQ(Refused<Err>([&] { m.Val[b][wide] = 99.0; }), j);
+        EXPECT_EQ(Elems(m), before);
+        // With a row outside the range too, the row is the one reported.
+        EXPECT_EQ(Refused<Err>([&] { (void)m.GetValue(b + m.GetRows(), wide); }), b + m.GetRows());
+        EXPECT_EQ(Refused<Err>([&] { m.Val[b + m.GetRows()][wide] = 99.0; }), b + m.GetRows());
+        (void)refusal;
     }
 }
 
@@ -138,6 +165,14 @@ TEST(ReleaseBuild, SVectChecksEverySubscript) {
             EXPECT_EQ(Refused<Err>([&] { c[i]; }), want);
             EXPECT_EQ(Refused<Err>([&] { (void)v.GetValue(i); }), want);
             EXPECT_EQ(Refused<Err>([&] { (void)c.Val[i]; }), want);
+            const std::uint64_t wide = i + (std::uint64_t{1} << 32);
+            EXPECT_EQ(Refused<Err>([&] { v[wide]; }), i);
+            EXPECT_EQ(Refused<Err>([&] { c[wide]; }), i);
+            EXPECT_EQ(Refused<Err>([&] { (void)v.GetValue(wide); }), i);
+            EXPECT_EQ(Refused<Err>([&] { (void)c.Val[wide]; }), i);
+            EXPECT_EQ(Refused<Err>([&] { v.SetValue(wide, 99.0); }), i);
+            EXPECT_EQ(Refused<Err>([&] { v.Val[wide] = 99.0; }), i);
+            EXPECT_EQ(Elems(v), before);
             if (want >= 0) {
                 EXPECT_EQ(Refused<Err>([&] { v.SetValue(i, 99.0); }), want);
                 EXPECT_EQ(Refused<Err>([&] { v.Val[i] = 99.0; }), want);

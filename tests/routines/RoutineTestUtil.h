@@ -8,6 +8,8 @@
 #include <cstring>
 #include <initializer_list>
 #include <memory>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "routines/MtrxNN.h"
@@ -87,6 +89,20 @@ inline std::vector<quil::detail::Path> FastPaths() {
     return paths;
 }
 
+#ifdef QUIL_TESTS_NO_THREADS
+// Under an emulator that hangs when a program starts a thread (Debian 12's qemu-i386) every call
+// stays on the caller's thread (QUIL_NUM_THREADS=1), and no test starts one.
+inline constexpr bool kThreadsStart = false;
+#else
+inline constexpr bool kThreadsStart = true;
+#endif
+
+// The thread counts a sweep divides its work over: counts, or 1 alone under such an emulator.
+inline std::vector<unsigned> ThreadCounts(std::vector<unsigned> counts) {
+    if (!kThreadsStart) return {1u};
+    return counts;
+}
+
 // The work of one call divided over count threads while it lives, set as a program sets it.
 class Threads {
 public:
@@ -95,5 +111,27 @@ public:
     Threads(const Threads&) = delete;
     Threads& operator=(const Threads&) = delete;
 };
+
+// Whether this program can start a thread of its own: not under the emulator above, and not in
+// WebAssembly built without threads, where there is none to start (the library's calls then do
+// all their work on the caller's thread). A test that calls the library from threads of its own
+// has nothing to run on there.
+inline bool ThreadsCanStart() {
+    if (!kThreadsStart) return false;
+    static const bool can = [] {
+        try {
+            std::thread([] {}).join();
+            return true;
+        } catch (const std::system_error&) {
+            return false;
+        }
+    }();
+    return can;
+}
+
+#define QUIL_SKIP_WITHOUT_THREADS()                                                     \
+    do {                                                                                \
+        if (!rtest::ThreadsCanStart()) GTEST_SKIP() << "no thread can be started here"; \
+    } while (false)
 
 }  // namespace rtest

@@ -1,7 +1,7 @@
 # The library holds no fused multiply-add: every result is defined by the order of separate
 # multiplications and additions, and a fused one rounds once where they round twice.
 #   cmake -DLIBRARY=<libquil.a> -DCOMPILE_COMMANDS=<compile_commands.json> -DOBJDUMP=<objdump>
-#         -DPROCESSOR=<x86_64|i686|aarch64> -P check_no_fma.cmake
+#         -DPROCESSOR=<x86_64|i686|aarch64|wasm32> -P check_no_fma.cmake
 # Fails when a library source is compiled without -ffp-contract=off or with fast-math, -mfma or
 # -march, when the library's code holds an FMA instruction of the processor, or on 32-bit x86
 # an arithmetic instruction of the x87 unit (whose registers are wider than double).
@@ -52,6 +52,10 @@ elseif(PROCESSOR MATCHES "^(aarch64|arm64)$")
     # Scalar, Advanced SIMD and SVE forms.
     set(fused_forms "f(n?m(add|sub)|mla|mls|mlal2?|mlsl2?|mad|msb|nmad|nmsb|nmla|nmls)")
     set(vector_code "fmul[\t ]+v[0-9]+\\.2d")
+elseif(PROCESSOR STREQUAL "wasm32")
+    # Relaxed SIMD's fused forms (named fma and fms at first, madd and nmadd later).
+    set(fused_forms "f(32x4|64x2)\\.relaxed_(n?madd|fm[as])")
+    set(vector_code "f64x2\\.mul")
 else()
     message(FATAL_ERROR "check_no_fma: the fused multiply-adds of ${PROCESSOR} are not known here")
 endif()

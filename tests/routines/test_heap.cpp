@@ -45,6 +45,20 @@ TEST(GetHeap, FailureReportsTheWrappedByteCount) {
                              "failed to allocate 8 byte(s) in heap area.\r\n");
 }
 
+#ifdef __EMSCRIPTEN__
+// WebAssembly's heap starts at 16 MiB and grows to 2 GiB: a block beyond the start is had, and a
+// request beyond the end is reported and gives null, as on every other target, rather than
+// ending the program.
+TEST(GetHeap, TheHeapGrowsAndARequestBeyondItsEndIsReported) {
+    ReportCapture report;
+    void* grown = GetHeap(nullptr, 8u << 20, 8);
+    EXPECT_NE(grown, nullptr);
+    EXPECT_EQ(FreeHeap(grown), nullptr);
+    EXPECT_EQ(GetHeap(nullptr, 0x18000000u, 8), nullptr);
+    EXPECT_EQ(report.Text(), "failed to allocate 3221225472 byte(s) in heap area.\r\n");
+}
+#endif
+
 TEST(GetHeap, OldBlockIsReleasedOnSuccessAndOnFailure) {
     // The leak checker of the sanitized build fails this test if an old block survives.
     void* p = GetHeap(nullptr, 4, 8);

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <bit>
 #include <chrono>
@@ -61,13 +62,23 @@ constexpr bool kSanitized = true;
 #else
 constexpr bool kSanitized = false;
 #endif
+#if defined(__SANITIZE_THREAD__)
+// ThreadSanitizer looks for races, and only work divided over threads can have one: its sweeps
+// take the sanitized build's orders and the two large ones, where every kernel divides its
+// work, and the thread tests below every order they divide (the plain build checks the bits of
+// every order).
+constexpr bool kRacesOnly = true;
+#else
+constexpr bool kRacesOnly = false;
+#endif
 
 // Every order from 1 to 300 (in the sanitized build: to 100, then the edges of the blocks and
-// tiles), and, when large is set, two larger ones.
+// tiles), and, when large is set, two larger ones (not in the sanitized build).
 std::vector<std::uint32_t> Orders(bool large) {
     std::vector<std::uint32_t> orders;
     for (std::uint32_t n = 1; n <= 300; ++n)
-        if (!kSanitized || n <= 100 || n % 64 <= 1 || n % 64 == 63 || n == 300) orders.push_back(n);
+        if (!(kSanitized || kRacesOnly) || n <= 100 || n % 64 <= 1 || n % 64 == 63 || n == 300)
+            orders.push_back(n);
     if (large && !kSanitized) {
         orders.push_back(383);
         orders.push_back(512);
@@ -467,7 +478,8 @@ void ExpectSameDetNN(const MtrxNN* a, const std::string& where) {
 }
 
 TEST(DetNNKernel, EveryOrderOnEveryPathGivesThePlainBits) {
-    for (std::uint32_t n : Orders(true)) {
+    // DetNN divides no work over threads: ThreadSanitizer has nothing to see in its large orders.
+    for (std::uint32_t n : Orders(!kRacesOnly)) {
         const Fill fill = kFills[n % std::size(kFills)];
         NN a = Matrix(Values(n, fill, 22), n, n % 2 == 0);
         ExpectSameDetNN(a.get(), "n=" + std::to_string(n) + " " + FillName(fill));
@@ -704,7 +716,10 @@ Singles SingleRoutines(const double* av, const double* bv, const double* rhs, st
 // last row repeats the first, in small integers), a NaN, an infinity, a row far above the range
 // of 1 and one of subnormal numbers (both shifted into range first), ties between pivot
 // candidates (entries of +1 and -1), rows and columns scaled far apart (several passes of
-// balancing), all zeros, the identity.
+// balancing), all zeros, the identity; from order 3, a pivot below 2^-1024 (a multiplier of
+// 0.0 / pivot, and solves that leave the range on the way: a^-1 e_1 = (1, -0.5 / t, 0)), and a
+// row that balancing would scale down but for a subnormal element it would round; from order 2,
+// the range tests' matrices.
 std::vector<std::vector<double>> StackMatrices(std::uint32_t n) {
     const std::size_t nn = std::size_t{n} * n;
     std::vector<std::vector<double>> ms;
@@ -733,11 +748,46 @@ std::vector<std::vector<double>> StackMatrices(std::uint32_t n) {
     ms.push_back(std::vector<double>(nn, 0.0));
     ms.push_back(std::vector<double>(nn, 0.0));
     for (std::uint32_t i = 0; i < n; ++i) ms.back()[i * n + i] = 1.0;
+    const std::vector<double> identity = ms.back();
+    if (n >= 3) {
+        ms.push_back(identity);  // row 1: (0.5, t, 1)
+        ms.back()[n] = 0.5;
+        ms.back()[n + 1] = 0x1.8p-1070;
+        ms.back()[n + 2] = 1.0;
+        ms.push_back(identity);  // row 0: (1, 1, s), column 0 below it 2^-20
+        ms.back()[1] = 1.0;
+        ms.back()[2] = 0x1.8p-1073;
+        ms.back()[n] = ms.back()[2 * n] = 0x1p-20;
+    }
+    // The range tests' 2 x 2 blocks beside the identity: huge beside subnormal in a row, a
+    // subnormal pivot, balancing scales that would take the solution out of the range on the way,
+    // inverses beyond the range; and two balanced by 2^1022 and 2^1020, whose solves of (s, 0, ...)
+    // have products below the normal range on the way, which SolveMtrxNN's solve does not round.
+    const double sub = 0x1p-1074;
+    for (const auto& c : {std::array{0x1p300, 3 * sub, 0x1p1000, sub}, {0x1p1000, 3 * sub, 0x1p1000, sub},
+                          {0.0, -0x1p107, 0x1p-1060, -7.5}, {1.0, 0x1p1023, sub, 1.0},
+                          {9e-167, 0.0, -1e167, 3e167}, {1e-310, 1e-310, 1.0, 2.0},
+                          {2e-300, 1e-300, 1e300, 1e300}, {1e-310, 0.0, 0.0, 1e-310},
+                          {2.0, 0x1.9f20a0849428ep+1020, 0x0.c149d226cc472p-1022, 1.75},
+                          {2.0, 0x1.9f20a0849428ep+1018, 0x1.8293a44d988e4p-1021, 1.75}}) {
+        if (n < 2) break;
+        ms.push_back(identity);
+        ms.back()[0] = c[0];
+        ms.back()[1] = c[1];
+        ms.back()[n] = c[2];
+        ms.back()[n + 1] = c[3];
+    }
+    if (n >= 4) {  // and beside it a block balanced the other way: Dc(0, 0) Dr(2, 2) overflows
+        ms.push_back(ms.back());
+        ms.back()[2 * n + 3] = 0x1.9f20a0849428ep-7;
+        ms.back()[3 * n + 2] = 0x1.8293a44d988e4p+3;
+    }
     return ms;
 }
 
 // A stack's operands: matrices, the product's second operands (the matrices in reverse order)
-// and nrhs right-hand sides each, one of them 0.0 but in its last row, one holding a NaN.
+// and nrhs right-hand sides each, one of them 0.0 but in its last row, the third (when there is
+// one) 0.0 but in its first row, one holding a NaN.
 struct StackOperands {
     std::uint64_t count;
     std::vector<double> a, b, rhs;
@@ -750,7 +800,9 @@ StackOperands Operands(const std::vector<std::vector<double>>& ms, std::uint32_t
         s.a.insert(s.a.end(), ms[k].begin(), ms[k].end());
         s.b.insert(s.b.end(), ms[ms.size() - 1 - k].begin(), ms[ms.size() - 1 - k].end());
         for (std::size_t t = 0; t < std::size_t{n} * nrhs; ++t)
-            s.rhs[k * n * nrhs + t] = t % nrhs == 1 && t / nrhs + 1 < n ? 0.0 : std::sin(double(k * 131 + t));
+            s.rhs[k * n * nrhs + t] = (t % nrhs == 1 && t / nrhs + 1 < n) || (t % nrhs == 2 && t >= nrhs)
+                                          ? 0.0
+                                          : std::sin(double(k * 131 + t));
     }
     s.rhs[n * nrhs] = std::numeric_limits<double>::quiet_NaN();
     return s;
@@ -925,6 +977,7 @@ TEST(Stacks, StatusesAndRefusalsAreTheDocumentedOnes) {
 // Every part runs exactly once, whatever the number of parts and threads, when a part divides
 // work of its own (that stays on its thread) and when several callers divide work at once.
 TEST(Threads, EveryPartRunsOnceFromNestedAndConcurrentCallers) {
+    if (!rtest::kThreadsStart) GTEST_SKIP() << "the emulator cannot start a thread";
     const Threads threads(3);
     constexpr unsigned kMost = 40;
     const auto check = [](unsigned parts) {
@@ -940,6 +993,7 @@ TEST(Threads, EveryPartRunsOnceFromNestedAndConcurrentCallers) {
         return wrong;
     };
     for (unsigned parts = 0; parts <= kMost; ++parts) EXPECT_EQ(check(parts), 0) << parts << " parts";
+    QUIL_SKIP_WITHOUT_THREADS();
     std::vector<int> wrong(4, 0);
     std::vector<std::thread> callers;
     for (unsigned t = 0; t < wrong.size(); ++t)
@@ -981,6 +1035,7 @@ TEST(Threads, TheCountIsSetFromCode) {
 // RunParts returns only when every part has run, also a part that another thread takes and
 // that ends late.
 TEST(Threads, RunPartsReturnsWhenEveryPartIsDone) {
+    if (!rtest::kThreadsStart) GTEST_SKIP() << "the emulator cannot start a thread";
     const Threads threads(4);
     for (int round = 0; round < 3; ++round) {
         std::atomic<unsigned> done{0};
@@ -995,7 +1050,7 @@ TEST(Threads, RunPartsReturnsWhenEveryPartIsDone) {
 #if defined(__linux__)
 // QUIL_NUM_THREADS, read once in a fresh process: a whole number from 1 up (at most 64) is the
 // count; anything else gives the cores the process may use, and a value that is set but cannot
-// be used as it stands is named on standard error.
+// be used as it stands is named on standard error. SetNumThreads overrides it.
 TEST(ThreadsDeathTest, TheCountComesFromQuilNumThreads) {
 #ifdef QUIL_TESTS_EMULATED
     GTEST_SKIP() << "a user-mode emulator cannot run the test program again in a fresh process";
@@ -1024,6 +1079,13 @@ TEST(ThreadsDeathTest, TheCountComesFromQuilNumThreads) {
             << "QUIL_NUM_THREADS=" << unusable;
     }
     EXPECT_EXIT(countWith(""), testing::ExitedWithCode(cores), "^$");
+    // SetNumThreads(0) asks for every core, whatever the variable says.
+    const auto coresWith = [](const std::string& value) {
+        setenv("QUIL_NUM_THREADS", value.c_str(), 1);
+        quil::SetNumThreads(0);
+        std::exit(static_cast<int>(quil::NumThreads()));
+    };
+    EXPECT_EXIT(coresWith(std::to_string(cores % 64 + 1)), testing::ExitedWithCode(cores), "^$");
     unsetenv("QUIL_NUM_THREADS");
 }
 
@@ -1108,7 +1170,7 @@ TEST(Threads, EveryThreadCountGivesThePlainBitsOnEveryPath) {
         NN a = Matrix(av, n, base1);
         const Decomposition plainLU = Decompose(Path::Plain, a.get());
         const Inverse plainInverse = Invert(Path::Plain, a.get());
-        for (unsigned count : {1u, 2u, 3u, 7u}) {
+        for (unsigned count : rtest::ThreadCounts({1u, 2u, 3u, 7u})) {
             const Threads threads(count);
             for (Path path : FastPaths()) {
                 const std::string where = Where(path, n, fill, base1) + " threads " + std::to_string(count);
@@ -1218,6 +1280,7 @@ TEST(WorkStorage, KeeperLendsWhatItHoldsWithinItsLimit) {
 
 // What a thread keeps goes back to the heap when it ends.
 TEST(WorkStorage, GoesBackWhenTheThreadEnds) {
+    QUIL_SKIP_WITHOUT_THREADS();
     NN a = Matrix(Values(60, Fill::Uniform, 90), 60, true);
     long kept = -1;
     std::thread caller([&] {
@@ -1237,6 +1300,7 @@ TEST(WorkStorage, GoesBackWhenTheThreadEnds) {
 // Callers on several threads at once, each with its own matrices: a caller that finds the
 // threads busy does its work alone, and every result is still its own.
 TEST(Threads, SeveralCallersAtOnceEachGetTheirOwnBits) {
+    QUIL_SKIP_WITHOUT_THREADS();
     constexpr unsigned kCallers = 4;
     const std::uint32_t n = kSanitized ? 130 : 260;
     struct Work {

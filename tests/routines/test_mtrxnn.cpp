@@ -52,6 +52,12 @@ TEST(GetMatrixNN, EveryFailureGivesNullAndLeaksNothing) {
     allocsweep::FailAt(3);
     m = GetMatrixNN(m, 2, true);
     EXPECT_EQ(m, nullptr);
+    allocsweep::Disarm();
+    // Order 0 has no subscripts in either base: refused as a request of no bytes is.
+    const std::string before = report.Text();
+    EXPECT_EQ(GetMatrixNN(nullptr, 0, false), nullptr);
+    EXPECT_EQ(GetMatrixNN(GetMatrixNN(nullptr, 2, true), 0, true), nullptr);
+    EXPECT_EQ(report.Text(), before + ReportCapture::TextFor(0) + ReportCapture::TextFor(0));
 }
 
 TEST(MtrxNNArithmetic, ElementWiseInBothBases) {

@@ -72,6 +72,15 @@ TEST(GetMatrix, BothBasesAreZeroFilledAndReleased) {
         allocsweep::FailAt(n);
         EXPECT_EQ(GetMatrix(nullptr, 3, 2, true), nullptr) << n;
     }
+    allocsweep::Disarm();
+    // No rows or no columns: no subscripts in either base, refused as a request of no bytes.
+    const std::string before = report.Text();
+    for (bool base1 : {true, false}) {
+        EXPECT_EQ(GetMatrix(nullptr, 0, 3, base1), nullptr);
+        EXPECT_EQ(GetMatrix(GetMatrix(nullptr, 2, 2, base1), 3, 0, base1), nullptr);
+    }
+    EXPECT_EQ(report.Text(), before + ReportCapture::TextFor(0) + ReportCapture::TextFor(0) +
+                                 ReportCapture::TextFor(0) + ReportCapture::TextFor(0));
 }
 
 TEST(VectArithmetic, AddSubScaleElementByElement) {
@@ -181,6 +190,29 @@ TEST(MtrxbyVect, RectangularProductRowByRow) {
     EXPECT_TRUE(MtrxbyVect(y.get(), m, x.get()));
     EXPECT_EQ(Elems(y.get()), (std::vector<double>{5.0, 11.0}));
     FreeMatrix(m);
+}
+
+// y may be x: the product comes from work storage, whose failure leaves x as it was.
+TEST(MtrxbyVect, IntoItsOwnOperand) {
+    ReportCapture report;
+    allocsweep::Guard guard;
+    for (bool base1 : {false, true}) {
+        Mtrx* m = GetMatrix(nullptr, 2, 2, base1);
+        const std::uint32_t lo = base1 ? 1 : 0;
+        m->Elem[lo][lo] = m->Elem[lo + 1][lo] = 1;
+        m->Elem[lo][lo + 1] = 2;
+        m->Elem[lo + 1][lo + 1] = -2;
+        for (long n = 1, failed = 1; failed; ++n) {
+            V x = MakeV(base1, {1.0, 1.0});
+            allocsweep::FailAt(n);
+            const bool ok = MtrxbyVect(x.get(), m, x.get());
+            failed = allocsweep::Failed();
+            allocsweep::Disarm();
+            EXPECT_EQ(ok, !failed) << n;
+            EXPECT_EQ(Elems(x.get()), ok ? (std::vector<double>{3, -1}) : (std::vector<double>{1, 1}));
+        }
+        FreeMatrix(m);
+    }
 }
 
 TEST(MtrxbyVect, ShapeOrBaseMismatchIsRefusedWithYUntouched) {

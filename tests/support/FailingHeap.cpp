@@ -23,3 +23,9 @@ extern "C" void __wrap_free(void* p) {
     allocsweep::Released(p);
     __real_free(p);
 }
+
+#ifdef __EMSCRIPTEN__
+// Emscripten's JavaScript runtime frees its own blocks (those of a caught exception) through
+// the module's export "free", which the wrapping leaves out: it is this function.
+extern "C" __attribute__((used, export_name("free"))) void FreeForTheRuntime(void* p) { __wrap_free(p); }
+#endif

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QTest>
 #include <QTimer>
@@ -254,6 +255,39 @@ TEST_F(QtWindow, TabGoesRoundTheButtonsAndTheReportWithAVisibleFocus) {
     memo->setFocus();
     QTest::mouseClick(run, Qt::LeftButton);
     EXPECT_EQ(QApplication::focusWidget(), memo) << "a click does not take the focus";
+}
+
+// Right after the start, and with the focus on a button, the report's keys move in the report
+// and copy it, and the focus stays where it is.
+TEST_F(QtWindow, TheReportKeysWorkAtOnceWhereverTheFocusIs) {
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    const auto press = [](Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QTest::keyClick(static_cast<QWidget*>(nullptr), key, modifiers);   // where the focus is
+    };
+    QStringList report;
+    for (int i = 0; i < 300; ++i) {
+        report << QString::number(i);
+        form->PutLine(report.back().toStdString());
+    }
+    const QScrollBar* bar = memo->verticalScrollBar();
+    for (QWidget* focus : {static_cast<QWidget*>(memo), static_cast<QWidget*>(exit), static_cast<QWidget*>(run)}) {
+        const std::string at = focus->objectName().toStdString();
+        ASSERT_EQ(QApplication::focusWidget(), focus) << at;
+        press(Qt::Key_Home, Qt::ControlModifier);
+        EXPECT_EQ(bar->value(), 0) << at;
+        press(Qt::Key_End, Qt::ControlModifier);
+        EXPECT_EQ(bar->value(), bar->maximum()) << at;
+        press(Qt::Key_PageUp);
+        EXPECT_LT(bar->value(), bar->maximum()) << at;
+        press(Qt::Key_Right);
+        QApplication::clipboard()->clear();
+        press(Qt::Key_A, Qt::ControlModifier);
+        press(Qt::Key_C, Qt::ControlModifier);
+        EXPECT_EQ(QApplication::clipboard()->text().toStdString(), (report.join('\n') + '\n').toStdString()) << at;
+        EXPECT_EQ(QApplication::focusWidget(), focus) << at << ": the focus stays";
+        press(Qt::Key_Tab);
+    }
 }
 
 // Copying a part of the report that reaches its end gives the last line its line break too.

@@ -2,9 +2,11 @@
 // pseudo-terminal.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -121,6 +123,41 @@ TEST_F(TtyCore, ScrollsBothWaysWithinTheReport) {
     window->Wheel(-3);
     window->Click(ReportRow + TextRows - 1, 79);   // the down arrow of the vertical bar
     EXPECT_EQ(window->TopLine(), 1);
+}
+
+// A scroll bar's thumb, taken with the mouse, follows the pointer wherever it goes while the
+// button is held; a press on the track pages towards the pointer.
+TEST_F(TtyCore, ScrollBarThumbsFollowTheMouse) {
+    window->Key('r');
+    const int end = window->TopLine();
+    const auto thumbTop = [this] {
+        const Grid grid = Drawn();
+        for (int r = ReportRow; r < ReportRow + TextRows; ++r)
+            if (grid.Row(r)[Cols - 1] == '#') return r;
+        return -1;
+    };
+    const int taken = thumbTop() + 1;
+    window->Click(taken, Cols - 1);
+    EXPECT_EQ(window->TopLine(), end) << "taking the thumb scrolls nothing";
+    window->Drag(taken - 5, Cols - 1);
+    EXPECT_EQ(thumbTop(), taken - 1 - 5);
+    EXPECT_LT(window->TopLine(), end);
+    window->Drag(0, 3);
+    EXPECT_EQ(window->TopLine(), 0);
+    window->Drag(Rows - 1, 0);
+    EXPECT_EQ(window->TopLine(), end);
+    window->Release();
+    window->Drag(0, Cols - 1);
+    EXPECT_EQ(window->TopLine(), end) << "let go";
+
+    window->Click(thumbTop() - 1, Cols - 1);   // below the bar's middle, above the thumb
+    EXPECT_EQ(window->TopLine(), end - (TextRows - 1));
+    window->Drag(0, Cols - 1);
+    EXPECT_EQ(window->TopLine(), end - (TextRows - 1)) << "the track takes no thumb";
+
+    window->Click(ReportRow + TextRows, 1);   // the horizontal bar's thumb, at its left
+    window->Drag(ReportRow + TextRows, Cols - 2);
+    EXPECT_EQ(window->LeftColumn(), static_cast<int>(TestReport[3].size()) - (Cols - 1));
 }
 
 TEST_F(TtyCore, ButtonsAnswerClicksAndTheCloseBoxCloses) {
@@ -270,14 +307,29 @@ public:
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
         while (std::chrono::steady_clock::now() < deadline) {
             // Once the program has let go of the terminal, there is nothing more to read.
-            if (!ReadSome()) usleep(10000);
+            const bool open = ReadSome();
             int status = 0;
             if (waitpid(pid_, &status, WNOHANG) == pid_) {
                 exited_ = true;
+                // What it wrote last may still be on its way: the terminal ends after it.
+                while (ReadSome() && std::chrono::steady_clock::now() < deadline) {}
                 return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
             }
+            if (!open) usleep(10000);
         }
         return -1;
+    }
+
+    // Waits until the program has read all that was typed.
+    bool WaitUntilRead() {
+        const int typed = open(ptsname(master_), O_RDWR | O_NOCTTY);
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        int waiting = 1;
+        while (typed >= 0 && ioctl(typed, FIONREAD, &waiting) == 0 && waiting > 0 &&
+               std::chrono::steady_clock::now() < deadline)
+            usleep(1000);
+        if (typed >= 0) close(typed);
+        return waiting == 0;
     }
 
     pid_t Pid() const { return pid_; }
@@ -326,6 +378,7 @@ void ExpectRestored(const PtyProgram& program, bool alternateScreen = true) {
     EXPECT_TRUE(t.c_lflag & ECHO) << "echo back on";
     const std::string& out = program.Output();
     EXPECT_TRUE(TurnedOff(out, "1000h", "1000l")) << "mouse tracking off";
+    EXPECT_TRUE(TurnedOff(out, "\x1b[?1002h", "\x1b[?1002l")) << "the drag reports off";
     EXPECT_TRUE(TurnedOff(out, "\x1b[?25l", "\x1b[?25h")) << "cursor shown";
     if (!alternateScreen) return;
     const auto entered = out.find("\x1b[?1049h");
@@ -345,6 +398,10 @@ TEST(TtyProgram, RunByKeyDrawsTheReportAndExitRestoresTheTerminal) {
     ASSERT_TRUE(program.WaitFor("line 40"));
     program.Type("\x0c");   // Ctrl-L draws the whole screen again
     ASSERT_TRUE(program.WaitFor("QUIL Library Test Platform"));
+    kill(program.Pid(), SIGSTOP);   // stopped and let go on from outside: the screen is taken back
+    kill(program.Pid(), SIGCONT);
+    ASSERT_TRUE(program.WaitFor("\x1b[?1002l"));
+    ASSERT_TRUE(program.WaitFor("\x1b[?1002h"));
     program.Type("e");
     EXPECT_EQ(program.Wait(), 0);
     ExpectRestored(program);
@@ -370,6 +427,7 @@ TEST(TtyProgram, OnlyALoneEscapePressesExit) {
         PtyProgram program("", {{"TERM", term}});
         ASSERT_TRUE(program.WaitFor("Platform under test"));
         program.Type(keys);
+        ASSERT_TRUE(program.WaitUntilRead());
         usleep(300000);   // longer than an Escape waits for the rest of its sequence
         program.Type("r");
         EXPECT_TRUE(program.WaitFor("line 40")) << term << " " << keys + 1;
@@ -383,20 +441,23 @@ TEST(TtyProgram, CtrlZSuspendsAndTheScreenComesBackOnResume) {
     PtyProgram program("", {}, PtyProgram::UnderShell);
     ASSERT_TRUE(program.WaitFor("Platform under test"));
     program.Type("\x1a");
-    ASSERT_TRUE(program.WaitFor("\x1b[?1049l"));   // the shell's screen while stopped
+    ASSERT_TRUE(program.WaitFor("\x1b[?1002l"));   // no mouse reports while stopped
+    ASSERT_TRUE(program.WaitFor("\x1b[?1049l"));   // the shell's screen
     ASSERT_TRUE(program.WaitFor("[stopped]"));
     ASSERT_TRUE(program.WaitFor("Platform under test"));
+    ASSERT_TRUE(program.WaitFor("\x1b[?1002h"));
     program.Type("e");
     EXPECT_EQ(program.Wait(), 0);
     ExpectRestored(program);
 }
 
-// An xterm mouse report in the SGR form that TERM=xterm announces: left button pressed, then
-// released, at a zero-based cell.
-std::string MouseClick(int row, int col) {
-    const std::string at = std::to_string(col + 1) + ";" + std::to_string(row + 1);
-    return "\x1b[<0;" + at + "M\x1b[<0;" + at + "m";
+// An xterm mouse report in the SGR form that TERM=xterm announces, at a zero-based cell: code 0
+// for the left button, 32 for a move with it held; final M for a press or move, m for a release.
+std::string MouseReport(int code, int row, int col, char final = 'M') {
+    return "\x1b[<" + std::to_string(code) + ";" + std::to_string(col + 1) + ";" + std::to_string(row + 1) + final;
 }
+
+std::string MouseClick(int row, int col) { return MouseReport(0, row, col) + MouseReport(0, row, col, 'm'); }
 
 TEST(TtyProgram, RunAndExitByMouse) {
     PtyProgram program("");
@@ -405,6 +466,23 @@ TEST(TtyProgram, RunAndExitByMouse) {
     program.Type(MouseClick(1, 42));   // [Run]
     ASSERT_TRUE(program.WaitFor("line 40"));
     program.Type(MouseClick(1, 3));    // [Exit]
+    EXPECT_EQ(program.Wait(), 0);
+    ExpectRestored(program);
+}
+
+TEST(TtyProgram, TheScrollBarsThumbIsDraggedWithTheMouse) {
+    PtyProgram program("");
+    ASSERT_TRUE(program.WaitFor("Platform under test"));
+    ASSERT_TRUE(program.WaitFor("\x1b[?1002h")) << "moves with a button held reported";
+    program.Type("r");
+    ASSERT_TRUE(program.WaitFor("line 40"));
+    program.Type(MouseReport(0, 20, 79));   // the thumb, at the bottom of the vertical bar
+    // ncurses hands over only the last of the reports that arrive together.
+    ASSERT_TRUE(program.WaitUntilRead());
+    usleep(50000);
+    program.Type(MouseReport(32, 2, 60));
+    EXPECT_TRUE(program.WaitFor("Platform test..."));
+    program.Type("e");
     EXPECT_EQ(program.Wait(), 0);
     ExpectRestored(program);
 }

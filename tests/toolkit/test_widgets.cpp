@@ -2,6 +2,7 @@
 // of the renderers.
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <stdexcept>
 
 #include "TestProgram.h"
@@ -149,4 +150,21 @@ TEST(RendererChoice, ForcedNamesInAnyLetterCase) {
     EXPECT_EQ(RendererKindNamed(""), std::nullopt);
     EXPECT_EQ(RendererKindNamed("batc"), std::nullopt);
     EXPECT_EQ(RendererKindNamed("batches"), std::nullopt);
+}
+
+// Whichever renderers a build has, its --help names them and no line is wider than 80 columns.
+TEST(RendererChoice, HelpFitsEightyColumnsWhateverTheRenderersBuilt) {
+    const std::pair<RendererKind, const char*> optional[] = {
+        {RendererKind::Win32, "  win32  "}, {RendererKind::Qt, "  qt  "}, {RendererKind::Tty, "  tty  "},
+        {RendererKind::Web, "  web    "}};
+    for (unsigned mask = 0; mask < 1u << std::size(optional); ++mask) {
+        std::vector<RendererKind> built;
+        for (std::size_t i = 0; i < std::size(optional); ++i)
+            if (mask >> i & 1) built.push_back(optional[i].first);
+        const std::string help = RendererHelp(built);
+        for (std::size_t i = 0; i < std::size(optional); ++i)
+            EXPECT_EQ(help.find(optional[i].second) != std::string::npos, (mask >> i & 1) != 0) << help;
+        std::istringstream lines(help);
+        for (std::string line; std::getline(lines, line);) EXPECT_LE(line.size(), 80u) << line;
+    }
 }

@@ -1,5 +1,6 @@
 #include "choice/RendererChoice.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -10,7 +11,8 @@
 #include "batch/BatchRenderer.h"
 #include "choice/StandardStreams.h"
 // Each renderer but batch is built only where its library is: Qt 6 and ncurses are not installed
-// for every target, and native Windows controls exist only on Windows.
+// for every target, native Windows controls exist only on Windows, and a page only for a program
+// built with Emscripten.
 #ifndef QUIL_RENDERER_QT
 #define QUIL_RENDERER_QT 0
 #endif
@@ -20,6 +22,9 @@
 #ifndef QUIL_RENDERER_WIN32
 #define QUIL_RENDERER_WIN32 0
 #endif
+#ifndef QUIL_RENDERER_WEB
+#define QUIL_RENDERER_WEB 0
+#endif
 #if QUIL_RENDERER_QT
 #include "qt/QtRenderer.h"
 #endif
@@ -28,6 +33,9 @@
 #endif
 #if QUIL_RENDERER_WIN32
 #include "win32/Win32Renderer.h"
+#endif
+#if QUIL_RENDERER_WEB
+#include "web/WebRenderer.h"
 #endif
 
 namespace {
@@ -48,6 +56,7 @@ struct KindName {
 // Every renderer, in the order of the automatic choice.
 constexpr KindName kRenderers[] = {
     {RendererKind::Win32, "win32"},
+    {RendererKind::Web, "web"},
     {RendererKind::Qt, "qt"},
     {RendererKind::Tty, "tty"},
     {RendererKind::Batch, "batch"},
@@ -64,6 +73,7 @@ const char* Instead(RendererKind kind) {
     switch (kind) {
     case RendererKind::Win32:
     case RendererKind::Qt: return "opening the desktop window instead";
+    case RendererKind::Web: return "showing the window in the page instead";
     case RendererKind::Tty: return "showing the window in the terminal instead";
     case RendererKind::Batch: break;
     }
@@ -73,6 +83,7 @@ const char* Instead(RendererKind kind) {
 constexpr bool Built(RendererKind kind) {
     switch (kind) {
     case RendererKind::Win32: return QUIL_RENDERER_WIN32;
+    case RendererKind::Web: return QUIL_RENDERER_WEB;
     case RendererKind::Qt: return QUIL_RENDERER_QT;
     case RendererKind::Tty: return QUIL_RENDERER_TTY;
     case RendererKind::Batch: break;
@@ -80,11 +91,12 @@ constexpr bool Built(RendererKind kind) {
     return true;
 }
 
-// "qt, tty or batch": the renderers this program has, for messages.
-std::string BuiltNames() {
+// "qt, tty or batch": the renderers that has(kind) counts, for messages.
+template <class Has>
+std::string NamesOf(const Has& has) {
     std::vector<const char*> names;
     for (const KindName& r : kRenderers)
-        if (Built(r.kind)) names.push_back(r.name);
+        if (has(r.kind)) names.push_back(r.name);
     std::string text;
     for (std::size_t i = 0; i < names.size(); ++i) {
         if (i > 0) text += i + 1 == names.size() ? " or " : ", ";
@@ -93,27 +105,42 @@ std::string BuiltNames() {
     return text;
 }
 
+// "qt, tty or batch" for the renderers this program has.
+std::string BuiltNames() { return NamesOf(Built); }
+
 }  // namespace
 
 std::string RendererHelp() {
-    const bool desktop = Built(RendererKind::Win32) || Built(RendererKind::Qt);
+    std::vector<RendererKind> built;
+    for (const KindName& r : kRenderers)
+        if (Built(r.kind)) built.push_back(r.kind);
+    return RendererHelp(built);
+}
+
+std::string RendererHelp(const std::vector<RendererKind>& renderers) {
+    // Within the text, Built asks the renderers given rather than this program's.
+    const auto Built = [&renderers](RendererKind kind) {
+        return kind == RendererKind::Batch || std::find(renderers.begin(), renderers.end(), kind) != renderers.end();
+    };
+    const bool desktop = Built(RendererKind::Win32) || Built(RendererKind::Web) || Built(RendererKind::Qt);
     const bool terminal = Built(RendererKind::Tty);
     std::string text = "The report is shown by the first renderer that can start here:\n";
     if (Built(RendererKind::Win32)) text += "  win32  the program's window\n";
+    if (Built(RendererKind::Web)) text += "  web    the window in the page, where a browser opened the program\n";
     if (Built(RendererKind::Qt))
         text += "  qt     a desktop window, where a display that a person sees can be opened\n";
     if (terminal)
         text += "  tty    the same window in the terminal, where standard input and output\n"
                 "         are a terminal that can place the cursor\n";
     text += "  batch  no window: one Run, the report on standard output\n"
-            "QUIL_RENDERER=" + BuiltNames() + " (in any letter case) forces one.\n";
+            "QUIL_RENDERER=" + NamesOf(Built) + " (in any letter case) forces one.\n";
     if (!desktop && !terminal) return text;
 
     text += "\nKeys in the window (letters in either case):\n"
             "  r, Enter                Run\n";
     text += terminal ? "  e, Escape               Exit (in a terminal only a lone Escape)\n"
                      : "  e, Escape               Exit\n";
-    if (Built(RendererKind::Win32))
+    if (desktop)
         text += "  Tab, Shift+Tab          move between Exit, Run and the report\n"
                 "  Space                   press the button that has the focus\n";
     text += "  arrows, Page Up/Down    move in the report\n";
@@ -158,6 +185,9 @@ std::unique_ptr<TRenderer> MakeRenderer(RendererKind kind, [[maybe_unused]] cons
     switch (kind) {
 #if QUIL_RENDERER_WIN32
     case RendererKind::Win32: return std::make_unique<Win32Renderer>();
+#endif
+#if QUIL_RENDERER_WEB
+    case RendererKind::Web: return std::make_unique<WebRenderer>();
 #endif
 #if QUIL_RENDERER_QT
     case RendererKind::Qt: return std::make_unique<QtRenderer>(programPath);

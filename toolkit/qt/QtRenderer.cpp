@@ -18,6 +18,7 @@
 #include <QTextCursor>
 #include <QTextDocumentFragment>
 #include <QToolButton>
+#include <QWindow>
 
 #include <algorithm>
 #include <cstdio>
@@ -175,7 +176,8 @@ public:
         SetTabOrder();
         AddKeys();
         form_.View = this;
-        // The described size, as much of it as the screen has room for.
+        // The described size, as much of it as the screen has room for; a screen smaller than
+        // the minimum size gets a window of its own size.
         const QRect room = screen()->availableGeometry();
         form_.FitTo(room.width(), room.height());
         ApplyConstraints();
@@ -201,6 +203,15 @@ protected:
     void showEvent(QShowEvent* event) override {
         QWidget::showEvent(event);
         closing_ = false;
+        if (!screenWatched_ && windowHandle() != nullptr) {
+            screenWatched_ = true;
+            QObject::connect(windowHandle(), &QWindow::screenChanged, this, [this](QScreen* now) {
+                if (now == nullptr) return;
+                const QRect room = now->availableGeometry();
+                form_.SetScreenArea(room.width(), room.height());
+                ApplyConstraints();
+            });
+        }
         AdoptFrame();
     }
 
@@ -346,7 +357,9 @@ private:
         return widget;
     }
 
-    // Tab goes round the controls in the model's focus order.
+    // Tab goes round the controls in the model's focus order. The window opens with the focus
+    // in the first memo of that order, the report, whose keys then work at once; the buttons
+    // hand the report its keys too.
     void SetTabOrder() {
         QWidget* previous = nullptr;
         for (TControl* control : FocusOrder(form_)) {
@@ -355,7 +368,10 @@ private:
             if (placed == placed_.end()) continue;
             if (previous != nullptr) QWidget::setTabOrder(previous, placed->second);
             previous = placed->second;
+            if (report_ == nullptr && dynamic_cast<TMemo*>(control) != nullptr) report_ = placed->second;
+            if (dynamic_cast<TSpeedButton*>(control) != nullptr) placed->second->installEventFilter(this);
         }
+        if (report_ != nullptr) report_->setFocus();
     }
 
     void Place() {
@@ -382,7 +398,7 @@ private:
     }
 
     void ApplyConstraints() {
-        const TSizeConstraints& c = form_.Constraints;
+        const TSizeConstraints c = form_.ShownConstraints();
         const int frameWidth = form_.FrameWidth();
         const int frameHeight = form_.FrameHeight();
         setMinimumSize(std::max(0, c.MinWidth - frameWidth), std::max(0, c.MinHeight - frameHeight));
@@ -394,10 +410,36 @@ private:
     // in either case) reach the window when the focused control has no use for them: the
     // report keeps its own (arrows, pages, select-all, copy). Ctrl-Q closes the window.
     void keyPressEvent(QKeyEvent* event) override {
+        if (ToReport(*event)) return;
         TSpeedButton* button = ButtonForKey(form_, KeyOf(*event));
         if (button == nullptr) return QWidget::keyPressEvent(event);
         for (const auto& [control, widget] : placed_)
             if (control == button) static_cast<QToolButton*>(widget)->click();
+    }
+
+    // A focused button would take the arrows to move the focus; they are the report's.
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::KeyPress && ToReport(*static_cast<QKeyEvent*>(event))) return true;
+        return QWidget::eventFilter(watched, event);
+    }
+
+    // The report's keys reach the report wherever the focus is; the focus stays where it is.
+    bool ToReport(QKeyEvent& event) {
+        if (report_ == nullptr || report_->hasFocus() || forwarding_ || !IsReportKey(event)) return false;
+        forwarding_ = true;   // a key the report leaves comes back up to this window
+        QCoreApplication::sendEvent(report_, &event);
+        forwarding_ = false;
+        return true;
+    }
+
+    static bool IsReportKey(const QKeyEvent& event) {
+        if (event.matches(QKeySequence::SelectAll) || event.matches(QKeySequence::Copy)) return true;
+        if ((event.modifiers() & (Qt::AltModifier | Qt::MetaModifier)) != 0) return false;
+        switch (event.key()) {
+        case Qt::Key_Up: case Qt::Key_Down: case Qt::Key_Left: case Qt::Key_Right:
+        case Qt::Key_PageUp: case Qt::Key_PageDown: case Qt::Key_Home: case Qt::Key_End: return true;
+        default: return false;
+        }
     }
 
     static int KeyOf(const QKeyEvent& event) {
@@ -417,8 +459,11 @@ private:
     TForm& form_;
     std::vector<std::pair<TControl*, QWidget*>> placed_;
     std::map<const TMemo*, MemoView> memos_;
+    QWidget* report_ = nullptr;   // the first memo that Tab reaches: the report
+    bool forwarding_ = false;
     bool closing_ = false;
     bool framed_ = false;   // the first frame has been adopted
+    bool screenWatched_ = false;
 };
 
 namespace {

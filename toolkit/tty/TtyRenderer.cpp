@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -75,6 +76,10 @@ TtyRenderer* activeRenderer = nullptr;
 
 constexpr int CtrlC = 3, CtrlL = 12, CtrlQ = 17, CtrlZ = 26, Escape = 27;
 
+// xterm's mouse mode 1002: presses, releases and the moves made with a button held.
+constexpr const char* DragReportsOn = "\x1b[?1002h";
+constexpr const char* DragReportsOff = "\x1b[?1002l";
+
 bool IsSet(const char* name) {
     const char* value = std::getenv(name);
     return value != nullptr && *value != '\0';
@@ -101,7 +106,7 @@ TtyRenderer::TtyRenderer() {
 class TtyRenderer::Session final : public TtySurface {
 public:
     struct Event {
-        enum Kind { None, Key, Click, Wheel, Stop, Hangup } Kind = None;
+        enum Kind { None, Key, Click, Drag, Release, Wheel, Stop, Hangup } Kind = None;
         int Value = 0;   // the key, or the wheel's lines
         int Row = 0;
         int Col = 0;
@@ -131,7 +136,16 @@ public:
         // getch never waits: Next waits in poll, which also sees the terminal go away.
         timeout(0);
         mouseinterval(0);
-        mousemask(BUTTON1_PRESSED | BUTTON4_PRESSED | BUTTON5_PRESSED, nullptr);
+        // No releases: ncurses hands over only the last of the reports that arrive together,
+        // and a press must not be lost to its release. A thumb taken is let go at the next press.
+        mousemask(BUTTON1_PRESSED | BUTTON2_PRESSED | BUTTON3_PRESSED | BUTTON4_PRESSED | BUTTON5_PRESSED |
+                      REPORT_MOUSE_POSITION,
+                  nullptr);
+        // ncurses asks an xterm for presses and releases only; a scroll bar's thumb is dragged
+        // with the moves made while a button is held (mode 1002), asked for after each time
+        // ncurses has turned the mouse on.
+        const std::string mouseKey = Capability("kmous");
+        dragReports_ = has_mouse() == TRUE && mouseKey.starts_with("\x1b[");
         InitStyles();
         PrepareReset();
         stopSignal = 0;
@@ -160,8 +174,18 @@ public:
         sigaction(SIGCONT, &previousResume_, nullptr);
         for (std::size_t i = 0; i < std::size(FaultSignals); ++i) sigaction(FaultSignals[i], &previousFault[i], nullptr);
         for (const auto& [signal, previous] : previous_) sigaction(signal, &previous, nullptr);
-        endwin();
+        LeaveScreen();
         delscreen(screen_);
+    }
+
+    // Shows what was drawn; after the session's start and a resume, with the moves of a held
+    // mouse button reported.
+    void Show() {
+        refresh();
+        if (dragReports_ && !dragReportsOn_) {
+            Send(DragReportsOn);
+            dragReportsOn_ = true;
+        }
     }
 
     Session(const Session&) = delete;
@@ -186,7 +210,7 @@ public:
             if (resumed != 0) {
                 resumed = 0;
                 // Whatever the shell did to the terminal meanwhile: take it back and draw anew.
-                endwin();
+                LeaveScreen();
                 Redraw();
                 return {};
             }
@@ -226,7 +250,9 @@ private:
             if (getmouse(&mouse) != OK) return {};
             if (mouse.bstate & BUTTON4_PRESSED) return {Event::Wheel, -3};
             if (mouse.bstate & BUTTON5_PRESSED) return {Event::Wheel, 3};
+            if (mouse.bstate & REPORT_MOUSE_POSITION) return {Event::Drag, 0, mouse.y, mouse.x};
             if (mouse.bstate & BUTTON1_PRESSED) return {Event::Click, 0, mouse.y, mouse.x};
+            if (mouse.bstate & (BUTTON2_PRESSED | BUTTON3_PRESSED)) return {Event::Release};
             return {};
         }
         default: return ch >= 0 && ch < 0x100 ? Event{Event::Key, ch} : Event{};
@@ -256,7 +282,7 @@ private:
     // back to the shell meanwhile.
     void Suspend() {
         if (!canSuspend_) return;
-        endwin();
+        LeaveScreen();
         struct sigaction stop {};
         struct sigaction previous {};
         stop.sa_handler = SIG_DFL;
@@ -270,6 +296,23 @@ private:
 
     // The next refresh paints the whole screen, not just what changed.
     static void Redraw() { clearok(curscr, TRUE); }
+
+    // Gives the terminal back as it was: the drag reports off, then what ncurses undoes.
+    void LeaveScreen() {
+        if (dragReportsOn_) Send(DragReportsOff);
+        dragReportsOn_ = false;
+        endwin();
+    }
+
+    // Written past ncurses, whose own output is out by then: it is flushed at each refresh.
+    static void Send(std::string_view text) {
+        while (!text.empty()) {
+            const ssize_t n = write(STDOUT_FILENO, text.data(), text.size());
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) return;
+            text.remove_prefix(static_cast<std::size_t>(n));
+        }
+    }
 
 private:
     void InitStyles() {
@@ -311,10 +354,10 @@ private:
     // mouse reports off (the terminal's own sequence where its description has one, xterm's
     // otherwise), the keypad's normal mode, plain attributes, the cursor shown, the shell's
     // screen back.
-    static void PrepareReset() {
+    void PrepareReset() const {
         const std::string mouseOff = !Capability("XM").empty() ? tiparm(Capability("XM").c_str(), 0) : "\x1b[?1000l";
-        const std::string text = Capability("sgr0") + mouseOff + Capability("rmkx") + Capability("cnorm") +
-                                 Capability("rmcup");
+        const std::string text = Capability("sgr0") + (dragReports_ ? DragReportsOff : "") + mouseOff +
+                                 Capability("rmkx") + Capability("cnorm") + Capability("rmcup");
         resetLength = std::min(text.size(), sizeof resetText);
         std::copy_n(text.data(), resetLength, resetText);
     }
@@ -322,6 +365,8 @@ private:
     std::vector<std::pair<int, struct sigaction>> previous_;   // the ending signals' actions before
     struct sigaction previousResume_ {};
     bool canSuspend_ = true;
+    bool dragReports_ = false;     // the terminal reports the mouse as xterm does
+    bool dragReportsOn_ = false;
     SCREEN* screen_ = nullptr;
     chtype styles_[static_cast<int>(TtyStyle::NoticeButton) + 1] = {};
 };
@@ -354,11 +399,13 @@ int TtyRenderer::Run(TApplication& app, TForm& mainForm) {
             window.Resize(LINES, COLS);
             erase();
             window.Draw(session);
-            refresh();
+            session.Show();
             const Session::Event event = session.Next();
             switch (event.Kind) {
             case Session::Event::Key: window.Key(event.Value); break;
             case Session::Event::Click: window.Click(event.Row, event.Col); break;
+            case Session::Event::Drag: window.Drag(event.Row, event.Col); break;
+            case Session::Event::Release: window.Release(); break;
             case Session::Event::Wheel: window.Wheel(event.Value); break;
             case Session::Event::Hangup: status = 1; [[fallthrough]];
             case Session::Event::Stop: mainForm.Close(); break;
@@ -395,7 +442,7 @@ void TtyRenderer::Notice(const std::string& caption, const std::string& text) {
         erase();
         window_->Draw(*session_);
         notice.Draw(*session_);
-        refresh();
+        session_->Show();
         const Session::Event event = session_->Next();
         if (event.Kind == Session::Event::Stop || event.Kind == Session::Event::Hangup) return;
         if (event.Kind == Session::Event::Key && TtyNotice::Dismisses(event.Value)) return;

@@ -9,7 +9,9 @@
 //
 // Keys: Enter presses the default button, Escape the cancel button, a button's first hint
 // letter presses it; arrows, Page Up/Down, Home and End scroll the memo; TtyKeyClose (Ctrl-Q)
-// closes the form.
+// closes the form. Mouse: a press on a button presses it, on the close box closes the form; on
+// a scroll bar its arrows scroll a line, its track a page towards the pointer, and its thumb
+// is taken, to follow the pointer while the button is held.
 #pragma once
 
 #include <string>
@@ -47,7 +49,12 @@ public:
     void Draw(TtySurface& surface) const;
     // Buttons are pressed through the application's Dispatch.
     void Key(int key);
+    // The mouse's first button pressed at row, col.
     void Click(int row, int col);
+    // The mouse moved to row, col with a button held: a thumb taken follows it.
+    void Drag(int row, int col);
+    // Another of the mouse's buttons pressed: a thumb taken is let go.
+    void Release() { dragged_ = Dragged::None; }
     void Wheel(int lines);
     bool Closed() const { return !form_.Visible(); }
 
@@ -69,11 +76,30 @@ private:
     void FormClosed(TForm&) override {}
     void Press(TSpeedButton* button);
 
+    // A scroll bar: the arrows at its ends and, between them, the track with the thumb.
+    struct Bar {
+        int Length;   // the arrows included
+        int First;    // the first line or column shown
+        int Total;    // how many there are
+        int Shown;    // how many are shown
+        int Track() const { return Length - 2; }
+        int ThumbSize() const;
+        int ThumbStart() const;   // within the track
+        // The first line or column shown when the thumb starts at start.
+        int FirstFor(int start) const;
+    };
+    enum class Dragged { None, Vertical, Horizontal };
+
     int TextRows() const;
     int TextCols() const;
     int MaxTop() const;
     int MaxLeft() const;
+    Bar VerticalBar() const;
+    Bar HorizontalBar() const;
     void ScrollTo(int top, int left);
+    // A press at pos along bar (0 and Length - 1: the arrows) scrolls by one or by a page of
+    // that many, or takes the thumb; the new first line or column.
+    int PressOn(const Bar& bar, int pos, int page, Dragged which);
     void DrawMemo(TtySurface& surface) const;
 
     TApplication& app_;
@@ -86,6 +112,8 @@ private:
     int memoRows_ = 0;
     int top_ = 0;
     int left_ = 0;
+    Dragged dragged_ = Dragged::None;
+    int grab_ = 0;   // where in the thumb it was taken
     TShownLines shown_;
 };
 

@@ -215,18 +215,33 @@ void TForm::SetFrameSize(int frameWidth, int frameHeight) {
 }
 
 void TForm::SetClientSize(int clientWidth, int clientHeight) {
+    const TSizeConstraints c = ShownConstraints();
     int width = clientWidth + frameWidth_;
     int height = clientHeight + frameHeight_;
-    if (Constraints.MinWidth > 0) width = std::max(width, Constraints.MinWidth);
-    if (Constraints.MinHeight > 0) height = std::max(height, Constraints.MinHeight);
-    if (Constraints.MaxWidth > 0) width = std::min(width, Constraints.MaxWidth);
-    if (Constraints.MaxHeight > 0) height = std::min(height, Constraints.MaxHeight);
+    if (c.MinWidth > 0) width = std::max(width, c.MinWidth);
+    if (c.MinHeight > 0) height = std::max(height, c.MinHeight);
+    if (c.MaxWidth > 0) width = std::min(width, c.MaxWidth);
+    if (c.MaxHeight > 0) height = std::min(height, c.MaxHeight);
     SetBounds(Left(), Top(), width, height);
 }
 
+void TForm::SetScreenArea(int width, int height) {
+    screenWidth_ = std::max(0, width);
+    screenHeight_ = std::max(0, height);
+}
+
 void TForm::FitTo(int width, int height) {
-    SetBounds(Left(), Top(), std::max(std::min(Width(), width), Constraints.MinWidth),
-              std::max(std::min(Height(), height), Constraints.MinHeight));
+    SetScreenArea(width, height);
+    const TSizeConstraints c = ShownConstraints();
+    SetBounds(Left(), Top(), std::max(std::min(Width(), width), c.MinWidth),
+              std::max(std::min(Height(), height), c.MinHeight));
+}
+
+TSizeConstraints TForm::ShownConstraints() const {
+    TSizeConstraints shown = Constraints;
+    if (screenWidth_ > 0) shown.MinWidth = std::min(shown.MinWidth, screenWidth_);
+    if (screenHeight_ > 0) shown.MinHeight = std::min(shown.MinHeight, screenHeight_);
+    return shown;
 }
 
 void TForm::Show() { visible_ = true; }

@@ -230,9 +230,14 @@ public:
     void SetFrameSize(int frameWidth, int frameHeight);
     // The client area was resized (by the user, or by the renderer to fit the outer size).
     void SetClientSize(int clientWidth, int clientHeight);
-    // Shrinks the outer size to an area of that many pixels (a screen's free part), never below
-    // the minimum size.
+    // The free part of the screen the form is on, that many pixels: the form is never smaller
+    // than its minimum size, except on a screen smaller than that, where the minimum gives way to
+    // the screen so that every part of the form can be reached. The size stays as it is.
+    void SetScreenArea(int width, int height);
+    // The same, and the outer size shrunk to that area where it is larger.
     void FitTo(int width, int height);
+    // Constraints as they hold on the screen the form is on.
+    TSizeConstraints ShownConstraints() const;
 
     bool Visible() const { return visible_; }
     void Show();
@@ -247,6 +252,8 @@ public:
 private:
     int frameWidth_ = 0;
     int frameHeight_ = 0;
+    int screenWidth_ = 0;    // 0: not known
+    int screenHeight_ = 0;
     bool visible_ = false;
 };
 

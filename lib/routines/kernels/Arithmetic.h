@@ -7,7 +7,17 @@
 #pragma once
 
 #include <cfloat>
+#include <cmath>
 
 #if !defined(FLT_EVAL_METHOD) || FLT_EVAL_METHOD != 0
 #error "double arithmetic is evaluated in a wider format here (FLT_EVAL_METHOD != 0); on 32-bit x86 build with -msse2 -mfpmath=sse"
 #endif
+
+namespace quil::detail {
+
+// x / pivot as the eliminations form a multiplier: x times the pivot's reciprocal r, or, where r
+// overflows (a pivot below 2^-1024), the quotient itself, which is finite where x r would be
+// infinite or, for an x of 0.0, NaN.
+inline double Multiplier(double x, double r, double pivot) { return std::isinf(r) ? x / pivot : x * r; }
+
+}  // namespace quil::detail

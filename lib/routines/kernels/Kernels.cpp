@@ -83,7 +83,11 @@ unsigned PartsFor(std::size_t work, unsigned most) {
 // A small function that must be inlined, so that its loops meet the constants of its caller; and
 // a function whose every call inside is to be inlined (the lambdas of its loops above all).
 #define QUIL_INLINE __attribute__((always_inline))
+#ifdef __OPTIMIZE__
 #define QUIL_FLATTEN __attribute__((flatten))
+#else  // an unoptimised build keeps its functions apart, as its debugger expects
+#define QUIL_FLATTEN
+#endif
 
 constexpr std::size_t RoundUp(std::size_t x, std::size_t step) { return (x + step - 1) / step * step; }
 
@@ -282,12 +286,11 @@ bool RowScalesRuns(Path path, std::uint32_t n, const double* f, double* vv, bool
 }
 
 bool SolveUnitColumnsRuns(Path path, std::uint32_t n, std::int32_t lo, const double* f,
-                          const std::int32_t* piv, const double* dr, const double* dc,
-                          std::uint32_t first, double* out) {
+                          const std::int32_t* piv, std::uint32_t first, double* out) {
     if (n < kSolveFrom || !PathRuns(path)) return false;
     const unsigned parts = PartsFor(std::size_t{n} * n * (n - first), ThreadCount());
     return OnPath(path, false, [&](auto k) {
-        return k.solveUnitColumns(n, lo, f, piv, dr, dc, first, out, parts);
+        return k.solveUnitColumns(n, lo, f, piv, first, out, parts);
     });
 }
 
@@ -303,14 +306,16 @@ FullPivotEnd FullPivotRuns(Path path, std::uint32_t n, const double* a, double* 
 std::uint64_t SmallDetRuns(Path path, std::uint32_t n, std::uint64_t first, std::uint64_t end,
                            const double* a, double* det, int* sign, std::uint8_t* status) {
     if (n > kSmallOrder || !PathRuns(path)) return first;
-    return OnPath(path, first, [&](auto k) { return k.smallDet(n, first, end, a, det, sign, status); });
+    return OnPath(path, first,
+                  [&](auto k) { return k.smallDet(n, first, end, a, det, sign, status); });
 }
 
 std::uint64_t SmallInverseRuns(Path path, std::uint32_t n, std::uint64_t first,
                                std::uint64_t end, const double* a, double* ai,
                                std::uint8_t* status) {
     if (n > kSmallOrder || !PathRuns(path)) return first;
-    return OnPath(path, first, [&](auto k) { return k.smallInverse(n, first, end, a, ai, status); });
+    return OnPath(path, first,
+                  [&](auto k) { return k.smallInverse(n, first, end, a, ai, status); });
 }
 
 std::uint64_t SmallSolveRuns(Path path, std::uint32_t n, std::uint32_t nrhs, std::uint64_t first,
@@ -333,7 +338,8 @@ std::uint64_t SmallProductRuns(Path path, std::uint32_t n, std::uint64_t first,
 std::uint64_t SmallRCondRuns(Path path, std::uint32_t n, std::uint64_t first, std::uint64_t end,
                              const double* a, double* rcond, std::uint8_t* status) {
     if (n > kSmallOrder || !PathRuns(path)) return first;
-    return OnPath(path, first, [&](auto k) { return k.smallRCond(n, first, end, a, rcond, status); });
+    return OnPath(path, first,
+                  [&](auto k) { return k.smallRCond(n, first, end, a, rcond, status); });
 }
 
 }  // namespace quil::detail

@@ -74,15 +74,13 @@ bool RowScalesRuns(Path path, std::uint32_t n, const double* f, double* vv, bool
 bool FactorRuns(Path path, std::uint32_t n, std::int32_t lo, double* f, double* vv,
                 std::int32_t* piv, int* parity, bool* zeroPivot);
 
-// The solves of the inverse for columns first..n-1, done together: for column j, the
-// right-hand side 1.0 * dr(j, j) e_j goes through the pivot exchanges of piv, the forward
-// substitution (leading zeros skipped) and the back substitution with the factors f, exactly as
-// LUBksbMtrxNN does it, and out(i, j) = x(i) * dc(i, i). dr and dc are the runs of the diagonal
-// balancing matrices. False, with nothing written, when the path is Plain or the panel buffer
+// The solves of the inverse for columns first..n-1, done together: for column j, the unit
+// right-hand side e_j goes through the pivot exchanges of piv, the forward substitution (leading
+// zeros skipped) and the back substitution with the factors f, exactly as LUBksbMtrxNN does it,
+// and out(i, j) = x(i). False, with nothing written, when the path is Plain or the panel buffer
 // cannot be had.
 bool SolveUnitColumnsRuns(Path path, std::uint32_t n, std::int32_t lo, const double* f,
-                          const std::int32_t* piv, const double* dr, const double* dc,
-                          std::uint32_t first, double* out);
+                          const std::int32_t* piv, std::uint32_t first, double* out);
 
 // How DetNN's elimination ended (FullPivotRuns).
 enum class FullPivotEnd : std::uint8_t {
@@ -117,8 +115,10 @@ FullPivotEnd FullPivotRuns(Path path, std::uint32_t n, const double* a, double* 
 // as routines/Stacks.h gives it. Each routine below returns the first matrix from first on that
 // it leaves to the routine's general way, with nothing written for it: one holding a NaN or an
 // infinity, with a row whose largest magnitude lies outside [kRowBandLowest, kRowBandBeyond)
-// (ShiftRowsIntoRange would shift it), or whose balancing factors leave the range of double. It
-// returns end when it has done every matrix, and first on the plain path.
+// (ShiftRowsIntoRange would shift it), whose balancing factors leave the range of double or
+// would round an element (BalanceMtrxNN takes less of them), or with a pivot below 2^-1024 (its
+// multipliers are quotients). It returns end when it has done every matrix, and first on the
+// plain path.
 
 constexpr std::uint32_t kSmallOrder = 16;
 
