@@ -19,6 +19,7 @@ setup(
     description="Vectors and matrices of double with the same bits on every machine "
                 "(QUIL's determinants, inverse, solve and product on NumPy arrays)",
     packages=["quil"],
+    package_data={"quil": ["py.typed", "*.pyi"]},  # the type stubs
     package_dir={"": "python"},
     python_requires=">=3.8",
     install_requires=["numpy"],

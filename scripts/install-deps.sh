@@ -20,9 +20,10 @@ packages=(
     fonts-liberation fonts-ipafont-gothic
     locales  # the sources of the German locale that the report tests make
     # The Python module, its tests and its pip install (python/, setup.py): Debian's interpreter
-    # with pybind11, NumPy, pytest and scikit-build
+    # with pybind11, NumPy, pytest and scikit-build; mypy for the type stubs, Dask for the
+    # cluster example (examples/dask/)
     python3-dev pybind11-dev python3-pybind11 python3-numpy python3-pytest python3-skbuild
-    python3-venv python3-pip
+    python3-venv python3-pip python3-mypy python3-dask python3-distributed
 )
 for group in "$@"; do
     case "$group" in

@@ -10,6 +10,7 @@
 #include "routines/Owned.h"
 #include "routines/Paths.h"
 #include "routines/Scaled.h"
+#include "routines/Stop.h"
 #include "routines/Work.h"
 #include "routines/kernels/Arithmetic.h"
 #include "routines/kernels/Factors.h"
@@ -53,7 +54,7 @@ double ZeroUnlessNaN(Array2D<double> m, std::uint32_t lo, std::uint32_t hi) {
 }
 
 // Cofactor expansion along the first column, every product and sum carried as a Scaled; false
-// when a minor cannot be had.
+// when a minor cannot be had or the caller asked it to stop (Stop.h).
 bool CofactorDet(const MtrxNN* a, Scaled* det) {
     const std::uint32_t n = a->Size;
     const std::uint32_t lo = LowSub(a->Base1);
@@ -69,6 +70,7 @@ bool CofactorDet(const MtrxNN* a, Scaled* det) {
         *det = Plus(ad, Negated(bc));
         return true;
     }
+    if (detail::StopRequested()) return false;
     Scaled sum = {0.0, 0};
     for (std::uint32_t i = lo; i <= hi; ++i) {
         const double coef = (i - lo) % 2 == 1 ? -a->Elem[i][lo] : a->Elem[i][lo];
@@ -128,7 +130,15 @@ double LastFactor(Scaled product, double last) {
     return Value(Times(product, last));
 }
 
+thread_local const std::atomic<bool>* stopFlag = nullptr;
+
 }  // namespace
+
+void detail::SetStopFlag(const std::atomic<bool>* flag) { stopFlag = flag; }
+
+bool detail::StopRequested() {
+    return stopFlag != nullptr && stopFlag->load(std::memory_order_relaxed);
+}
 
 double DetNNbyRef(const MtrxNN* a) {
     Scaled det;

@@ -1,29 +1,45 @@
-// The Python module quil._quil: the library's square-matrix routines on NumPy arrays.
+// The Python module quil._quil: the library's routines over stacks of matrices, for the package
+// quil (quil/_linalg.py), which gives them NumPy's conventions.
 //
-// Every function copies its arguments into the library's records (suffix base 0), calls the
-// routine of the same name with the GIL released, and copies the result out, so a result has
-// the bits the C++ routine gives for the same doubles, whatever the array's memory order.
+// A stack reaches each function as a C-ordered, aligned float64 array (..., n, n) with n >= 1
+// (the package makes it so, where it is not already), and its results leave as new arrays of the
+// stack's shape. The library's stack routines
+// compute them, or, where it has none, its single routine matrix by matrix, so every matrix gets
+// the bits the C++ routine gives it. The GIL is released while the library computes. A long
+// call is done in groups of matrices with Python's signal handlers run between them, and a long
+// cofactor expansion on a thread of its own that the calling thread can stop: Ctrl-C ends
+// either within a fraction of a second, with KeyboardInterrupt.
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <climits>
+#include <cmath>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <initializer_list>
+#include <limits>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string_view>
+#include <thread>
+#include <vector>
 
 #include "quil.h"
+#include "routines/Stop.h"
 #include "routines/Work.h"
 
 namespace py = pybind11;
 
 // The library's heap requests are calloc calls; the module is linked with --wrap=calloc so that
 // it can tell a request that failed from a result that only looks like a failure (a determinant
-// of DBL_MAX, a false from a singular matrix). The count is per thread: each call runs the
-// library on its own thread (the kernels' worker threads make no heap requests).
+// of DBL_MAX). The count is per thread: the library's heap requests for a call are made on the
+// thread that runs it (the stack routines' own threads report theirs through the result).
 namespace {
 thread_local std::uint64_t failedRequests = 0;
 thread_local std::uint64_t failIn = 0;  // > 0: the failIn-th request from now fails (the tests)
@@ -41,248 +57,408 @@ extern "C" void* __wrap_calloc(std::size_t count, std::size_t size) {
 namespace {
 
 // For the tests: the k-th heap request of the library on this thread from now on fails (0 arms
-// nothing). True when a failure armed before had not happened yet.
+// nothing). True when a failure armed before had not happened yet. The thread's kept work
+// storage (routines/Work.h) goes back first, so that the next call asks the heap for its own.
 bool FailHeapRequest(std::uint64_t k) {
     const bool pending = failIn > 0;
+    quil::detail::ReleaseThreadStorage();
     failIn = k;
     return pending;
 }
 
-// numpy.asarray and numpy.linalg.LinAlgError, looked up when the module is loaded (a lookup on
-// first use could wait for the import lock while holding the GIL another thread needs).
-py::handle asarray;
+// numpy.linalg.LinAlgError, looked up when the module is loaded (a lookup on first use could
+// wait for the import lock while holding the GIL another thread needs).
 py::handle linAlgError;
 
-struct FreeMatrix {
-    void operator()(MtrxNN* m) const { FreeMatrixNN(m); }
-    void operator()(Mtrx* m) const { ::FreeMatrix(m); }
-    void operator()(Vect* v) const { FreeVector(v); }
-};
-using MatrixNNPtr = std::unique_ptr<MtrxNN, FreeMatrix>;
-using MatrixPtr = std::unique_ptr<Mtrx, FreeMatrix>;
-using VectorPtr = std::unique_ptr<Vect, FreeMatrix>;
+using Doubles = py::array_t<double>;
+using Statuses = std::unique_ptr<std::uint8_t[]>;
 
 [[noreturn]] void Raise(PyObject* type, const char* message) {
     PyErr_SetString(type, message);
     throw py::error_already_set();
 }
 
-[[noreturn]] void RaiseSingular() { Raise(linAlgError.ptr(), "Singular matrix"); }
-
 [[noreturn]] void RaiseNoMemory() { Raise(PyExc_MemoryError, "the library ran out of memory"); }
 
-// routine() run with the GIL released, so that other Python threads go on meanwhile; its
-// result, or MemoryError when one of the library's heap requests failed during the call.
-template <class Routine>
-auto Unlocked(const Routine& routine) {
-    const std::uint64_t failedBefore = failedRequests;
-    decltype(routine()) result;
-    {
-        const py::gil_scoped_release released;
-        result = routine();
+// A stack of matrices (..., rows, cols) or of vectors (..., rows) in a C-ordered array.
+struct Stack {
+    const double* data;
+    std::vector<py::ssize_t> lead;  // the shape of the stack
+    std::uint64_t count;            // the number of matrices or vectors: the product of lead
+    std::uint32_t rows, cols;       // of each; cols is 1 for vectors
+
+    // The shape of a result of the stack's shape and, for each matrix, the shape core.
+    std::vector<py::ssize_t> Shape(std::initializer_list<py::ssize_t> core) const {
+        std::vector<py::ssize_t> shape = lead;
+        shape.insert(shape.end(), core);
+        return shape;
     }
-    if (failedRequests != failedBefore) RaiseNoMemory();
-    return result;
-}
-
-// obj as an array of doubles: taken as it is when it holds native doubles, else converted as
-// numpy.asarray(obj).astype(float64) converts; complex numbers are refused (TypeError).
-py::array Doubles(py::handle obj) {
-    if (py::isinstance<py::array_t<double>>(obj)) return py::reinterpret_borrow<py::array>(obj);
-    py::array a = asarray(obj);
-    if (a.dtype().kind() == 'c') Raise(PyExc_TypeError, "complex numbers are not supported");
-    if (!py::isinstance<py::array_t<double>>(a)) a = a.attr("astype")(py::dtype::of<double>());
-    return a;
-}
-
-// The order of the square matrix a; ValueError unless a is 2-D, square and not empty.
-std::uint32_t Order(const py::array& a) {
-    if (a.ndim() != 2 || a.shape(0) != a.shape(1) || a.shape(0) == 0)
-        throw py::value_error("a must be a square 2-D array with at least one row");
-    // Larger orders exceed the library's 32-bit counts; it refuses them as it refuses any
-    // request it cannot meet.
-    if (static_cast<std::uint64_t>(a.shape(0)) > UINT32_MAX)
-        Raise(PyExc_MemoryError, "the order exceeds the library's 32-bit counts");
-    return static_cast<std::uint32_t>(a.shape(0));
-}
-
-// Copies the rows x cols elements of a (any strides, any alignment) into out, in row order.
-void CopyIn(double* out, const py::array& a, std::size_t rows, std::size_t cols) {
-    const char* base = static_cast<const char*>(a.data());
-    const py::ssize_t rowStride = a.ndim() == 2 ? a.strides(0) : 0;
-    const py::ssize_t colStride = a.strides(a.ndim() - 1);
-    const auto width = static_cast<py::ssize_t>(sizeof(double));
-    if (colStride == width && (rows == 1 || rowStride == py::ssize_t(cols) * width)) {
-        std::memcpy(out, base, rows * cols * sizeof(double));
-        return;
-    }
-    for (std::size_t i = 0; i < rows; ++i)
-        for (std::size_t j = 0; j < cols; ++j)
-            std::memcpy(out + i * cols + j,
-                        base + py::ssize_t(i) * rowStride + py::ssize_t(j) * colStride,
-                        sizeof(double));
-}
-
-// A record of order n holding a's elements; MemoryError when it cannot be had. A large one lies
-// in the library's work storage, which the next call finds again, so that calls made again do
-// not fault in fresh pages for it whatever the heap did meanwhile; a small one is a record of
-// its own (GetMatrixNN).
-class MatrixNN {
-public:
-    MatrixNN(const py::array& a, std::uint32_t n) {
-        const std::uint64_t bytes = quil::detail::MatrixBytes(n);
-        if (bytes >= kLarge) {
-            work_.emplace(bytes);
-            if (!*work_) RaiseNoMemory();
-            carved_ = quil::detail::WorkCarver(*work_).Matrix(n, false, false);
-            m_ = &carved_;
-        } else {
-            own_.reset(GetMatrixNN(nullptr, n, false));
-            if (own_ == nullptr) RaiseNoMemory();
-            m_ = own_.get();
-        }
-        // The rows lie one after another: a[0][0] starts one run of n * n elements.
-        CopyIn(&m_->Elem[0][0], a, n, n);
-    }
-    MatrixNN(const MatrixNN&) = delete;
-    MatrixNN& operator=(const MatrixNN&) = delete;
-
-    MtrxNN* get() const { return m_; }
-    MtrxNN* operator->() const { return m_; }
-
-private:
-    static constexpr std::uint64_t kLarge = std::uint64_t{64} << 10;
-    std::optional<quil::detail::WorkBlock> work_;
-    MtrxNN carved_{};
-    MatrixNNPtr own_;
-    MtrxNN* m_ = nullptr;
 };
 
-// The square matrix obj as a record; ValueError unless it is one.
-MatrixNN Square(const py::object& obj) {
-    const py::array a = Doubles(obj);
-    return MatrixNN(a, Order(a));
+// The stack in a when a is one as the package hands it over: a plain ndarray (no subclass) of
+// C-ordered, aligned native float64 with core (1 or 2) dimensions of at least 1 that fit the
+// library's 32-bit byte counts. Else nothing: the package then prepares a and calls again.
+std::optional<Stack> Ready(const py::handle& obj, py::ssize_t core) {
+    constexpr int kReadable =
+        int{py::array::c_style} | int{py::detail::npy_api::NPY_ARRAY_ALIGNED_};
+    if (Py_TYPE(obj.ptr()) != py::detail::npy_api::get().PyArray_Type_ ||
+        !py::isinstance<Doubles>(obj))
+        return std::nullopt;
+    const auto a = py::reinterpret_borrow<py::array>(obj);
+    const py::ssize_t dims = a.ndim();
+    if (dims < core || (a.flags() & kReadable) != kReadable) return std::nullopt;
+    std::uint64_t bytes = sizeof(double);
+    for (py::ssize_t d = dims - core; d < dims; ++d) {
+        if (a.shape(d) < 1) return std::nullopt;
+        bytes *= static_cast<std::uint64_t>(std::min<py::ssize_t>(a.shape(d), UINT32_MAX));
+        if (bytes > UINT32_MAX) return std::nullopt;
+    }
+    Stack s{static_cast<const double*>(a.data()), {a.shape(), a.shape() + dims - core}, 1,
+            static_cast<std::uint32_t>(a.shape(dims - core)),
+            core == 2 ? static_cast<std::uint32_t>(a.shape(dims - 1)) : 1u};
+    for (const py::ssize_t d : s.lead) s.count *= static_cast<std::uint64_t>(d);
+    return s;
 }
 
-// A vector record of n elements, holding b's when b is given; MemoryError when it cannot be had.
-VectorPtr Vector(std::uint32_t n, const py::array* b = nullptr) {
-    VectorPtr v(GetVector(nullptr, n, false));
-    if (v == nullptr) RaiseNoMemory();
-    if (b != nullptr) CopyIn(&v->Elem[0], *b, 1, n);
-    return v;
+// A ready stack of square matrices, or nothing.
+std::optional<Stack> Square(const py::handle& a) {
+    std::optional<Stack> s = Ready(a, 2);
+    if (s && s->rows != s->cols) return std::nullopt;
+    return s;
 }
 
-py::array_t<double> MatrixOut(const MtrxNN* m) {
-    const py::ssize_t n = m->Size;
-    py::array_t<double> out({n, n});
-    std::memcpy(out.mutable_data(), &m->Elem[0][0], std::size_t(n * n) * sizeof(double));
-    return out;
+// Multiply-adds that make a group of matrices worth one release of the GIL, per thread: a group
+// lasts a few milliseconds, so Ctrl-C is heard between groups within a fraction of a second.
+constexpr double kGroupWork = 4.0 * 1024 * 1024;
+
+// Runs part(begin, end) (true when done) over a stack of count matrices of perMatrix
+// multiply-adds each, in groups, with the GIL released during each group and Python's signal
+// handlers run between groups: an exception that a handler raises (KeyboardInterrupt at Ctrl-C)
+// ends the call there. MemoryError when part fails or a heap request of the library failed.
+template <class Part>
+void InGroups(std::uint64_t count, double perMatrix, const Part& part) {
+    const double threads = quil::NumThreads();
+    const auto group = static_cast<std::uint64_t>(
+        std::max(threads, kGroupWork * threads / std::max(perMatrix, 1.0)));
+    for (std::uint64_t begin = 0; begin < count; begin += group) {
+        const std::uint64_t end = count - begin > group ? begin + group : count;
+        const std::uint64_t failedBefore = failedRequests;
+        bool done = false;
+        {
+            const py::gil_scoped_release released;
+            done = part(begin, end);
+        }
+        if (!done || failedRequests != failedBefore) RaiseNoMemory();
+        if (end < count && PyErr_CheckSignals() != 0) throw py::error_already_set();
+    }
 }
 
-py::array_t<double> VectorOut(const Vect* v) {
-    py::array_t<double> out(py::ssize_t{v->Size});
-    std::memcpy(out.mutable_data(), &v->Elem[0], v->Size * sizeof(double));
-    return out;
+// Runs work() (true when done) on a thread of its own, with the stop flag of routines/Stop.h
+// set for it. Meanwhile the calling thread, holding the GIL only for that, runs Python's signal
+// handlers every 20 ms; when one raises, it sets the flag, waits for work to give up and passes
+// the exception on. MemoryError as for InGroups.
+template <class Work>
+void Stoppable(const Work& work) {
+    std::atomic<bool> stop{false};
+    std::mutex mutex;
+    std::condition_variable ended;
+    bool finished = false, done = false;
+    std::uint64_t failed = 0, armed = failIn;
+    bool interrupted = false;
+    PyThreadState* saved = PyEval_SaveThread();
+    try {
+        std::thread worker([&] {
+            quil::detail::SetStopFlag(&stop);
+            failIn = armed;  // a heap failure armed by a test goes with the work
+            const bool ok = work(stop);
+            const std::lock_guard<std::mutex> lock(mutex);
+            done = ok;
+            failed = failedRequests;
+            armed = failIn;
+            finished = true;
+            ended.notify_one();
+        });
+        std::unique_lock<std::mutex> lock(mutex);
+        while (!ended.wait_for(lock, std::chrono::milliseconds(20), [&] { return finished; })) {
+            if (interrupted) continue;
+            lock.unlock();
+            PyEval_RestoreThread(saved);
+            interrupted = PyErr_CheckSignals() != 0;
+            saved = PyEval_SaveThread();
+            if (interrupted) stop = true;
+            lock.lock();
+        }
+        lock.unlock();
+        worker.join();
+    } catch (...) {  // the thread could not be started
+        PyEval_RestoreThread(saved);
+        throw;
+    }
+    PyEval_RestoreThread(saved);
+    failIn = armed;
+    if (interrupted) throw py::error_already_set();
+    if (!done || failed != 0) RaiseNoMemory();
 }
+
+// The matrices of a stack, one at a time, in a record of their order (suffix base 0).
+class Records {
+public:
+    explicit Records(const Stack& s) : s_(s), m_(GetMatrixNN(nullptr, s.rows, false)) {}
+    Records(const Records&) = delete;
+    Records& operator=(const Records&) = delete;
+    ~Records() { FreeMatrixNN(m_); }
+    bool Ok() const { return m_ != nullptr; }
+    // The record holding matrix k.
+    const MtrxNN* At(std::uint64_t k) {
+        const std::size_t nn = std::size_t{s_.rows} * s_.rows;
+        std::memcpy(&m_->Elem[0][0], s_.data + k * nn, nn * sizeof(double));
+        return m_;
+    }
+
+private:
+    const Stack& s_;
+    MtrxNN* m_;
+};
+
+double Factorial(std::uint32_t n) {
+    double f = 1.0;
+    for (std::uint32_t i = 2; i <= n; ++i) f *= i;
+    return f;
+}
+
+// routine(record) for each matrix of the stack, into out.
+template <class Routine>
+bool EachMatrix(const Stack& s, std::uint64_t begin, std::uint64_t end, double* out,
+                Routine routine, const std::atomic<bool>* stop = nullptr) {
+    Records records(s);
+    if (!records.Ok()) return false;
+    for (std::uint64_t k = begin; k < end; ++k) {
+        if (stop != nullptr && stop->load(std::memory_order_relaxed)) return true;
+        out[k] = routine(records.At(k));
+    }
+    return true;
+}
+
+// Beyond this many terms a cofactor expansion runs where Ctrl-C can stop it (9! is 362880).
+constexpr double kStoppableTerms = 1.0e5;
 
 }  // namespace
 
-// The module's functions, each named for the Python function it serves.
+// The module's functions, each named for the function of quil/_linalg.py it serves.
 namespace wrap {
 
-double Det(const py::object& obj, std::string_view method) {
-    double (*routine)(const MtrxNN*) = nullptr;
-    if (method == "lu")
-        routine = DetNN2;
-    else if (method == "full")
-        routine = DetNN;
-    else if (method == "cofactor")
-        routine = DetNNbyRef;
-    else
+// The determinants of a stack of matrices: "lu" through DetNN2Stack, with an exactly singular
+// matrix's tiny value (its zero pivot counted as 1.0e-20) given as 0.0, and "full" and
+// "cofactor" through DetNN and DetNNbyRef.
+py::object Det(const py::handle& a, std::string_view method) {
+    if (method != "lu" && method != "full" && method != "cofactor")
         throw py::value_error("method must be \"lu\", \"full\" or \"cofactor\"");
-    const MatrixNN m = Square(obj);
-    return Unlocked([&] { return routine(m.get()); });
-}
-
-py::tuple DetLog10(const py::object& obj) {
-    const MatrixNN m = Square(obj);
-    int sign = 0;
-    const double log = Unlocked([&] { return ::DetLog10(m.get(), &sign); });
-    return py::make_tuple(sign, log);
-}
-
-bool IsSingular(const py::object& obj) {
-    const MatrixNN m = Square(obj);
-    double det;
-    return Unlocked([&] { return IsSingularMtrxNN(m.get(), &det); });
-}
-
-double RCond(const py::object& obj) {
-    const MatrixNN m = Square(obj);
-    return Unlocked([&] { return RCondMtrxNN(m.get()); });
-}
-
-py::array_t<double> Solve(const py::object& aObj, const py::object& bObj) {
-    const py::array a = Doubles(aObj);
-    const py::array b = Doubles(bObj);
-    const std::uint32_t n = Order(a);
-    if (b.ndim() != 1 || b.shape(0) != a.shape(0))
-        throw py::value_error("b must be a 1-D array of as many elements as a has rows");
-    const MatrixNN m(a, n);
-    VectorPtr x = Vector(n, &b);
-    if (!Unlocked([&] { return SolveMtrxNN(x.get(), m.get(), x.get()); })) RaiseSingular();
-    return VectorOut(x.get());
-}
-
-py::array_t<double> Inv(const py::object& obj) {
-    const py::array a = Doubles(obj);
-    const std::uint32_t n = Order(a);
-    const MatrixNN m(a, n);
-    // The inverse's first column solved alone decomposes the same balanced matrix with the same
-    // operations: SolveMtrxNN refuses an exactly zero pivot there, which InvMtrxNN passes over
-    // with 1.0e-20. Order 1, which InvMtrxNN refuses, is that solve: 1 / a.
-    VectorPtr e = Vector(n);
-    e->Elem[0] = 1.0;
-    if (!Unlocked([&] { return SolveMtrxNN(e.get(), m.get(), e.get()); })) RaiseSingular();
-    if (n == 1) {
-        m->Elem[0][0] = e->Elem[0];
-        return MatrixOut(m.get());
+    const std::optional<Stack> ready = Square(a);
+    if (!ready) return py::none();
+    const Stack& s = *ready;
+    const std::uint32_t n = s.rows;
+    Doubles det(s.lead);
+    double* out = det.mutable_data();
+    if (method == "lu") {
+        const Statuses status(new std::uint8_t[s.count]);
+        std::uint8_t* st = status.get();
+        InGroups(s.count, double(n) * n * n, [&](std::uint64_t begin, std::uint64_t end) {
+            const std::size_t skip = begin * n * n;
+            if (!DetNN2Stack(out + begin, st + begin, end - begin, n, s.data + skip)) return false;
+            for (std::uint64_t k = begin; k < end; ++k)
+                if (st[k] != StackDone && !std::isnan(out[k])) out[k] = 0.0;
+            return true;
+        });
+    } else if (method == "full") {
+        InGroups(s.count, double(n) * n * n, [&](std::uint64_t begin, std::uint64_t end) {
+            return EachMatrix(s, begin, end, out, DetNN);
+        });
+    } else {
+        const double terms = Factorial(n);
+        if (terms * double(s.count) < kStoppableTerms) {
+            InGroups(s.count, terms, [&](std::uint64_t begin, std::uint64_t end) {
+                return EachMatrix(s, begin, end, out, DetNNbyRef);
+            });
+        } else {
+            Stoppable([&](const std::atomic<bool>& stop) {
+                return EachMatrix(s, 0, s.count, out, DetNNbyRef, &stop);
+            });
+        }
     }
-    // In place: the record receives its inverse.
-    const bool inverted = Unlocked([&] {
-        MtrxNN* ai = m.get();
-        return InvMtrxNN(&ai, m.get());
+    return det;
+}
+
+// (sign, log |det|) of each matrix through DetLog10Stack, the logarithm decimal or natural (the
+// decimal one times ln 10); an exactly singular matrix (a row of zeros or an exactly zero pivot)
+// gives (0, -inf), a matrix holding a NaN a NaN logarithm.
+py::object LogDet(const py::handle& a, bool natural) {
+    constexpr double kLn10 = 2.302585092994045684;
+    const std::optional<Stack> ready = Square(a);
+    if (!ready) return py::none();
+    const Stack& s = *ready;
+    const std::uint32_t n = s.rows;
+    Doubles sign(s.lead), logdet(s.lead);
+    double* sg = sign.mutable_data();
+    double* lg = logdet.mutable_data();
+    std::unique_ptr<int[]> signs(new int[s.count]);
+    const Statuses status(new std::uint8_t[s.count]);
+    InGroups(s.count, double(n) * n * n, [&](std::uint64_t begin, std::uint64_t end) {
+        const std::size_t skip = begin * n * n;
+        if (!DetLog10Stack(lg + begin, signs.get() + begin, status.get() + begin, end - begin, n,
+                           s.data + skip))
+            return false;
+        for (std::uint64_t k = begin; k < end; ++k) {
+            if (status[k] != StackDone && !std::isnan(lg[k])) {
+                sg[k] = 0.0;
+                lg[k] = -std::numeric_limits<double>::infinity();
+            } else {
+                sg[k] = signs[k];
+                if (natural) lg[k] = lg[k] * kLn10;
+            }
+        }
+        return true;
     });
-    if (!inverted) RaiseSingular();
-    return MatrixOut(m.get());
+    return py::make_tuple(sign, logdet);
 }
 
-py::array_t<double> MatMul(const py::object& aObj, const py::object& bObj) {
-    const py::array a = Doubles(aObj);
-    const py::array b = Doubles(bObj);
-    if (a.ndim() == 2 && b.ndim() == 1) {
-        // A general matrix times a vector: MtrxbyVect.
-        const py::ssize_t rows = a.shape(0), cols = a.shape(1);
-        if (rows == 0 || cols == 0 || b.shape(0) != cols)
-            throw py::value_error("b must have as many elements as a has columns, at least one");
-        if (std::uint64_t(rows) > UINT32_MAX || std::uint64_t(cols) > UINT32_MAX)
-            Raise(PyExc_MemoryError, "the shape exceeds the library's 32-bit counts");
-        const MatrixPtr m(GetMatrix(nullptr, std::uint32_t(rows), std::uint32_t(cols), false));
-        if (m == nullptr) RaiseNoMemory();
-        CopyIn(&m->Elem[0][0], a, std::size_t(rows), std::size_t(cols));
-        const VectorPtr x = Vector(std::uint32_t(cols), &b);
-        const VectorPtr y = Vector(std::uint32_t(rows));
-        Unlocked([&] { return MtrxbyVect(y.get(), m.get(), x.get()); });
-        return VectorOut(y.get());
+// |DetNN2| < SingularTol for each matrix, as IsSingularMtrxNN decides.
+py::object IsSingular(const py::handle& a) {
+    const std::optional<Stack> ready = Square(a);
+    if (!ready) return py::none();
+    const Stack& s = *ready;
+    const std::uint32_t n = s.rows;
+    py::array_t<bool> singular(s.lead);
+    bool* out = singular.mutable_data();
+    std::unique_ptr<double[]> det(new double[s.count]);
+    InGroups(s.count, double(n) * n * n, [&](std::uint64_t begin, std::uint64_t end) {
+        if (!DetNN2Stack(det.get() + begin, nullptr, end - begin, n, s.data + begin * n * n))
+            return false;
+        for (std::uint64_t k = begin; k < end; ++k) out[k] = std::fabs(det[k]) < SingularTol;
+        return true;
+    });
+    return singular;
+}
+
+py::object RCond(const py::handle& a) {
+    const std::optional<Stack> ready = Square(a);
+    if (!ready) return py::none();
+    const Stack& s = *ready;
+    const std::uint32_t n = s.rows;
+    Doubles rcond(s.lead);
+    double* out = rcond.mutable_data();
+    InGroups(s.count, 2.0 * n * n * n, [&](std::uint64_t begin, std::uint64_t end) {
+        return RCondMtrxNNStack(out + begin, nullptr, end - begin, n, s.data + begin * n * n);
+    });
+    return rcond;
+}
+
+// LinAlgError("Singular matrix") when a matrix of the stack s is exactly singular: its status
+// says so and it holds no NaN (whose results are NaN, whatever the status).
+void RaiseIfSingular(const Stack& s, const std::uint8_t* status) {
+    const std::size_t nn = std::size_t{s.rows} * s.rows;
+    const auto isNaN = [](double x) { return std::isnan(x); };
+    for (std::uint64_t k = 0; k < s.count; ++k) {
+        const double* m = s.data + k * nn;
+        if (status[k] != StackDone && std::none_of(m, m + nn, isNaN))
+            Raise(linAlgError.ptr(), "Singular matrix");
     }
-    const std::uint32_t n = Order(a);
-    if (b.ndim() != 2 || b.shape(0) != a.shape(0) || b.shape(1) != a.shape(1))
-        throw py::value_error("b must be a square 2-D array of a's order, or a 1-D array");
-    const MatrixNN c(a, n);
-    const MatrixNN bm(b, n);
-    // Formed in a work record, so the result may take a's place.
-    Unlocked([&] { return MulMtrxNN(c.get(), c.get(), bm.get()); });
-    return MatrixOut(c.get());
+}
+
+
+// x with a x = b for each matrix of a stack (..., n, n) and its right-hand sides in b, one
+// (..., n) or k of them (..., n, k), through SolveMtrxNNStack.
+py::object Solve(const py::handle& a, const py::handle& b) {
+    const std::optional<Stack> ready = Square(a);
+    if (!ready) return py::none();
+    const Stack& s = *ready;
+    // b holds vectors (..., n) when it has one dimension fewer than a, else matrices (..., n, k).
+    const bool vectors = py::isinstance<py::array>(b) &&
+        py::reinterpret_borrow<py::array>(b).ndim() == py::ssize_t(s.lead.size()) + 1;
+    const std::optional<Stack> rhs = Ready(b, vectors ? 1 : 2);
+    if (!rhs || rhs->lead != s.lead || rhs->rows != s.rows) return py::none();
+    const Stack& r = *rhs;
+    const std::uint32_t n = s.rows, k = r.cols;
+    Doubles x(vectors ? r.Shape({n}) : r.Shape({n, k}));
+    double* out = x.mutable_data();
+    const Statuses status(new std::uint8_t[s.count]);
+    std::uint8_t* st = status.get();
+    InGroups(s.count, double(n) * n * (double(n) + k), [&](std::uint64_t begin, std::uint64_t end) {
+        const std::size_t skip = begin * n * k;
+        return SolveMtrxNNStack(out + skip, st + begin, end - begin, n, k,
+                                s.data + begin * n * n, r.data + skip);
+    });
+    RaiseIfSingular(s, st);
+    return x;
+}
+
+// The inverse of each matrix through InvMtrxNNStack; LinAlgError when one is exactly singular
+// (its decomposition meets a row of zeros or an exactly zero pivot). Order 1, which InvMtrxNN
+// refuses, is solved for the right-hand side 1 instead: 1 / a.
+py::object Inv(const py::handle& a) {
+    const std::optional<Stack> ready = Square(a);
+    if (!ready) return py::none();
+    const Stack& s = *ready;
+    const std::uint32_t n = s.rows;
+    Doubles ai(s.Shape({n, n}));
+    double* out = ai.mutable_data();
+    const Statuses status(new std::uint8_t[s.count]);
+    std::uint8_t* st = status.get();
+    if (n == 1) std::fill(out, out + s.count, 1.0);
+    InGroups(s.count, 2.0 * n * n * n, [&](std::uint64_t begin, std::uint64_t end) {
+        const std::size_t skip = begin * n * n;
+        if (n == 1)
+            return SolveMtrxNNStack(out + skip, st + begin, end - begin, 1, 1, s.data + skip,
+                                    out + skip);
+        return InvMtrxNNStack(out + skip, st + begin, end - begin, n, s.data + skip);
+    });
+    RaiseIfSingular(s, st);
+    return ai;
+}
+
+// The products of the matrices of two stacks of one shape, through MulMtrxNNStack.
+py::object MatMul(const py::handle& a, const py::handle& b) {
+    const std::optional<Stack> ready = Square(a), other = Square(b);
+    if (!ready || !other || other->lead != ready->lead || other->rows != ready->rows)
+        return py::none();
+    const Stack &s = *ready, &t = *other;
+    const std::uint32_t n = s.rows;
+    Doubles c(s.Shape({n, n}));
+    double* out = c.mutable_data();
+    InGroups(s.count, double(n) * n * n, [&](std::uint64_t begin, std::uint64_t end) {
+        const std::size_t skip = begin * n * n;
+        return MulMtrxNNStack(out + skip, end - begin, n, s.data + skip, t.data + skip);
+    });
+    return c;
+}
+
+// m x for each matrix m of a stack (..., r, c) and one vector x of c elements, through
+// MtrxbyVect.
+py::object MatVec(const py::handle& a, const py::handle& x) {
+    const std::optional<Stack> ready = Ready(a, 2), vector = Ready(x, 1);
+    if (!ready || !vector || !vector->lead.empty() || vector->rows != ready->cols)
+        return py::none();
+    const Stack& s = *ready;
+    const std::uint32_t rows = s.rows, cols = s.cols;
+    Doubles y(s.Shape({rows}));
+    double* out = y.mutable_data();
+    InGroups(s.count, double(rows) * cols, [&](std::uint64_t begin, std::uint64_t end) {
+        Mtrx* m = GetMatrix(nullptr, rows, cols, false);
+        Vect* xv = GetVector(nullptr, cols, false);
+        Vect* yv = GetVector(nullptr, rows, false);
+        const bool ok = m != nullptr && xv != nullptr && yv != nullptr;
+        if (ok) std::memcpy(&xv->Elem[0], vector->data, cols * sizeof(double));
+        for (std::uint64_t k = begin; ok && k < end; ++k) {
+            std::memcpy(&m->Elem[0][0], s.data + k * rows * cols,
+                        std::size_t{rows} * cols * sizeof(double));
+            (void)MtrxbyVect(yv, m, xv);  // the shapes agree
+            std::memcpy(out + k * rows, &yv->Elem[0], rows * sizeof(double));
+        }
+        FreeMatrix(m);
+        FreeVector(xv);
+        FreeVector(yv);
+        return ok;
+    });
+    return y;
 }
 
 void SetNumThreads(long long n) {
@@ -293,75 +469,24 @@ void SetNumThreads(long long n) {
 }  // namespace wrap
 
 PYBIND11_MODULE(_quil, m) {
-    m.doc() = "The QUIL library's square-matrix routines on NumPy arrays (see the package quil).";
+    m.doc() = "The QUIL library's routines over stacks of matrices (see the package quil).";
     m.attr("__version__") = QUIL_VERSION;
-    asarray = py::object(py::module_::import("numpy").attr("asarray")).release();
     linAlgError = py::object(py::module_::import("numpy.linalg").attr("LinAlgError")).release();
 
-    m.def("det", &wrap::Det, py::arg("a"), py::arg("method") = "lu",
-          R"(The determinant of the square matrix a.
-
-method chooses the library's algorithm:
-  "lu"        LU decomposition with implicit partial pivoting (DetNN2), n^3;
-  "full"      column scaling and elimination with full pivoting (DetNN), n^3;
-  "cofactor"  cofactor expansion along the first column (DetNNbyRef); its cost grows like n!,
-              so it is for small orders only.
-A matrix with a row of zeros gives 0.0; with "lu", any other singular matrix may give a tiny
-value instead, since an exactly zero pivot counts as 1.0e-20. A NaN in a gives NaN.
-Raises ValueError unless a is a non-empty square 2-D array, MemoryError when memory runs out.)");
-
-    m.def("det_log10", &wrap::DetLog10, py::arg("a"),
-          R"(log10 of |det(a)| and the determinant's sign.
-
-Returns (sign, log) with det = sign * 10**log, from the LU decomposition (DetLog10): never
-overflows or underflows, however large or small the determinant. A matrix with a row of zeros
-gives (0, -1.7976931348623157e+308), which stands for log10(0). A NaN in a gives a NaN log.)");
-
-    m.def("inv", &wrap::Inv, py::arg("a"),
-          R"(The inverse of the square matrix a.
-
-Computed by balancing and one LU decomposition (InvMtrxNN): a new C-ordered float64 array.
-A matrix of order 1 gives [[1 / a]]. Raises numpy.linalg.LinAlgError when a is exactly
-singular: its decomposition meets a row of zeros or an exactly zero pivot (where InvMtrxNN
-itself would go on with 1.0e-20). A matrix singular only within rounding gives very large
-elements: rcond(a) tells how far to trust them. A NaN in a gives NaNs.)");
-
-    m.def("solve", &wrap::Solve, py::arg("a"), py::arg("b"),
-          R"(x with a x = b, for a square matrix a and a 1-D array b.
-
-Solved through the balanced matrix and its LU decomposition as inv solves its first column
-(SolveMtrxNN). Raises numpy.linalg.LinAlgError when a is exactly singular (a row of zeros or
-an exactly zero pivot), ValueError when the shapes do not fit.)");
-
-    m.def("rcond", &wrap::RCond, py::arg("a"),
-          R"(The reciprocal condition number of a in the 1-norm, estimated (RCondMtrxNN).
-
-1 / (|a|_1 |a^-1|_1) with |a^-1|_1 estimated as LAPACK's dgecon does, from the decomposition
-that solve uses: 0.0 for an exactly singular matrix, 1.0 for the identity. A solution loses
-about -log10(rcond(a)) decimal digits. A NaN in a gives NaN.)");
-
-    m.def("matmul", &wrap::MatMul, py::arg("a"), py::arg("b"),
-          R"(The product a b.
-
-Both square of the same order: the matrix product (MulMtrxNN), each element summed over
-ascending k. a of any shape r x c and b 1-D of c elements: the matrix-vector product
-(MtrxbyVect). Raises ValueError for any other shapes.)");
-
-    m.def("is_singular", &wrap::IsSingular, py::arg("a"),
-          R"(True when |det(a, "lu")| is below 1.0e-6 (IsSingularMtrxNN).
-
-The tolerance is absolute: a well-conditioned matrix of small elements counts as singular.)");
-
-    m.def("set_num_threads", &wrap::SetNumThreads, py::arg("n"),
-          R"(From now on the library divides large calls over n threads, the caller's included.
-
-1 keeps all work on the calling thread, 0 means every core the process may run on, more than
-64 means 64 (quil::SetNumThreads). Results have the same bits on any number of threads.)");
-
-    m.def("num_threads", &quil::NumThreads,
-          "The number of threads the library's next large call may use, the caller's included.");
-
+    // Each function computes with arrays that are ready (Ready above) and returns None for any
+    // other arguments, which the package then prepares: most calls take the first way at once.
+    m.def("det", &wrap::Det, py::arg("a"), py::arg("method"));
+    m.def("logdet", &wrap::LogDet, py::arg("a"), py::arg("natural"));
+    m.def("is_singular", &wrap::IsSingular, py::arg("a"));
+    m.def("rcond", &wrap::RCond, py::arg("a"));
+    m.def("inv", &wrap::Inv, py::arg("a"));
+    m.def("solve", &wrap::Solve, py::arg("a"), py::arg("b"));
+    m.def("matmul", &wrap::MatMul, py::arg("a"), py::arg("b"));
+    m.def("matvec", &wrap::MatVec, py::arg("a"), py::arg("x"));
+    m.def("set_num_threads", &wrap::SetNumThreads, py::arg("n"));
+    m.def("num_threads", &quil::NumThreads);
     m.def("_fail_heap_request", &FailHeapRequest, py::arg("k"),
           "For the tests: the k-th heap request of the library on this thread from now on fails "
-          "(0 arms nothing). True when a failure armed before had not happened yet.");
+          "(0 arms nothing), its kept work storage given back first. True when a failure armed "
+          "before had not happened yet.");
 }
