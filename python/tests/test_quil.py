@@ -48,6 +48,7 @@ LinAlgError = np.linalg.LinAlgError
     (ValueError, lambda: quil.solve(np.stack([A, A]), np.ones(4))),  # 1-D b of a 3-D a
     (ValueError, lambda: quil.matmul(A, np.ones((3, 3)))),
     (ValueError, lambda: quil.matmul(np.ones((2, 3)), np.ones((3, 2)))),
+    (ValueError, lambda: quil.matmul(A, np.ones((4, 5)))),  # rows that fit, a column too many
     (ValueError, lambda: quil.matmul(A, np.ones(3))),
     (ValueError, lambda: quil.set_num_threads(-1)),
     (TypeError, lambda: quil.det([["1", "2"], ["3", "4"]])),
