@@ -293,25 +293,29 @@ double LogSum(const MtrxNN* a, const LUWork& work, detail::LUDcmpOutcome outcome
                                   a->Size, sign);
 }
 
-}  // namespace
-
-// The parity of the row exchanges times the diagonal of the LU factors: small orders in local
-// arrays, others (and matrices that would leave the small orders' way) in work records.
-double detail::DetNN2(Path path, const MtrxNN* a, LUDcmpOutcome* outcome) {
+// DetNN2's determinant, or with sign DetLog10's logarithm: small orders in local arrays, others
+// (and matrices that would leave the small orders' way) in work records.
+double DetOrLog10(detail::Path path, const MtrxNN* a, int* sign, detail::LUDcmpOutcome* outcome) {
     const std::uint32_t lo = LowSub(a->Base1);
-    double det;
+    double result;
     std::uint8_t status;
-    if (SmallDetRuns(path, a->Size, 0, 1, &a->Elem[lo][lo], &det, nullptr, &status) == 1) {
-        if (outcome != nullptr) *outcome = OutcomeOf(status);
-        return det;
+    if (detail::SmallDetRuns(path, a->Size, 0, 1, &a->Elem[lo][lo], &result, sign, &status) == 1) {
+        if (outcome != nullptr) *outcome = detail::OutcomeOf(status);
+        return result;
     }
     LUWork work(a);
-    if (outcome != nullptr) *outcome = LUDcmpOutcome::NoWork;
+    if (outcome != nullptr) *outcome = detail::LUDcmpOutcome::NoWork;
     if (!work.Ok()) return DBL_MAX;
     int parity;
-    const LUDcmpOutcome end = LUDcmpMtrxNN(path, &work.w, work.index, &parity);
+    const detail::LUDcmpOutcome end = detail::LUDcmpMtrxNN(path, &work.w, work.index, &parity);
     if (outcome != nullptr) *outcome = end;
-    return Product(a, work, end, parity);
+    return sign == nullptr ? Product(a, work, end, parity) : LogSum(a, work, end, parity, sign);
+}
+
+}  // namespace
+
+double detail::DetNN2(Path path, const MtrxNN* a, LUDcmpOutcome* outcome) {
+    return DetOrLog10(path, a, nullptr, outcome);
 }
 
 double DetNN(const MtrxNN* a) { return detail::DetNN(detail::FastestPath(), a); }
@@ -320,20 +324,7 @@ double DetNN2(const MtrxNN* a) { return detail::DetNN2(detail::FastestPath(), a)
 
 double detail::DetLog10(Path path, const MtrxNN* a, int* sign, LUDcmpOutcome* outcome) {
     *sign = 0;
-    const std::uint32_t lo = LowSub(a->Base1);
-    double log;
-    std::uint8_t status;
-    if (SmallDetRuns(path, a->Size, 0, 1, &a->Elem[lo][lo], &log, sign, &status) == 1) {
-        if (outcome != nullptr) *outcome = OutcomeOf(status);
-        return log;
-    }
-    LUWork work(a);
-    if (outcome != nullptr) *outcome = LUDcmpOutcome::NoWork;
-    if (!work.Ok()) return DBL_MAX;
-    int parity;
-    const LUDcmpOutcome end = LUDcmpMtrxNN(path, &work.w, work.index, &parity);
-    if (outcome != nullptr) *outcome = end;
-    return LogSum(a, work, end, parity, sign);
+    return DetOrLog10(path, a, sign, outcome);
 }
 
 // Both from one decomposition in work records (SLUDcmp keeps them beside its factors).

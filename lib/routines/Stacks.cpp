@@ -27,20 +27,27 @@ namespace detail {
 namespace {
 
 // Multiply-adds that make a stack worth a thread more: fewer cost more to hand over than they
-// save.
-constexpr double kWorkPerPart = 32768.0;
+// save. The counts are whole numbers: a 32-bit x86 build would convert 64-bit counts to and from
+// double on its x87 unit.
+constexpr std::uint64_t kWorkPerPart = 32768;
 // Multiply-adds of a run of matrices that a thread takes at a time.
-constexpr double kWorkPerRun = 8192.0;
+constexpr std::uint64_t kWorkPerRun = 8192;
 
-double WorkPerMatrix(std::uint32_t n, std::uint32_t nrhs) {
-    return double(n) * n * (double(n) + nrhs);
+// n^2 (n + nrhs), or 2^62 where it would be more.
+std::uint64_t WorkPerMatrix(std::uint32_t n, std::uint32_t nrhs) {
+    constexpr std::uint64_t most = std::uint64_t{1} << 62;
+    const std::uint64_t square = std::uint64_t{n} * n;
+    const std::uint64_t width = std::uint64_t{n} + nrhs;
+    return width != 0 && square > most / width ? most : square * width;
 }
 
 // The threads a stack is shared out over: as many as have work enough.
 unsigned StackParts(std::uint64_t count, std::uint32_t n, std::uint32_t nrhs) {
-    const double worth = static_cast<double>(count) * WorkPerMatrix(n, nrhs) / kWorkPerPart;
+    const std::uint64_t per = WorkPerMatrix(n, nrhs);
     const unsigned threads = ThreadCount();
-    return worth < 1.0 ? 1u : worth < threads ? static_cast<unsigned>(worth) : threads;
+    if (per != 0 && count > UINT64_MAX / per) return threads;
+    const std::uint64_t worth = count * per / kWorkPerPart;
+    return worth < 1 ? 1u : worth < threads ? static_cast<unsigned>(worth) : threads;
 }
 
 // part(begin, end, failed) for runs of matrices of a stack of count matrices of order n, taken
@@ -49,9 +56,8 @@ unsigned StackParts(std::uint64_t count, std::uint32_t n, std::uint32_t nrhs) {
 // when a run failed; the runs not yet taken are then left.
 template <class Part>
 bool OverParts(std::uint64_t count, std::uint32_t n, std::uint32_t nrhs, const Part& part) {
-    const double per = WorkPerMatrix(n, nrhs);
-    const std::uint64_t run =
-        per >= kWorkPerRun ? 1u : static_cast<std::uint64_t>(kWorkPerRun / per);
+    const std::uint64_t per = WorkPerMatrix(n, nrhs);
+    const std::uint64_t run = per >= kWorkPerRun ? 1u : per == 0 ? kWorkPerRun : kWorkPerRun / per;
     const std::uint64_t runs = count / run + (count % run != 0);
     std::atomic<bool> failed{false};
     std::atomic<std::uint64_t> next{0};
