@@ -616,11 +616,12 @@ void SweepStacks(sweep::Tally& tally) {
             std::vector<double> want(3 * nn, 7.0);
             std::uint8_t wantStatus[3] = {9, 9, 9};
             ASSERT_TRUE(routine(Path::Plain, want.data(), wantStatus)) << name;
+            const auto& call = routine;  // a lambda takes no structured binding before clang 16
             sweep::Sweep(tally, std::string(name) + " of order " + std::to_string(n), [&](sweep::Run& r) {
                 std::vector<double> got(3 * nn, 7.0);
                 std::uint8_t status[3] = {9, 9, 9};
                 r.Arm();
-                const bool ok = routine(FastestPath(), got.data(), status);
+                const bool ok = call(FastestPath(), got.data(), status);
                 r.Disarm();
                 EXPECT_EQ(ok, !r.FailedInHeap()) << r;
                 if (ok) {
