@@ -883,6 +883,7 @@ TEST(Stacks, EveryMatrixGetsItsSingleRoutinesBitsOnEveryPath) {
 // of one thread. Stacks long enough for seven parts, of an order the small orders' code takes
 // (with matrices it leaves to the general way among them) and of one it does not.
 TEST(Stacks, EveryThreadCountGivesOneThreadsBits) {
+    if (!rtest::kThreadsStart) GTEST_SKIP() << "the emulator cannot start a thread";
     for (std::uint32_t n : {4u, 20u}) {
         const std::vector<std::vector<double>> specials = StackMatrices(n);
         std::vector<std::vector<double>> ms;
